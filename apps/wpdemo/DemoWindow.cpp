@@ -1,0 +1,61 @@
+#include "DemoWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+static QString readText(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+DemoWindow::DemoWindow(const QString& samplesDir, QWidget* parent)
+    : QMainWindow(parent), m_samples(samplesDir), m_wp(std::make_unique<wp::clsWP>()) {
+    setObjectName(QStringLiteral("wpdemo"));
+    setWindowTitle(QStringLiteral("wp demo"));
+
+    m_tx = new wp::TextControl(this);
+    setCentralWidget(m_tx);
+
+    try {
+        m_wp->setEnvXML(environmentXml());
+    } catch (const wp::Error& e) {
+        QMessageBox::warning(this, windowTitle(), e.description);
+    }
+    m_wp->setOptsXML(readText(m_samples + QStringLiteral("/options.xml")));
+    m_wp->setRuntimeXML(readText(m_samples + QStringLiteral("/runtime.xml")));
+    m_wp->setMeasurementUnits(2);
+    m_wp->setTx(m_tx);
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("&About"), this, [this] {
+        QMessageBox::about(this, windowTitle(),
+                           QStringLiteral("wp library version %1").arg(m_wp->Version()));
+    });
+
+    m_status = new QLabel(QStringLiteral("wp %1 — data directory %2")
+                              .arg(m_wp->Version(), QDir::toNativeSeparators(m_samples)));
+    statusBar()->addWidget(m_status);
+}
+
+QString DemoWindow::environmentXml() const {
+    // The sample environment names the samples folder as every data directory.
+    QString xml = readText(m_samples + QStringLiteral("/env.xml"));
+    const QString dir = QDir(m_samples).absolutePath() + QLatin1Char('/');
+    return xml.replace(QStringLiteral("$SAMPLES/"), dir);
+}
+
+QStringList DemoWindow::writeScreenshots(const QString& dir) {
+    QDir().mkpath(dir);
+    QStringList paths;
+    const QString main = dir + QStringLiteral("/wpdemo.png");
+    if (grab().save(main))
+        paths << main;
+    return paths;
+}

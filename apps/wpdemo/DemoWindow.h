@@ -1,0 +1,28 @@
+#pragma once
+
+#include "wp/wp.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+
+class QLabel;
+
+/// The demo host's main window: owns the document and a clsWP, and offers
+/// the library's dialogs from its menus.
+class DemoWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit DemoWindow(const QString& samplesDir, QWidget* parent = nullptr);
+
+    /// Screenshots of the main window and of each dialog; returns the paths.
+    QStringList writeScreenshots(const QString& dir);
+
+private:
+    QString environmentXml() const;
+
+    QString m_samples;
+    std::unique_ptr<wp::clsWP> m_wp;
+    wp::TextControl* m_tx = nullptr;
+    QLabel* m_status = nullptr;
+};

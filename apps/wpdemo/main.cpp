@@ -1,0 +1,36 @@
+// wpdemo: a small host for the wp library, run on the sample data directory.
+#include "DemoWindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QTimer>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("wpdemo"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Demo host of the wp library"));
+    parser.addHelpOption();
+    QCommandLineOption samples(QStringLiteral("samples"), QStringLiteral("Sample data directory"),
+                               QStringLiteral("dir"), QStringLiteral("samples"));
+    QCommandLineOption shots(QStringLiteral("screenshots"),
+                             QStringLiteral("Write PNGs of the windows there and quit"),
+                             QStringLiteral("dir"));
+    parser.addOption(samples);
+    parser.addOption(shots);
+    parser.process(app);
+
+    DemoWindow window(QDir(parser.value(samples)).absolutePath());
+    window.resize(1000, 760);
+    window.show();
+    if (parser.isSet(shots)) {
+        const QString dir = QDir(parser.value(shots)).absolutePath();
+        QTimer::singleShot(0, &window, [&window, dir] {
+            for (const QString& path : window.writeScreenshots(dir))
+                printf("%s\n", qPrintable(path));
+            QApplication::quit();
+        });
+    }
+    return app.exec();
+}

@@ -1,0 +1,25 @@
+// wptool: command-line access to the library's document and data tools.
+#include "wp/wp.h"
+
+#include <QApplication>
+#include <QTextStream>
+
+static int usage() {
+    QTextStream(stderr) << "usage: wptool version\n";
+    return 2;
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments().mid(1);
+    if (args.isEmpty())
+        return usage();
+    if (args.first() == QStringLiteral("version")) {
+        wp::clsWP wp;
+        QTextStream(stdout) << wp.Version() << "\n";
+        return 0;
+    }
+    return usage();
+}

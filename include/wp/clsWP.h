@@ -1,0 +1,75 @@
+#pragma once
+// The library's one public class: takes the host's environment, options,
+// runtime data, unit and document control, and runs the dialogs.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariantList>
+
+namespace wp {
+
+class TextControl;
+
+class clsWP : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("TypeLibrary", "wp {C3028EF1-1243-4B49-9D24-89AAFBE59342} 1.0")
+    Q_CLASSINFO("CLSID", "{7B4BD93F-41B2-44C5-8A87-F2A992623D8A}")
+    Q_CLASSINFO("Interface", "_clsWP {CAAEEC3C-BCA0-4BE2-91F0-84E4FE871AD4}")
+    Q_CLASSINFO("FileVersion", "1.0.0.77")
+    Q_PROPERTY(QString Version READ Version)
+    Q_PROPERTY(QString EnvXML READ EnvXML WRITE setEnvXML)
+    Q_PROPERTY(QObject* tx READ txObject WRITE setTxObject)
+
+public:
+    /// Dispatch ids of the members, as the interface table numbers them.
+    enum DispId : qint32 {
+        DISPID_MeasurementUnits = 0x68030000,
+        DISPID_tx = 0x68030001,
+        DISPID_EnvXML = 0x68030002,
+        DISPID_OptsXML = 0x68030003,
+        DISPID_RuntimeXML = 0x68030004,
+        DISPID_Version = 0x68030005,
+        DISPID_HeaderPropertiesShow = 0x60030006,
+        DISPID_PageDialogShow = 0x60030007,
+        DISPID_PrintPreviewShow = 0x60030008,
+        DISPID_ResumePropertiesShow = 0x60030009,
+        DISPID_TableDialogShow = 0x6003000A,
+        DISPID_CoverLetterStepper = 0x6003000B,
+        DISPID_ResumeTitleRetrieve = 0x6003000C,
+    };
+    /// How Invoke reaches a property: read it or put it.
+    enum class InvokeKind { Method, PropertyGet, PropertyPut };
+
+    explicit clsWP(QObject* parent = nullptr);
+    ~clsWP() override;
+
+    /// "1.0.77": major, minor and revision of the file version.
+    QString Version() const;
+    /// Replaces the library-wide runtime XML document (parse errors leave it empty).
+    Q_INVOKABLE void setRuntimeXML(const QString& vData);
+    /// Replaces the library-wide options XML document.
+    Q_INVOKABLE void setOptsXML(const QString& vData);
+    /// The environment text last put, unchanged.
+    QString EnvXML() const;
+    /// Takes the environment XML apart into the library-wide values; throws
+    /// wp::Error 65535 after its report when "in_ide" is missing or invalid.
+    void setEnvXML(const QString& vData);
+    /// The host's document control (not owned).
+    TextControl* tx() const;
+    void setTx(TextControl* vData);
+    /// The unit code of the page dialog (1 cm, 2 inches), unchecked.
+    Q_INVOKABLE void setMeasurementUnits(qint16 vData);
+
+    /// Reaches a member by its dispatch id, as a late-bound host would.
+    QVariant Invoke(qint32 dispid, const QVariantList& args = {},
+                    InvokeKind kind = InvokeKind::Method);
+
+private:
+    QObject* txObject() const;
+    void setTxObject(QObject* object);
+
+    QPointer<QObject> m_tx;
+};
+
+} // namespace wp

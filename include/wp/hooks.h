@@ -1,0 +1,38 @@
+#pragma once
+// Seams through which a host (or a test) answers what the library would
+// otherwise ask of the desktop: outside components and message boxes.
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+namespace wp {
+
+/// Registers an outside component under its programmatic id (e.g.
+/// "errs.Error"). The factory returns a new QObject whose members the
+/// library reaches by name only; the library deletes it after use.
+void registerComponent(const QString& progId, std::function<QObject*()> factory);
+/// Removes a registration; later creations of `progId` fail.
+void unregisterComponent(const QString& progId);
+/// Creates the component registered under `progId`, or nullptr.
+QObject* createComponent(const QString& progId);
+
+/// Message box styles (the classic numbers); combine an icon with buttons.
+namespace mb {
+constexpr int OKOnly = 0;
+constexpr int Critical = 16;
+constexpr int Question = 32;
+constexpr int Exclamation = 48;
+constexpr int Information = 64;
+} // namespace mb
+
+using MessageBoxHandler = std::function<int(const QString& text, int style, const QString& title)>;
+/// Installs a handler that answers every message box instead of the real
+/// one; an empty function restores the real message box.
+void setMessageBoxHandler(MessageBoxHandler handler);
+
+/// Shows a message: `style` is an icon code above, `title` the caption.
+/// Returns 1 (OK).
+int MsgBox(const QString& text, int style = mb::OKOnly, const QString& title = QString());
+
+} // namespace wp

@@ -1,0 +1,8 @@
+#pragma once
+// Everything a host needs, in one include.
+
+#include "wp/Error.h"
+#include "wp/KXml.h"
+#include "wp/TextControl.h"
+#include "wp/clsWP.h"
+#include "wp/hooks.h"

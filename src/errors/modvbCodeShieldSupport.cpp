@@ -1,0 +1,227 @@
+#include "errors/modvbCodeShieldSupport.h"
+
+#include "host/modWP.h"
+#include "wp/hooks.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <unistd.h>
+
+namespace wp::modvbCodeShieldSupport {
+
+QString vbcsComponentID = QStringLiteral("wp");
+bool vbcsHasInitialised = false;
+qint32 vbcsErrorNumber = 0;
+QString vbcsErrorDescription;
+qint32 vbcsErrorLine = 0;
+QString vbcsErrorSource;
+
+namespace {
+thread_local int t_guardDepth = 0;
+} // namespace
+
+int guardDepth() { return t_guardDepth; }
+Guard::Depth::Depth() { ++t_guardDepth; }
+Guard::Depth::~Depth() { --t_guardDepth; }
+
+void Capture(const wp::Error& error) {
+    vbcsErrorNumber = error.number;
+    vbcsErrorDescription = error.description;
+    vbcsErrorLine = error.line;
+    vbcsErrorSource = error.source;
+}
+
+QString GlobalsText() {
+    using dump::var;
+    QString out = modWP::DumpGlobals();
+    out += var(QStringLiteral("vbcsComponentID"), vbcsComponentID);
+    out += var(QStringLiteral("vbcsHasInitialised"), vbcsHasInitialised);
+    out += var(QStringLiteral("vbcsErrorNumber"), vbcsErrorNumber);
+    out += var(QStringLiteral("vbcsErrorDescription"), vbcsErrorDescription);
+    out += var(QStringLiteral("vbcsErrorLine"), vbcsErrorLine);
+    out += var(QStringLiteral("vbcsErrorSource"), vbcsErrorSource);
+    return out;
+}
+
+QString VariablesDocument(const QString& locals, const QString& moduleVars,
+                          const QString& globals, const QString& params) {
+    const QString& br = dump::CrLf;
+    return QStringLiteral("<Variables>") + br + QStringLiteral("<LocalVariables>") + br + locals +
+           QStringLiteral("</LocalVariables>") + br + QStringLiteral("<ModuleVariables>") + br +
+           moduleVars + QStringLiteral("</ModuleVariables>") + br +
+           QStringLiteral("<GlobalVariables>") + br + globals +
+           QStringLiteral("</GlobalVariables>") + br + QStringLiteral("</Variables>") + br +
+           QStringLiteral("<Parameters>") + br + params + QStringLiteral("</Parameters>");
+}
+
+QString MessageText(qint32 errorNumber, const QString& moduleName, const QString& procName,
+                    const QString& description, qint32 errorLine) {
+    const QString& br = dump::CrLf;
+    return QStringLiteral("wp has encountered a problem. We are sorry for the inconvenience.") +
+           br + br + QStringLiteral("Module: ") + moduleName + br + QStringLiteral("Procedure: ") +
+           procName + br + QStringLiteral("Line Number: ") + QString::number(errorLine) + br +
+           br + description + QStringLiteral(" (") + QString::number(errorNumber) + u')';
+}
+
+QString Report(qint32 errorNumber, const QString& moduleName, const QString& procName,
+               const QString& description, qint32 errorLine, const QString& locals,
+               const QString& moduleVars, const QString& params) {
+    std::unique_ptr<QObject> component(createComponent(QStringLiteral("errs.Error")));
+    if (!component) {
+        MsgBox(MessageText(errorNumber, moduleName, procName, description, errorLine),
+               mb::Critical, QStringLiteral("Application Error"));
+        return QString();
+    }
+    const QString variables = VariablesDocument(locals, moduleVars, GlobalsText(), params);
+    const QString version = modWP::LibraryVersion();
+    const bool called = QMetaObject::invokeMethod(
+        component.get(), "ErrorHandler", Qt::DirectConnection, Q_ARG(int, errorNumber),
+        Q_ARG(QString, vbcsComponentID), Q_ARG(QString, moduleName), Q_ARG(QString, procName),
+        Q_ARG(QString, description), Q_ARG(int, errorLine), Q_ARG(QString, variables),
+        Q_ARG(QString, version));
+    if (!called)
+        throw wp::Error(438, QStringLiteral("wp"),
+                        QStringLiteral("Object doesn't support this property or method"));
+    return component->property("Action").toString();
+}
+
+wp::Error currentError(std::exception_ptr ex) {
+    try {
+        std::rethrow_exception(ex);
+    } catch (const wp::Error& e) {
+        return e;
+    } catch (const std::bad_alloc&) {
+        return wp::Error(7, QStringLiteral("wp"), QStringLiteral("Out of memory"));
+    } catch (const std::exception& e) {
+        return wp::Error(err::ApplicationDefined - 1, QStringLiteral("wp"),
+                         QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        return wp::Error(err::ApplicationDefined - 1, QStringLiteral("wp"),
+                         QStringLiteral("Unknown failure"));
+    }
+}
+
+Guard& Guard::udtParam(const QString& name) {
+    m_params.push_back(dump::Variable{
+        name, [name](int indent) { return dump::var(name, dump::UdtParameter{}, indent); }});
+    return *this;
+}
+
+void Guard::report(std::exception_ptr ex) {
+    const wp::Error error = currentError(ex);
+    Capture(error);
+    const QString locals = dump::list(m_locals);
+    QString moduleVars;
+    if (m_disabled)
+        moduleVars = QStringLiteral("{Disabled}");
+    else if (m_owner)
+        moduleVars = m_owner->DumpModuleVariables();
+    else
+        moduleVars = QStringLiteral("{None}");
+    const QString params = dump::list(m_params);
+    Report(vbcsErrorNumber, m_module, m_procedure, vbcsErrorDescription, vbcsErrorLine, locals,
+           moduleVars, params);
+}
+
+QString ExceptionName(quint32 code) {
+    switch (code) {
+    case 0x80000001u: return QStringLiteral("Guard Page Violation");
+    case 0x80000002u: return QStringLiteral("Data Type Misalignment");
+    case 0x80000003u: return QStringLiteral("Breakpoint");
+    case 0x80000004u: return QStringLiteral("Single Step");
+    case 0xC0000005u: return QStringLiteral("Access Violation");
+    case 0xC0000006u: return QStringLiteral("In Page Error");
+    case 0xC0000008u: return QStringLiteral("Invalid Handle");
+    case 0xC000001Du: return QStringLiteral("Illegal Instruction");
+    case 0xC0000025u: return QStringLiteral("Non Continuable Exception");
+    case 0xC0000026u: return QStringLiteral("Invalid Disposition");
+    case 0xC000008Cu: return QStringLiteral("Array Bounds Exceeded");
+    case 0xC000008Du: return QStringLiteral("Float Denormal Operand");
+    case 0xC000008Eu: return QStringLiteral("Divide By Zero");
+    case 0xC000008Fu: return QStringLiteral("Floating Point Inexact Result");
+    case 0xC0000090u: return QStringLiteral("Invalid Operation");
+    case 0xC0000091u: return QStringLiteral("Float Overflow");
+    case 0xC0000092u: return QStringLiteral("Float Stack Check");
+    case 0xC0000093u: return QStringLiteral("Float Underflow");
+    case 0xC0000094u: return QStringLiteral("Integer Divide By Zero");
+    case 0xC0000095u: return QStringLiteral("Integer Overflow");
+    case 0xC0000096u: return QStringLiteral("Privileged Instruction");
+    case 0xC00000FDu: return QStringLiteral("Stack Overflow");
+    case 0xC000013Au: return QStringLiteral("Control-C Exit");
+    default:
+        return QStringLiteral("Unknown (&H%1)")
+            .arg(QString::number(code, 16).toUpper().rightJustified(8, u'0'));
+    }
+}
+
+namespace {
+
+// The Windows status code that stands for a POSIX fault.
+quint32 exceptionCode(int sig, int code) {
+    switch (sig) {
+    case SIGSEGV:
+        return 0xC0000005u;
+    case SIGBUS:
+        return code == BUS_ADRALN ? 0x80000002u : 0xC0000006u;
+    case SIGFPE:
+        switch (code) {
+        case FPE_INTDIV: return 0xC0000094u;
+        case FPE_INTOVF: return 0xC0000095u;
+        case FPE_FLTDIV: return 0xC000008Eu;
+        case FPE_FLTOVF: return 0xC0000091u;
+        case FPE_FLTUND: return 0xC0000093u;
+        case FPE_FLTRES: return 0xC000008Fu;
+        case FPE_FLTINV: return 0xC0000090u;
+        case FPE_FLTSUB: return 0xC000008Cu;
+        default: return 0xC0000090u;
+        }
+    case SIGILL:
+        return (code == ILL_PRVOPC || code == ILL_PRVREG) ? 0xC0000096u : 0xC000001Du;
+    case SIGTRAP:
+        return code == TRAP_TRACE ? 0x80000004u : 0x80000003u;
+    default:
+        return 0;
+    }
+}
+
+void vbcsExceptionFilter(int sig, siginfo_t* info, void*) {
+    const quint32 code = exceptionCode(sig, info ? info->si_code : 0);
+    if (t_guardDepth > 0) {
+        // The faulting code was built to unwind from here: the innermost
+        // guard receives this like any other failure.
+        throw wp::Error(ExceptionErrorNumber(code), QStringLiteral("vbcsExceptionFilter"),
+                        ExceptionName(code));
+    }
+    // No guard to receive it: say what happened and end cleanly rather than
+    // run on in a corrupted process.
+    char text[160];
+    const int n = std::snprintf(text, sizeof text,
+                                "wp: unhandled processor exception 0x%08X outside any "
+                                "library procedure; the process ends.\n",
+                                code);
+    if (n > 0)
+        (void)!write(STDERR_FILENO, text, static_cast<size_t>(n));
+    _exit(70);
+}
+
+} // namespace
+
+void Initialise() {
+    if (vbcsHasInitialised)
+        return;
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_sigaction = vbcsExceptionFilter;
+    sa.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP})
+        sigaction(sig, &sa, nullptr);
+    vbcsHasInitialised = true;
+}
+
+} // namespace wp::modvbCodeShieldSupport

@@ -1,0 +1,158 @@
+#include "wp/clsWP.h"
+
+#include "errors/modvbCodeShieldSupport.h"
+#include "host/modStartup.h"
+#include "host/modWP.h"
+#include "wp/TextControl.h"
+
+#include <QMetaMethod>
+
+namespace wp {
+
+using modvbCodeShieldSupport::Guard;
+using namespace modWP;
+
+namespace {
+// clsWP's own members in reports: the one field it keeps.
+class ClsWPVariables : public modvbCodeShieldSupport::ModuleVariables {
+public:
+    explicit ClsWPVariables(const QPointer<QObject>& tx) : m_tx(tx) {}
+    QString DumpModuleVariables() const override {
+        return dump::var(QStringLiteral("m_tx"), m_tx.data());
+    }
+
+private:
+    const QPointer<QObject>& m_tx;
+};
+} // namespace
+
+clsWP::clsWP(QObject* parent) : QObject(parent) { modStartup::Main(); }
+
+clsWP::~clsWP() = default;
+
+QString clsWP::Version() const { return LibraryVersion(); }
+
+static KXmlRef loadedDocument(const QString& text) {
+    auto doc = std::make_shared<KXml>();
+    doc->LoadXml(text); // a text that does not parse leaves an empty document
+    return doc;
+}
+
+void clsWP::setRuntimeXML(const QString& vData) { g_kxmlJdata = loadedDocument(vData); }
+
+void clsWP::setOptsXML(const QString& vData) { g_kxmlOptions = loadedDocument(vData); }
+
+QString clsWP::EnvXML() const { return g_strEnv; }
+
+void clsWP::setEnvXML(const QString& vData) {
+    KXmlRef kxmlNode;
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "EnvXML", &members);
+    g.local(QStringLiteral("kxmlNode"), kxmlNode).param(QStringLiteral("vData"), vData);
+    g.run([&] {
+        // Kept first, so that the text reads back even when the rest fails.
+        g_strEnv = vData;
+        kxmlNode = std::make_shared<KXml>();
+        kxmlNode->LoadXml(vData);
+        g_strMorvaleVersion = kxmlNode->ChildValue(QStringLiteral("app_ver"));
+        g_strID = kxmlNode->ChildValue(QStringLiteral("app_id"));
+        g_blnInIDE = ToBoolean(kxmlNode->ChildValue(QStringLiteral("in_ide")));
+        g_strUser = kxmlNode->ChildValue(QStringLiteral("user"));
+        g_strInstDir = kxmlNode->ChildValue(QStringLiteral("install_dir"));
+        g_strDataDir = kxmlNode->ChildValue(QStringLiteral("data_dir"));
+        g_strThisUserMorvaleDataDir = kxmlNode->ChildValue(QStringLiteral("this_user_app_data_dir"));
+        g_strAllUsersMorvaleDataDir = kxmlNode->ChildValue(QStringLiteral("all_users_app_data_dir"));
+        if (kxmlNode->HasChild(QStringLiteral("silent")))
+            g_blnSilent = ToBoolean(kxmlNode->ChildValue(QStringLiteral("silent")));
+        else
+            g_blnSilent = false;
+        kxmlNode.reset();
+    });
+}
+
+TextControl* clsWP::tx() const { return qobject_cast<TextControl*>(m_tx.data()); }
+
+void clsWP::setTx(TextControl* vData) { m_tx = vData; }
+
+QObject* clsWP::txObject() const { return m_tx.data(); }
+
+void clsWP::setTxObject(QObject* object) { m_tx = object; }
+
+void clsWP::setMeasurementUnits(qint16 vData) { g_intMeasurement = vData; }
+
+QVariant clsWP::Invoke(qint32 dispid, const QVariantList& args, InvokeKind kind) {
+    auto arg = [&](int i) -> QVariant {
+        if (i >= args.size())
+            raise(err::InvalidProcedureCall);
+        return args.at(i);
+    };
+    switch (dispid) {
+    case DISPID_Version:
+        if (kind == InvokeKind::PropertyPut)
+            break;
+        return Version();
+    case DISPID_RuntimeXML:
+        if (kind != InvokeKind::PropertyPut)
+            break;
+        setRuntimeXML(arg(0).toString());
+        return {};
+    case DISPID_OptsXML:
+        if (kind != InvokeKind::PropertyPut)
+            break;
+        setOptsXML(arg(0).toString());
+        return {};
+    case DISPID_EnvXML:
+        if (kind == InvokeKind::PropertyPut) {
+            setEnvXML(arg(0).toString());
+            return {};
+        }
+        return EnvXML();
+    case DISPID_tx:
+        if (kind == InvokeKind::PropertyPut) {
+            setTxObject(arg(0).value<QObject*>());
+            return {};
+        }
+        return QVariant::fromValue(txObject());
+    case DISPID_MeasurementUnits: {
+        if (kind != InvokeKind::PropertyPut)
+            break;
+        bool ok = false;
+        const qlonglong v = arg(0).toLongLong(&ok);
+        if (!ok)
+            raise(err::TypeMismatch);
+        if (v < -32768 || v > 32767)
+            raise(err::Overflow);
+        setMeasurementUnits(static_cast<qint16>(v));
+        return {};
+    }
+    default: {
+        // The dialog functions: found by their dispatch id in the member table.
+        const char* name = nullptr;
+        switch (dispid) {
+        case DISPID_HeaderPropertiesShow: name = "HeaderPropertiesShow"; break;
+        case DISPID_PageDialogShow: name = "PageDialogShow"; break;
+        case DISPID_PrintPreviewShow: name = "PrintPreviewShow"; break;
+        case DISPID_ResumePropertiesShow: name = "ResumePropertiesShow"; break;
+        case DISPID_TableDialogShow: name = "TableDialogShow"; break;
+        case DISPID_CoverLetterStepper: name = "CoverLetterStepper"; break;
+        case DISPID_ResumeTitleRetrieve: name = "ResumeTitleRetrieve"; break;
+        default: break;
+        }
+        if (!name || kind != InvokeKind::Method)
+            break;
+        const int index = metaObject()->indexOfMethod(QByteArray(name) + "(QString&)");
+        if (index < 0)
+            break;
+        QString strXML = args.isEmpty() ? QString() : args.first().toString();
+        QString result;
+        metaObject()->method(index).invoke(this, Qt::DirectConnection,
+                                           Q_RETURN_ARG(QString, result),
+                                           Q_ARG(QString&, strXML));
+        return result;
+    }
+    }
+    throw Error(438, QStringLiteral("wp"),
+                QStringLiteral("Object doesn't support this property or method"));
+}
+
+} // namespace wp

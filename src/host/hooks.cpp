@@ -1,0 +1,57 @@
+#include "wp/hooks.h"
+
+#include <QApplication>
+#include <QHash>
+#include <QMessageBox>
+
+namespace wp {
+
+namespace {
+QHash<QString, std::function<QObject*()>>& registry() {
+    static QHash<QString, std::function<QObject*()>> components;
+    return components;
+}
+MessageBoxHandler& messageHandler() {
+    static MessageBoxHandler handler;
+    return handler;
+}
+} // namespace
+
+void registerComponent(const QString& progId, std::function<QObject*()> factory) {
+    registry().insert(progId.toLower(), std::move(factory));
+}
+
+void unregisterComponent(const QString& progId) { registry().remove(progId.toLower()); }
+
+QObject* createComponent(const QString& progId) {
+    const auto it = registry().constFind(progId.toLower());
+    if (it == registry().constEnd() || !*it)
+        return nullptr;
+    return (*it)();
+}
+
+void setMessageBoxHandler(MessageBoxHandler handler) { messageHandler() = std::move(handler); }
+
+int MsgBox(const QString& text, int style, const QString& title) {
+    if (messageHandler())
+        return messageHandler()(text, style, title);
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (style & 0x70) {
+    case mb::Critical: icon = QMessageBox::Critical; break;
+    case mb::Question: icon = QMessageBox::Question; break;
+    case mb::Exclamation: icon = QMessageBox::Warning; break;
+    case mb::Information: icon = QMessageBox::Information; break;
+    default: break;
+    }
+    const QString caption = title.isEmpty() ? QStringLiteral("wp") : title;
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        // No widgets to show it with: a console host still learns what happened.
+        qWarning("%s: %s", qPrintable(caption), qPrintable(text));
+        return 1;
+    }
+    QMessageBox box(icon, caption, text, QMessageBox::Ok);
+    box.exec();
+    return 1;
+}
+
+} // namespace wp

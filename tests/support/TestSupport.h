@@ -1,0 +1,57 @@
+#pragma once
+// Helpers shared by the tests: recording message boxes and error reports,
+// and driving modal windows from inside their own event loop.
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+namespace wptest {
+
+/// One message box the library asked for.
+struct Message {
+    QString text;
+    int style = 0;
+    QString title;
+};
+
+/// Answers every message box with OK and records it, for the scope's life.
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    std::vector<Message> messages;
+};
+
+/// One call of the error component's ErrorHandler.
+struct ReportCall {
+    int number = 0;
+    QString component, module, procedure, description;
+    int line = 0;
+    QString variables, version;
+};
+
+/// Registers an "errs.Error" component that records each report, for the
+/// scope's life.
+class ReportRecorder {
+public:
+    explicit ReportRecorder(QString action = QStringLiteral("continue"));
+    ~ReportRecorder();
+    std::vector<ReportCall> reports;
+    int actionReads = 0;
+    QString action;
+};
+
+/// Runs `step` once the next modal window is up (polled from a timer inside
+/// its event loop); gives up after `timeoutMs`.
+void whenModal(std::function<void(QWidget* modal)> step, int timeoutMs = 5000);
+
+/// The child of `root` with that objectName, of type T (nullptr when none).
+template <class T> T* child(QWidget* root, const QString& name) {
+    return root ? root->findChild<T*>(name) : nullptr;
+}
+
+} // namespace wptest
