@@ -3,6 +3,7 @@
 
 #include "wp/Error.h"
 #include "wp/KXml.h"
+#include "wp/PageFormat.h"
 #include "wp/TextControl.h"
 #include "wp/clsWP.h"
 #include "wp/hooks.h"
