@@ -14,7 +14,7 @@ constexpr int FirstPageFooter = 8;
 } // namespace hf
 
 struct PageFormat {
-    int width = 12240;  // Letter
+    int width = 12240; // Letter
     int height = 15840;
     int marginL = 1440;
     int marginT = 1440;

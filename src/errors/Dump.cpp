@@ -21,7 +21,9 @@ QString line(const QString& name, const QString& valueText, int indent) {
            closingName(name) + u'>' + CrLf;
 }
 
-QString escapeNul(QString text) { return text.replace(QChar(u'\0'), QStringLiteral("{Null}")); }
+QString escapeNul(QString text) {
+    return text.replace(QChar(u'\0'), QStringLiteral("{Null}"));
+}
 
 QString typeNameOf(const QObject* object) {
     QString name = QString::fromLatin1(object->metaObject()->className());
@@ -109,8 +111,7 @@ QString var(const QString& name, const Array& value, int indent) {
         return line(name, QStringLiteral("{UnInitialised Array}"), indent);
     const int rank = static_cast<int>(value.dims.size());
     if (rank > ArrayDumpDimensionLimit)
-        return line(name,
-                    QStringLiteral("{Dump truncated at %1 dimensions}").arg(rank), indent);
+        return line(name, QStringLiteral("{Dump truncated at %1 dimensions}").arg(rank), indent);
     for (int d = 1; d < rank; ++d) {
         if (!value.dims[d].readable)
             return line(name, QStringLiteral("{UnInitialised Array Dimension %1}").arg(d + 1),

@@ -77,35 +77,35 @@ QString var(const QString& name, const KXml* value, int indent = 0);
 QString var(const QString& name, const QVariantList& value, int indent = 0);
 
 template <class T>
-    requires(std::is_integral_v<T> && !std::is_same_v<T, bool>)
-QString var(const QString& name, T value, int indent = 0) {
+requires(std::is_integral_v<T> && !std::is_same_v<T, bool>) QString
+    var(const QString& name, T value, int indent = 0) {
     return var(name, static_cast<qint64>(value), indent);
 }
 template <class T>
-    requires std::is_enum_v<T>
-QString var(const QString& name, T value, int indent = 0) {
+requires std::is_enum_v<T> QString var(const QString& name, T value, int indent = 0) {
     return var(name, static_cast<qint64>(value), indent);
 }
 inline QString var(const QString& name, float value, int indent = 0) {
     return var(name, static_cast<double>(value), indent);
 }
 template <class T>
-    requires std::is_base_of_v<QObject, T>
-QString var(const QString& name, const T* value, int indent = 0) {
+requires std::is_base_of_v<QObject, T> QString var(const QString& name, const T* value,
+                                                   int indent = 0) {
     return var(name, static_cast<const QObject*>(value), indent);
 }
 template <class T>
-    requires std::is_base_of_v<QObject, T>
-QString var(const QString& name, T* value, int indent = 0) {
+requires std::is_base_of_v<QObject, T> QString var(const QString& name, T* value, int indent = 0) {
     return var(name, static_cast<const QObject*>(value), indent);
 }
 template <class T> QString var(const QString& name, const QPointer<T>& value, int indent = 0) {
     return var(name, static_cast<const QObject*>(value.data()), indent);
 }
-template <class T> QString var(const QString& name, const std::shared_ptr<T>& value, int indent = 0) {
+template <class T>
+QString var(const QString& name, const std::shared_ptr<T>& value, int indent = 0) {
     return var(name, value.get(), indent);
 }
-template <class T> QString var(const QString& name, const std::unique_ptr<T>& value, int indent = 0) {
+template <class T>
+QString var(const QString& name, const std::unique_ptr<T>& value, int indent = 0) {
     return var(name, value.get(), indent);
 }
 template <class T> QString var(const QString& name, const std::optional<T>& value, int indent = 0) {

@@ -25,9 +25,15 @@ namespace {
 thread_local int t_guardDepth = 0;
 } // namespace
 
-int guardDepth() { return t_guardDepth; }
-Guard::Depth::Depth() { ++t_guardDepth; }
-Guard::Depth::~Depth() { --t_guardDepth; }
+int guardDepth() {
+    return t_guardDepth;
+}
+Guard::Depth::Depth() {
+    ++t_guardDepth;
+}
+Guard::Depth::~Depth() {
+    --t_guardDepth;
+}
 
 void Capture(const wp::Error& error) {
     vbcsErrorNumber = error.number;
@@ -48,8 +54,8 @@ QString GlobalsText() {
     return out;
 }
 
-QString VariablesDocument(const QString& locals, const QString& moduleVars,
-                          const QString& globals, const QString& params) {
+QString VariablesDocument(const QString& locals, const QString& moduleVars, const QString& globals,
+                          const QString& params) {
     const QString& br = dump::CrLf;
     return QStringLiteral("<Variables>") + br + QStringLiteral("<LocalVariables>") + br + locals +
            QStringLiteral("</LocalVariables>") + br + QStringLiteral("<ModuleVariables>") + br +
@@ -64,8 +70,8 @@ QString MessageText(qint32 errorNumber, const QString& moduleName, const QString
     const QString& br = dump::CrLf;
     return QStringLiteral("wp has encountered a problem. We are sorry for the inconvenience.") +
            br + br + QStringLiteral("Module: ") + moduleName + br + QStringLiteral("Procedure: ") +
-           procName + br + QStringLiteral("Line Number: ") + QString::number(errorLine) + br +
-           br + description + QStringLiteral(" (") + QString::number(errorNumber) + u')';
+           procName + br + QStringLiteral("Line Number: ") + QString::number(errorLine) + br + br +
+           description + QStringLiteral(" (") + QString::number(errorNumber) + u')';
 }
 
 QString Report(qint32 errorNumber, const QString& moduleName, const QString& procName,
@@ -73,8 +79,8 @@ QString Report(qint32 errorNumber, const QString& moduleName, const QString& pro
                const QString& moduleVars, const QString& params) {
     std::unique_ptr<QObject> component(createComponent(QStringLiteral("errs.Error")));
     if (!component) {
-        MsgBox(MessageText(errorNumber, moduleName, procName, description, errorLine),
-               mb::Critical, QStringLiteral("Application Error"));
+        MsgBox(MessageText(errorNumber, moduleName, procName, description, errorLine), mb::Critical,
+               QStringLiteral("Application Error"));
         return QString();
     }
     const QString variables = VariablesDocument(locals, moduleVars, GlobalsText(), params);
@@ -130,29 +136,52 @@ void Guard::report(std::exception_ptr ex) {
 
 QString ExceptionName(quint32 code) {
     switch (code) {
-    case 0x80000001u: return QStringLiteral("Guard Page Violation");
-    case 0x80000002u: return QStringLiteral("Data Type Misalignment");
-    case 0x80000003u: return QStringLiteral("Breakpoint");
-    case 0x80000004u: return QStringLiteral("Single Step");
-    case 0xC0000005u: return QStringLiteral("Access Violation");
-    case 0xC0000006u: return QStringLiteral("In Page Error");
-    case 0xC0000008u: return QStringLiteral("Invalid Handle");
-    case 0xC000001Du: return QStringLiteral("Illegal Instruction");
-    case 0xC0000025u: return QStringLiteral("Non Continuable Exception");
-    case 0xC0000026u: return QStringLiteral("Invalid Disposition");
-    case 0xC000008Cu: return QStringLiteral("Array Bounds Exceeded");
-    case 0xC000008Du: return QStringLiteral("Float Denormal Operand");
-    case 0xC000008Eu: return QStringLiteral("Divide By Zero");
-    case 0xC000008Fu: return QStringLiteral("Floating Point Inexact Result");
-    case 0xC0000090u: return QStringLiteral("Invalid Operation");
-    case 0xC0000091u: return QStringLiteral("Float Overflow");
-    case 0xC0000092u: return QStringLiteral("Float Stack Check");
-    case 0xC0000093u: return QStringLiteral("Float Underflow");
-    case 0xC0000094u: return QStringLiteral("Integer Divide By Zero");
-    case 0xC0000095u: return QStringLiteral("Integer Overflow");
-    case 0xC0000096u: return QStringLiteral("Privileged Instruction");
-    case 0xC00000FDu: return QStringLiteral("Stack Overflow");
-    case 0xC000013Au: return QStringLiteral("Control-C Exit");
+    case 0x80000001u:
+        return QStringLiteral("Guard Page Violation");
+    case 0x80000002u:
+        return QStringLiteral("Data Type Misalignment");
+    case 0x80000003u:
+        return QStringLiteral("Breakpoint");
+    case 0x80000004u:
+        return QStringLiteral("Single Step");
+    case 0xC0000005u:
+        return QStringLiteral("Access Violation");
+    case 0xC0000006u:
+        return QStringLiteral("In Page Error");
+    case 0xC0000008u:
+        return QStringLiteral("Invalid Handle");
+    case 0xC000001Du:
+        return QStringLiteral("Illegal Instruction");
+    case 0xC0000025u:
+        return QStringLiteral("Non Continuable Exception");
+    case 0xC0000026u:
+        return QStringLiteral("Invalid Disposition");
+    case 0xC000008Cu:
+        return QStringLiteral("Array Bounds Exceeded");
+    case 0xC000008Du:
+        return QStringLiteral("Float Denormal Operand");
+    case 0xC000008Eu:
+        return QStringLiteral("Divide By Zero");
+    case 0xC000008Fu:
+        return QStringLiteral("Floating Point Inexact Result");
+    case 0xC0000090u:
+        return QStringLiteral("Invalid Operation");
+    case 0xC0000091u:
+        return QStringLiteral("Float Overflow");
+    case 0xC0000092u:
+        return QStringLiteral("Float Stack Check");
+    case 0xC0000093u:
+        return QStringLiteral("Float Underflow");
+    case 0xC0000094u:
+        return QStringLiteral("Integer Divide By Zero");
+    case 0xC0000095u:
+        return QStringLiteral("Integer Overflow");
+    case 0xC0000096u:
+        return QStringLiteral("Privileged Instruction");
+    case 0xC00000FDu:
+        return QStringLiteral("Stack Overflow");
+    case 0xC000013Au:
+        return QStringLiteral("Control-C Exit");
     default:
         return QStringLiteral("Unknown (&H%1)")
             .arg(QString::number(code, 16).toUpper().rightJustified(8, u'0'));
@@ -170,15 +199,24 @@ quint32 exceptionCode(int sig, int code) {
         return code == BUS_ADRALN ? 0x80000002u : 0xC0000006u;
     case SIGFPE:
         switch (code) {
-        case FPE_INTDIV: return 0xC0000094u;
-        case FPE_INTOVF: return 0xC0000095u;
-        case FPE_FLTDIV: return 0xC000008Eu;
-        case FPE_FLTOVF: return 0xC0000091u;
-        case FPE_FLTUND: return 0xC0000093u;
-        case FPE_FLTRES: return 0xC000008Fu;
-        case FPE_FLTINV: return 0xC0000090u;
-        case FPE_FLTSUB: return 0xC000008Cu;
-        default: return 0xC0000090u;
+        case FPE_INTDIV:
+            return 0xC0000094u;
+        case FPE_INTOVF:
+            return 0xC0000095u;
+        case FPE_FLTDIV:
+            return 0xC000008Eu;
+        case FPE_FLTOVF:
+            return 0xC0000091u;
+        case FPE_FLTUND:
+            return 0xC0000093u;
+        case FPE_FLTRES:
+            return 0xC000008Fu;
+        case FPE_FLTINV:
+            return 0xC0000090u;
+        case FPE_FLTSUB:
+            return 0xC000008Cu;
+        default:
+            return 0xC0000090u;
         }
     case SIGILL:
         return (code == ILL_PRVOPC || code == ILL_PRVREG) ? 0xC0000096u : 0xC000001Du;

@@ -31,8 +31,8 @@ QString Report(qint32 errorNumber, const QString& moduleName, const QString& pro
                const QString& description, qint32 errorLine, const QString& locals,
                const QString& moduleVars, const QString& params);
 /// The variables document as handed to the error component.
-QString VariablesDocument(const QString& locals, const QString& moduleVars,
-                          const QString& globals, const QString& params);
+QString VariablesDocument(const QString& locals, const QString& moduleVars, const QString& globals,
+                          const QString& params);
 /// The library-wide variables: modWP's globals, then the error state.
 QString GlobalsText();
 /// The message box text used when no error component is registered.

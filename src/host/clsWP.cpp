@@ -26,11 +26,15 @@ private:
 };
 } // namespace
 
-clsWP::clsWP(QObject* parent) : QObject(parent) { modStartup::Main(); }
+clsWP::clsWP(QObject* parent) : QObject(parent) {
+    modStartup::Main();
+}
 
 clsWP::~clsWP() = default;
 
-QString clsWP::Version() const { return LibraryVersion(); }
+QString clsWP::Version() const {
+    return LibraryVersion();
+}
 
 static KXmlRef loadedDocument(const QString& text) {
     auto doc = std::make_shared<KXml>();
@@ -38,11 +42,17 @@ static KXmlRef loadedDocument(const QString& text) {
     return doc;
 }
 
-void clsWP::setRuntimeXML(const QString& vData) { g_kxmlJdata = loadedDocument(vData); }
+void clsWP::setRuntimeXML(const QString& vData) {
+    g_kxmlJdata = loadedDocument(vData);
+}
 
-void clsWP::setOptsXML(const QString& vData) { g_kxmlOptions = loadedDocument(vData); }
+void clsWP::setOptsXML(const QString& vData) {
+    g_kxmlOptions = loadedDocument(vData);
+}
 
-QString clsWP::EnvXML() const { return g_strEnv; }
+QString clsWP::EnvXML() const {
+    return g_strEnv;
+}
 
 void clsWP::setEnvXML(const QString& vData) {
     KXmlRef kxmlNode;
@@ -60,8 +70,10 @@ void clsWP::setEnvXML(const QString& vData) {
         g_strUser = kxmlNode->ChildValue(QStringLiteral("user"));
         g_strInstDir = kxmlNode->ChildValue(QStringLiteral("install_dir"));
         g_strDataDir = kxmlNode->ChildValue(QStringLiteral("data_dir"));
-        g_strThisUserMorvaleDataDir = kxmlNode->ChildValue(QStringLiteral("this_user_app_data_dir"));
-        g_strAllUsersMorvaleDataDir = kxmlNode->ChildValue(QStringLiteral("all_users_app_data_dir"));
+        g_strThisUserMorvaleDataDir =
+            kxmlNode->ChildValue(QStringLiteral("this_user_app_data_dir"));
+        g_strAllUsersMorvaleDataDir =
+            kxmlNode->ChildValue(QStringLiteral("all_users_app_data_dir"));
         if (kxmlNode->HasChild(QStringLiteral("silent")))
             g_blnSilent = ToBoolean(kxmlNode->ChildValue(QStringLiteral("silent")));
         else
@@ -70,15 +82,25 @@ void clsWP::setEnvXML(const QString& vData) {
     });
 }
 
-TextControl* clsWP::tx() const { return qobject_cast<TextControl*>(m_tx.data()); }
+TextControl* clsWP::tx() const {
+    return qobject_cast<TextControl*>(m_tx.data());
+}
 
-void clsWP::setTx(TextControl* vData) { m_tx = vData; }
+void clsWP::setTx(TextControl* vData) {
+    m_tx = vData;
+}
 
-QObject* clsWP::txObject() const { return m_tx.data(); }
+QObject* clsWP::txObject() const {
+    return m_tx.data();
+}
 
-void clsWP::setTxObject(QObject* object) { m_tx = object; }
+void clsWP::setTxObject(QObject* object) {
+    m_tx = object;
+}
 
-void clsWP::setMeasurementUnits(qint16 vData) { g_intMeasurement = vData; }
+void clsWP::setMeasurementUnits(qint16 vData) {
+    g_intMeasurement = vData;
+}
 
 QVariant clsWP::Invoke(qint32 dispid, const QVariantList& args, InvokeKind kind) {
     auto arg = [&](int i) -> QVariant {
@@ -129,14 +151,29 @@ QVariant clsWP::Invoke(qint32 dispid, const QVariantList& args, InvokeKind kind)
         // The dialog functions: found by their dispatch id in the member table.
         const char* name = nullptr;
         switch (dispid) {
-        case DISPID_HeaderPropertiesShow: name = "HeaderPropertiesShow"; break;
-        case DISPID_PageDialogShow: name = "PageDialogShow"; break;
-        case DISPID_PrintPreviewShow: name = "PrintPreviewShow"; break;
-        case DISPID_ResumePropertiesShow: name = "ResumePropertiesShow"; break;
-        case DISPID_TableDialogShow: name = "TableDialogShow"; break;
-        case DISPID_CoverLetterStepper: name = "CoverLetterStepper"; break;
-        case DISPID_ResumeTitleRetrieve: name = "ResumeTitleRetrieve"; break;
-        default: break;
+        case DISPID_HeaderPropertiesShow:
+            name = "HeaderPropertiesShow";
+            break;
+        case DISPID_PageDialogShow:
+            name = "PageDialogShow";
+            break;
+        case DISPID_PrintPreviewShow:
+            name = "PrintPreviewShow";
+            break;
+        case DISPID_ResumePropertiesShow:
+            name = "ResumePropertiesShow";
+            break;
+        case DISPID_TableDialogShow:
+            name = "TableDialogShow";
+            break;
+        case DISPID_CoverLetterStepper:
+            name = "CoverLetterStepper";
+            break;
+        case DISPID_ResumeTitleRetrieve:
+            name = "ResumeTitleRetrieve";
+            break;
+        default:
+            break;
         }
         if (!name || kind != InvokeKind::Method)
             break;
@@ -146,8 +183,7 @@ QVariant clsWP::Invoke(qint32 dispid, const QVariantList& args, InvokeKind kind)
         QString strXML = args.isEmpty() ? QString() : args.first().toString();
         QString result;
         metaObject()->method(index).invoke(this, Qt::DirectConnection,
-                                           Q_RETURN_ARG(QString, result),
-                                           Q_ARG(QString&, strXML));
+                                           Q_RETURN_ARG(QString, result), Q_ARG(QString&, strXML));
         return result;
     }
     }

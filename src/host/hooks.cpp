@@ -21,7 +21,9 @@ void registerComponent(const QString& progId, std::function<QObject*()> factory)
     registry().insert(progId.toLower(), std::move(factory));
 }
 
-void unregisterComponent(const QString& progId) { registry().remove(progId.toLower()); }
+void unregisterComponent(const QString& progId) {
+    registry().remove(progId.toLower());
+}
 
 QObject* createComponent(const QString& progId) {
     const auto it = registry().constFind(progId.toLower());
@@ -30,18 +32,29 @@ QObject* createComponent(const QString& progId) {
     return (*it)();
 }
 
-void setMessageBoxHandler(MessageBoxHandler handler) { messageHandler() = std::move(handler); }
+void setMessageBoxHandler(MessageBoxHandler handler) {
+    messageHandler() = std::move(handler);
+}
 
 int MsgBox(const QString& text, int style, const QString& title) {
     if (messageHandler())
         return messageHandler()(text, style, title);
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (style & 0x70) {
-    case mb::Critical: icon = QMessageBox::Critical; break;
-    case mb::Question: icon = QMessageBox::Question; break;
-    case mb::Exclamation: icon = QMessageBox::Warning; break;
-    case mb::Information: icon = QMessageBox::Information; break;
-    default: break;
+    case mb::Critical:
+        icon = QMessageBox::Critical;
+        break;
+    case mb::Question:
+        icon = QMessageBox::Question;
+        break;
+    case mb::Exclamation:
+        icon = QMessageBox::Warning;
+        break;
+    case mb::Information:
+        icon = QMessageBox::Information;
+        break;
+    default:
+        break;
     }
     const QString caption = title.isEmpty() ? QStringLiteral("wp") : title;
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {

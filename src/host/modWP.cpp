@@ -109,14 +109,19 @@ void ShowModal(QWidget* window) {
 ImageManager::ImageManager(QObject* parent) : QObject(parent) {
     setObjectName(QStringLiteral("ImageManager"));
 }
-void ImageManager::SetIcon(qint32 id, const QIcon& icon) { m_icons.insert(id, icon); }
-QIcon ImageManager::Icon(qint32 id) const { return m_icons.value(id); }
-bool ImageManager::HasIcon(qint32 id) const { return m_icons.contains(id); }
+void ImageManager::SetIcon(qint32 id, const QIcon& icon) {
+    m_icons.insert(id, icon);
+}
+QIcon ImageManager::Icon(qint32 id) const {
+    return m_icons.value(id);
+}
+bool ImageManager::HasIcon(qint32 id) const {
+    return m_icons.contains(id);
+}
 
 QAction* AddButton(QToolBar* ctls, qint32 typ, qint32 ID, const QString& sCaption, bool bGroup,
-                   const QString& sDesc, qint32 ButtonStyle, const QString& category,
-                   bool bEnabled, qint32 lngIconID, const std::optional<QVariant>& vParms,
-                   bool bVisible) {
+                   const QString& sDesc, qint32 ButtonStyle, const QString& category, bool bEnabled,
+                   qint32 lngIconID, const std::optional<QVariant>& vParms, bool bVisible) {
     QAction* Control = nullptr;
     // An omitted parameter is no value at all: it cannot be shown as text.
     const dump::Writer vParmsDump = [&vParms](const QString& name, int indent) {
@@ -157,12 +162,18 @@ QAction* AddButton(QToolBar* ctls, qint32 typ, qint32 ID, const QString& sCaptio
         Control->setProperty("ButtonStyle", ButtonStyle);
         if (auto* button = qobject_cast<QToolButton*>(ctls->widgetForAction(Control))) {
             switch (ButtonStyle) {
-            case xtpButtonCaption: button->setToolButtonStyle(Qt::ToolButtonTextOnly); break;
-            case xtpButtonIcon: button->setToolButtonStyle(Qt::ToolButtonIconOnly); break;
+            case xtpButtonCaption:
+                button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+                break;
+            case xtpButtonIcon:
+                button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+                break;
             case xtpButtonIconAndCaption:
                 button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
                 break;
-            default: button->setToolButtonStyle(Qt::ToolButtonFollowStyle); break;
+            default:
+                button->setToolButtonStyle(Qt::ToolButtonFollowStyle);
+                break;
             }
             if (typ == xtpControlLabel)
                 button->setAutoRaise(true);

@@ -96,8 +96,7 @@ constexpr qint32 xtpButtonIconAndCaption = 3;
 /// Adds one command to a toolbar with all its properties. The action's
 /// objectName is the command id; `vParms` is stored only when given.
 QAction* AddButton(QToolBar* ctls, qint32 typ, qint32 ID, const QString& sCaption, bool bGroup,
-                   const QString& sDesc, qint32 ButtonStyle, const QString& category,
-                   bool bEnabled, qint32 lngIconID, const std::optional<QVariant>& vParms,
-                   bool bVisible);
+                   const QString& sDesc, qint32 ButtonStyle, const QString& category, bool bEnabled,
+                   qint32 lngIconID, const std::optional<QVariant>& vParms, bool bVisible);
 
 } // namespace wp::modWP

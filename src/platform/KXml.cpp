@@ -46,7 +46,9 @@ void KXml::CreateRoot(const QString& tag) {
     d->doc.appendChild(d->doc.createElement(tag));
 }
 
-QString KXml::Xml() const { return d->doc.toString(-1); }
+QString KXml::Xml() const {
+    return d->doc.toString(-1);
+}
 
 QString KXml::ChildValue(const QString& tag) const {
     return d->self().firstChildElement(tag).text();
@@ -67,9 +69,13 @@ void KXml::SetChildValue(const QString& tag, const QString& text) {
         child.appendChild(d->doc.createTextNode(text));
 }
 
-bool KXml::HasChild(const QString& tag) const { return !d->self().firstChildElement(tag).isNull(); }
+bool KXml::HasChild(const QString& tag) const {
+    return !d->self().firstChildElement(tag).isNull();
+}
 
-QString KXml::AttributeValue(const QString& name) const { return d->self().attribute(name); }
+QString KXml::AttributeValue(const QString& name) const {
+    return d->self().attribute(name);
+}
 
 void KXml::SetAttribute(const QString& name, const QString& value) {
     QDomElement e = d->self();
@@ -126,7 +132,9 @@ KXmlRef KXml::SelectNode(const QString& tag) const {
     return wrapDomElement(d->doc, child.isNull() ? firstBelow(self, tag) : child);
 }
 
-KXmlRef KXml::FindNode(const QString& tag) const { return wrapDomElement(d->doc, firstBelow(d->self(), tag)); }
+KXmlRef KXml::FindNode(const QString& tag) const {
+    return wrapDomElement(d->doc, firstBelow(d->self(), tag));
+}
 
 KXmlRef KXml::FindByAttribute(const KXmlRef& start, const QString& tag, const QString& attribute,
                               const QString& value) const {
@@ -156,7 +164,9 @@ KXmlRef KXml::FindByAttribute(const KXmlRef& start, const QString& tag, const QS
     return nullptr;
 }
 
-QString KXml::Text() const { return d->self().text(); }
+QString KXml::Text() const {
+    return d->self().text();
+}
 
 qint32 KXml::ChildCount() const {
     qint32 n = 0;
@@ -200,6 +210,8 @@ void KXml::RemoveChild(const QString& tag) {
         parent.removeChild(child);
 }
 
-QString KXml::TagName() const { return d->self().tagName(); }
+QString KXml::TagName() const {
+    return d->self().tagName();
+}
 
 } // namespace wp

@@ -16,7 +16,9 @@ MessageRecorder::MessageRecorder() {
     });
 }
 
-MessageRecorder::~MessageRecorder() { wp::setMessageBoxHandler({}); }
+MessageRecorder::~MessageRecorder() {
+    wp::setMessageBoxHandler({});
+}
 
 namespace {
 // The component handed to the library: members reached by name only.
@@ -46,7 +48,9 @@ ReportRecorder::ReportRecorder(QString a) : action(std::move(a)) {
                           [this]() -> QObject* { return new RecordingErrorComponent(this); });
 }
 
-ReportRecorder::~ReportRecorder() { wp::unregisterComponent(QStringLiteral("errs.Error")); }
+ReportRecorder::~ReportRecorder() {
+    wp::unregisterComponent(QStringLiteral("errs.Error"));
+}
 
 void whenModal(std::function<void(QWidget*)> step, int timeoutMs) {
     auto* timer = new QTimer;

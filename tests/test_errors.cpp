@@ -1,0 +1,272 @@
+// The error reporter: dump format, variables document, report routes, the
+// chain of reports, and processor faults turned into ordinary errors.
+#include "errors/modvbCodeShieldSupport.h"
+#include "host/modStartup.h"
+#include "host/modWP.h"
+#include "support/TestSupport.h"
+#include "wp/hooks.h"
+
+#include <QObject>
+#include <gtest/gtest.h>
+
+using namespace wp;
+using namespace wp::modvbCodeShieldSupport;
+using dump::var;
+
+namespace {
+const QString br = QStringLiteral("\r\n");
+
+class Widget : public QObject {
+    Q_OBJECT
+};
+} // namespace
+
+TEST(Dump, scalarsAndSpecialValues) {
+    EXPECT_EQ(var("s", QStringLiteral("abc")), "<s>abc</s>" + br);
+    EXPECT_EQ(var("s", QString("a") + QChar(u'\0') + "b", 2), "  <s>a{Null}b</s>" + br);
+    EXPECT_EQ(var("n", qint16(-7)), "<n>-7</n>" + br);
+    EXPECT_EQ(var("b", true), "<b>True</b>" + br);
+    EXPECT_EQ(var("e", dump::Empty), "<e>{Empty}</e>" + br);
+    EXPECT_EQ(var("v", QVariant()), "<v>{Empty}</v>" + br);
+    EXPECT_EQ(var("v", QVariant::fromValue(nullptr)), "<v>{Null}</v>" + br);
+    EXPECT_EQ(var("o", static_cast<QObject*>(nullptr)), "<o>{Nothing}</o>" + br);
+    Widget w;
+    EXPECT_EQ(var("o", &w), "<o>{Widget}</o>" + br);
+    EXPECT_EQ(var("x", KXmlRef()), "<x>{Nothing}</x>" + br);
+    EXPECT_EQ(var("x", std::make_shared<KXml>()), "<x>{KXml}</x>" + br);
+    EXPECT_EQ(var("u", dump::Udt{"PaperSize"}), "<u>{UDT - PaperSize}</u>" + br);
+    EXPECT_EQ(var("typ", dump::UdtParameter{}), "<typ>{Can't dump UDT parameters}</typ>" + br);
+    EXPECT_EQ(var("Pane", dump::ExternalUdt{}), "<Pane>{Cannot dump external UDTs}</Pane>" + br);
+}
+
+TEST(Dump, collectionsNestWithPositionsFromOne) {
+    QVariantList inner{QVariant(1), QVariant(QStringLiteral("two"))};
+    QVariantList outer{QVariant(inner), QVariant()};
+    const QString text = var("c", outer);
+    EXPECT_EQ(text, "<c>" + br + "  <c[1]>" + br + "    <c[1][1]>1</c[1][1]>" + br +
+                        "    <c[1][2]>two</c[1][2]>" + br + "  </c[1]>" + br +
+                        "  <c[2]>{Empty}</c[2]>" + br + "</c>" + br);
+}
+
+TEST(Dump, arraysByDimension) {
+    dump::Array none;
+    EXPECT_EQ(var("a", none), "<a>{UnInitialised Array}</a>" + br);
+
+    dump::Array two;
+    two.dims = {{1, 2}, {1, 2}};
+    two.elements = {11, 12, 21, 22};
+    EXPECT_EQ(var("a", two), "<a>" + br + "  <a Index=\"1,1\">11</a>" + br +
+                                 "  <a Index=\"1,2\">12</a>" + br + "  <a Index=\"2,1\">21</a>" +
+                                 br + "  <a Index=\"2,2\">22</a>" + br + "</a>" + br);
+
+    dump::Array one;
+    one.dims = {{0, 1}};
+    one.elements = {QStringLiteral("x"), QVariant::fromValue(nullptr)};
+    EXPECT_EQ(var("a", one), "<a>" + br + "  <a Index=\"0\">x</a>" + br +
+                                 "  <a Index=\"1\">{Null}</a>" + br + "</a>" + br);
+
+    dump::Array four;
+    four.dims = {{0, 0}, {0, 0}, {0, 0}, {0, 0}};
+    EXPECT_EQ(var("a", four), "<a>{Dump truncated at 4 dimensions}</a>" + br);
+
+    dump::Array broken;
+    broken.dims = {{0, 1}, {0, 1}, {0, 0, false}};
+    EXPECT_EQ(var("a", broken), "<a>{UnInitialised Array Dimension 3}</a>" + br);
+}
+
+TEST(Dump, listsSayNoneAndSurviveFormattingFailures) {
+    EXPECT_EQ(dump::list({}), "{None}");
+    const dump::Writer failing = [](const QString&, int) -> QString {
+        throw wp::Error(13, "wp", "Type mismatch");
+    };
+    QString ok = QStringLiteral("fine");
+    const QString text = dump::list({dump::bind("bad", failing), dump::bind("ok", ok)});
+    EXPECT_EQ(text, "<bad>{Error 13 formatting for output}</bad>" + br + "<ok>fine</ok>" + br);
+}
+
+TEST(Report, variablesDocumentIsJoinedInOrder) {
+    const QString doc = VariablesDocument("L", "M", "G", "P");
+    EXPECT_EQ(doc, "<Variables>" + br + "<LocalVariables>" + br + "L</LocalVariables>" + br +
+                       "<ModuleVariables>" + br + "M</ModuleVariables>" + br + "<GlobalVariables>" +
+                       br + "G</GlobalVariables>" + br + "</Variables>" + br + "<Parameters>" + br +
+                       "P</Parameters>");
+}
+
+TEST(Report, globalsListLibraryStateThenErrorState) {
+    modWP::ResetGlobals();
+    modWP::g_intMeasurement = 2;
+    const QString globals = GlobalsText();
+    const QStringList order{"g_kxmlEnv",
+                            "g_kxmlJdata",
+                            "g_kxmlOptions",
+                            "g_strVerIE",
+                            "g_strEnv",
+                            "g_strMorvaleVersion",
+                            "g_strID",
+                            "g_blnInIDE",
+                            "g_strUser",
+                            "g_strDataDir",
+                            "g_strInstDir",
+                            "g_strAllUsersMorvaleDataDir",
+                            "g_strThisUserMorvaleDataDir",
+                            "g_blnSilent",
+                            "gstrReturnXML",
+                            "g_intMeasurement",
+                            "vbcsComponentID",
+                            "vbcsHasInitialised",
+                            "vbcsErrorNumber",
+                            "vbcsErrorDescription",
+                            "vbcsErrorLine",
+                            "vbcsErrorSource"};
+    qsizetype last = -1;
+    for (const QString& name : order) {
+        const qsizetype at = globals.indexOf("<" + name + ">");
+        ASSERT_GT(at, last) << name.toStdString();
+        last = at;
+    }
+    EXPECT_TRUE(globals.contains("<g_intMeasurement>2</g_intMeasurement>"));
+    EXPECT_TRUE(globals.contains("<g_kxmlEnv>{Nothing}</g_kxmlEnv>"));
+}
+
+TEST(Report, withoutComponentShowsApplicationErrorBox) {
+    wptest::MessageRecorder box;
+    Guard g("modTest", "Failing");
+    EXPECT_THROW(g.run([] { wp::raise(err::TypeMismatch); }), wp::Error);
+    ASSERT_EQ(box.messages.size(), 1u);
+    EXPECT_EQ(box.messages[0].title, "Application Error");
+    EXPECT_EQ(box.messages[0].style, wp::mb::Critical);
+    EXPECT_EQ(box.messages[0].text,
+              "wp has encountered a problem. We are sorry for the inconvenience." + br + br +
+                  "Module: modTest" + br + "Procedure: Failing" + br + "Line Number: 0" + br + br +
+                  "Type mismatch (13)");
+}
+
+namespace {
+// A class with members for the module-variables part of the report.
+class Holder : public ModuleVariables {
+public:
+    QString m_sName = QStringLiteral("held");
+    QString DumpModuleVariables() const override { return var("m_sName", m_sName); }
+};
+
+int level3(int n) {
+    int lngDepth = 3;
+    Guard g("modInner", "Level3");
+    g.param("n", n).local("lngDepth", lngDepth);
+    return g.run([&]() -> int { wp::raise(err::SubscriptOutOfRange); });
+}
+int level2(int n) {
+    Holder holder;
+    Guard g("frmMiddle", "Level2", &holder);
+    g.param("n", n);
+    return g.run([&] { return level3(n + 1); });
+}
+int level1() {
+    Guard g("clsOuter", "Level1");
+    return g.run([&] { return level2(1); });
+}
+} // namespace
+
+TEST(Report, failureThreeDeepGivesThreeReportsAndFails65535) {
+    wptest::ReportRecorder reports;
+    try {
+        level1();
+        FAIL() << "no failure reached the caller";
+    } catch (const wp::Error& e) {
+        EXPECT_EQ(e.number, 65535);
+        EXPECT_EQ(e.description, "Application-defined or object-defined error");
+    }
+    ASSERT_EQ(reports.reports.size(), 3u);
+    const auto& inner = reports.reports[0];
+    EXPECT_EQ(inner.number, 9);
+    EXPECT_EQ(inner.description, "Subscript out of range");
+    EXPECT_EQ(inner.component, "wp");
+    EXPECT_EQ(inner.module, "modInner");
+    EXPECT_EQ(inner.procedure, "Level3");
+    EXPECT_EQ(inner.line, 0);
+    EXPECT_EQ(inner.version, "1.0.77");
+    EXPECT_TRUE(inner.variables.startsWith(
+        "<Variables>" + br + "<LocalVariables>" + br + "<lngDepth>3</lngDepth>" + br +
+        "</LocalVariables>" + br + "<ModuleVariables>" + br + "{None}</ModuleVariables>"));
+    EXPECT_TRUE(inner.variables.endsWith("<Parameters>" + br + "<n>2</n>" + br + "</Parameters>"));
+    EXPECT_EQ(reports.reports[1].number, 65535);
+    EXPECT_EQ(reports.reports[1].module, "frmMiddle");
+    EXPECT_TRUE(reports.reports[1].variables.contains("<LocalVariables>" + br + "{None}"));
+    EXPECT_TRUE(reports.reports[1].variables.contains("<m_sName>held</m_sName>"));
+    EXPECT_EQ(reports.reports[2].procedure, "Level1");
+    EXPECT_EQ(reports.actionReads, 3);
+    EXPECT_EQ(vbcsErrorNumber, 65535);
+}
+
+TEST(Report, eventHandlersContainTheFailure) {
+    wptest::ReportRecorder reports;
+    Guard g("frmAny", "pbOK_Click");
+    const bool ok = g.runEvent([] { wp::raise(err::ObjectNotSet); });
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(reports.reports.size(), 1u);
+    EXPECT_EQ(reports.reports[0].number, 91);
+}
+
+TEST(Report, disabledModuleVariables) {
+    wptest::ReportRecorder reports;
+    Guard g("cADO", "GetRS");
+    g.disableModuleVariables();
+    EXPECT_THROW(g.run([] { wp::raise(err::TypeMismatch); }), wp::Error);
+    ASSERT_EQ(reports.reports.size(), 1u);
+    EXPECT_TRUE(reports.reports[0].variables.contains("<ModuleVariables>" + br + "{Disabled}"));
+}
+
+TEST(ExceptionFilter, namesAndNumbers) {
+    EXPECT_EQ(ExceptionName(0xC0000005u), "Access Violation");
+    EXPECT_EQ(ExceptionName(0xC0000094u), "Integer Divide By Zero");
+    EXPECT_EQ(ExceptionName(0x80000003u), "Breakpoint");
+    EXPECT_EQ(ExceptionName(0xC000013Au), "Control-C Exit");
+    EXPECT_EQ(ExceptionName(0x1234ABu), "Unknown (&H001234AB)");
+    EXPECT_EQ(ExceptionErrorNumber(0xC0000005u), 10005);
+    EXPECT_EQ(ExceptionErrorNumber(0xC0000094u), (0x94 & 0x8EF) | 10000);
+}
+
+namespace {
+// Kept out of line and behind volatile so the compiler cannot fold the faults away.
+int* volatile g_nowhere = nullptr;
+volatile int g_zero = 0;
+__attribute__((noinline)) int readThrough() {
+    return *static_cast<volatile int*>(g_nowhere);
+}
+volatile int g_quotient = 0;
+__attribute__((noinline)) int divide(int a) {
+    g_quotient = a / g_zero;
+    return g_quotient;
+}
+} // namespace
+
+TEST(ExceptionFilter, faultsInsideGuardedProceduresAreReportedAndTheProcessGoesOn) {
+    modStartup::Main();
+    ASSERT_TRUE(vbcsHasInitialised);
+    wptest::ReportRecorder reports;
+    for (int round = 0; round < 2; ++round) {
+        Guard g("modFault", "ReadNull");
+        EXPECT_THROW(g.run([] { return readThrough(); }), wp::Error);
+    }
+    Guard g("modFault", "Divide");
+    EXPECT_THROW(g.run([] { return divide(1); }), wp::Error);
+    ASSERT_EQ(reports.reports.size(), 3u);
+    EXPECT_EQ(reports.reports[0].number, 10005);
+    EXPECT_EQ(reports.reports[0].description, "Access Violation");
+    EXPECT_EQ(reports.reports[1].number, 10005);
+    EXPECT_EQ(reports.reports[2].number, ExceptionErrorNumber(0xC0000094u));
+    EXPECT_EQ(reports.reports[2].description, "Integer Divide By Zero");
+    EXPECT_EQ(vbcsErrorSource, "vbcsExceptionFilter");
+}
+
+TEST(ExceptionFilterDeathTest, faultOutsideAnyGuardEndsTheProcessCleanly) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            modStartup::Main();
+            readThrough();
+        },
+        ::testing::ExitedWithCode(70), "outside any library procedure");
+}
+
+#include "test_errors.moc"
