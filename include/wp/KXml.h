@@ -6,9 +6,6 @@
 #include <QtGlobal>
 #include <memory>
 
-class QDomDocument;
-class QDomElement;
-
 namespace wp {
 
 class KXml;
@@ -69,9 +66,9 @@ public:
     QString TagName() const;
 
     struct Impl;
+    static KXmlRef fromImpl(std::unique_ptr<Impl> impl);
 
 private:
-    friend KXmlRef wrapDomElement(const QDomDocument& doc, const QDomElement& e);
     explicit KXml(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> d;
 };

@@ -2,6 +2,8 @@
 // The library's one public class: takes the host's environment, options,
 // runtime data, unit and document control, and runs the dialogs.
 
+#include "wp/Error.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>

@@ -7,7 +7,13 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <ostream>
 #include <vector>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace wptest {
 
