@@ -2,6 +2,7 @@
 // Library-wide state shared by every clsWP object of the process, the
 // dialog-window instances, and the shared toolbar-button routine.
 
+#include "wp/Error.h"
 #include "wp/KXml.h"
 
 #include <QPointer>
