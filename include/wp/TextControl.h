@@ -1,16 +1,242 @@
 #pragma once
 // The word-processing control: a paged document with headers, footers,
 // fields and tables, edited on screen and drawn one page at a time.
+//
+// The body and the four header/footer areas are QTextDocuments owned by the
+// control. Lengths are twips. Fields are runs of characters whose character
+// format carries prop::FieldId and prop::FieldData, so layout and drawing
+// treat them as ordinary text; tables are QTextTables whose format carries
+// prop::TableId.
 
+#include "wp/PageFormat.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QTextCursor>
+#include <QTextFormat>
 #include <QWidget>
+#include <array>
+#include <functional>
+#include <utility>
+
+class QTextDocument;
+class QTextTable;
 
 namespace wp {
 
+/// Data formats of SaveToMemory and LoadFromMemory.
+namespace fmt {
+constexpr int PlainText = 1; ///< UTF-8 text without formatting
+constexpr int Rtf = 5;       ///< Rich Text Format (reads what other word processors write)
+constexpr int Native = 8;    ///< our own lossless format: everything the control holds
+} // namespace fmt
+
+/// QTextFormat properties the control keeps on its text.
+namespace prop {
+/// Character format of a field's characters: the field id (int, 1..32767).
+constexpr int FieldId = QTextFormat::UserProperty + 1;
+/// Character format of a field's characters: the field's data (QString).
+constexpr int FieldData = QTextFormat::UserProperty + 2;
+/// QTextTableFormat of a table: the table id (int, 1..32767).
+constexpr int TableId = QTextFormat::UserProperty + 3;
+} // namespace prop
+
+/// The one character an emptied field keeps, so that it keeps its id, data
+/// and format and can be filled again. It has no width and is never part of
+/// FieldText or of exported text.
+constexpr char16_t EmptyFieldMark = 0x200B;
+
+/// Keys of the document properties (RTF \info group).
+namespace info {
+inline const QString Title = QStringLiteral("title");
+inline const QString Subject = QStringLiteral("subject");
+inline const QString Author = QStringLiteral("author");
+inline const QString Manager = QStringLiteral("manager");
+inline const QString Company = QStringLiteral("company");
+inline const QString Category = QStringLiteral("category");
+inline const QString Keywords = QStringLiteral("keywords");
+inline const QString Comments = QStringLiteral("comments");
+} // namespace info
+
 class TextControl : public QWidget {
     Q_OBJECT
+    Q_PROPERTY(int PageWidth READ PageWidth WRITE setPageWidth)
+    Q_PROPERTY(int PageHeight READ PageHeight WRITE setPageHeight)
+    Q_PROPERTY(int PageMarginL READ PageMarginL WRITE setPageMarginL)
+    Q_PROPERTY(int PageMarginT READ PageMarginT WRITE setPageMarginT)
+    Q_PROPERTY(int PageMarginR READ PageMarginR WRITE setPageMarginR)
+    Q_PROPERTY(int PageMarginB READ PageMarginB WRITE setPageMarginB)
+    Q_PROPERTY(int BaseLine READ BaseLine WRITE setBaseLine)
+    Q_PROPERTY(int HeaderFooter READ HeaderFooter WRITE setHeaderFooter)
+    Q_PROPERTY(QString Tag READ Tag WRITE setTag)
+    Q_PROPERTY(qint32 SelStart READ SelStart WRITE setSelStart)
+    Q_PROPERTY(qint32 SelLength READ SelLength WRITE setSelLength)
+    Q_PROPERTY(QString SelText READ SelText WRITE setSelText)
+    Q_PROPERTY(bool FormatSelection READ FormatSelection WRITE setFormatSelection)
+    Q_PROPERTY(qint32 ForeColor READ ForeColor WRITE setForeColor)
+    Q_PROPERTY(qint16 FieldCurrent READ FieldCurrent WRITE setFieldCurrent)
+    Q_PROPERTY(QString FieldText READ FieldText WRITE setFieldText)
+    Q_PROPERTY(qint32 FieldStart READ FieldStart)
+
 public:
     explicit TextControl(QWidget* parent = nullptr);
     ~TextControl() override;
+
+    // --- documents -------------------------------------------------------
+
+    /// The body. The pointer changes when a load replaces the document
+    /// (documentReplaced); the old document is deleted right after that signal.
+    QTextDocument* document() const;
+    /// The content of a header/footer area (hf::Header, hf::FirstPageHeader,
+    /// hf::Footer, hf::FirstPageFooter); always present, whether or not the
+    /// HeaderFooter flags show it. nullptr for any other flag.
+    QTextDocument* headerFooterDocument(int flag) const;
+
+    // --- page format (twips) ---------------------------------------------
+
+    PageFormat pageFormat() const;
+    void setPageFormat(const PageFormat& format);
+    int PageWidth() const;
+    void setPageWidth(int twips);
+    int PageHeight() const;
+    void setPageHeight(int twips);
+    int PageMarginL() const;
+    void setPageMarginL(int twips);
+    int PageMarginT() const;
+    void setPageMarginT(int twips);
+    int PageMarginR() const;
+    void setPageMarginR(int twips);
+    int PageMarginB() const;
+    void setPageMarginB(int twips);
+    /// Kept with the document and copied with it; no effect on the layout.
+    int BaseLine() const;
+    void setBaseLine(int value);
+    /// Which header and footer areas exist: a combination of hf:: flags (0..15).
+    int HeaderFooter() const;
+    void setHeaderFooter(int flags);
+    /// Distance in twips of the header (index 1) from the top border or of
+    /// the footer (index 4) from the bottom border; fractions are kept.
+    /// Other indexes and negative distances are refused (error 5).
+    double HeaderFooterPosition(int index) const;
+    void setHeaderFooterPosition(int index, double twips);
+
+    // --- properties kept with the document -------------------------------
+
+    /// Free text of the host (the résumé XML).
+    QString Tag() const;
+    void setTag(const QString& text);
+    /// Document properties by info:: key ("" when unset).
+    QString documentProperty(const QString& key) const;
+    void setDocumentProperty(const QString& key, const QString& value);
+    QMap<QString, QString> documentProperties() const;
+
+    // --- selection and input position ------------------------------------
+
+    /// Selection start from 0 (the smaller end). Setting it collapses the
+    /// selection there; positions past the end are clamped.
+    qint32 SelStart() const;
+    void setSelStart(qint32 pos);
+    /// Selection length from SelStart; the caret goes to its end.
+    qint32 SelLength() const;
+    void setSelLength(qint32 length);
+    /// The selected text; setting it replaces the selection ("\r\n", "\r" and
+    /// "\n" become paragraph breaks) and puts the caret after it.
+    QString SelText() const;
+    void setSelText(const QString& text);
+    /// True: ForeColor acts on the selection; False: on the whole body.
+    bool FormatSelection() const;
+    void setFormatSelection(bool on);
+    /// Text colour as a Windows colour value (0x00BBGGRR: red is 255).
+    qint32 ForeColor() const;
+    void setForeColor(qint32 colorref);
+    /// Caret position as {page, line, column}: page and line from 1, column
+    /// from 0. Page and line come from pageLineLocator when it is set;
+    /// without it the page is 1 and the line is the paragraph number.
+    QList<qint32> CurrentInputPosition() const;
+    /// Moves the caret (collapsing the selection); positionLocator maps
+    /// (page, line, column) to a position when it is set.
+    void setCurrentInputPosition(qint32 page, qint32 line, qint32 column);
+    /// The control's caret in the body (a copy); setTextCursor moves it.
+    QTextCursor textCursor() const;
+    void setTextCursor(const QTextCursor& cursor);
+
+    /// Set by the page layout: (page, line), both from 1, of a body position.
+    std::function<std::pair<int, int>(int pos)> pageLineLocator;
+    /// Set by the page layout: body position of (page, line, column), or -1.
+    std::function<int(int page, int line, int column)> positionLocator;
+
+    // --- fields ----------------------------------------------------------
+
+    /// Inserts a field with that visible text and data at the caret
+    /// (replacing the selection) in the caret's character format; returns
+    /// its new id, unique in the body.
+    qint16 FieldInsert(const QString& text, const QString& data);
+    /// The id of the field after field `id` in document order (0: the
+    /// first field); 0 after the last field or when `id` is unknown. Type 0
+    /// is every field.
+    qint16 FieldNext(qint16 id, qint16 type) const;
+    /// The current field (0: none). Setting an unknown id is error 5.
+    qint16 FieldCurrent() const;
+    void setFieldCurrent(qint16 id);
+    /// The data of field `id` ("" for an unknown id).
+    QString FieldData(qint16 id) const;
+    void setFieldData(qint16 id, const QString& data);
+    /// Visible text of the current field. Setting it keeps the field's id,
+    /// data and character format, also for the empty text.
+    QString FieldText() const;
+    void setFieldText(const QString& text);
+    /// Position of the current field's first character, from 1 (0: none).
+    qint32 FieldStart() const;
+    /// The field that holds body position `pos` (0: none); for the view.
+    qint16 fieldAt(int pos) const;
+    /// Asks the FieldSetCursor handlers for the pointer over field `id`
+    /// (0, the default pointer, when nobody sets one); for the view.
+    int fieldMousePointer(qint16 id);
+
+    // --- tables ----------------------------------------------------------
+
+    /// Inserts a rows x cols table at body position `pos` (-1: the caret)
+    /// under `id` (0: the smallest free id). Returns the table's id, or 0
+    /// when refused: rows or cols below 1, an id below 0 or already used,
+    /// a position inside a table or out of range.
+    qint16 TableInsert(qint32 rows, qint32 cols, qint32 pos, qint16 id);
+    /// Enumerates the body's tables in document order: start with
+    /// enumState 0; each call sets tableId and returns the next state, or
+    /// returns 0 when there is no further table.
+    qint16 TableNext(qint16& enumState, qint16& tableId) const;
+    /// The body's table with that id (nullptr: none).
+    QTextTable* table(qint16 id) const;
+
+    // --- load and save ---------------------------------------------------
+
+    /// The document in `format` (fmt::). With `selectionOnly` only the
+    /// selected part of the body, without page format and headers/footers.
+    QByteArray SaveToMemory(int format, bool selectionOnly = false) const;
+    /// Replaces the document by `data` in `format` (with `selectionOnly`,
+    /// replaces the selection by the data's body). Returns false and leaves
+    /// everything as it was when the data is not a valid document; the
+    /// reason is in lastError().
+    bool LoadFromMemory(const QByteArray& data, int format, bool selectionOnly = false);
+    /// Why the last LoadFromMemory failed ("" after a success).
+    QString lastError() const;
+
+signals:
+    /// The documents were replaced by a load: fetch document() and
+    /// headerFooterDocument() again and lay them out anew.
+    void documentReplaced();
+    /// Page size, margins, header/footer flags or distances changed.
+    void pageFormatChanged();
+    /// The caret or the selection moved through one of the members above.
+    void cursorPositionChanged();
+    /// The mouse is over field `fieldId`: set `mousePointer` to the pointer
+    /// code to show.
+    void FieldSetCursor(int fieldId, int& mousePointer);
+
+private:
+    struct Private;
+    Private* d;
 };
 
 } // namespace wp

@@ -1,0 +1,358 @@
+// The document control: page format, fields, tables, selection and the
+// lossless native format.
+#include "platform/TextControlDocument.h"
+#include "wp/Error.h"
+#include "wp/TextControl.h"
+
+#include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextTable>
+#include <gtest/gtest.h>
+
+using wp::TextControl;
+
+namespace {
+
+// A document with something of everything the control holds.
+void buildSample(TextControl& tx) {
+    QTextCursor c(tx.document());
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    bold.setFontFamilies({QStringLiteral("Arial")});
+    bold.setFontPointSize(14);
+    QTextBlockFormat centred;
+    centred.setAlignment(Qt::AlignHCenter);
+    centred.setTopMargin(120);
+    c.setBlockFormat(centred);
+    c.insertText(QStringLiteral("Jane Doe"), bold);
+    c.insertBlock(QTextBlockFormat());
+    c.insertText(QStringLiteral("Dear "), QTextCharFormat());
+    tx.setTextCursor(c);
+    tx.FieldInsert(QStringLiteral("Contact Name"), QStringLiteral("contact_name"));
+    c = tx.textCursor();
+    c.insertText(QStringLiteral(", thank you \u00e9\u4e2d\U0001F600."));
+    tx.setTextCursor(c);
+    ASSERT_EQ(tx.TableInsert(2, 3, -1, 1000), 1000);
+    QTextTable* t = tx.table(1000);
+    ASSERT_NE(t, nullptr);
+    t->mergeCells(0, 0, 1, 2);
+    QTextCursor cell = t->cellAt(1, 2).firstCursorPosition();
+    cell.insertText(QStringLiteral("cell text"));
+    cell.insertBlock();
+    cell.insertText(QStringLiteral("second paragraph"));
+    tx.setTextCursor(t->cellAt(1, 0).firstCursorPosition());
+    tx.FieldInsert(QStringLiteral("Company"), QStringLiteral("company"));
+    c = QTextCursor(tx.document());
+    c.movePosition(QTextCursor::End);
+    QTextBlockFormat breakBefore;
+    breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    c.insertBlock(breakBefore);
+    c.insertText(QStringLiteral("Page two"));
+
+    QTextCursor(tx.headerFooterDocument(wp::hf::Header)).insertText(QStringLiteral("Header"));
+    QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageFooter))
+        .insertText(QStringLiteral("First footer"));
+    wp::PageFormat pf;
+    pf.width = 11906;
+    pf.height = 16838;
+    pf.marginL = 1134;
+    pf.marginT = 1000;
+    pf.marginR = 900;
+    pf.marginB = 800;
+    pf.headerPosition = 708.75;
+    pf.footerPosition = 567;
+    pf.headerFooter = 15;
+    tx.setPageFormat(pf);
+    tx.setBaseLine(3);
+    tx.setTag(QStringLiteral("<resume><props><title>T</title></props></resume>"));
+    tx.setDocumentProperty(wp::info::Author, QStringLiteral("Jane"));
+}
+
+QList<qint16> fieldIds(const TextControl& tx) {
+    QList<qint16> ids;
+    for (qint16 id = tx.FieldNext(0, 0); id != 0; id = tx.FieldNext(id, 0))
+        ids << id;
+    return ids;
+}
+
+QList<qint16> tableIds(const TextControl& tx) {
+    QList<qint16> ids;
+    qint16 state = 0, id = 0;
+    while ((state = tx.TableNext(state, id)) != 0)
+        ids << id;
+    return ids;
+}
+
+} // namespace
+
+TEST(TextControl, pageFormatMembersReadAndWriteTheOneFormatAndSignal) {
+    TextControl tx;
+    QSignalSpy spy(&tx, &TextControl::pageFormatChanged);
+    tx.setPageWidth(11906);
+    tx.setPageMarginT(567);
+    tx.setHeaderFooter(5);
+    tx.setHeaderFooterPosition(1, 708.75);
+    tx.setHeaderFooterPosition(4, 1134);
+    EXPECT_EQ(tx.pageFormat().width, 11906);
+    EXPECT_EQ(tx.PageMarginT(), 567);
+    EXPECT_EQ(tx.HeaderFooter(), 5);
+    EXPECT_DOUBLE_EQ(tx.HeaderFooterPosition(1), 708.75);
+    EXPECT_DOUBLE_EQ(tx.HeaderFooterPosition(4), 1134);
+    EXPECT_EQ(spy.count(), 5);
+    tx.setPageWidth(11906); // unchanged: no signal
+    EXPECT_EQ(spy.count(), 5);
+    EXPECT_THROW(tx.HeaderFooterPosition(2), wp::Error);
+    EXPECT_THROW(tx.setHeaderFooterPosition(1, -56.7), wp::Error);
+    EXPECT_THROW(tx.setPageHeight(0), wp::Error);
+    EXPECT_THROW(tx.setHeaderFooter(16), wp::Error);
+    EXPECT_DOUBLE_EQ(tx.HeaderFooterPosition(1), 708.75);
+    EXPECT_NE(tx.headerFooterDocument(wp::hf::FirstPageFooter), nullptr);
+    EXPECT_EQ(tx.headerFooterDocument(3), nullptr);
+    // Members are reachable by name, as a late-bound host reaches them.
+    EXPECT_TRUE(tx.setProperty("PageHeight", 20000));
+    EXPECT_EQ(tx.PageHeight(), 20000);
+}
+
+TEST(TextControl, selectionTextAndInputPosition) {
+    TextControl tx;
+    EXPECT_EQ(tx.CurrentInputPosition(), (QList<qint32>{1, 1, 0}));
+    tx.setSelText(QStringLiteral("Hello world\r\nsecond"));
+    EXPECT_EQ(tx.document()->blockCount(), 2);
+    EXPECT_EQ(tx.CurrentInputPosition(), (QList<qint32>{1, 2, 6}));
+    tx.setSelStart(6);
+    tx.setSelLength(5);
+    EXPECT_EQ(tx.SelText(), QStringLiteral("world"));
+    EXPECT_EQ(tx.SelStart(), 6);
+    EXPECT_EQ(tx.SelLength(), 5);
+    tx.setSelText(QStringLiteral("there"));
+    EXPECT_EQ(tx.document()->firstBlock().text(), QStringLiteral("Hello there"));
+    EXPECT_EQ(tx.SelLength(), 0);
+    tx.setSelStart(100000); // clamped to the end
+    EXPECT_EQ(tx.SelStart(), tx.document()->characterCount() - 1);
+    tx.setCurrentInputPosition(1, 1, 0);
+    EXPECT_EQ(tx.SelStart(), 0);
+    EXPECT_THROW(tx.setCurrentInputPosition(1, 9, 0), wp::Error);
+    // The page layout's locator decides page and line.
+    tx.pageLineLocator = [](int pos) { return std::make_pair(2, pos + 1); };
+    tx.setSelStart(3);
+    EXPECT_EQ(tx.CurrentInputPosition(), (QList<qint32>{2, 4, 3}));
+}
+
+TEST(TextControl, foreColorIsAWindowsColourOnTheSelectionOrTheWholeText) {
+    TextControl tx;
+    tx.setSelText(QStringLiteral("red and black"));
+    tx.setFormatSelection(true);
+    tx.setSelStart(0);
+    tx.setSelLength(3);
+    tx.setForeColor(255);
+    EXPECT_EQ(tx.ForeColor(), 255);
+    QTextCursor c(tx.document());
+    c.setPosition(1);
+    EXPECT_EQ(c.charFormat().foreground().color(), QColor(255, 0, 0));
+    c.setPosition(6);
+    EXPECT_EQ(c.charFormat().foreground().style(), Qt::NoBrush);
+    tx.setFormatSelection(false);
+    tx.setSelStart(5);
+    tx.setForeColor(0xFF0000); // blue, everywhere
+    c.setPosition(1);
+    EXPECT_EQ(c.charFormat().foreground().color(), QColor(0, 0, 255));
+    c.setPosition(12);
+    EXPECT_EQ(c.charFormat().foreground().color(), QColor(0, 0, 255));
+    EXPECT_THROW(tx.setForeColor(-1), wp::Error);
+}
+
+TEST(TextControl, fieldsWalkInDocumentOrderAndKeepIdDataAndFormatWhenRefilled) {
+    TextControl tx;
+    tx.setSelText(QStringLiteral("To "));
+    const qint16 a = tx.FieldInsert(QStringLiteral("Name"), QStringLiteral("name"));
+    tx.setSelText(QStringLiteral(" at "));
+    const qint16 b = tx.FieldInsert(QStringLiteral("Firm"), QStringLiteral("company"));
+    // A field inserted before the others comes first in the walk.
+    tx.setSelStart(0);
+    const qint16 c = tx.FieldInsert(QStringLiteral("Date"), QStringLiteral("current_date"));
+    EXPECT_NE(a, b);
+    EXPECT_NE(c, a);
+    EXPECT_NE(c, b);
+    EXPECT_EQ(fieldIds(tx), (QList<qint16>{c, a, b}));
+    EXPECT_EQ(tx.FieldNext(b, 0), 0);
+    EXPECT_EQ(tx.FieldNext(999, 0), 0);
+    EXPECT_EQ(tx.FieldData(a), QStringLiteral("name"));
+    EXPECT_EQ(tx.FieldData(999), QString());
+
+    // Format the field, then replace its text: id, data and format stay.
+    tx.setFieldCurrent(a);
+    EXPECT_EQ(tx.FieldText(), QStringLiteral("Name"));
+    const int start = tx.FieldStart();
+    EXPECT_EQ(tx.document()->toPlainText().mid(start - 1, 4), QStringLiteral("Name"));
+    tx.setFormatSelection(true);
+    tx.setSelStart(start - 1);
+    tx.setSelLength(4);
+    tx.setForeColor(255);
+    tx.setFieldText(QStringLiteral("Jane Q. Public"));
+    EXPECT_EQ(tx.FieldText(), QStringLiteral("Jane Q. Public"));
+    EXPECT_EQ(tx.FieldData(a), QStringLiteral("name"));
+    EXPECT_EQ(fieldIds(tx), (QList<qint16>{c, a, b}));
+    tx.setSelStart(tx.FieldStart() + 5);
+    tx.setSelLength(1);
+    EXPECT_EQ(tx.ForeColor(), 255);
+
+    // Emptied, the field survives and can be filled again.
+    tx.setFieldText(QString());
+    EXPECT_EQ(tx.FieldText(), QString());
+    EXPECT_EQ(fieldIds(tx), (QList<qint16>{c, a, b}));
+    EXPECT_FALSE(tx.document()->toPlainText().contains(QStringLiteral("Jane")));
+    tx.setFieldCurrent(b);
+    tx.setFieldText(QString());
+    tx.setFieldCurrent(a);
+    tx.setFieldText(QStringLiteral("Joe"));
+    EXPECT_EQ(tx.FieldText(), QStringLiteral("Joe"));
+    EXPECT_EQ(tx.FieldData(a), QStringLiteral("name"));
+    tx.setSelStart(tx.FieldStart() - 1);
+    tx.setSelLength(1);
+    EXPECT_EQ(tx.ForeColor(), 255);
+    EXPECT_EQ(QString::fromUtf8(tx.SaveToMemory(wp::fmt::PlainText)),
+              QStringLiteral("DateTo Joe at "));
+    EXPECT_THROW(tx.setFieldCurrent(999), wp::Error);
+    // Typing after a field does not extend it.
+    tx.setFieldCurrent(a);
+    tx.setSelStart(tx.FieldStart() - 1 + 3);
+    tx.setSelText(QStringLiteral("!"));
+    EXPECT_EQ(tx.FieldText(), QStringLiteral("Joe"));
+}
+
+TEST(TextControl, fieldCursorSignalAsksTheHandlerForThePointer) {
+    TextControl tx;
+    const qint16 id = tx.FieldInsert(QStringLiteral("Name"), QStringLiteral("name"));
+    EXPECT_EQ(tx.fieldAt(1), id);
+    EXPECT_EQ(tx.fieldAt(4), 0);
+    EXPECT_EQ(tx.fieldMousePointer(id), 0);
+    QObject::connect(&tx, &TextControl::FieldSetCursor, [](int, int& pointer) { pointer = 12; });
+    EXPECT_EQ(tx.fieldMousePointer(id), 12);
+}
+
+TEST(TextControl, tablesInsertUnderTheirIdsAndEnumerateInDocumentOrder) {
+    TextControl tx;
+    tx.setSelText(QStringLiteral("start\nend"));
+    EXPECT_EQ(tableIds(tx), QList<qint16>());
+    EXPECT_EQ(tx.TableInsert(2, 2, -1, 12), 12); // at the caret, the end
+    EXPECT_EQ(tx.TableInsert(1, 1, 0, 1001), 1001);
+    EXPECT_EQ(tableIds(tx), (QList<qint16>{1001, 12}));
+    // Refused: a used id, sizes below 1, a position inside a table or outside.
+    EXPECT_EQ(tx.TableInsert(1, 1, 0, 12), 0);
+    EXPECT_EQ(tx.TableInsert(0, 1, 0, 50), 0);
+    EXPECT_EQ(tx.TableInsert(1, 0, 0, 50), 0);
+    EXPECT_EQ(tx.TableInsert(1, 1, 100000, 50), 0);
+    EXPECT_EQ(tx.TableInsert(1, 1, tx.table(12)->firstPosition(), 50), 0);
+    EXPECT_EQ(tx.TableInsert(1, 1, 0, -3), 0);
+    // Id 0 takes the smallest free id.
+    EXPECT_EQ(tx.TableInsert(3, 4, 0, 0), 1);
+    EXPECT_EQ(tableIds(tx), (QList<qint16>{1, 1001, 12}));
+    EXPECT_EQ(tx.table(1)->rows(), 3);
+    EXPECT_EQ(tx.table(1)->columns(), 4);
+    qint16 state = 7, id = 0;
+    EXPECT_EQ(tx.TableNext(state, id), 0);
+}
+
+TEST(TextControl, nativeRoundTripKeepsEverything) {
+    TextControl tx;
+    buildSample(tx);
+    const QByteArray saved = tx.SaveToMemory(wp::fmt::Native, false);
+    TextControl copy;
+    QSignalSpy replaced(&copy, &TextControl::documentReplaced);
+    ASSERT_TRUE(copy.LoadFromMemory(saved, wp::fmt::Native, false))
+        << copy.lastError().toStdString();
+    EXPECT_EQ(replaced.count(), 1);
+    // Format tables are numbered as formats were made; the content is the same.
+    EXPECT_EQ(copy.document()->toHtml().toStdString(), tx.document()->toHtml().toStdString());
+    TextControl third;
+    const QByteArray again = copy.SaveToMemory(wp::fmt::Native);
+    ASSERT_TRUE(third.LoadFromMemory(again, wp::fmt::Native));
+    EXPECT_EQ(third.SaveToMemory(wp::fmt::Native), again);
+    EXPECT_EQ(copy.document()->toPlainText(), tx.document()->toPlainText());
+    EXPECT_EQ(copy.pageFormat(), tx.pageFormat());
+    EXPECT_EQ(copy.BaseLine(), 3);
+    EXPECT_EQ(copy.Tag(), tx.Tag());
+    EXPECT_EQ(copy.documentProperty(wp::info::Author), QStringLiteral("Jane"));
+    EXPECT_EQ(copy.headerFooterDocument(wp::hf::Header)->toPlainText(), QStringLiteral("Header"));
+    EXPECT_EQ(copy.headerFooterDocument(wp::hf::FirstPageFooter)->toPlainText(),
+              QStringLiteral("First footer"));
+    EXPECT_EQ(fieldIds(copy), fieldIds(tx));
+    for (qint16 id : fieldIds(tx)) {
+        EXPECT_EQ(copy.FieldData(id), tx.FieldData(id));
+        copy.setFieldCurrent(id);
+        tx.setFieldCurrent(id);
+        EXPECT_EQ(copy.FieldText(), tx.FieldText());
+        EXPECT_EQ(copy.FieldStart(), tx.FieldStart());
+    }
+    EXPECT_EQ(tableIds(copy), QList<qint16>{1000});
+    QTextTable* t = copy.table(1000);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->cellAt(0, 1).column(), 0); // still merged
+    EXPECT_EQ(t->cellAt(0, 0).columnSpan(), 2);
+    QTextCursor c(copy.document());
+    c.setPosition(2);
+    EXPECT_EQ(c.charFormat().fontWeight(), QFont::Bold);
+    EXPECT_EQ(c.charFormat().fontFamilies().toStringList(), QStringList{QStringLiteral("Arial")});
+    EXPECT_EQ(c.blockFormat().alignment(), Qt::AlignHCenter);
+    EXPECT_EQ(copy.document()->lastBlock().blockFormat().pageBreakPolicy(),
+              QTextFormat::PageBreak_AlwaysBefore);
+}
+
+TEST(TextControl, damagedNativeDataIsRefusedAndChangesNothing) {
+    TextControl src;
+    buildSample(src);
+    const QByteArray good = src.SaveToMemory(wp::fmt::Native);
+    TextControl tx;
+    tx.setSelText(QStringLiteral("keep me"));
+    tx.setPageWidth(5000);
+    QSignalSpy replaced(&tx, &TextControl::documentReplaced);
+    QTextDocument* before = tx.document();
+    const auto refused = [&](const QByteArray& data) {
+        const bool ok = tx.LoadFromMemory(data, wp::fmt::Native);
+        const bool unchanged = tx.document() == before &&
+                               tx.document()->toPlainText() == QStringLiteral("keep me") &&
+                               tx.PageWidth() == 5000;
+        return !ok && unchanged && !tx.lastError().isEmpty();
+    };
+    EXPECT_TRUE(refused(QByteArray()));
+    EXPECT_TRUE(refused(QByteArray("{\\rtf1 not ours}")));
+    for (qsizetype cut : {qsizetype(8), qsizetype(9), qsizetype(20), good.size() / 3,
+                          good.size() / 2, good.size() - 4, good.size() - 1})
+        EXPECT_TRUE(refused(good.left(cut))) << "cut at " << cut;
+    EXPECT_TRUE(refused(good + "x"));
+    QByteArray badVersion = good;
+    badVersion[8] = 9;
+    EXPECT_TRUE(refused(badVersion));
+    // Every single flipped byte either loads a document or is refused.
+    for (int i = 8; i < good.size(); i += 7) {
+        QByteArray bad = good;
+        bad[i] = static_cast<char>(bad[i] ^ 0x5A);
+        TextControl scratch;
+        if (scratch.LoadFromMemory(bad, wp::fmt::Native)) {
+            EXPECT_TRUE(scratch.lastError().isEmpty());
+        }
+    }
+    EXPECT_EQ(replaced.count(), 0);
+    EXPECT_TRUE(tx.LoadFromMemory(good, wp::fmt::Native));
+    EXPECT_EQ(replaced.count(), 1);
+}
+
+TEST(TextControl, selectionSavesAndLoadsAsAPartWithUniqueIds) {
+    TextControl tx;
+    buildSample(tx);
+    tx.setSelStart(0);
+    tx.setSelLength(tx.document()->characterCount() - 1);
+    const QByteArray all = tx.SaveToMemory(wp::fmt::Native, true);
+    // Pasting the whole body after itself doubles fields and tables, which
+    // then get fresh ids.
+    tx.setSelStart(tx.document()->characterCount() - 1);
+    ASSERT_TRUE(tx.LoadFromMemory(all, wp::fmt::Native, true));
+    const auto fields = fieldIds(tx);
+    EXPECT_EQ(fields.size(), 4);
+    EXPECT_EQ(QSet<qint16>(fields.begin(), fields.end()).size(), 4);
+    const auto tables = tableIds(tx);
+    ASSERT_EQ(tables.size(), 2);
+    EXPECT_EQ(tables[0], 1000);
+    EXPECT_NE(tables[1], 1000);
+}
