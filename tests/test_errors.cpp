@@ -270,3 +270,25 @@ TEST(ExceptionFilterDeathTest, faultOutsideAnyGuardEndsTheProcessCleanly) {
 }
 
 #include "test_errors.moc"
+
+namespace {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
+__attribute__((noinline)) int recurse(int n) {
+    volatile char pad[512];
+    pad[0] = static_cast<char>(n);
+    return recurse(n + 1) + pad[0];
+}
+#pragma GCC diagnostic pop
+} // namespace
+
+TEST(ExceptionFilterDeathTest, stackOverflowIsNamedAndEndsTheProcessCleanly) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            modStartup::Main();
+            Guard g("modFault", "Recurse");
+            g.run([] { return recurse(0); });
+        },
+        ::testing::ExitedWithCode(70), "0xC00000FD \\(Stack Overflow\\)");
+}

@@ -5,12 +5,15 @@
 
 #include <QMetaObject>
 #include <QObject>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <pthread.h>
 #include <unistd.h>
+#include <vector>
 
 namespace wp::modvbCodeShieldSupport {
 
@@ -227,9 +230,24 @@ quint32 exceptionCode(int sig, int code) {
     }
 }
 
+// The lowest address of the thread's stack that Initialise saw, to tell a
+// stack overflow from any other access violation.
+char* s_stackLimit = nullptr;
+
+bool isStackOverflow(int sig, const siginfo_t* info) {
+    if (sig != SIGSEGV || !info || !s_stackLimit)
+        return false;
+    const auto* addr = static_cast<const char*>(info->si_addr);
+    constexpr std::ptrdiff_t slack = 256 * 1024;
+    return addr >= s_stackLimit - slack && addr < s_stackLimit + slack;
+}
+
 void vbcsExceptionFilter(int sig, siginfo_t* info, void*) {
-    const quint32 code = exceptionCode(sig, info ? info->si_code : 0);
-    if (t_guardDepth > 0) {
+    const bool overflow = isStackOverflow(sig, info);
+    const quint32 code = overflow ? 0xC00000FDu : exceptionCode(sig, info ? info->si_code : 0);
+    // An overflowed stack cannot be unwound from its alternate stack:
+    // there the process ends below, with the name said.
+    if (t_guardDepth > 0 && !overflow) {
         // The faulting code was built to unwind from here: the innermost
         // guard receives this like any other failure.
         throw wp::Error(ExceptionErrorNumber(code), QStringLiteral("vbcsExceptionFilter"),
@@ -237,10 +255,12 @@ void vbcsExceptionFilter(int sig, siginfo_t* info, void*) {
     }
     // No guard to receive it: say what happened and end cleanly rather than
     // run on in a corrupted process.
-    char text[160];
+    char text[200];
     const int n = std::snprintf(text, sizeof text,
-                                "wp: unhandled processor exception 0x%08X outside any "
-                                "library procedure; the process ends.\n",
+                                overflow ? "wp: processor exception 0x%08X (Stack Overflow); the "
+                                           "process ends.\n"
+                                         : "wp: unhandled processor exception 0x%08X outside any "
+                                           "library procedure; the process ends.\n",
                                 code);
     if (n > 0)
         (void)!write(STDERR_FILENO, text, static_cast<size_t>(n));
@@ -252,10 +272,24 @@ void vbcsExceptionFilter(int sig, siginfo_t* info, void*) {
 void Initialise() {
     if (vbcsHasInitialised)
         return;
+    // A stack overflow leaves no stack to run the filter on: give it one.
+    static std::vector<char> altStack(std::max<size_t>(SIGSTKSZ, 256 * 1024));
+    stack_t ss{};
+    ss.ss_sp = altStack.data();
+    ss.ss_size = altStack.size();
+    sigaltstack(&ss, nullptr);
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+        void* low = nullptr;
+        size_t size = 0;
+        if (pthread_attr_getstack(&attr, &low, &size) == 0)
+            s_stackLimit = static_cast<char*>(low);
+        pthread_attr_destroy(&attr);
+    }
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
     sa.sa_sigaction = vbcsExceptionFilter;
-    sa.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sa.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
     sigemptyset(&sa.sa_mask);
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP})
         sigaction(sig, &sa, nullptr);
