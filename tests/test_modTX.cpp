@@ -1,0 +1,157 @@
+// Conversions between twips and the text of a dialog field.
+#include "dialogs/modTX.h"
+#include "host/modWP.h"
+#include "support/TestSupport.h"
+#include "wp/Error.h"
+
+#include <QLocale>
+#include <gtest/gtest.h>
+
+using wp::modTX::DlgString2Twips;
+using wp::modTX::FormatDlgNumber;
+using wp::modTX::Twips2DlgString;
+
+namespace {
+constexpr qint16 Cm = 1;
+constexpr qint16 Inch = 2;
+
+class ModTX : public ::testing::Test {
+protected:
+    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void TearDown() override {
+        wp::modWP::ResetGlobals();
+        QLocale::setDefault(QLocale::c());
+    }
+    static void unit(qint16 u) { wp::modWP::g_intMeasurement = u; }
+};
+
+struct TextCase {
+    qint16 unit;
+    const char* text;
+    qint32 twips;
+};
+struct TwipsCase {
+    qint16 unit;
+    float twips;
+    const char* text;
+};
+} // namespace
+
+TEST_F(ModTX, fieldTextConvertsToTwipsRoundingHalfToEven) {
+    const TextCase cases[] = {
+        {Inch, "8.5", 12240},
+        {Inch, "11", 15840},
+        {Inch, "0.01", 14},
+        {Inch, "-1", -1440},
+        {Inch, "  8.50\t", 12240},
+        {Inch, "+1", 1440},
+        {Inch, ".5", 720},
+        {Inch, "5.", 7200},
+        {Inch, "0", 0},
+        {Cm, "2.54", 1440},
+        {Cm, "0.01", 6},
+        {Cm, "21", 11907},
+        {Cm, "20.99", 11901},
+        {Cm, "29.70", 16840},
+        {Cm, "29.69", 16834},
+        // 283.5, 850.5 and 1417.5 twips: ties go to the even twip.
+        {Cm, "0.5", 284},
+        {Cm, "1.5", 850},
+        {Cm, "2.5", 1418},
+        {Cm, "-0.5", -284},
+    };
+    for (const TextCase& c : cases) {
+        unit(c.unit);
+        EXPECT_EQ(DlgString2Twips(QString::fromLatin1(c.text)), c.twips)
+            << c.text << " unit " << c.unit;
+    }
+}
+
+TEST_F(ModTX, textThatIsNoNumberOrNoUnitGivesZero) {
+    for (qint16 u : {Cm, Inch}) {
+        unit(u);
+        for (const char* text : {"", " ", "abc", "8.5.1", "8..5", "-", ".", "8,5", "8 5", "1-"})
+            EXPECT_EQ(DlgString2Twips(QString::fromLatin1(text)), 0) << text;
+    }
+    for (qint16 u : {qint16(0), qint16(3), qint16(-1)}) {
+        unit(u);
+        EXPECT_EQ(DlgString2Twips(QStringLiteral("8.5")), 0);
+        EXPECT_EQ(Twips2DlgString(12240), QString());
+        EXPECT_EQ(Twips2DlgString(0), QString());
+    }
+}
+
+TEST_F(ModTX, twipsFormatWithTwoDecimalsInTheUnit) {
+    const TwipsCase cases[] = {
+        {Inch, 12240, "8.50"},
+        {Inch, 15840, "11.00"},
+        {Inch, 0, "0.00"},
+        {Inch, 11906, "8.27"},
+        {Inch, 16837, "11.69"},
+        {Inch, -1440, "-1.00"},
+        {Inch, 16387, "11.38"},
+        {Inch, 1440000, "1000.00"},
+        {Cm, 11906, "21.00"},
+        {Cm, 16837, "29.69"},
+        {Cm, 12240, "21.59"},
+        {Cm, 11900, "20.99"},
+        {Cm, 16840, "29.70"},
+        {Cm, 11896, "20.98"},
+        // 7.2 twips as a single is a hair below 0.005 inch: the nudge lifts it.
+        {Inch, 7.2f, "0.01"},
+    };
+    for (const TwipsCase& c : cases) {
+        unit(c.unit);
+        EXPECT_EQ(Twips2DlgString(c.twips), QString::fromLatin1(c.text))
+            << c.twips << " unit " << c.unit;
+    }
+}
+
+TEST_F(ModTX, formatRoundsHalfAwayFromZeroOnTheShownDigits) {
+    EXPECT_EQ(FormatDlgNumber(2.675), QStringLiteral("2.68"));
+    EXPECT_EQ(FormatDlgNumber(-2.675), QStringLiteral("-2.68"));
+    EXPECT_EQ(FormatDlgNumber(0.125), QStringLiteral("0.13"));
+    EXPECT_EQ(FormatDlgNumber(0.124999), QStringLiteral("0.12"));
+    EXPECT_EQ(FormatDlgNumber(-0.001), QStringLiteral("0.00"));
+    EXPECT_EQ(FormatDlgNumber(1234567.891), QStringLiteral("1234567.89"));
+}
+
+TEST_F(ModTX, commaLocaleReadsAndWritesCommas) {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    unit(Inch);
+    EXPECT_EQ(Twips2DlgString(12240), QStringLiteral("8,50"));
+    EXPECT_EQ(Twips2DlgString(1440000), QStringLiteral("1000,00")); // no group separator
+    EXPECT_EQ(DlgString2Twips(QStringLiteral("8,5")), 12240);
+    EXPECT_EQ(DlgString2Twips(QStringLiteral(" -0,01 ")), -14);
+    // The point is no decimal separator here; a number that mixes both is none.
+    EXPECT_EQ(DlgString2Twips(QStringLiteral("8.5")), 0);
+    EXPECT_EQ(DlgString2Twips(QStringLiteral("8,5,0")), 0);
+    unit(Cm);
+    EXPECT_EQ(Twips2DlgString(16837), QStringLiteral("29,69"));
+    EXPECT_EQ(DlgString2Twips(QStringLiteral("2,54")), 1440);
+}
+
+TEST_F(ModTX, productBeyond32BitsIsReportedFromModTX) {
+    wptest::ReportRecorder recorder;
+    unit(Inch);
+    // 2147483647 twips is 1491308.088 inches.
+    EXPECT_EQ(DlgString2Twips(QStringLiteral("1491308.08")), 2147483635);
+    EXPECT_EQ(DlgString2Twips(QStringLiteral("-1491308.08")), -2147483635);
+    EXPECT_TRUE(recorder.reports.empty());
+
+    for (const char* text : {"10000000", "1491308.09", "-1491308.09"}) {
+        recorder.reports.clear();
+        try {
+            DlgString2Twips(QString::fromLatin1(text));
+            ADD_FAILURE() << "no failure for " << text;
+        } catch (const wp::Error& e) {
+            EXPECT_EQ(e.number, 65535);
+        }
+        ASSERT_EQ(recorder.reports.size(), 1u) << text;
+        EXPECT_EQ(recorder.reports[0].number, 6);
+        EXPECT_EQ(recorder.reports[0].module, QStringLiteral("modTX"));
+        EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("DlgString2Twips"));
+        EXPECT_TRUE(recorder.reports[0].variables.contains(
+            QStringLiteral("<sDlg>%1</sDlg>").arg(QString::fromLatin1(text))));
+    }
+}
