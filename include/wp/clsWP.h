@@ -63,6 +63,13 @@ public:
     /// The unit code of the page dialog (1 cm, 2 inches), unchecked.
     Q_INVOKABLE void setMeasurementUnits(qint16 vData);
 
+    /// The page setup dialog over the host's page XML (page_size width and
+    /// height, doc_margins left, top, right, bottom, in twips). Returns the
+    /// XML with the six values as whole twips (OK), "" (Cancel) or the input
+    /// unchanged (close box). A page XML the dialog cannot read throws
+    /// wp::Error 65535 after its report.
+    Q_INVOKABLE QString PageDialogShow(QString& strXML);
+
     /// Reaches a member by its dispatch id, as a late-bound host would.
     QVariant Invoke(qint32 dispid, const QVariantList& args = {},
                     InvokeKind kind = InvokeKind::Method);

@@ -1,5 +1,6 @@
 #include "wp/clsWP.h"
 
+#include "dialogs/frmPageDlg.h"
 #include "errors/modvbCodeShieldSupport.h"
 #include "host/modStartup.h"
 #include "host/modWP.h"
@@ -24,6 +25,14 @@ public:
 private:
     const QPointer<QObject>& m_tx;
 };
+
+// The steps every dialog function shares: the window's one library-wide
+// instance, created on first use, is handed its input and run modally by
+// `open`, whose string is the function's result. A window that shows itself
+// (PageSetup) does so inside `open`; for the others `open` calls ShowModal.
+template <class Form, class Open> QString RunDialog(Open&& open) {
+    return open(FormInstance<Form>::get());
+}
 } // namespace
 
 clsWP::clsWP(QObject* parent) : QObject(parent) {
@@ -100,6 +109,18 @@ void clsWP::setTxObject(QObject* object) {
 
 void clsWP::setMeasurementUnits(qint16 vData) {
     g_intMeasurement = vData;
+}
+
+QString clsWP::PageDialogShow(QString& strXML) {
+    QString strResultXML;
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "PageDialogShow", &members);
+    g.param(QStringLiteral("strXML"), strXML).local(QStringLiteral("strResultXML"), strResultXML);
+    return g.run([&] {
+        strResultXML =
+            RunDialog<frmPageDlg>([&](frmPageDlg& form) { return form.PageSetup(strXML); });
+        return strResultXML;
+    });
 }
 
 QVariant clsWP::Invoke(qint32 dispid, const QVariantList& args, InvokeKind kind) {

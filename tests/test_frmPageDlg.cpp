@@ -1,0 +1,468 @@
+// The page setup dialog, driven headless through its object names: modally
+// through clsWP::PageDialogShow, or loaded without showing.
+#include "dialogs/frmPageDlg.h"
+#include "host/modWP.h"
+#include "support/TestSupport.h"
+#include "wp/Error.h"
+#include "wp/KXml.h"
+#include "wp/clsWP.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using wp::frmPageDlg;
+using wptest::child;
+
+namespace {
+constexpr qint16 Cm = 1;
+constexpr qint16 Inch = 2;
+
+QString pageXml(qint32 width, qint32 height, qint32 left = 1440, qint32 top = 1440,
+                qint32 right = 1440, qint32 bottom = 1440) {
+    return QStringLiteral("<page_setup version=\"3\"><page_size width=\"%1\" height=\"%2\" "
+                          "orient=\"portrait\"/><doc_margins left=\"%3\" top=\"%4\" "
+                          "right=\"%5\" bottom=\"%6\" gutter=\"0\"/><note>keep me</note>"
+                          "</page_setup>")
+        .arg(width)
+        .arg(height)
+        .arg(left)
+        .arg(top)
+        .arg(right)
+        .arg(bottom);
+}
+
+QLineEdit* field(QWidget* form, const char* name) {
+    return child<QLineEdit>(form, QString::fromLatin1(name));
+}
+QComboBox* paperList(QWidget* form) {
+    return child<QComboBox>(form, QStringLiteral("cmbPaperSize"));
+}
+QPushButton* button(QWidget* form, const char* name) {
+    return child<QPushButton>(form, QString::fromLatin1(name));
+}
+QString text(QWidget* form, const char* name) {
+    return field(form, name)->text();
+}
+bool okEnabled(QWidget* form) {
+    return button(form, "pbOK")->isEnabled();
+}
+
+// Moves the focus as the user does with the Tab key or a click.
+void focus(QWidget* form, QWidget* to) {
+    QApplication::setActiveWindow(form);
+    to->setFocus(Qt::TabFocusReason);
+}
+
+// Runs PageDialogShow with `step` acting on the open dialog; a step that leaves
+// the dialog open is a failure, and the dialog is then cancelled.
+QString showPageDialog(const QString& xml, const std::function<void(QWidget*)>& step) {
+    wp::clsWP host;
+    QString strXML = xml;
+    bool stepped = false;
+    wptest::whenModal([&](QWidget* modal) {
+        QPointer<QWidget> form(modal);
+        EXPECT_EQ(modal->objectName(), QStringLiteral("frmPageDlg"));
+        EXPECT_EQ(modal->windowTitle(), QStringLiteral("Page Setup"));
+        stepped = true;
+        step(modal);
+        if (form && form->isVisible()) {
+            ADD_FAILURE() << "the step left the dialog open";
+            button(form, "pbCancel")->click();
+        }
+    });
+    const QString result = host.PageDialogShow(strXML);
+    EXPECT_TRUE(stepped);
+    EXPECT_EQ(strXML, xml) << "the caller's text must not change";
+    EXPECT_FALSE(wp::modWP::FormInstance<frmPageDlg>::exists());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return result;
+}
+
+QString attribute(const QString& xml, const char* element, const char* name) {
+    wp::KXml doc;
+    EXPECT_TRUE(doc.LoadXml(xml)) << xml.toStdString();
+    const wp::KXmlRef node = doc.ChildNode(QString::fromLatin1(element));
+    return node ? node->AttributeValue(QString::fromLatin1(name)) : QStringLiteral("<missing>");
+}
+
+class PageDlg : public ::testing::Test {
+protected:
+    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void TearDown() override {
+        wp::modWP::ResetGlobals();
+        QLocale::setDefault(QLocale::c());
+    }
+    static void unit(qint16 u) { wp::modWP::g_intMeasurement = u; }
+};
+} // namespace
+
+TEST_F(PageDlg, letterInInchesShowsAndReturnsTheHostsXmlWithWholeTwips) {
+    unit(Inch);
+    const QString result =
+        showPageDialog(pageXml(12240, 15840, 1800, 1440, 1080, 720), [](QWidget* f) {
+            EXPECT_EQ(text(f, "fePage(0)"), QStringLiteral("8.50"));
+            EXPECT_EQ(text(f, "fePage(1)"), QStringLiteral("11.00"));
+            EXPECT_EQ(text(f, "feMargins(0)"), QStringLiteral("1.25"));
+            EXPECT_EQ(text(f, "feMargins(1)"), QStringLiteral("1.00"));
+            EXPECT_EQ(text(f, "feMargins(2)"), QStringLiteral("0.75"));
+            EXPECT_EQ(text(f, "feMargins(3)"), QStringLiteral("0.50"));
+            EXPECT_EQ(paperList(f)->currentText(), QStringLiteral("Letter"));
+            QStringList entries;
+            for (int i = 0; i < paperList(f)->count(); ++i)
+                entries << paperList(f)->itemText(i);
+            EXPECT_EQ(entries, QStringList({"A4", "A5", "B5", "Letter", "Legal", "User Defined"}));
+            for (int i = 0; i < 6; ++i)
+                EXPECT_EQ(child<QLabel>(f, QStringLiteral("cjlblMeasUnits(%1)").arg(i))->text(),
+                          QStringLiteral("inch"));
+            EXPECT_TRUE(okEnabled(f));
+            field(f, "feMargins(3)")->setText(QStringLiteral("0.6"));
+            button(f, "pbOK")->click();
+        });
+    EXPECT_EQ(attribute(result, "page_size", "width"), QStringLiteral("12240"));
+    EXPECT_EQ(attribute(result, "page_size", "height"), QStringLiteral("15840"));
+    EXPECT_EQ(attribute(result, "doc_margins", "left"), QStringLiteral("1800"));
+    EXPECT_EQ(attribute(result, "doc_margins", "top"), QStringLiteral("1440"));
+    EXPECT_EQ(attribute(result, "doc_margins", "right"), QStringLiteral("1080"));
+    EXPECT_EQ(attribute(result, "doc_margins", "bottom"), QStringLiteral("864"));
+    // What the dialog does not know passes through.
+    EXPECT_EQ(attribute(result, "page_size", "orient"), QStringLiteral("portrait"));
+    EXPECT_EQ(attribute(result, "doc_margins", "gutter"), QStringLiteral("0"));
+    wp::KXml doc;
+    ASSERT_TRUE(doc.LoadXml(result));
+    EXPECT_EQ(doc.TagName(), QStringLiteral("page_setup"));
+    EXPECT_EQ(doc.AttributeValue(QStringLiteral("version")), QStringLiteral("3"));
+    EXPECT_EQ(doc.ChildValue(QStringLiteral("note")), QStringLiteral("keep me"));
+}
+
+TEST_F(PageDlg, a4InInchesComesBackAsTheTwipsOfTheShownText) {
+    unit(Inch);
+    const QString result = showPageDialog(pageXml(11906, 16837), [](QWidget* f) {
+        EXPECT_EQ(text(f, "fePage(0)"), QStringLiteral("8.27"));
+        EXPECT_EQ(text(f, "fePage(1)"), QStringLiteral("11.69"));
+        EXPECT_EQ(paperList(f)->currentText(), QStringLiteral("A4"));
+        button(f, "pbOK")->click();
+    });
+    EXPECT_EQ(attribute(result, "page_size", "width"), QStringLiteral("11909"));
+    EXPECT_EQ(attribute(result, "page_size", "height"), QStringLiteral("16834"));
+}
+
+TEST_F(PageDlg, centimetresMatchNamedSizesWithinTenTwipsOfTheShownText) {
+    unit(Cm);
+    frmPageDlg form;
+    form.Load(pageXml(11900, 16840));
+    EXPECT_EQ(text(&form, "fePage(0)"), QStringLiteral("20.99"));
+    EXPECT_EQ(text(&form, "fePage(1)"), QStringLiteral("29.70"));
+    EXPECT_EQ(paperList(&form)->currentText(), QStringLiteral("A4"));
+    EXPECT_EQ(child<QLabel>(&form, QStringLiteral("cjlblMeasUnits(5)"))->text(),
+              QStringLiteral("cm"));
+    // The selection made on loading does not snap the fields to the table size.
+    EXPECT_EQ(text(&form, "fePage(0)"), QStringLiteral("20.99"));
+
+    frmPageDlg off;
+    off.Load(pageXml(11896, 16837)); // shows 20.98 × 29.69: 11896 × 16834, width off by 10
+    EXPECT_EQ(text(&off, "fePage(0)"), QStringLiteral("20.98"));
+    EXPECT_EQ(text(&off, "fePage(1)"), QStringLiteral("29.69"));
+    EXPECT_EQ(paperList(&off)->currentText(), QStringLiteral("User Defined"));
+
+    frmPageDlg letter;
+    letter.Load(pageXml(12240, 15840));
+    EXPECT_EQ(text(&letter, "fePage(0)"), QStringLiteral("21.59"));
+    EXPECT_EQ(paperList(&letter)->currentText(), QStringLiteral("Letter"));
+
+    frmPageDlg landscape;
+    landscape.Load(pageXml(15840, 12240));
+    EXPECT_EQ(paperList(&landscape)->currentText(), QStringLiteral("User Defined"));
+    EXPECT_TRUE(okEnabled(&landscape));
+}
+
+TEST_F(PageDlg, choosingANamedSizeFillsTheFieldsAndRecomputesOK) {
+    unit(Inch);
+    frmPageDlg form;
+    form.Load(pageXml(17000, 15840)); // 11.81 inches wide: too wide for the host
+    EXPECT_EQ(paperList(&form)->currentText(), QStringLiteral("User Defined"));
+    EXPECT_FALSE(okEnabled(&form));
+
+    paperList(&form)->setCurrentIndex(paperList(&form)->findText(QStringLiteral("Legal")));
+    EXPECT_EQ(text(&form, "fePage(0)"), QStringLiteral("8.50"));
+    EXPECT_EQ(text(&form, "fePage(1)"), QStringLiteral("14.00"));
+    EXPECT_TRUE(okEnabled(&form));
+
+    field(&form, "fePage(1)")->setText(QStringLiteral("13.5"));
+    paperList(&form)->setCurrentIndex(frmPageDlg::UserDefined);
+    EXPECT_EQ(text(&form, "fePage(0)"), QStringLiteral("8.50"));
+    EXPECT_EQ(text(&form, "fePage(1)"), QStringLiteral("13.5"));
+
+    paperList(&form)->setCurrentIndex(1);
+    EXPECT_EQ(text(&form, "fePage(0)"), QStringLiteral("5.85"));
+    EXPECT_EQ(text(&form, "fePage(1)"), QStringLiteral("8.27"));
+}
+
+TEST_F(PageDlg, okFollowsTheValidityOfEveryValue) {
+    unit(Inch);
+    frmPageDlg form;
+    form.Load(pageXml(12240, 15840));
+    struct Step {
+        const char* field;
+        const char* text;
+        bool ok;
+    };
+    const Step steps[] = {
+        {"feMargins(0)", "", false},     {"feMargins(0)", "0", false},
+        {"feMargins(0)", "abc", false},  {"feMargins(0)", "8.50", true}, // equal to the width
+        {"feMargins(0)", "8.51", false}, {"feMargins(0)", "1", true},
+        {"feMargins(1)", "11.00", true}, {"feMargins(1)", "11.01", false},
+        {"feMargins(1)", "1", true},     {"feMargins(2)", "-1", false},
+        {"feMargins(2)", "0.01", true},  {"feMargins(3)", "11.01", false},
+        {"feMargins(3)", "11", true},    {"fePage(0)", "11.38", false}, // 16387 twips
+        {"fePage(0)", "11.37", true},    {"fePage(0)", "0", false},
+        {"fePage(0)", "8.5", true},      {"fePage(1)", "22.76", false}, // 32774 twips
+        {"fePage(1)", "22.75", true},    {"fePage(1)", "30", false},
+        {"fePage(1)", "11", true},
+    };
+    for (const Step& s : steps) {
+        field(&form, s.field)->setText(QString::fromLatin1(s.text));
+        EXPECT_EQ(okEnabled(&form), s.ok) << s.field << " = '" << s.text << "'";
+    }
+}
+
+TEST_F(PageDlg, leavingAFieldReformatsItAndPicksTheNearestSize) {
+    unit(Inch);
+    wptest::ReportRecorder recorder;
+    const QString result = showPageDialog(pageXml(11906, 16837), [](QWidget* f) {
+        QLineEdit* width = field(f, "fePage(0)");
+        QLineEdit* height = field(f, "fePage(1)");
+        focus(f, width);
+        EXPECT_EQ(width->selectedText(), QStringLiteral("8.27")) << "entering selects all";
+        QTest::keyClicks(width, QStringLiteral("8.5"));
+        EXPECT_EQ(width->text(), QStringLiteral("8.5"));
+        EXPECT_EQ(paperList(f)->currentText(), QStringLiteral("A4")) << "only on leaving";
+        focus(f, height);
+        EXPECT_EQ(width->text(), QStringLiteral("8.50"));
+        EXPECT_EQ(height->selectedText(), QStringLiteral("11.69"));
+        QTest::keyClicks(height, QStringLiteral("11"));
+        focus(f, field(f, "feMargins(0)"));
+        EXPECT_EQ(height->text(), QStringLiteral("11.00"));
+        EXPECT_EQ(paperList(f)->currentText(), QStringLiteral("Letter"));
+
+        // A margin is re-formatted too; text that is no number stays.
+        QLineEdit* left = field(f, "feMargins(0)");
+        left->setText(QStringLiteral(" 1.255"));
+        focus(f, field(f, "feMargins(1)"));
+        EXPECT_EQ(left->text(), QStringLiteral("1.26"));
+        left->setText(QStringLiteral("one"));
+        focus(f, left);
+        focus(f, field(f, "feMargins(1)"));
+        EXPECT_EQ(left->text(), QStringLiteral("one"));
+        EXPECT_FALSE(okEnabled(f));
+        left->setText(QStringLiteral("1"));
+
+        // A size far beyond 16 bits only makes the list say "User Defined".
+        focus(f, height);
+        height->setText(QStringLiteral("40"));
+        focus(f, width);
+        EXPECT_EQ(paperList(f)->currentText(), QStringLiteral("User Defined"));
+        EXPECT_FALSE(okEnabled(f));
+        height->setText(QStringLiteral("11"));
+        EXPECT_TRUE(okEnabled(f));
+        button(f, "pbOK")->click();
+    });
+    EXPECT_TRUE(recorder.reports.empty());
+    EXPECT_EQ(attribute(result, "page_size", "width"), QStringLiteral("12240"));
+    EXPECT_EQ(attribute(result, "page_size", "height"), QStringLiteral("15840"));
+    EXPECT_EQ(attribute(result, "doc_margins", "left"), QStringLiteral("1440"));
+}
+
+TEST_F(PageDlg, cancelGivesEmptyAndTheCloseBoxGivesTheInputBack) {
+    unit(Inch);
+    const QString xml = pageXml(12240, 15840);
+    EXPECT_EQ(showPageDialog(xml,
+                             [](QWidget* f) {
+                                 field(f, "fePage(0)")->setText(QStringLiteral("5"));
+                                 button(f, "pbCancel")->click();
+                             }),
+              QString());
+    EXPECT_EQ(showPageDialog(xml,
+                             [](QWidget* f) {
+                                 field(f, "fePage(0)")->setText(QStringLiteral("5"));
+                                 f->close();
+                             }),
+              xml);
+    // Escape is the Cancel button.
+    EXPECT_EQ(showPageDialog(xml, [](QWidget* f) { QTest::keyClick(f, Qt::Key_Escape); }),
+              QString());
+
+    // The other indexes of SaveCancel leave the window open and the result as it was.
+    frmPageDlg form;
+    form.Load(xml);
+    form.show();
+    form.SaveCancel(2);
+    form.SaveCancel(-1);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.XML(), xml);
+    form.SaveCancel(0);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.XML(), QString());
+}
+
+TEST_F(PageDlg, reachableByDispatchIdAsALateBoundHostCallsIt) {
+    unit(Inch);
+    wp::clsWP host;
+    wptest::whenModal([](QWidget* f) { button(f, "pbOK")->click(); });
+    const QVariant result =
+        host.Invoke(wp::clsWP::DISPID_PageDialogShow, {pageXml(12240, 20160, 720, 720, 720, 720)});
+    EXPECT_EQ(attribute(result.toString(), "page_size", "height"), QStringLiteral("20160"));
+    EXPECT_EQ(attribute(result.toString(), "doc_margins", "left"), QStringLiteral("720"));
+}
+
+TEST_F(PageDlg, commaLocaleShowsAndReadsCommas) {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    unit(Inch);
+    const QString result = showPageDialog(pageXml(12240, 15840), [](QWidget* f) {
+        EXPECT_EQ(text(f, "fePage(0)"), QStringLiteral("8,50"));
+        EXPECT_EQ(text(f, "feMargins(0)"), QStringLiteral("1,00"));
+        EXPECT_EQ(paperList(f)->currentText(), QStringLiteral("Letter"));
+        field(f, "feMargins(0)")->setText(QStringLiteral("1.5")); // no number here
+        EXPECT_FALSE(okEnabled(f));
+        field(f, "feMargins(0)")->setText(QStringLiteral("1,5"));
+        focus(f, field(f, "feMargins(0)"));
+        focus(f, field(f, "feMargins(1)"));
+        EXPECT_EQ(text(f, "feMargins(0)"), QStringLiteral("1,50"));
+        button(f, "pbOK")->click();
+    });
+    EXPECT_EQ(attribute(result, "page_size", "width"), QStringLiteral("12240"));
+    EXPECT_EQ(attribute(result, "doc_margins", "left"), QStringLiteral("2160"));
+}
+
+TEST_F(PageDlg, withoutAUnitTheFieldsStayEmptyAndOKIsOff) {
+    unit(0);
+    const QString xml = pageXml(12240, 15840);
+    const QString result = showPageDialog(xml, [](QWidget* f) {
+        for (const char* name : {"fePage(0)", "fePage(1)", "feMargins(0)", "feMargins(3)"})
+            EXPECT_EQ(text(f, name), QString()) << name;
+        EXPECT_EQ(child<QLabel>(f, QStringLiteral("cjlblMeasUnits(0)"))->text(),
+                  QStringLiteral("inches"));
+        EXPECT_EQ(paperList(f)->currentText(), QStringLiteral("User Defined"));
+        EXPECT_FALSE(okEnabled(f));
+        f->close();
+    });
+    EXPECT_EQ(result, xml);
+}
+
+TEST_F(PageDlg, unreadablePageXmlFailsWithReportsAndError65535) {
+    unit(Inch);
+    wptest::ReportRecorder recorder;
+    struct Bad {
+        QString xml;
+        int number;
+    };
+    const Bad cases[] = {
+        {QStringLiteral("<p><page_size width=\"12240\"/><doc_margins left=\"1\" top=\"1\" "
+                        "right=\"1\" bottom=\"1\"/></p>"),
+         13},
+        {pageXml(12240, 15840).replace(QStringLiteral("top=\"1440\""), QStringLiteral("top=\"a\"")),
+         13},
+        {QStringLiteral("<p><page_size width=\"12240\" height=\"15840\"/></p>"), 91},
+        {QStringLiteral("<page_size width="), 91},
+    };
+    for (const Bad& bad : cases) {
+        recorder.reports.clear();
+        wp::clsWP host;
+        QString strXML = bad.xml;
+        // Nothing may open; if it does, close it so the test cannot hang.
+        bool opened = false;
+        wptest::whenModal(
+            [&](QWidget* f) {
+                opened = true;
+                f->close();
+            },
+            300);
+        try {
+            host.PageDialogShow(strXML);
+            ADD_FAILURE() << "no failure for " << bad.xml.toStdString();
+        } catch (const wp::Error& e) {
+            EXPECT_EQ(e.number, 65535);
+        }
+        QTest::qWait(350);
+        EXPECT_FALSE(opened);
+        ASSERT_EQ(recorder.reports.size(), 3u) << bad.xml.toStdString();
+        EXPECT_EQ(recorder.reports[0].module, QStringLiteral("frmPageDlg"));
+        EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("Form_Load"));
+        EXPECT_EQ(recorder.reports[0].number, bad.number);
+        EXPECT_TRUE(recorder.reports[0].variables.contains(QStringLiteral("<m_sXML>")));
+        EXPECT_EQ(recorder.reports[1].procedure, QStringLiteral("PageSetup"));
+        EXPECT_EQ(recorder.reports[1].number, 65535);
+        EXPECT_EQ(recorder.reports[2].module, QStringLiteral("clsWP"));
+        EXPECT_EQ(recorder.reports[2].procedure, QStringLiteral("PageDialogShow"));
+        EXPECT_TRUE(recorder.reports[2].variables.contains(QStringLiteral("<strResultXML>")));
+        EXPECT_FALSE(wp::modWP::FormInstance<frmPageDlg>::exists());
+    }
+
+    // The failed window is gone: the next call loads a fresh one.
+    recorder.reports.clear();
+    const QString result = showPageDialog(pageXml(12240, 15840), [](QWidget* f) {
+        EXPECT_EQ(paperList(f)->count(), 6);
+        button(f, "pbOK")->click();
+    });
+    EXPECT_EQ(attribute(result, "page_size", "width"), QStringLiteral("12240"));
+    EXPECT_TRUE(recorder.reports.empty());
+}
+
+TEST_F(PageDlg, nearestSizeAndValidityRules) {
+    using P = frmPageDlg;
+    EXPECT_EQ(P::NearestPaperSize(11906, 16837), 0);
+    EXPECT_EQ(P::NearestPaperSize(11906 + 9, 16837 - 9), 0);
+    EXPECT_EQ(P::NearestPaperSize(11906 + 10, 16837), P::UserDefined);
+    EXPECT_EQ(P::NearestPaperSize(11906, 16837 - 10), P::UserDefined);
+    EXPECT_EQ(P::NearestPaperSize(8418, 11906), 1);
+    EXPECT_EQ(P::NearestPaperSize(9978, 14174), 2);
+    EXPECT_EQ(P::NearestPaperSize(12240, 15840), 3);
+    EXPECT_EQ(P::NearestPaperSize(12240, 20160), 4);
+    EXPECT_EQ(P::NearestPaperSize(16837, 11906), P::UserDefined);
+    EXPECT_EQ(P::NearestPaperSize(12240, 15840 + 65536), P::UserDefined);
+    EXPECT_EQ(P::NearestPaperSize(12240 - 65536, 15840), P::UserDefined);
+
+    EXPECT_TRUE(P::SettingsValid({12240, 15840, 1440, 1440, 1440, 1440}));
+    EXPECT_TRUE(P::SettingsValid({12240, 15840, 12240, 15840, 12240, 15840}));
+    EXPECT_TRUE(P::SettingsValid({16383, 32767, 1, 1, 1, 1}));
+    EXPECT_FALSE(P::SettingsValid({16384, 15840, 1440, 1440, 1440, 1440}));
+    EXPECT_FALSE(P::SettingsValid({12240, 32768, 1440, 1440, 1440, 1440}));
+    EXPECT_FALSE(P::SettingsValid({12240, 15840, 0, 1440, 1440, 1440}));
+    EXPECT_FALSE(P::SettingsValid({12240, 15840, 1440, 15841, 1440, 1440}));
+    EXPECT_FALSE(P::SettingsValid({12240, 15840, 1440, 1440, 12241, 1440}));
+    EXPECT_FALSE(P::SettingsValid({12240, 15840, 1440, 1440, 1440, -1}));
+    EXPECT_FALSE(P::SettingsValid({0, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(P::SettingsValid({-12240, -15840, -20000, -20000, -20000, -20000}));
+}
+
+TEST_F(PageDlg, controlsSitAtTheirTwipsPositionsInTabOrder) {
+    unit(Inch);
+    frmPageDlg form;
+    form.Load(pageXml(12240, 15840));
+    const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchX();
+    auto px = [dpi](int twips) { return qRound(twips * dpi / 1440.0); };
+    EXPECT_EQ(field(&form, "fePage(1)")->geometry(), QRect(px(3240), px(840), px(855), px(300)));
+    EXPECT_EQ(field(&form, "feMargins(2)")->geometry(), QRect(px(960), px(840), px(855), px(300)));
+    EXPECT_EQ(button(&form, "pbCancel")->geometry(), QRect(px(3840), px(3240), px(1095), px(495)));
+    EXPECT_EQ(child<QWidget>(&form, QStringLiteral("cjgrpPageMargins"))->geometry(),
+              QRect(px(120), px(1680), px(4935), px(1335)));
+    EXPECT_EQ(child<QLabel>(&form, QStringLiteral("cjlbl(1)"))->text(), QStringLiteral("Height:"));
+    EXPECT_EQ(child<QLabel>(&form, QStringLiteral("cjlbl(3)"))->text(), QStringLiteral("Top:"));
+
+    QStringList order;
+    QWidget* w = paperList(&form);
+    do {
+        if (w->focusPolicy() & Qt::TabFocus)
+            order << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != paperList(&form));
+    EXPECT_EQ(order,
+              QStringList({"cmbPaperSize", "fePage(0)", "fePage(1)", "feMargins(0)", "feMargins(1)",
+                           "feMargins(2)", "feMargins(3)", "pbOK", "pbCancel"}));
+}
