@@ -1,5 +1,7 @@
 #include "DemoWindow.h"
 
+#include "dialogs/frmPageDlg.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -32,6 +34,7 @@ DemoWindow::DemoWindow(const QString& samplesDir, QWidget* parent)
     m_wp->setTx(m_tx);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("Page Set&up…"), this, &DemoWindow::pageSetup);
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About"), this, [this] {
@@ -51,11 +54,57 @@ QString DemoWindow::environmentXml() const {
     return xml.replace(QStringLiteral("$SAMPLES/"), dir);
 }
 
+QString DemoWindow::pageXml() const {
+    return QStringLiteral("<page><page_size width=\"%1\" height=\"%2\"/><doc_margins "
+                          "left=\"%3\" top=\"%4\" right=\"%5\" bottom=\"%6\"/></page>")
+        .arg(m_tx->PageWidth())
+        .arg(m_tx->PageHeight())
+        .arg(m_tx->PageMarginL())
+        .arg(m_tx->PageMarginT())
+        .arg(m_tx->PageMarginR())
+        .arg(m_tx->PageMarginB());
+}
+
+void DemoWindow::pageSetup() {
+    QString xml = pageXml();
+    QString result;
+    try {
+        result = m_wp->PageDialogShow(xml);
+    } catch (const wp::Error& e) {
+        QMessageBox::warning(this, windowTitle(), e.description);
+        return;
+    }
+    if (result.isEmpty())
+        return; // cancelled
+    wp::KXml doc;
+    doc.LoadXml(result);
+    const wp::KXmlRef size = doc.ChildNode(QStringLiteral("page_size"));
+    const wp::KXmlRef margins = doc.ChildNode(QStringLiteral("doc_margins"));
+    if (!size || !margins)
+        return;
+    wp::PageFormat format = m_tx->pageFormat();
+    format.width = size->AttributeValue(QStringLiteral("width")).toInt();
+    format.height = size->AttributeValue(QStringLiteral("height")).toInt();
+    format.marginL = margins->AttributeValue(QStringLiteral("left")).toInt();
+    format.marginT = margins->AttributeValue(QStringLiteral("top")).toInt();
+    format.marginR = margins->AttributeValue(QStringLiteral("right")).toInt();
+    format.marginB = margins->AttributeValue(QStringLiteral("bottom")).toInt();
+    m_tx->setPageFormat(format);
+}
+
 QStringList DemoWindow::writeScreenshots(const QString& dir) {
     QDir().mkpath(dir);
     QStringList paths;
     const QString main = dir + QStringLiteral("/wpdemo.png");
     if (grab().save(main))
         paths << main;
+    {
+        // Loaded with the document's page, drawn without running it modally.
+        wp::frmPageDlg page;
+        page.Load(pageXml());
+        const QString shot = dir + QStringLiteral("/frmPageDlg.png");
+        if (page.grab().save(shot))
+            paths << shot;
+    }
     return paths;
 }

@@ -20,6 +20,10 @@ public:
 
 private:
     QString environmentXml() const;
+    /// The document's page size and margins as page XML, in twips.
+    QString pageXml() const;
+    /// File > Page Setup...: the page dialog over the document's page format.
+    void pageSetup();
 
     QString m_samples;
     std::unique_ptr<wp::clsWP> m_wp;
