@@ -414,6 +414,24 @@ TEST_F(PageDlg, unreadablePageXmlFailsWithReportsAndError65535) {
     EXPECT_TRUE(recorder.reports.empty());
 }
 
+TEST_F(PageDlg, aValueBeyond32BitsIsReportedAndKeepsOKOff) {
+    unit(Inch);
+    wptest::ReportRecorder recorder;
+    const QString result = showPageDialog(pageXml(12240, 15840), [&recorder](QWidget* f) {
+        field(f, "fePage(0)")->setText(QStringLiteral("2000000"));
+        ASSERT_EQ(recorder.reports.size(), 3u);
+        EXPECT_EQ(recorder.reports[0].module, QStringLiteral("modTX"));
+        EXPECT_EQ(recorder.reports[0].number, 6);
+        EXPECT_EQ(recorder.reports[1].procedure, QStringLiteral("PageSettingsValid"));
+        EXPECT_EQ(recorder.reports[2].procedure, QStringLiteral("fePage_Change"));
+        EXPECT_FALSE(okEnabled(f));
+        field(f, "fePage(0)")->setText(QStringLiteral("8.5"));
+        EXPECT_TRUE(okEnabled(f));
+        button(f, "pbOK")->click();
+    });
+    EXPECT_EQ(attribute(result, "page_size", "width"), QStringLiteral("12240"));
+}
+
 TEST_F(PageDlg, nearestSizeAndValidityRules) {
     using P = frmPageDlg;
     EXPECT_EQ(P::NearestPaperSize(11906, 16837), 0);

@@ -7,3 +7,4 @@
 #include "wp/TextControl.h"
 #include "wp/clsWP.h"
 #include "wp/hooks.h"
+#include "wp/modTX.h"

@@ -423,13 +423,17 @@ void frmPageDlg::cmbPaperSize_click() {
 void frmPageDlg::fePage_Change(int index) {
     Guard g("frmPageDlg", "fePage_Change", this);
     g.param(QStringLiteral("index"), index);
-    g.runEvent([&] { pbOK->setEnabled(PageSettingsValid()); });
+    // A value too large even to convert is invalid as well.
+    if (!g.runEvent([&] { pbOK->setEnabled(PageSettingsValid()); }))
+        pbOK->setEnabled(false);
 }
 
 void frmPageDlg::feMargins_Change(int index) {
     Guard g("frmPageDlg", "feMargins_Change", this);
     g.param(QStringLiteral("index"), index);
-    g.runEvent([&] { pbOK->setEnabled(PageSettingsValid()); });
+    // A value too large even to convert is invalid as well.
+    if (!g.runEvent([&] { pbOK->setEnabled(PageSettingsValid()); }))
+        pbOK->setEnabled(false);
 }
 
 void frmPageDlg::fePage_GotFocus(int index) {
