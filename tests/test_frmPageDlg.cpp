@@ -9,12 +9,14 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using wp::frmPageDlg;
@@ -202,6 +204,11 @@ TEST_F(PageDlg, choosingANamedSizeFillsTheFieldsAndRecomputesOK) {
     paperList(&form)->setCurrentIndex(1);
     EXPECT_EQ(text(&form, "fePage(0)"), QStringLiteral("5.85"));
     EXPECT_EQ(text(&form, "fePage(1)"), QStringLiteral("8.27"));
+
+    // Picking the selected entry again snaps a size typed within the tolerance.
+    field(&form, "fePage(0)")->setText(QStringLiteral("5.86"));
+    emit paperList(&form)->activated(1);
+    EXPECT_EQ(text(&form, "fePage(0)"), QStringLiteral("5.85"));
 }
 
 TEST_F(PageDlg, okFollowsTheValidityOfEveryValue) {
@@ -309,6 +316,23 @@ TEST_F(PageDlg, cancelGivesEmptyAndTheCloseBoxGivesTheInputBack) {
     form.SaveCancel(0);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.XML(), QString());
+}
+
+TEST_F(PageDlg, aHostCallingFromItsOwnEventLoopGetsTheResult) {
+    // As from a menu command: the window unloads inside nested loops and its
+    // deletion must wait until PageSetup has read the result.
+    unit(Inch);
+    QEventLoop hostLoop;
+    QString result;
+    QTimer::singleShot(0, [&] {
+        result = showPageDialog(pageXml(12240, 15840), [](QWidget* f) {
+            field(f, "feMargins(0)")->setText(QStringLiteral("2"));
+            button(f, "pbOK")->click();
+        });
+        hostLoop.quit();
+    });
+    hostLoop.exec();
+    EXPECT_EQ(attribute(result, "doc_margins", "left"), QStringLiteral("2880"));
 }
 
 TEST_F(PageDlg, reachableByDispatchIdAsALateBoundHostCallsIt) {

@@ -186,6 +186,10 @@ void frmPageDlg::BuildControls() {
         if (!m_blnSelecting)
             cmbPaperSize_click();
     });
+    // Picking the entry that is already selected fills the fields again, so a
+    // size typed within the tolerance snaps to the named one. (A pick that
+    // changes the entry arrives twice; the second fill changes nothing.)
+    connect(cmbPaperSize, &QComboBox::activated, this, [this] { cmbPaperSize_click(); });
     for (int i = 0; i < 2; ++i)
         connect(fePage[i], &QLineEdit::textChanged, this, [this, i] { fePage_Change(i); });
     for (int i = 0; i < 4; ++i)
@@ -220,9 +224,7 @@ QString frmPageDlg::PageSetup(const QString& sXML) {
             Load(sXML);
         } catch (...) {
             // A window that failed to load is gone: the next call starts afresh.
-            if (modWP::FormInstance<frmPageDlg>::exists() &&
-                &modWP::FormInstance<frmPageDlg>::get() == this)
-                modWP::FormInstance<frmPageDlg>::release();
+            DropLibraryInstance();
             throw;
         }
         modWP::ShowModal(this);
@@ -235,7 +237,16 @@ void frmPageDlg::Load(const QString& sXML) {
     Form_Load();
 }
 
+void frmPageDlg::DropLibraryInstance() {
+    using Instance = modWP::FormInstance<frmPageDlg>;
+    if (Instance::exists() && &Instance::get() == this)
+        Instance::release();
+}
+
 bool frmPageDlg::event(QEvent* e) {
+    // Unloading asks for deletion from inside the modal loop, but PageSetup
+    // still reads m_sXML after that loop: whatever loop level the host calls
+    // from, the deletion waits until PageSetup is done and asks again.
     if (e->type() == QEvent::DeferredDelete && m_blnInPageSetup) {
         m_blnDeletePending = true;
         return true;
@@ -400,9 +411,7 @@ void frmPageDlg::Form_Unload() {
     Guard g("frmPageDlg", "Form_Unload", this);
     g.runEvent([&] {
         m_tx = nullptr;
-        if (modWP::FormInstance<frmPageDlg>::exists() &&
-            &modWP::FormInstance<frmPageDlg>::get() == this)
-            modWP::FormInstance<frmPageDlg>::release();
+        DropLibraryInstance();
     });
 }
 

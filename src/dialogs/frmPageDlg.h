@@ -90,6 +90,8 @@ private:
     bool PageSettingsValid();
     void SelectNearestPaperSize();
     void Unload();
+    /// Clears the library-wide reference when it names this window.
+    void DropLibraryInstance();
 
     void Form_Load();
     void Form_Unload();
