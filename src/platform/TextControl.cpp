@@ -1,6 +1,8 @@
 #include "wp/TextControl.h"
 
 #include "platform/NativeFormat.h"
+#include "platform/RtfReader.h"
+#include "platform/RtfWriter.h"
 #include "platform/TextControlDocument.h"
 #include "wp/Error.h"
 
@@ -530,6 +532,8 @@ static QByteArray encode(const docmodel::DocumentParts& parts, int format) {
     switch (format) {
     case fmt::Native:
         return NativeFormat::write(parts);
+    case fmt::Rtf:
+        return RtfWriter::write(parts);
     case fmt::PlainText:
         return plainFromDocumentText(parts.body->toPlainText()).toUtf8();
     default:
@@ -550,6 +554,8 @@ static bool decode(const QByteArray& data, int format, DocumentContent& out, QSt
     switch (format) {
     case fmt::Native:
         return NativeFormat::read(data, out, &error);
+    case fmt::Rtf:
+        return RtfReader::read(data, out, &error);
     case fmt::PlainText: {
         QStringDecoder utf8(QStringDecoder::Utf8);
         const QString text = utf8(data);

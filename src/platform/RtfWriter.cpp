@@ -1,0 +1,479 @@
+#include "platform/RtfWriter.h"
+
+#include "platform/RtfCommon.h"
+
+#include <QColor>
+#include <QHash>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
+#include <cmath>
+
+namespace wp::RtfWriter {
+
+namespace {
+
+class Writer {
+public:
+    explicit Writer(const docmodel::DocumentParts& parts) : parts(parts) {}
+    QByteArray write();
+
+private:
+    const docmodel::DocumentParts& parts;
+    QByteArray out;
+    QStringList fonts;  // index = RTF font number; 0 is the default font
+    QList<QRgb> colors; // index + 1 = RTF colour number
+    const QTextDocument* doc = nullptr;
+    QHash<int, QByteArray> charProps; // by character format index of `doc`
+    double defaultSize = 12;
+
+    int fontIndex(const QString& family) {
+        int i = fonts.indexOf(family);
+        if (i < 0) {
+            fonts << family;
+            i = int(fonts.size()) - 1;
+        }
+        return i;
+    }
+    int colorIndex(const QColor& c) {
+        const QRgb rgb = c.rgb() | 0xFF000000u;
+        int i = int(colors.indexOf(rgb));
+        if (i < 0) {
+            colors << rgb;
+            i = int(colors.size()) - 1;
+        }
+        return i + 1;
+    }
+
+    void num(const char* word, long long value) {
+        out += '\\';
+        out += word;
+        out += QByteArray::number(value);
+    }
+    static long long twips(double v) { return std::llround(v); }
+
+    void text(QStringView s) {
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const char16_t ch = s[i].unicode();
+            if (ch == '\\' || ch == '{' || ch == '}') {
+                out += '\\';
+                out += char(ch);
+            } else if (ch == '\t') {
+                out += "\\tab ";
+            } else if (ch == 0x2028 || ch == 0x2029 || ch == '\n' || ch == '\r') {
+                out += "\\line ";
+            } else if (ch == 0x00A0) {
+                out += "\\~";
+            } else if (ch == 0x00AD) {
+                out += "\\-";
+            } else if (ch == 0x2011) {
+                out += "\\_";
+            } else if (ch == EmptyFieldMark || ch == 0xFFFC || ch == 0xFDD0 || ch == 0xFDD1) {
+                // no text of its own
+            } else if (ch >= 0x20 && ch < 0x80) {
+                out += char(ch);
+            } else if (ch < 0x20) {
+                // other control characters have no RTF form
+            } else if (const unsigned char b = rtf::unicodeToCp1252(ch); b != 0) {
+                static const char hex[] = "0123456789abcdef";
+                out += "\\'";
+                out += hex[b >> 4];
+                out += hex[b & 15];
+            } else {
+                num("u", ch > 32767 ? int(ch) - 65536 : int(ch));
+                out += '?';
+            }
+        }
+    }
+
+    const QByteArray& props(int formatIndex, const QTextCharFormat& f) {
+        auto it = charProps.find(formatIndex);
+        if (it != charProps.end())
+            return *it;
+        QByteArray p;
+        auto word = [&](const char* w) {
+            p += '\\';
+            p += w;
+        };
+        auto number = [&](const char* w, long long v) {
+            word(w);
+            p += QByteArray::number(v);
+        };
+        const QStringList families = f.fontFamilies().toStringList();
+        if (!families.isEmpty() && !families.front().isEmpty())
+            if (const int fi = fontIndex(families.front()); fi != 0)
+                number("f", fi);
+        const double size =
+            f.hasProperty(QTextFormat::FontPointSize) ? f.fontPointSize() : defaultSize;
+        if (size > 0 && std::lround(size * 2) != 24)
+            number("fs", std::lround(size * 2));
+        if (f.fontWeight() >= QFont::DemiBold)
+            word("b");
+        if (f.fontItalic())
+            word("i");
+        switch (f.underlineStyle()) {
+        case QTextCharFormat::NoUnderline:
+            if (f.fontUnderline())
+                word("ul");
+            break;
+        case QTextCharFormat::DashUnderline:
+            word("uldash");
+            break;
+        case QTextCharFormat::DotLine:
+            word("uld");
+            break;
+        case QTextCharFormat::WaveUnderline:
+            word("ulwave");
+            break;
+        default:
+            word("ul");
+        }
+        if (f.fontStrikeOut())
+            word("strike");
+        if (f.fontCapitalization() == QFont::AllUppercase)
+            word("caps");
+        if (f.foreground().style() != Qt::NoBrush)
+            number("cf", colorIndex(f.foreground().color()));
+        if (f.background().style() != Qt::NoBrush)
+            number("chcbpat", colorIndex(f.background().color()));
+        if (f.verticalAlignment() == QTextCharFormat::AlignSuperScript)
+            word("super");
+        else if (f.verticalAlignment() == QTextCharFormat::AlignSubScript)
+            word("sub");
+        if (!p.isEmpty())
+            p += ' '; // ends the last control word
+        return *charProps.insert(formatIndex, p);
+    }
+
+    void paragraphProps(const QTextBlockFormat& b, bool inTable) {
+        out += "\\pard\\plain";
+        if (inTable)
+            out += "\\intbl";
+        const Qt::Alignment a = b.alignment() & Qt::AlignHorizontal_Mask;
+        if (a & Qt::AlignHCenter)
+            out += "\\qc";
+        else if (a & Qt::AlignJustify)
+            out += "\\qj";
+        else if (a & (Qt::AlignRight | Qt::AlignTrailing))
+            out += "\\qr";
+        // Block margins are in the layout's unit, the twip.
+        if (const long long v = twips(b.leftMargin()))
+            num("li", v);
+        if (const long long v = twips(b.rightMargin()))
+            num("ri", v);
+        if (const long long v = twips(b.textIndent()))
+            num("fi", v);
+        if (const long long v = twips(b.topMargin()))
+            num("sb", v);
+        if (const long long v = twips(b.bottomMargin()))
+            num("sa", v);
+        switch (b.lineHeightType()) {
+        case QTextBlockFormat::ProportionalHeight:
+            if (b.lineHeight() != 100) {
+                num("sl", std::lround(b.lineHeight() * 240 / 100));
+                out += "\\slmult1";
+            }
+            break;
+        case QTextBlockFormat::MinimumHeight:
+            num("sl", twips(b.lineHeight()));
+            out += "\\slmult0";
+            break;
+        case QTextBlockFormat::FixedHeight:
+            num("sl", -twips(b.lineHeight()));
+            out += "\\slmult0";
+            break;
+        default:
+            break;
+        }
+        if (b.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+            out += "\\pagebb";
+        if (b.nonBreakableLines())
+            out += "\\keep";
+        out += ' ';
+    }
+
+    void fieldStart(const QTextCharFormat& f) {
+        out += "{\\field{\\*\\wpfieldid ";
+        out += QByteArray::number(f.intProperty(prop::FieldId));
+        out += "}{\\*\\fldinst MERGEFIELD ";
+        const QString name = f.stringProperty(prop::FieldData);
+        if (name.isEmpty() || name.contains(QLatin1Char(' ')) || name.contains(QLatin1Char('"'))) {
+            out += '"';
+            QString n = name;
+            text(n.remove(QLatin1Char('"')));
+            out += '"';
+        } else {
+            text(name);
+        }
+        out += "}{\\fldrslt ";
+    }
+
+    // One paragraph; `end` is "\\par", "\\cell" or "" (the document's last).
+    void block(const QTextBlock& b, bool inTable, const char* end) {
+        paragraphProps(b.blockFormat(), inTable);
+        int openField = 0;
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            const QTextCharFormat f = frag.charFormat();
+            const int field = f.intProperty(prop::FieldId);
+            if (field != openField) {
+                if (openField)
+                    out += "}}";
+                if (field)
+                    fieldStart(f);
+                openField = field;
+            }
+            out += '{';
+            out += props(frag.charFormatIndex(), f);
+            text(frag.text());
+            out += '}';
+        }
+        if (openField)
+            out += "}}";
+        out += end;
+        out += '\n';
+    }
+
+    void tableRow(QTextTable* t, int r, const std::vector<long long>& bounds, int id) {
+        const QTextTableFormat tf = t->format();
+        out += "\\trowd";
+        num("trgaph", std::llround(tf.cellPadding() * rtf::TwipsPerPixel));
+        if (bounds.front() != 0)
+            num("trleft", bounds.front());
+        if (tf.alignment() & Qt::AlignHCenter)
+            out += "\\trqc";
+        else if (tf.alignment() & Qt::AlignRight)
+            out += "\\trqr";
+        if (r < tf.headerRowCount())
+            out += "\\trhdr";
+        if (r == 0 && id > 0) {
+            out += "{\\*\\wptblid ";
+            out += QByteArray::number(id);
+            out += '}';
+        }
+        const bool border =
+            tf.border() > 0 && tf.borderStyle() != QTextFrameFormat::BorderStyle_None;
+        const int cols = t->columns();
+        for (int c = 0; c < cols;) {
+            const QTextTableCell cell = t->cellAt(r, c);
+            const int span = std::max(1, cell.columnSpan());
+            if (cell.row() < r)
+                out += "\\clvmrg";
+            else if (cell.rowSpan() > 1)
+                out += "\\clvmgf";
+            if (border)
+                out += "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10"
+                       "\\clbrdrb\\brdrs\\brdrw10\\clbrdrr\\brdrs\\brdrw10";
+            const QTextCharFormat cf = cell.format();
+            if (cf.background().style() != Qt::NoBrush)
+                num("clcbpat", colorIndex(cf.background().color()));
+            num("cellx", bounds[std::min(c + span, cols)]);
+            c += span;
+        }
+        out += '\n';
+        for (int c = 0; c < cols;) {
+            const QTextTableCell cell = t->cellAt(r, c);
+            const int span = std::max(1, cell.columnSpan());
+            if (cell.row() < r)
+                out += "\\pard\\plain\\intbl \\cell\n";
+            else
+                cellContent(cell);
+            c += span;
+        }
+        out += "\\row\n";
+    }
+
+    // A cell's paragraphs; nested tables are flattened into paragraphs.
+    void cellContent(const QTextTableCell& cell) {
+        std::vector<QTextBlock> blocks;
+        collectBlocks(cell.begin(), blocks);
+        for (size_t i = 0; i < blocks.size(); ++i)
+            block(blocks[i], true, i + 1 == blocks.size() ? "\\cell" : "\\par");
+    }
+    void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& blocks) {
+        for (; !it.atEnd(); ++it) {
+            if (QTextFrame* f = it.currentFrame()) {
+                if (auto* t = qobject_cast<QTextTable*>(f)) {
+                    for (int r = 0; r < t->rows(); ++r)
+                        for (int c = 0; c < t->columns(); ++c) {
+                            const QTextTableCell cell = t->cellAt(r, c);
+                            if (cell.row() == r && cell.column() == c)
+                                collectBlocks(cell.begin(), blocks);
+                        }
+                } else {
+                    collectBlocks(f->begin(), blocks);
+                }
+            } else {
+                blocks.push_back(it.currentBlock());
+            }
+        }
+    }
+
+    std::vector<long long> columnBounds(QTextTable* t) {
+        const QTextTableFormat tf = t->format();
+        const double textWidth =
+            std::max(1440, parts.page.width - parts.page.marginL - parts.page.marginR);
+        double width = textWidth;
+        const QTextLength w = tf.width();
+        if (w.type() == QTextLength::PercentageLength)
+            width = textWidth * w.rawValue() / 100;
+        else if (w.type() == QTextLength::FixedLength)
+            width = w.rawValue() * rtf::TwipsPerPixel;
+        const int cols = t->columns();
+        const QList<QTextLength> constraints = tf.columnWidthConstraints();
+        std::vector<double> widths(cols, -1);
+        double used = 0;
+        int open = 0;
+        for (int c = 0; c < cols; ++c) {
+            if (c < constraints.size() && constraints[c].type() == QTextLength::PercentageLength)
+                widths[c] = width * constraints[c].rawValue() / 100;
+            else if (c < constraints.size() && constraints[c].type() == QTextLength::FixedLength)
+                widths[c] = constraints[c].rawValue() * rtf::TwipsPerPixel;
+            if (widths[c] >= 0)
+                used += widths[c];
+            else
+                ++open;
+        }
+        for (double& x : widths)
+            if (x < 0)
+                x = std::max(144.0, (width - used) / std::max(1, open));
+        std::vector<long long> bounds(cols + 1);
+        double x = std::llround(tf.leftMargin() * rtf::TwipsPerPixel);
+        bounds[0] = std::llround(x);
+        for (int c = 0; c < cols; ++c) {
+            x += std::max(1.0, widths[c]);
+            bounds[c + 1] = std::max(bounds[c] + 1, static_cast<long long>(std::llround(x)));
+        }
+        return bounds;
+    }
+
+    void table(QTextTable* t) {
+        if (t->format().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+            out += "\\page\n";
+        const auto bounds = columnBounds(t);
+        const int id = t->format().intProperty(prop::TableId);
+        for (int r = 0; r < t->rows(); ++r)
+            tableRow(t, r, bounds, id);
+    }
+
+    void content(const QTextDocument* d) {
+        doc = d;
+        charProps.clear();
+        defaultSize = d->defaultFont().pointSizeF() > 0 ? d->defaultFont().pointSizeF() : 12;
+        // Items of the root frame: the last block goes without \par, so that
+        // other word processors add no empty paragraph.
+        std::vector<std::pair<QTextBlock, QTextTable*>> items;
+        for (auto it = d->rootFrame()->begin(); !it.atEnd(); ++it) {
+            if (QTextFrame* f = it.currentFrame()) {
+                if (auto* t = qobject_cast<QTextTable*>(f)) {
+                    items.push_back({QTextBlock(), t});
+                } else {
+                    std::vector<QTextBlock> blocks;
+                    collectBlocks(f->begin(), blocks);
+                    for (const QTextBlock& b : blocks)
+                        items.push_back({b, nullptr});
+                }
+            } else {
+                items.push_back({it.currentBlock(), nullptr});
+            }
+        }
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (items[i].second)
+                table(items[i].second);
+            else
+                block(items[i].first, false, i + 1 == items.size() ? "" : "\\par");
+        }
+    }
+};
+
+QByteArray Writer::write() {
+    // The body and the headers first: they name the fonts and colours.
+    fonts << parts.body->defaultFont().family();
+    QByteArray body;
+    std::array<QByteArray, docmodel::HeaderFooterCount> hfText;
+    static const char* const hfWords[docmodel::HeaderFooterCount] = {"header", "headerf", "footer",
+                                                                     "footerf"};
+    for (int i = 0; i < docmodel::HeaderFooterCount; ++i) {
+        if (!(parts.page.headerFooter & docmodel::hfFlag(i)))
+            continue;
+        out.clear();
+        content(parts.headerFooter[i]);
+        hfText[i] = out;
+    }
+    out.clear();
+    out.reserve(parts.body->characterCount() * 2 + 1024);
+    content(parts.body);
+    body.swap(out);
+
+    out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl";
+    for (int i = 0; i < fonts.size(); ++i) {
+        out += "{\\f";
+        out += QByteArray::number(i);
+        out += "\\fnil\\fcharset0 ";
+        text(fonts[i]);
+        out += ";}";
+    }
+    out += "}\n{\\colortbl;";
+    for (QRgb c : colors) {
+        num("red", qRed(c));
+        num("green", qGreen(c));
+        num("blue", qBlue(c));
+        out += ';';
+    }
+    out += "}\n";
+    static const std::pair<const char*, const char*> infoWords[] = {
+        {"title", "title"},       {"subject", "subject"},  {"author", "author"},
+        {"manager", "manager"},   {"company", "company"},  {"category", "category"},
+        {"keywords", "keywords"}, {"comments", "doccomm"},
+    };
+    bool anyInfo = false;
+    for (const auto& [key, word] : infoWords) {
+        const QString v = parts.info.value(QString::fromLatin1(key));
+        if (v.isEmpty())
+            continue;
+        if (!anyInfo)
+            out += "{\\info";
+        anyInfo = true;
+        out += "{\\";
+        out += word;
+        out += ' ';
+        text(v);
+        out += '}';
+    }
+    if (anyInfo)
+        out += "}\n";
+    const PageFormat& pf = parts.page;
+    num("paperw", pf.width);
+    num("paperh", pf.height);
+    num("margl", pf.marginL);
+    num("margr", pf.marginR);
+    num("margt", pf.marginT);
+    num("margb", pf.marginB);
+    num("headery", twips(pf.headerPosition));
+    num("footery", twips(pf.footerPosition));
+    if (pf.headerFooter & (hf::FirstPageHeader | hf::FirstPageFooter))
+        out += "\\titlepg";
+    out += '\n';
+    for (int i = 0; i < docmodel::HeaderFooterCount; ++i) {
+        if (!(parts.page.headerFooter & docmodel::hfFlag(i)))
+            continue;
+        out += "{\\";
+        out += hfWords[i];
+        out += ' ';
+        out += hfText[i];
+        out += "}\n";
+    }
+    out += body;
+    out += "}\n";
+    return out;
+}
+
+} // namespace
+
+QByteArray write(const docmodel::DocumentParts& parts) {
+    Writer w(parts);
+    return w.write();
+}
+
+} // namespace wp::RtfWriter

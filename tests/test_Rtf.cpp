@@ -1,0 +1,356 @@
+// RTF in and out of the document control.
+#include "test_TextControlSample.h"
+#include "wp/TextControl.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextTable>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray rtf(const char* text) {
+    return QByteArray(text);
+}
+
+QTextCharFormat formatAt(TextControl& tx, const QString& text) {
+    const int pos = tx.document()->toPlainText().indexOf(text);
+    EXPECT_GE(pos, 0) << text.toStdString();
+    QTextCursor c(tx.document());
+    c.setPosition(pos + 1);
+    return c.charFormat();
+}
+
+QString plain(const TextControl& tx) {
+    return QString::fromUtf8(tx.SaveToMemory(wp::fmt::PlainText));
+}
+
+} // namespace
+
+TEST(Rtf, roundTripKeepsPageFormattingFieldsTablesHeadersAndProperties) {
+    TextControl tx;
+    buildSample(tx);
+    const QStringList keys{wp::info::Title,    wp::info::Subject, wp::info::Author,
+                           wp::info::Manager,  wp::info::Company, wp::info::Category,
+                           wp::info::Keywords, wp::info::Comments};
+    for (const QString& key : keys)
+        tx.setDocumentProperty(key, key + QStringLiteral(" \u00e9{\\}"));
+    const QByteArray saved = tx.SaveToMemory(wp::fmt::Rtf);
+    ASSERT_TRUE(saved.startsWith("{\\rtf1"));
+
+    TextControl copy;
+    ASSERT_TRUE(copy.LoadFromMemory(saved, wp::fmt::Rtf)) << copy.lastError().toStdString();
+    EXPECT_EQ(plain(copy), plain(tx));
+    wp::PageFormat expected = tx.pageFormat();
+    expected.headerPosition = 709; // RTF keeps whole twips
+    EXPECT_EQ(copy.pageFormat(), expected);
+    for (const QString& key : keys)
+        EXPECT_EQ(copy.documentProperty(key), key + QStringLiteral(" \u00e9{\\}"));
+    EXPECT_EQ(copy.headerFooterDocument(wp::hf::Header)->toPlainText(), QStringLiteral("Header"));
+    EXPECT_EQ(copy.headerFooterDocument(wp::hf::FirstPageFooter)->toPlainText(),
+              QStringLiteral("First footer"));
+
+    // Fields keep ids, data and text; tables their ids and merged cells.
+    EXPECT_EQ(fieldIds(copy), fieldIds(tx));
+    for (qint16 id : fieldIds(tx)) {
+        EXPECT_EQ(copy.FieldData(id), tx.FieldData(id));
+        copy.setFieldCurrent(id);
+        tx.setFieldCurrent(id);
+        EXPECT_EQ(copy.FieldText(), tx.FieldText());
+    }
+    EXPECT_EQ(tableIds(copy), QList<qint16>{1000});
+    QTextTable* t = copy.table(1000);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->rows(), 2);
+    EXPECT_EQ(t->columns(), 3);
+    EXPECT_EQ(t->cellAt(0, 0).columnSpan(), 2);
+    EXPECT_EQ(t->cellAt(1, 2).firstCursorPosition().block().text(), QStringLiteral("cell text"));
+
+    const QTextCharFormat name = formatAt(copy, QStringLiteral("Jane Doe"));
+    EXPECT_EQ(name.fontWeight(), QFont::Bold);
+    EXPECT_EQ(name.fontPointSize(), 14);
+    EXPECT_EQ(name.fontFamilies().toStringList(), QStringList{QStringLiteral("Arial")});
+    EXPECT_EQ(copy.document()->firstBlock().blockFormat().alignment(), Qt::AlignHCenter);
+    EXPECT_EQ(copy.document()->firstBlock().blockFormat().topMargin(), 120);
+    EXPECT_EQ(copy.document()->lastBlock().blockFormat().pageBreakPolicy(),
+              QTextFormat::PageBreak_AlwaysBefore);
+
+    // What we write, we read back to the same RTF.
+    EXPECT_EQ(copy.SaveToMemory(wp::fmt::Rtf), saved);
+}
+
+TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
+    TextControl tx;
+    QTextCursor c(tx.document());
+    QTextCharFormat f;
+    f.setFontItalic(true);
+    f.setFontUnderline(true);
+    f.setForeground(QColor(255, 0, 0));
+    c.insertText(QStringLiteral("red italic"), f);
+    QTextCharFormat g;
+    g.setFontStrikeOut(true);
+    g.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    g.setBackground(QColor(0, 255, 0));
+    g.setFontFamilies({QStringLiteral("Courier New")});
+    g.setFontPointSize(9);
+    c.insertText(QStringLiteral("sup"), g);
+    QTextBlockFormat b;
+    b.setAlignment(Qt::AlignJustify);
+    b.setLeftMargin(720);
+    b.setRightMargin(360);
+    b.setTextIndent(-360);
+    b.setTopMargin(240);
+    b.setBottomMargin(120);
+    b.setLineHeight(150, QTextBlockFormat::ProportionalHeight);
+    c.insertBlock(b);
+    c.insertText(QStringLiteral("tab\there\u2028line"), QTextCharFormat());
+    c.insertBlock(QTextBlockFormat());
+    QTextBlockFormat r;
+    r.setAlignment(Qt::AlignRight);
+    c.setBlockFormat(r);
+    c.insertText(QStringLiteral("right"));
+
+    TextControl copy;
+    ASSERT_TRUE(copy.LoadFromMemory(tx.SaveToMemory(wp::fmt::Rtf), wp::fmt::Rtf));
+    const QTextCharFormat a = formatAt(copy, QStringLiteral("red"));
+    EXPECT_TRUE(a.fontItalic());
+    EXPECT_TRUE(a.fontUnderline());
+    EXPECT_EQ(a.foreground().color(), QColor(255, 0, 0));
+    const QTextCharFormat s = formatAt(copy, QStringLiteral("sup"));
+    EXPECT_TRUE(s.fontStrikeOut());
+    EXPECT_EQ(s.verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_EQ(s.background().color(), QColor(0, 255, 0));
+    EXPECT_EQ(s.fontFamilies().toStringList(), QStringList{QStringLiteral("Courier New")});
+    EXPECT_EQ(s.fontPointSize(), 9);
+    const QTextBlock second = copy.document()->firstBlock().next();
+    EXPECT_EQ(second.text(), QStringLiteral("tab\there\u2028line"));
+    const QTextBlockFormat bf = second.blockFormat();
+    EXPECT_EQ(bf.alignment(), Qt::AlignJustify);
+    EXPECT_EQ(bf.leftMargin(), 720);
+    EXPECT_EQ(bf.rightMargin(), 360);
+    EXPECT_EQ(bf.textIndent(), -360);
+    EXPECT_EQ(bf.topMargin(), 240);
+    EXPECT_EQ(bf.bottomMargin(), 120);
+    EXPECT_EQ(bf.lineHeightType(), QTextBlockFormat::ProportionalHeight);
+    EXPECT_EQ(bf.lineHeight(), 150);
+    EXPECT_EQ(copy.document()->lastBlock().blockFormat().alignment(), Qt::AlignRight);
+}
+
+TEST(Rtf, readsWhatOtherWordProcessorsWrite) {
+    // Word-like: style sheet, generator, lists, bookmarks, a PAGE field, a
+    // MERGEFIELD with switches, a table with a vertical merge, \binN.
+    const QByteArray data =
+        rtf("{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033"
+            "{\\fonttbl{\\f0\\froman\\fcharset0\\fprq2{\\*\\panose 02020603050405020304}Times New "
+            "Roman;}{\\f1\\fswiss\\fcharset0 Arial;}}\r\n"
+            "{\\colortbl;\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\n"
+            "{\\stylesheet{\\ql \\snext0 Normal;}{\\*\\cs10 \\additive Default Paragraph Font;}}\n"
+            "{\\*\\generator Microsoft Word 16;}{\\info{\\title Resume}{\\author "
+            "J\\'f6rg}{\\*\\company ACME}{\\creatim\\yr2024\\mo1\\dy2}{\\doccomm Notes}}"
+            "\\paperw11906\\paperh16838\\margl1134\\margr1134\\margt1417\\margb1134"
+            "\\sectd\\headery709\\footery567\\titlepg"
+            "{\\header \\pard\\plain Page {\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}\\par}"
+            "{\\footerf \\pard\\plain First footer\\par}"
+            "\\pard\\plain\\qc\\f1\\fs28\\b Title line\\b0\\par"
+            "\\pard\\plain {\\*\\bkmkstart here}Dear {\\field{\\*\\fldinst { MERGEFIELD "
+            "contact_name \\\\* MERGEFORMAT }}{\\fldrslt {\\cf2 \\'abContact\\'bb}}}, "
+            "hello{\\*\\bkmkend here}.{\\pict\\wmetafile8 0102ff}\\par"
+            "{\\listtext \\'95\\tab}\\pard\\plain Bullet item\\par"
+            "\\trowd\\trgaph108\\trleft0\\clvmgf\\clbrdrt\\brdrs\\cellx3000\\cellx6000\n"
+            "\\pard\\intbl A1\\cell B1\\cell\\row"
+            "\\trowd\\trgaph108\\clvmrg\\cellx3000\\cellx6000\\pard\\intbl \\cell B2\\cell\\row"
+            "\\pard\\plain After {\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}"
+            "{\\*\\unknowndest skipped {\\b text}}\\unknownword {\\object{\\*\\objdata \\bin3 "
+            "{}}x}}\\par"
+            "\\page\\pard\\plain Second page}");
+    TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory(data, wp::fmt::Rtf)) << tx.lastError().toStdString();
+    const QString text = plain(tx);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Title line\nDear \u00abContact\u00bb, hello.\n"
+                                               "\u2022\tBullet item\n")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("After link\nSecond page"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("skipped")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Microsoft")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Normal")));
+
+    EXPECT_EQ(tx.PageWidth(), 11906);
+    EXPECT_EQ(tx.PageMarginT(), 1417);
+    EXPECT_EQ(tx.HeaderFooterPosition(1), 709);
+    EXPECT_EQ(tx.HeaderFooterPosition(4), 567);
+    EXPECT_EQ(tx.HeaderFooter(),
+              wp::hf::Header | wp::hf::FirstPageHeader | wp::hf::FirstPageFooter);
+    EXPECT_EQ(tx.headerFooterDocument(wp::hf::Header)->toPlainText(), QStringLiteral("Page 1"));
+    EXPECT_EQ(tx.documentProperty(wp::info::Title), QStringLiteral("Resume"));
+    EXPECT_EQ(tx.documentProperty(wp::info::Author), QStringLiteral("J\u00f6rg"));
+    EXPECT_EQ(tx.documentProperty(wp::info::Company), QStringLiteral("ACME"));
+    EXPECT_EQ(tx.documentProperty(wp::info::Comments), QStringLiteral("Notes"));
+
+    // The MERGEFIELD is a field; PAGE and HYPERLINK left their text.
+    const auto ids = fieldIds(tx);
+    ASSERT_EQ(ids.size(), 1);
+    tx.setFieldCurrent(ids.front());
+    EXPECT_EQ(tx.FieldData(ids.front()), QStringLiteral("contact_name"));
+    EXPECT_EQ(tx.FieldText(), QStringLiteral("\u00abContact\u00bb"));
+    EXPECT_EQ(formatAt(tx, QStringLiteral("Contact")).foreground().color(), QColor(255, 0, 0));
+
+    const QTextCharFormat title = formatAt(tx, QStringLiteral("Title"));
+    EXPECT_EQ(title.fontWeight(), QFont::Bold);
+    EXPECT_EQ(title.fontPointSize(), 14);
+    EXPECT_EQ(title.fontFamilies().toStringList(), QStringList{QStringLiteral("Arial")});
+    EXPECT_EQ(tx.document()->defaultFont().family(), QStringLiteral("Times New Roman"));
+
+    const auto tables = tableIds(tx);
+    ASSERT_EQ(tables.size(), 1);
+    QTextTable* t = tx.table(tables.front());
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->rows(), 2);
+    EXPECT_EQ(t->columns(), 2);
+    EXPECT_EQ(t->cellAt(0, 0).rowSpan(), 2);
+    EXPECT_EQ(t->cellAt(1, 1).firstCursorPosition().block().text(), QStringLiteral("B2"));
+    EXPECT_GT(t->format().border(), 0);
+    EXPECT_EQ(tx.document()->lastBlock().blockFormat().pageBreakPolicy(),
+              QTextFormat::PageBreak_AlwaysBefore);
+}
+
+TEST(Rtf, unicodeAndCodePageCharacters) {
+    TextControl tx;
+    // \uN with its fallback skipped (\uc2 skips two), a surrogate pair,
+    // cp1252 specials, a cp1250 font and a Shift_JIS font.
+    ASSERT_TRUE(tx.LoadFromMemory(
+        rtf("{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset238 Arial CE;}"
+            "{\\f2\\fcharset128 MS Mincho;}}"
+            "\\uc2 A\\u20013\\'3f\\'3fB\\uc1\\u-10179?\\u-8704?C\\'80\\'93x\\'94 "
+            "{\\f1 \\'9a\\'e8}{\\f2 \\'82\\'a0}\\u233\\'e9}"),
+        wp::fmt::Rtf))
+        << tx.lastError().toStdString();
+    EXPECT_EQ(plain(tx), QStringLiteral("A\u4e2dB\U0001F600C\u20ac\u201cx\u201d "
+                                        "\u0161\u010d\u3042\u00e9"));
+    // A document code page other than 1252.
+    ASSERT_TRUE(
+        tx.LoadFromMemory(rtf("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8}"), wp::fmt::Rtf));
+    EXPECT_EQ(plain(tx), QStringLiteral("\u041f\u0440\u0438"));
+    // What we write: cp1252 as \'hh, the rest as \uN; both read back.
+    TextControl src;
+    src.setSelText(QStringLiteral("\u00e9\u20ac \u4e2d\U0001F600 \u0161"));
+    const QByteArray out = src.SaveToMemory(wp::fmt::Rtf);
+    EXPECT_TRUE(out.contains("\\'e9\\'80")) << out.constData();
+    EXPECT_TRUE(out.contains("\\u20013?")) << out.constData();
+    ASSERT_TRUE(tx.LoadFromMemory(out, wp::fmt::Rtf));
+    EXPECT_EQ(plain(tx), QStringLiteral("\u00e9\u20ac \u4e2d\U0001F600 \u0161"));
+}
+
+TEST(Rtf, emptiedFieldsSurviveRtfAndCanBeFilledAgain) {
+    TextControl tx;
+    tx.setSelText(QStringLiteral("Date: "));
+    const qint16 id = tx.FieldInsert(QStringLiteral("Today"), QStringLiteral("current_date"));
+    tx.setFieldCurrent(id);
+    tx.setFieldText(QString());
+    TextControl copy;
+    ASSERT_TRUE(copy.LoadFromMemory(tx.SaveToMemory(wp::fmt::Rtf), wp::fmt::Rtf));
+    EXPECT_EQ(fieldIds(copy), QList<qint16>{id});
+    copy.setFieldCurrent(id);
+    EXPECT_EQ(copy.FieldText(), QString());
+    EXPECT_EQ(copy.FieldData(id), QStringLiteral("current_date"));
+    copy.setFieldText(QStringLiteral("1 May"));
+    EXPECT_EQ(plain(copy), QStringLiteral("Date: 1 May"));
+    // A foreign field without a result is a field all the same.
+    ASSERT_TRUE(copy.LoadFromMemory(
+        rtf("{\\rtf1 x{\\field{\\*\\fldinst MERGEFIELD \"job title\"}{\\fldrslt }}y}"),
+        wp::fmt::Rtf));
+    const auto ids = fieldIds(copy);
+    ASSERT_EQ(ids.size(), 1);
+    EXPECT_EQ(copy.FieldData(ids.front()), QStringLiteral("job title"));
+    EXPECT_EQ(plain(copy), QStringLiteral("xy"));
+}
+
+TEST(Rtf, malformedAndTruncatedRtfIsRefusedAndChangesNothing) {
+    TextControl src;
+    buildSample(src);
+    const QByteArray good = src.SaveToMemory(wp::fmt::Rtf);
+    TextControl tx;
+    tx.setSelText(QStringLiteral("keep me"));
+    QSignalSpy replaced(&tx, &TextControl::documentReplaced);
+    const auto refused = [&](const QByteArray& data) {
+        const bool ok = tx.LoadFromMemory(data, wp::fmt::Rtf);
+        return !ok && plain(tx) == QStringLiteral("keep me") && !tx.lastError().isEmpty();
+    };
+    EXPECT_TRUE(refused(QByteArray()));
+    EXPECT_TRUE(refused("plain text"));
+    EXPECT_TRUE(refused("{\\rtf1 never closed"));
+    EXPECT_TRUE(refused("{\\rtf1 {\\bin99999 x}}"));
+    EXPECT_TRUE(refused("{\\rtf1 \\'4"));
+    EXPECT_TRUE(refused("{\\rtf1 \\"));
+    EXPECT_TRUE(refused("{\\rtf1 " + QByteArray(100000, '{') + QByteArray(100000, '}') + "}"));
+    const int cuts[] = {6, 20, 100, int(good.size() / 2), int(good.size()) - 3};
+    for (int cut : cuts)
+        EXPECT_TRUE(refused(good.left(cut))) << "cut at " << cut;
+    EXPECT_EQ(replaced.count(), 0);
+    // Odd but complete input loads; what follows the document's group is ignored.
+    TextControl scratch;
+    EXPECT_TRUE(scratch.LoadFromMemory("{\\rtf1 a}}}garbage", wp::fmt::Rtf));
+    EXPECT_EQ(plain(scratch), QStringLiteral("a"));
+    EXPECT_TRUE(tx.LoadFromMemory("{\\rtf1 \\cell\\row\\cell \\trowd\\cellx-5 x\\intbl\\row "
+                                  "\\fs-4 \\f99 \\cf99 a\\u-1 \\'zz\\uc99 b}",
+                                  wp::fmt::Rtf))
+        << tx.lastError().toStdString();
+}
+
+TEST(Rtf, libreOfficeReadsOurRtfAndWeReadItsRtf) {
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    TextControl tx;
+    buildSample(tx);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile in(dir.filePath(QStringLiteral("ours.rtf")));
+    ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+    in.write(tx.SaveToMemory(wp::fmt::Rtf));
+    in.close();
+    // LibreOffice writes its own RTF from ours, and plain text.
+    const QString profile = QUrl::fromLocalFile(dir.filePath(QStringLiteral("profile"))).toString();
+    for (const QString& target :
+         {QStringLiteral("txt:Text (encoded):UTF8"), QStringLiteral("rtf:Rich Text Format")}) {
+        QDir(dir.path()).mkpath(QStringLiteral("out"));
+        QProcess p;
+        p.start(soffice,
+                {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
+                 QStringLiteral("--convert-to"), target, QStringLiteral("--outdir"),
+                 dir.filePath(QStringLiteral("out")), in.fileName()});
+        ASSERT_TRUE(p.waitForFinished(180000));
+    }
+    QFile txt(dir.filePath(QStringLiteral("out/ours.txt")));
+    ASSERT_TRUE(txt.open(QIODevice::ReadOnly));
+    const QString theirs = QString::fromUtf8(txt.readAll());
+    for (const QString& piece :
+         {QStringLiteral("Jane Doe"), QStringLiteral("Dear Contact Name, thank you \u00e9\u4e2d"),
+          QStringLiteral("cell text"), QStringLiteral("Company"), QStringLiteral("Page two")})
+        EXPECT_TRUE(theirs.contains(piece))
+            << piece.toStdString() << " in " << theirs.toStdString();
+
+    QFile back(dir.filePath(QStringLiteral("out/ours.rtf")));
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    TextControl copy;
+    ASSERT_TRUE(copy.LoadFromMemory(back.readAll(), wp::fmt::Rtf))
+        << copy.lastError().toStdString();
+    const QString text = plain(copy);
+    EXPECT_TRUE(text.contains(QStringLiteral("Dear Contact Name, thank you")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("second paragraph")));
+    QStringList data;
+    for (qint16 id : fieldIds(copy))
+        data << copy.FieldData(id);
+    EXPECT_EQ(data, (QStringList{QStringLiteral("contact_name"), QStringLiteral("company")}));
+    EXPECT_EQ(tableIds(copy).size(), 1);
+    EXPECT_EQ(copy.PageWidth(), 11906);
+    EXPECT_EQ(copy.PageMarginL(), 1134);
+    EXPECT_EQ(copy.headerFooterDocument(wp::hf::Header)->toPlainText(), QStringLiteral("Header"));
+}

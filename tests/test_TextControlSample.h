@@ -1,0 +1,85 @@
+#pragma once
+// A document with something of everything the control holds, and walks
+// over its fields and tables, for the tests of the control and its formats.
+#include "wp/TextControl.h"
+
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <gtest/gtest.h>
+
+namespace {
+
+using wp::TextControl;
+
+// A document with something of everything the control holds.
+inline void buildSample(TextControl& tx) {
+    QTextCursor c(tx.document());
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    bold.setFontFamilies({QStringLiteral("Arial")});
+    bold.setFontPointSize(14);
+    QTextBlockFormat centred;
+    centred.setAlignment(Qt::AlignHCenter);
+    centred.setTopMargin(120);
+    c.setBlockFormat(centred);
+    c.insertText(QStringLiteral("Jane Doe"), bold);
+    c.insertBlock(QTextBlockFormat());
+    c.insertText(QStringLiteral("Dear "), QTextCharFormat());
+    tx.setTextCursor(c);
+    tx.FieldInsert(QStringLiteral("Contact Name"), QStringLiteral("contact_name"));
+    c = tx.textCursor();
+    c.insertText(QStringLiteral(", thank you \u00e9\u4e2d\U0001F600."));
+    tx.setTextCursor(c);
+    ASSERT_EQ(tx.TableInsert(2, 3, -1, 1000), 1000);
+    QTextTable* t = tx.table(1000);
+    ASSERT_NE(t, nullptr);
+    t->mergeCells(0, 0, 1, 2);
+    QTextCursor cell = t->cellAt(1, 2).firstCursorPosition();
+    cell.insertText(QStringLiteral("cell text"));
+    cell.insertBlock();
+    cell.insertText(QStringLiteral("second paragraph"));
+    tx.setTextCursor(t->cellAt(1, 0).firstCursorPosition());
+    tx.FieldInsert(QStringLiteral("Company"), QStringLiteral("company"));
+    c = QTextCursor(tx.document());
+    c.movePosition(QTextCursor::End);
+    QTextBlockFormat breakBefore;
+    breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    c.insertBlock(breakBefore);
+    c.insertText(QStringLiteral("Page two"));
+
+    QTextCursor(tx.headerFooterDocument(wp::hf::Header)).insertText(QStringLiteral("Header"));
+    QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageFooter))
+        .insertText(QStringLiteral("First footer"));
+    wp::PageFormat pf;
+    pf.width = 11906;
+    pf.height = 16838;
+    pf.marginL = 1134;
+    pf.marginT = 1000;
+    pf.marginR = 900;
+    pf.marginB = 800;
+    pf.headerPosition = 708.75;
+    pf.footerPosition = 567;
+    pf.headerFooter = 15;
+    tx.setPageFormat(pf);
+    tx.setBaseLine(3);
+    tx.setTag(QStringLiteral("<resume><props><title>T</title></props></resume>"));
+    tx.setDocumentProperty(wp::info::Author, QStringLiteral("Jane"));
+}
+
+inline QList<qint16> fieldIds(const TextControl& tx) {
+    QList<qint16> ids;
+    for (qint16 id = tx.FieldNext(0, 0); id != 0; id = tx.FieldNext(id, 0))
+        ids << id;
+    return ids;
+}
+
+inline QList<qint16> tableIds(const TextControl& tx) {
+    QList<qint16> ids;
+    qint16 state = 0, id = 0;
+    while ((state = tx.TableNext(state, id)) != 0)
+        ids << id;
+    return ids;
+}
+
+} // namespace
