@@ -1,11 +1,13 @@
 // wptool: command-line access to the library's document and data tools.
+#include "Convert.h"
 #include "wp/wp.h"
 
 #include <QApplication>
 #include <QTextStream>
 
 static int usage() {
-    QTextStream(stderr) << "usage: wptool version\n";
+    QTextStream(stderr) << "usage: wptool version\n"
+                           "       wptool convert IN OUT\n";
     return 2;
 }
 
@@ -21,5 +23,7 @@ int main(int argc, char** argv) {
         QTextStream(stdout) << wp.Version() << "\n";
         return 0;
     }
+    if (args.first() == QStringLiteral("convert"))
+        return wptool::convert(args.mid(1));
     return usage();
 }

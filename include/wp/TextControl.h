@@ -219,8 +219,18 @@ public:
     /// everything as it was when the data is not a valid document; the
     /// reason is in lastError().
     bool LoadFromMemory(const QByteArray& data, int format, bool selectionOnly = false);
-    /// Why the last LoadFromMemory failed ("" after a success).
+    /// Why the last load or file operation failed ("" after a success).
     QString lastError() const;
+
+    /// The format a file name stands for by its extension: ".rtf" fmt::Rtf,
+    /// ".wpdoc" fmt::Native, ".txt" fmt::PlainText; 0 for any other.
+    static int formatForFile(const QString& fileName);
+    /// Loads a file in `format` (0: by its extension, else by its content).
+    /// False, with the reason in lastError(), leaves the document as it was.
+    bool LoadFromFile(const QString& fileName, int format = 0);
+    /// Saves the document to a file in `format` (0: by its extension);
+    /// false with the reason in lastError().
+    bool SaveToFile(const QString& fileName, int format = 0);
 
 signals:
     /// The documents were replaced by a load: fetch document() and

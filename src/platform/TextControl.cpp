@@ -7,6 +7,9 @@
 #include "wp/Error.h"
 
 #include <QColor>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QSet>
 #include <QStringDecoder>
 #include <QTextBlock>
@@ -605,6 +608,58 @@ bool TextControl::LoadFromMemory(const QByteArray& data, int format, bool select
 
 QString TextControl::lastError() const {
     return d->lastError;
+}
+
+int TextControl::formatForFile(const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == QLatin1String("rtf"))
+        return fmt::Rtf;
+    if (suffix == QLatin1String("wpdoc"))
+        return fmt::Native;
+    if (suffix == QLatin1String("txt"))
+        return fmt::PlainText;
+    return 0;
+}
+
+bool TextControl::LoadFromFile(const QString& fileName, int format) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        d->lastError = QStringLiteral("cannot read %1: %2").arg(fileName, file.errorString());
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    if (format == 0)
+        format = formatForFile(fileName);
+    if (format == 0) {
+        // An unknown extension: tell the formats by their first bytes.
+        const QByteArray head = data.left(16).trimmed();
+        format = head.startsWith("{\\rtf")    ? fmt::Rtf
+                 : head.startsWith("WPTXDOC") ? fmt::Native
+                                              : fmt::PlainText;
+    }
+    if (!LoadFromMemory(data, format)) {
+        d->lastError = QStringLiteral("%1: %2").arg(fileName, d->lastError);
+        return false;
+    }
+    return true;
+}
+
+bool TextControl::SaveToFile(const QString& fileName, int format) {
+    if (format == 0)
+        format = formatForFile(fileName);
+    if (format != fmt::Rtf && format != fmt::Native && format != fmt::PlainText) {
+        d->lastError =
+            QStringLiteral("%1: unknown format (use .rtf, .wpdoc or .txt)").arg(fileName);
+        return false;
+    }
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(SaveToMemory(format)) < 0 ||
+        !file.commit()) {
+        d->lastError = QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString());
+        return false;
+    }
+    d->lastError.clear();
+    return true;
 }
 
 } // namespace wp
