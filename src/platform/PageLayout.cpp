@@ -1,0 +1,554 @@
+#include "platform/PageLayout.h"
+
+#include "wp/Error.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextFrame>
+#include <QTextLayout>
+#include <QTextTable>
+#include <algorithm>
+#include <limits>
+
+namespace wp {
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+// Frame borders and paddings are given in 96-dpi units; on the twips device
+// Qt scales them by 1440 / 96.
+constexpr double kFormatScale = kTwipsPerInch / 96.0;
+constexpr double kEps = 0.01;
+
+int flagIndex(int flag) {
+    switch (flag) {
+    case hf::Header:
+        return 0;
+    case hf::FirstPageHeader:
+        return 1;
+    case hf::Footer:
+        return 2;
+    case hf::FirstPageFooter:
+        return 3;
+    default:
+        return -1;
+    }
+}
+
+double docHeight(QTextDocument* doc) {
+    return doc ? doc->documentLayout()->documentSize().height() : 0.0;
+}
+
+} // namespace
+
+PageLayout::PageLayout(QObject* parent) : QObject(parent) {}
+
+PageLayout::~PageLayout() = default;
+
+QPaintDevice* PageLayout::twipsDevice() {
+    static QImage device = [] {
+        QImage img(1, 1, QImage::Format_RGB32);
+        const int dotsPerMeter = qRound(kTwipsPerInch / 0.0254);
+        img.setDotsPerMeterX(dotsPerMeter);
+        img.setDotsPerMeterY(dotsPerMeter);
+        return img;
+    }();
+    return &device;
+}
+
+void PageLayout::setDocument(QTextDocument* body) {
+    if (m_body == body)
+        return;
+    if (m_body)
+        disconnect(m_body, nullptr, this, nullptr);
+    m_body = body;
+    if (body) {
+        connect(body, &QTextDocument::contentsChanged, this, &PageLayout::markDirty);
+        connect(body, &QObject::destroyed, this, &PageLayout::markDirty);
+    }
+    markDirty();
+}
+
+void PageLayout::setHeaderFooterDocument(int flag, QTextDocument* doc) {
+    const int i = flagIndex(flag);
+    if (i < 0 || m_hf[i] == doc)
+        return;
+    if (m_hf[i] && m_hf[i] != m_body) {
+        bool stillUsed = false;
+        for (int k = 0; k < 4; ++k)
+            stillUsed = stillUsed || (k != i && m_hf[k] == m_hf[i]);
+        if (!stillUsed)
+            disconnect(m_hf[i], nullptr, this, nullptr);
+    }
+    m_hf[i] = doc;
+    if (doc) {
+        connect(doc, &QTextDocument::contentsChanged, this, &PageLayout::markDirty,
+                Qt::UniqueConnection);
+    }
+    markDirty();
+}
+
+QTextDocument* PageLayout::headerFooterDocument(int flag) const {
+    const int i = flagIndex(flag);
+    return i < 0 ? nullptr : m_hf[i].data();
+}
+
+void PageLayout::setPageFormat(const PageFormat& format) {
+    if (m_format == format)
+        return;
+    m_format = format;
+    markDirty();
+}
+
+void PageLayout::invalidate() {
+    markDirty();
+}
+
+void PageLayout::markDirty() {
+    m_dirty = true;
+    emit pagesChanged();
+}
+
+void PageLayout::prepare(QTextDocument* doc) const {
+    if (!doc)
+        return;
+    const double textWidth = std::max(1, m_format.width - m_format.marginL - m_format.marginR);
+    QAbstractTextDocumentLayout* layout = doc->documentLayout();
+    bool relayout = false;
+    if (layout->paintDevice() != twipsDevice()) {
+        layout->setPaintDevice(twipsDevice());
+        relayout = true;
+    }
+    if (doc->documentMargin() != 0)
+        doc->setDocumentMargin(0);
+    if (doc->textWidth() != textWidth)
+        doc->setTextWidth(textWidth);
+    else if (relayout)
+        doc->markContentsDirty(0, doc->characterCount());
+}
+
+PageLayout::Areas PageLayout::areas(int pageIndex) const {
+    Areas a;
+    const int flags = m_format.headerFooter;
+    const bool first = pageIndex == 0;
+    if (first && (flags & hf::FirstPageHeader))
+        a.header = m_hf[1];
+    else if (flags & hf::Header)
+        a.header = m_hf[0];
+    if (first && (flags & hf::FirstPageFooter))
+        a.footer = m_hf[3];
+    else if (flags & hf::Footer)
+        a.footer = m_hf[2];
+    a.bodyTop = m_format.marginT;
+    a.bodyBottom = m_format.height - m_format.marginB;
+    // A header or footer taller than its margin pushes the body back, as in
+    // a word processor, rather than overlapping it.
+    if (a.header)
+        a.bodyTop = std::max(a.bodyTop, m_format.headerPosition + docHeight(a.header));
+    if (a.footer)
+        a.bodyBottom =
+            std::min(a.bodyBottom, m_format.height - m_format.footerPosition - docHeight(a.footer));
+    if (a.bodyBottom - a.bodyTop < 1)
+        a.bodyBottom = a.bodyTop + 1; // a degenerate format still makes progress
+    return a;
+}
+
+void PageLayout::ensurePages() const {
+    if (m_dirty || m_pages.empty())
+        paginate();
+}
+
+void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items,
+                              bool& pendingBreak) const {
+    QTextLayout* tl = block.layout();
+    const QTextBlockFormat fmt = block.blockFormat();
+    const bool before =
+        pendingBreak || (fmt.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
+    pendingBreak = false;
+    const QRectF r = m_body->documentLayout()->blockBoundingRect(block);
+    if (block.blockNumber() < int(m_blockFirstLine.size()))
+        m_blockFirstLine[block.blockNumber()] = int(m_lines.size());
+    const int n = tl ? tl->lineCount() : 0;
+    for (int i = 0; i < n; ++i) {
+        const QTextLine line = tl->lineAt(i);
+        Line l;
+        l.top = r.top() + line.y();
+        l.bottom = l.top + line.height();
+        l.blockPos = block.position();
+        l.start = line.textStart();
+        l.length = line.textLength();
+        m_lines.push_back(l);
+        if (items)
+            items->push_back(Item{l.top, l.top, l.bottom, i == 0 && before});
+    }
+    pendingBreak = fmt.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysAfter;
+}
+
+void PageLayout::collectFrame(QTextFrame* frame, std::vector<Item>& items,
+                              bool& pendingBreak) const {
+    for (QTextFrame::iterator it = frame->begin(); !it.atEnd(); ++it) {
+        if (QTextFrame* child = it.currentFrame()) {
+            if (auto* table = qobject_cast<QTextTable*>(child)) {
+                collectTable(table, items, pendingBreak);
+            } else {
+                if (child->frameFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+                    pendingBreak = true;
+                collectFrame(child, items, pendingBreak);
+            }
+        } else {
+            collectBlock(it.currentBlock(), &items, pendingBreak);
+        }
+    }
+}
+
+void PageLayout::collectTable(QTextTable* table, std::vector<Item>& items,
+                              bool& pendingBreak) const {
+    const QTextTableFormat tf = table->format();
+    const bool before =
+        pendingBreak || (tf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
+    pendingBreak = false;
+    const int rows = table->rows();
+    const int cols = table->columns();
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> top(rows, inf), bottom(rows, -inf);
+    std::vector<bool> breakable(rows, true); // may a page begin with this row?
+    const double border = tf.border() * kFormatScale;
+
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            const QTextTableCell cell = table->cellAt(r, c);
+            if (!cell.isValid())
+                continue;
+            if (cell.row() != r || cell.column() != c) {
+                if (cell.row() < r)
+                    breakable[r] = false; // a cell from above spans into this row
+                continue;
+            }
+            const size_t firstLine = m_lines.size();
+            bool dummy = false;
+            std::vector<Item> nested; // rows of nested tables never break the page
+            for (QTextFrame::iterator it = cell.begin(); !it.atEnd(); ++it) {
+                if (QTextFrame* child = it.currentFrame()) {
+                    if (auto* inner = qobject_cast<QTextTable*>(child))
+                        collectTable(inner, nested, dummy);
+                    else
+                        collectFrame(child, nested, dummy);
+                } else {
+                    collectBlock(it.currentBlock(), nullptr, dummy);
+                }
+            }
+            if (m_lines.size() == firstLine)
+                continue;
+            double minTop = inf, maxBottom = -inf;
+            for (size_t i = firstLine; i < m_lines.size(); ++i) {
+                minTop = std::min(minTop, m_lines[i].top);
+                maxBottom = std::max(maxBottom, m_lines[i].bottom);
+            }
+            const QTextTableCellFormat cf = cell.format().toTableCellFormat();
+            const double padTop = cf.hasProperty(QTextFormat::TableCellTopPadding)
+                                      ? cf.topPadding()
+                                      : tf.cellPadding();
+            const double padBottom = cf.hasProperty(QTextFormat::TableCellBottomPadding)
+                                         ? cf.bottomPadding()
+                                         : tf.cellPadding();
+            const int lastRow = std::min(rows - 1, r + std::max(1, cell.rowSpan()) - 1);
+            top[r] = std::min(top[r], minTop - padTop * kFormatScale - border);
+            bottom[lastRow] =
+                std::max(bottom[lastRow], maxBottom + padBottom * kFormatScale + border);
+        }
+    }
+
+    // One item per group of rows that no cell spans across; a page may end
+    // between two groups, never inside one.
+    bool open = false;
+    for (int r = 0; r < rows; ++r) {
+        const double rowTop = std::isfinite(top[r]) ? top[r] : (open ? items.back().bottom : 0.0);
+        const double rowBottom = std::max(bottom[r], rowTop);
+        if (!open || breakable[r]) {
+            const double prevEnd = open ? items.back().bottom : rowTop;
+            items.push_back(Item{rowTop, std::max(prevEnd, rowTop), rowBottom, !open && before});
+            // A page that ends before this row still shows the row above
+            // down to its bottom border.
+            items.back().prevEnd = open ? std::max(rowTop, bottom[r - 1]) : rowTop;
+            open = true;
+        } else {
+            items.back().bottom = std::max(items.back().bottom, rowBottom);
+        }
+    }
+    pendingBreak = tf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysAfter;
+}
+
+void PageLayout::paginate() const {
+    m_dirty = false;
+    m_pages.clear();
+    m_lines.clear();
+    m_blockFirstLine.clear();
+    for (const auto& d : m_hf)
+        prepare(d);
+    std::vector<Item> items;
+    if (m_body) {
+        prepare(m_body);
+        m_body->documentLayout()->documentSize(); // lays the whole document out
+        m_blockFirstLine.assign(m_body->blockCount(), -1);
+        bool pending = false;
+        collectFrame(m_body->rootFrame(), items, pending);
+    }
+
+    auto bodyHeight = [this](int pageIndex) {
+        const Areas a = areas(pageIndex);
+        return a.bodyBottom - a.bodyTop;
+    };
+    Page cur;
+    double h = bodyHeight(0);
+    for (const Item& item : items) {
+        const bool pageHasContent = item.start > cur.y0 + kEps;
+        if (pageHasContent && (item.breakBefore || item.bottom - cur.y0 > h + kEps)) {
+            cur.y1 = std::max(item.prevEnd, cur.y0);
+            m_pages.push_back(cur);
+            cur = Page{};
+            cur.y0 = item.start;
+            h = bodyHeight(int(m_pages.size()));
+        }
+        // Taller than a whole page (a huge row or picture): cut it.
+        while (item.bottom - cur.y0 > h + kEps) {
+            cur.y1 = cur.y0 + h;
+            m_pages.push_back(cur);
+            const double next = cur.y1;
+            cur = Page{};
+            cur.y0 = next;
+            h = bodyHeight(int(m_pages.size()));
+        }
+    }
+    cur.y1 = cur.y0 + h;
+    m_pages.push_back(cur);
+
+    // Each line belongs to the page its top falls on; lines are numbered on
+    // their page in document order.
+    std::vector<int> perPage(m_pages.size(), 0);
+    for (Line& l : m_lines) {
+        auto it = std::upper_bound(m_pages.begin(), m_pages.end(), l.top + kEps,
+                                   [](double y, const Page& p) { return y < p.y0; });
+        l.page = std::max(0, int(it - m_pages.begin()) - 1);
+        l.onPage = perPage[l.page]++;
+    }
+    int first = 0;
+    for (size_t p = 0; p < m_pages.size(); ++p) {
+        m_pages[p].firstLine = first;
+        m_pages[p].lineCount = perPage[p];
+        first += perPage[p];
+    }
+    m_order.resize(m_lines.size());
+    for (size_t i = 0; i < m_lines.size(); ++i)
+        m_order[m_pages[m_lines[i].page].firstLine + m_lines[i].onPage] = int(i);
+}
+
+int PageLayout::pageCount() const {
+    ensurePages();
+    return int(m_pages.size());
+}
+
+const PageLayout::Page& PageLayout::pageAt(int page) const {
+    ensurePages();
+    if (page < 1 || page > int(m_pages.size())) {
+        raise(err::SubscriptOutOfRange, QStringLiteral("wp"),
+              QStringLiteral("Page %1 does not exist: the document has %2 page(s).")
+                  .arg(page)
+                  .arg(m_pages.size()));
+    }
+    return m_pages[page - 1];
+}
+
+QRectF PageLayout::bodyRect(int page) const {
+    pageAt(page);
+    const Areas a = areas(page - 1);
+    return QRectF(m_format.marginL, a.bodyTop,
+                  std::max(1, m_format.width - m_format.marginL - m_format.marginR),
+                  a.bodyBottom - a.bodyTop);
+}
+
+QPointF PageLayout::pageToDocument(int page, const QPointF& p) const {
+    const Page& pg = pageAt(page);
+    const Areas a = areas(page - 1);
+    return QPointF(p.x() - m_format.marginL, p.y() - a.bodyTop + pg.y0);
+}
+
+QPointF PageLayout::documentToPage(int page, const QPointF& p) const {
+    const Page& pg = pageAt(page);
+    const Areas a = areas(page - 1);
+    return QPointF(p.x() + m_format.marginL, p.y() - pg.y0 + a.bodyTop);
+}
+
+void PageLayout::drawPage(QPainter* painter, int page, double zoomPercent,
+                          const QAbstractTextDocumentLayout::PaintContext* context) const {
+    if (!painter || !painter->isActive() || !painter->device())
+        raise(err::ObjectNotSet, QStringLiteral("wp"),
+              QStringLiteral("No active drawing device to draw the page on."));
+    if (!(zoomPercent > 0))
+        raise(err::InvalidProcedureCall, QStringLiteral("wp"),
+              QStringLiteral("The zoom must be above 0 %."));
+    pageAt(page);
+    const QPaintDevice* dev = painter->device();
+    painter->save();
+    painter->scale(zoomPercent / 100.0 * dev->logicalDpiX() / kTwipsPerInch,
+                   zoomPercent / 100.0 * dev->logicalDpiY() / kTwipsPerInch);
+    drawPageTwips(painter, page, context);
+    painter->restore();
+}
+
+void PageLayout::drawPageTwips(QPainter* painter, int page,
+                               const QAbstractTextDocumentLayout::PaintContext* context) const {
+    const Page& pg = pageAt(page);
+    const Areas a = areas(page - 1);
+    const QRectF sheet(0, 0, m_format.width, m_format.height);
+    painter->save();
+    painter->fillRect(sheet, Qt::white);
+    painter->setClipRect(sheet, Qt::IntersectClip);
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    painter->setRenderHint(QPainter::TextAntialiasing, true);
+
+    auto draw = [&](QTextDocument* doc, const QPointF& origin, const QRectF& clip,
+                    const QAbstractTextDocumentLayout::PaintContext* base) {
+        QAbstractTextDocumentLayout::PaintContext ctx;
+        if (base)
+            ctx = *base;
+        ctx.palette.setColor(QPalette::Text, Qt::black);
+        // Lines that only touch the slice belong to the neighbouring page:
+        // keep them out of the drawing (a PDF would carry their text).
+        ctx.clip = clip.adjusted(0, 1, 0, -1);
+        painter->save();
+        painter->translate(origin);
+        painter->setClipRect(clip, Qt::IntersectClip);
+        doc->documentLayout()->draw(painter, ctx);
+        painter->restore();
+    };
+    const double left = m_format.marginL;
+    if (a.header) {
+        const QPointF origin(left, m_format.headerPosition);
+        draw(a.header, origin, QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()),
+             nullptr);
+    }
+    if (m_body) {
+        const QPointF origin(left, a.bodyTop - pg.y0);
+        draw(m_body, origin, QRectF(-left, pg.y0, sheet.width(), pg.y1 - pg.y0), context);
+    }
+    if (a.footer) {
+        const QPointF origin(left, m_format.height - m_format.footerPosition - docHeight(a.footer));
+        draw(a.footer, origin, QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()),
+             nullptr);
+    }
+    painter->restore();
+}
+
+int PageLayout::lineIndexOf(int pos) const {
+    ensurePages();
+    if (!m_body || m_lines.empty())
+        return -1;
+    const QTextBlock block = m_body->findBlock(std::clamp(pos, 0, m_body->characterCount() - 1));
+    if (!block.isValid() || block.blockNumber() >= int(m_blockFirstLine.size()))
+        return -1;
+    const int first = m_blockFirstLine[block.blockNumber()];
+    if (first < 0)
+        return -1;
+    QTextLayout* tl = block.layout();
+    const QTextLine line = tl ? tl->lineForTextPosition(pos - block.position()) : QTextLine();
+    const int index = first + (line.isValid() ? line.lineNumber() : 0);
+    return std::min(index, int(m_lines.size()) - 1);
+}
+
+std::pair<int, int> PageLayout::pageAndLine(int pos) const {
+    const int i = lineIndexOf(pos);
+    if (i < 0)
+        return {1, 1};
+    return {m_lines[i].page + 1, m_lines[i].onPage + 1};
+}
+
+int PageLayout::lineCount(int page) const {
+    return pageAt(page).lineCount;
+}
+
+int PageLayout::positionAt(int page, int line, int column) const {
+    ensurePages();
+    if (!m_body || page < 1 || page > int(m_pages.size()) || line < 1 ||
+        line > m_pages[page - 1].lineCount)
+        return -1;
+    const Line& l = m_lines[m_order[m_pages[page - 1].firstLine + line - 1]];
+    // A wrapped line's last position is the first of the next line.
+    const QTextBlock block = m_body->findBlock(l.blockPos);
+    const bool lastOfBlock = l.start + l.length >= block.length() - 1;
+    const int limit = lastOfBlock ? l.length : std::max(0, l.length - 1);
+    return l.blockPos + l.start + std::clamp(column, 0, limit);
+}
+
+QString PageLayout::lineText(int page, int line) const {
+    if (positionAt(page, line, 0) < 0)
+        return QString();
+    const Line& l = m_lines[m_order[m_pages[page - 1].firstLine + line - 1]];
+    QString text = m_body->findBlock(l.blockPos).text().mid(l.start, l.length);
+    text.replace(QChar::LineSeparator, QLatin1Char(' '));
+    return text.trimmed();
+}
+
+int PageLayout::hitTest(int page, const QPointF& pagePoint) const {
+    const Page& pg = pageAt(page);
+    if (!m_body)
+        return 0;
+    QPointF p = pageToDocument(page, pagePoint);
+    // Keep to the lines of this page: a click in a margin goes to the
+    // nearest line of the page, not to the text of a neighbouring one.
+    double minTop = pg.y0, maxBottom = pg.y1;
+    if (pg.lineCount > 0) {
+        minTop = std::numeric_limits<double>::infinity();
+        maxBottom = -minTop;
+        for (int k = 0; k < pg.lineCount; ++k) {
+            const Line& l = m_lines[m_order[pg.firstLine + k]];
+            minTop = std::min(minTop, l.top);
+            maxBottom = std::max(maxBottom, l.bottom);
+        }
+    }
+    p.setY(std::clamp(p.y(), minTop + 1, std::max(minTop + 1, maxBottom - 1)));
+    const double width = std::max(1, m_format.width - m_format.marginL - m_format.marginR);
+    p.setX(std::clamp(p.x(), 0.0, width - 1));
+    const int pos = m_body->documentLayout()->hitTest(p, Qt::FuzzyHit);
+    if (pos >= 0)
+        return pos;
+    // Fall back on the nearest line of the page.
+    int best = -1;
+    double bestDist = std::numeric_limits<double>::infinity();
+    for (int k = 0; k < pg.lineCount; ++k) {
+        const int i = m_order[pg.firstLine + k];
+        const Line& l = m_lines[i];
+        const double d = p.y() < l.top ? l.top - p.y() : (p.y() > l.bottom ? p.y() - l.bottom : 0);
+        if (d < bestDist) {
+            bestDist = d;
+            best = i;
+        }
+    }
+    if (best < 0)
+        return 0;
+    const Line& l = m_lines[best];
+    const QTextBlock block = m_body->findBlock(l.blockPos);
+    const QRectF r = m_body->documentLayout()->blockBoundingRect(block);
+    const QTextLine line = block.layout()->lineForTextPosition(l.start);
+    return l.blockPos + (line.isValid() ? line.xToCursor(p.x() - r.left()) : l.start);
+}
+
+std::pair<int, QRectF> PageLayout::caretRect(int pos) const {
+    ensurePages();
+    if (!m_body)
+        return {1, QRectF(m_format.marginL, areas(0).bodyTop, 15, 240)};
+    const int i = lineIndexOf(pos);
+    const QTextBlock block = m_body->findBlock(std::clamp(pos, 0, m_body->characterCount() - 1));
+    if (i < 0 || !block.layout())
+        return {1, QRectF(m_format.marginL, areas(0).bodyTop, 15, 240)};
+    const Line& l = m_lines[i];
+    const QRectF r = m_body->documentLayout()->blockBoundingRect(block);
+    QTextLine line = block.layout()->lineForTextPosition(pos - block.position());
+    if (!line.isValid())
+        line = block.layout()->lineAt(0);
+    const double x = r.left() + line.cursorToX(pos - block.position());
+    const QPointF topLeft = documentToPage(l.page + 1, QPointF(x, l.top));
+    return {l.page + 1, QRectF(topLeft, QSizeF(15, l.bottom - l.top))};
+}
+
+} // namespace wp

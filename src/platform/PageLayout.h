@@ -1,0 +1,140 @@
+#pragma once
+// Pagination of a body document with its headers and footers, in twips.
+//
+// The body is laid out once, as one continuous column of the page's text
+// width, on a fixed 1440-dpi paint device: one layout unit is one twip, so
+// the page breaks never depend on the device a page is drawn on. The
+// continuous column is then cut into pages between lines, between table
+// rows and at explicit page breaks; a page shows its slice of the column
+// inside the margins. One routine, drawPage, paints a page for the editor,
+// the preview, PDF and the printer alike.
+
+#include "wp/PageFormat.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QObject>
+#include <QPointer>
+#include <QRectF>
+#include <QTextDocument>
+#include <utility>
+#include <vector>
+
+class QPainter;
+class QPaintDevice;
+class QTextBlock;
+class QTextFrame;
+class QTextTable;
+
+namespace wp {
+
+class PageLayout : public QObject {
+    Q_OBJECT
+public:
+    explicit PageLayout(QObject* parent = nullptr);
+    ~PageLayout() override;
+
+    /// The device every document of a layout is measured on: 1440 dpi.
+    static QPaintDevice* twipsDevice();
+
+    /// The body document (not owned). Its layout is moved to the twips
+    /// device and the page's text width.
+    void setDocument(QTextDocument* body);
+    QTextDocument* document() const { return m_body; }
+    /// The header or footer document of one hf:: area (not owned; nullptr
+    /// for none).
+    void setHeaderFooterDocument(int flag, QTextDocument* doc);
+    QTextDocument* headerFooterDocument(int flag) const;
+    void setPageFormat(const PageFormat& format);
+    const PageFormat& pageFormat() const { return m_format; }
+
+    /// Number of pages (at least 1).
+    int pageCount() const;
+    /// Page size in twips.
+    QSizeF pageSize() const { return QSizeF(m_format.width, m_format.height); }
+
+    /// Draws page `page` (from 1) at the painter's origin at `zoomPercent`
+    /// of its real size at the painter device's logical resolution: white
+    /// sheet, header, body slice, footer. `context` carries the editor's
+    /// selections (its clip is ignored). Throws wp::Error for a page out of
+    /// range or an inactive painter.
+    void drawPage(QPainter* painter, int page, double zoomPercent,
+                  const QAbstractTextDocumentLayout::PaintContext* context = nullptr) const;
+    /// Draws page `page` on a painter already scaled to twips.
+    void drawPageTwips(QPainter* painter, int page,
+                       const QAbstractTextDocumentLayout::PaintContext* context = nullptr) const;
+
+    /// The body area of a page, in page twips.
+    QRectF bodyRect(int page) const;
+    /// Page (from 1) and line on that page (from 1) of a body position.
+    std::pair<int, int> pageAndLine(int pos) const;
+    /// Body position of page/line/column (column from 0, clamped to the
+    /// line); -1 when there is no such page or line.
+    int positionAt(int page, int line, int column) const;
+    /// Number of text lines on a page (table cell lines included).
+    int lineCount(int page) const;
+    /// The visible text of one line on a page (from 1), for checks.
+    QString lineText(int page, int line) const;
+    /// Body position nearest to a point of a page (page twips).
+    int hitTest(int page, const QPointF& pagePoint) const;
+    /// The caret of a body position: page and rectangle in page twips.
+    std::pair<int, QRectF> caretRect(int pos) const;
+    /// Page twips → body document coordinates of the same page, and back.
+    QPointF pageToDocument(int page, const QPointF& pagePoint) const;
+    QPointF documentToPage(int page, const QPointF& docPoint) const;
+
+    /// Forces the pagination to be worked out again on next use.
+    void invalidate();
+
+signals:
+    /// The pages changed (content, format or count): views repaint.
+    void pagesChanged();
+
+private:
+    struct Line {
+        double top = 0, bottom = 0; // document coordinates
+        int blockPos = 0;           // position of its block
+        int start = 0, length = 0;  // within the block
+        int page = 0;               // from 0
+        int onPage = 0;             // line number on its page, from 0
+    };
+    struct Page {
+        double y0 = 0;     // document y shown at the body's top
+        double y1 = 0;     // document y where the page's slice ends
+        int firstLine = 0; // index into m_order
+        int lineCount = 0;
+    };
+    struct Item {           // an unbreakable piece of the column
+        double start = 0;   // where a page that begins with it starts
+        double prevEnd = 0; // where the page before ends if broken here
+        double bottom = 0;
+        bool breakBefore = false;
+    };
+    struct Areas {
+        double bodyTop = 0, bodyBottom = 0;
+        QTextDocument* header = nullptr;
+        QTextDocument* footer = nullptr;
+    };
+
+    void ensurePages() const;
+    void paginate() const;
+    void collectFrame(QTextFrame* frame, std::vector<Item>& items, bool& pendingBreak) const;
+    void collectTable(QTextTable* table, std::vector<Item>& items, bool& pendingBreak) const;
+    void collectBlock(const QTextBlock& block, std::vector<Item>* items, bool& pendingBreak) const;
+    Areas areas(int pageIndex) const;
+    void prepare(QTextDocument* doc) const;
+    int lineIndexOf(int pos) const;
+    const Page& pageAt(int page) const;
+    void markDirty();
+
+    QPointer<QTextDocument> m_body;
+    QPointer<QTextDocument> m_hf[4]; // header, first header, footer, first footer
+    PageFormat m_format;
+
+    mutable bool m_dirty = true;
+    mutable std::vector<Page> m_pages;
+    mutable std::vector<Line> m_lines;
+    mutable std::vector<int> m_blockFirstLine; // block number → first index in m_lines
+    mutable std::vector<int> m_order;          // m_lines indices by page, then line
+};
+
+} // namespace wp

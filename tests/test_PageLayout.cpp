@@ -1,0 +1,418 @@
+// Pagination in twips: page breaks, table rows, headers and footers, and the
+// same pages on every device the pages are drawn on.
+#include "platform/PageLayout.h"
+#include "wp/Error.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <gtest/gtest.h>
+#include <memory>
+
+using wp::PageFormat;
+using wp::PageLayout;
+
+namespace {
+
+std::unique_ptr<QTextDocument> paragraphs(int n, const QString& prefix = QStringLiteral("Line")) {
+    auto doc = std::make_unique<QTextDocument>();
+    doc->setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 12));
+    QTextCursor c(doc.get());
+    for (int i = 1; i <= n; ++i) {
+        if (i > 1)
+            c.insertBlock();
+        c.insertText(QStringLiteral("%1 %2").arg(prefix).arg(i));
+    }
+    return doc;
+}
+
+std::unique_ptr<QTextDocument> textDoc(const QString& text) {
+    auto doc = std::make_unique<QTextDocument>();
+    doc->setDefaultFont(QFont(QStringLiteral("Liberation Sans"), 10));
+    doc->setPlainText(text);
+    return doc;
+}
+
+// The rectangle of pixels that are not the background colour.
+QRect inkBox(const QImage& img, QRgb background) {
+    int left = img.width(), top = img.height(), right = -1, bottom = -1;
+    for (int y = 0; y < img.height(); ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            if (row[x] != background) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+QImage drawn(const PageLayout& layout, int page, double zoom, QRgb background = 0xff808080) {
+    const QSizeF size = layout.pageSize() * zoom / 100.0 * 96.0 / 1440.0;
+    QImage img(int(size.width()) + 20, int(size.height()) + 20, QImage::Format_ARGB32);
+    img.fill(background);
+    QPainter p(&img);
+    layout.drawPage(&p, page, zoom);
+    return img;
+}
+
+// Text of each page of a PDF, by pdftotext.
+QStringList pdfPages(const QString& pdf, int pages) {
+    QStringList out;
+    for (int p = 1; p <= pages; ++p) {
+        QProcess proc;
+        proc.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-f"), QString::number(p), QStringLiteral("-l"),
+                    QString::number(p), QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        proc.waitForFinished(30000);
+        out << QString::fromUtf8(proc.readAllStandardOutput());
+    }
+    return out;
+}
+
+int pdfPageCount(const QString& pdf) {
+    QProcess proc;
+    proc.start(QStringLiteral("pdfinfo"), {pdf});
+    proc.waitForFinished(30000);
+    for (const QString& line : QString::fromUtf8(proc.readAllStandardOutput()).split('\n')) {
+        if (line.startsWith(QStringLiteral("Pages:")))
+            return line.mid(6).trimmed().toInt();
+    }
+    return -1;
+}
+
+void writePdf(const PageLayout& layout, const QString& path) {
+    QPdfWriter writer(path);
+    writer.setResolution(1200);
+    writer.setPageSize(
+        QPageSize(layout.pageSize() / 1440.0, QPageSize::Inch, QString(), QPageSize::ExactMatch));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter p(&writer);
+    for (int page = 1; page <= layout.pageCount(); ++page) {
+        if (page > 1)
+            writer.newPage();
+        layout.drawPage(&p, page, 100);
+    }
+}
+
+// Keeps a picture of a drawn page for a person to look at, when asked to.
+void keepShot(const QImage& img, const QString& name) {
+    const QString dir = qEnvironmentVariable("WP_SHOTS");
+    if (!dir.isEmpty())
+        img.save(dir + QLatin1Char('/') + name);
+}
+
+} // namespace
+
+TEST(PageLayout, breaksBetweenLinesAndKeepsTheSamePagesOnEveryDevice) {
+    auto doc = paragraphs(300);
+    PageLayout layout;
+    layout.setDocument(doc.get());
+    const int pages = layout.pageCount();
+    ASSERT_GT(pages, 5);
+    QStringList firstLast;
+    int total = 0;
+    for (int p = 1; p <= pages; ++p) {
+        firstLast << layout.lineText(p, 1) << layout.lineText(p, layout.lineCount(p));
+        total += layout.lineCount(p);
+        // Every page's text stays inside the body area.
+        EXPECT_LE(layout.lineCount(p) * 200, layout.bodyRect(p).height() + 1);
+    }
+    EXPECT_EQ(total, 300);
+    EXPECT_EQ(firstLast.first(), QStringLiteral("Line 1"));
+    EXPECT_EQ(firstLast.last(), QStringLiteral("Line 300"));
+    // Consecutive pages continue each other: no line lost or repeated.
+    for (int p = 1; p < pages; ++p) {
+        const int last = firstLast[2 * p - 1].mid(5).toInt();
+        const int next = firstLast[2 * p].mid(5).toInt();
+        EXPECT_EQ(next, last + 1) << "page " << p;
+    }
+
+    // Drawing at any zoom draws the same slice: the ink of a page scales
+    // with the zoom and the pagination is untouched.
+    for (int p : {1, pages}) {
+        const QRect ink50 = inkBox(drawn(layout, p, 50, 0xffffffff), 0xffffffff);
+        const QRect ink100 = inkBox(drawn(layout, p, 100, 0xffffffff), 0xffffffff);
+        const QRect ink200 = inkBox(drawn(layout, p, 200, 0xffffffff), 0xffffffff);
+        ASSERT_FALSE(ink100.isNull());
+        EXPECT_NEAR(ink200.top(), 2 * ink100.top(), 3);
+        EXPECT_NEAR(ink200.bottom(), 2 * ink100.bottom(), 4);
+        EXPECT_NEAR(ink50.top(), ink100.top() / 2.0, 2);
+        EXPECT_NEAR(ink50.bottom(), ink100.bottom() / 2.0, 2);
+    }
+    EXPECT_EQ(layout.pageCount(), pages);
+    for (int p = 1; p <= pages; ++p) {
+        EXPECT_EQ(layout.lineText(p, 1), firstLast[2 * (p - 1)]);
+        EXPECT_EQ(layout.lineText(p, layout.lineCount(p)), firstLast[2 * p - 1]);
+    }
+
+    // A PDF gets the same pages with the same first and last lines.
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("pages.pdf"));
+    writePdf(layout, pdf);
+    ASSERT_EQ(pdfPageCount(pdf), pages);
+    const QStringList texts = pdfPages(pdf, pages);
+    for (int p = 1; p <= pages; ++p) {
+        const QStringList lines = texts[p - 1].split('\n', Qt::SkipEmptyParts);
+        QStringList trimmed;
+        for (const QString& l : lines) {
+            if (!l.trimmed().isEmpty())
+                trimmed << l.trimmed();
+        }
+        ASSERT_FALSE(trimmed.isEmpty()) << "page " << p;
+        EXPECT_EQ(trimmed.first(), firstLast[2 * (p - 1)]) << "page " << p;
+        EXPECT_EQ(trimmed.last(), firstLast[2 * p - 1]) << "page " << p;
+    }
+}
+
+TEST(PageLayout, pageSizeAndMarginsDecideThePages) {
+    auto doc = paragraphs(120);
+    PageLayout layout;
+    layout.setDocument(doc.get());
+    const int letter = layout.pageCount();
+    PageFormat small;
+    small.width = 8000;
+    small.height = 8000;
+    small.marginT = small.marginB = 1000;
+    layout.setPageFormat(small);
+    const int smallPages = layout.pageCount();
+    EXPECT_EQ(letter, 3);     // 46 lines of 276 twips a Letter page
+    EXPECT_EQ(smallPages, 6); // 21 a small page
+    // Each page holds what fits between the margins (12-point lines).
+    const int perPage = layout.lineCount(1);
+    EXPECT_GE(perPage, int(6000 / 300));
+    EXPECT_LE(perPage, int(6000 / 240));
+    EXPECT_EQ(layout.bodyRect(1), QRectF(1440, 1000, 8000 - 2880, 6000));
+    // A text width below one twip does not hang the layout.
+    PageFormat silly = small;
+    silly.marginL = silly.marginR = 5000;
+    layout.setPageFormat(silly);
+    EXPECT_GE(layout.pageCount(), 1);
+}
+
+TEST(PageLayout, explicitPageBreaksStartANewPage) {
+    auto doc = paragraphs(6);
+    QTextCursor c(doc->findBlockByNumber(3));
+    QTextBlockFormat f = c.blockFormat();
+    f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    c.setBlockFormat(f);
+    QTextCursor c2(doc->findBlockByNumber(4));
+    f = c2.blockFormat();
+    f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysAfter);
+    c2.setBlockFormat(f);
+    PageLayout layout;
+    layout.setDocument(doc.get());
+    ASSERT_EQ(layout.pageCount(), 3);
+    EXPECT_EQ(layout.lineText(1, layout.lineCount(1)), QStringLiteral("Line 3"));
+    EXPECT_EQ(layout.lineText(2, 1), QStringLiteral("Line 4"));
+    EXPECT_EQ(layout.lineText(2, 2), QStringLiteral("Line 5"));
+    EXPECT_EQ(layout.lineText(3, 1), QStringLiteral("Line 6"));
+    // Removing the break brings the text back.
+    f = c.blockFormat();
+    f.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+    c.setBlockFormat(f);
+    EXPECT_EQ(layout.pageCount(), 2);
+}
+
+TEST(PageLayout, tablesBreakBetweenRowsNeverInsideOne) {
+    auto doc = paragraphs(30, QStringLiteral("Intro"));
+    QTextCursor c(doc.get());
+    c.movePosition(QTextCursor::End);
+    QTextTableFormat tf;
+    tf.setBorder(1);
+    tf.setCellPadding(4);
+    tf.setCellSpacing(0);
+    tf.setBorderCollapse(true);
+    const int rows = 40;
+    QTextTable* table = c.insertTable(rows, 2, tf);
+    for (int r = 0; r < rows; ++r) {
+        table->cellAt(r, 0).firstCursorPosition().insertText(QStringLiteral("Row %1").arg(r));
+        // Rows of three lines, so that a row met by the page end would split.
+        table->cellAt(r, 1).firstCursorPosition().insertText(
+            QStringLiteral("first\nsecond\nthird of %1").arg(r));
+    }
+    PageLayout layout;
+    layout.setDocument(doc.get());
+    ASSERT_GE(layout.pageCount(), 3);
+    int lastRowOnPage = -1;
+    for (int r = 0; r < rows; ++r) {
+        const int page0 = layout.pageAndLine(table->cellAt(r, 0).firstPosition()).first;
+        const int page1 = layout.pageAndLine(table->cellAt(r, 1).firstPosition()).first;
+        const int page2 = layout.pageAndLine(table->cellAt(r, 1).lastPosition()).first;
+        EXPECT_EQ(page0, page1) << "row " << r;
+        EXPECT_EQ(page1, page2) << "row " << r;
+        EXPECT_GE(page0, lastRowOnPage);
+        lastRowOnPage = page0;
+    }
+    // Page 2 starts with a whole row: its first line is a row's first cell.
+    int page2Row = -1;
+    for (int r = 0; r < rows && page2Row < 0; ++r) {
+        if (layout.pageAndLine(table->cellAt(r, 0).firstPosition()) == std::make_pair(2, 1))
+            page2Row = r;
+    }
+    EXPECT_GE(page2Row, 1);
+    // The drawn page 1 ends with that row's bottom border, above the bottom margin.
+    const QImage img = drawn(layout, 1, 100, 0xffffffff);
+    keepShot(img, QStringLiteral("table-page1.png"));
+    keepShot(drawn(layout, 2, 100), QStringLiteral("table-page2.png"));
+    const QRect ink = inkBox(img, 0xffffffff);
+    EXPECT_LE(ink.bottom(), (15840 - 1440) / 15 + 1);
+}
+
+TEST(PageLayout, headersAndFootersFollowTheFlags) {
+    auto body = paragraphs(150);
+    auto header = textDoc(QStringLiteral("Running header"));
+    auto firstHeader = textDoc(QStringLiteral("Title page header"));
+    auto footer = textDoc(QStringLiteral("Running footer"));
+    auto firstFooter = textDoc(QStringLiteral("Title page footer"));
+    PageLayout layout;
+    layout.setDocument(body.get());
+    layout.setHeaderFooterDocument(wp::hf::Header, header.get());
+    layout.setHeaderFooterDocument(wp::hf::FirstPageHeader, firstHeader.get());
+    layout.setHeaderFooterDocument(wp::hf::Footer, footer.get());
+    layout.setHeaderFooterDocument(wp::hf::FirstPageFooter, firstFooter.get());
+    PageFormat f;
+    f.headerPosition = 500;
+    f.footerPosition = 600;
+    QTemporaryDir dir;
+
+    auto pdfTexts = [&](int flags) {
+        f.headerFooter = flags;
+        layout.setPageFormat(f);
+        const QString pdf = dir.filePath(QStringLiteral("hf%1.pdf").arg(flags));
+        writePdf(layout, pdf);
+        return pdfPages(pdf, layout.pageCount());
+    };
+
+    QStringList pages = pdfTexts(0);
+    ASSERT_GE(pages.size(), 3);
+    for (const QString& t : pages)
+        EXPECT_FALSE(t.contains(QStringLiteral("header")) || t.contains(QStringLiteral("footer")));
+
+    pages = pdfTexts(5);
+    for (int p = 0; p < pages.size(); ++p) {
+        EXPECT_TRUE(pages[p].trimmed().startsWith(QStringLiteral("Running header"))) << p;
+        EXPECT_TRUE(pages[p].trimmed().endsWith(QStringLiteral("Running footer"))) << p;
+        EXPECT_FALSE(pages[p].contains(QStringLiteral("Title page")));
+    }
+
+    pages = pdfTexts(15);
+    EXPECT_TRUE(pages[0].trimmed().startsWith(QStringLiteral("Title page header")));
+    EXPECT_TRUE(pages[0].trimmed().endsWith(QStringLiteral("Title page footer")));
+    EXPECT_FALSE(pages[0].contains(QStringLiteral("Running")));
+    for (int p = 1; p < pages.size(); ++p) {
+        EXPECT_TRUE(pages[p].trimmed().startsWith(QStringLiteral("Running header"))) << p;
+        EXPECT_TRUE(pages[p].trimmed().endsWith(QStringLiteral("Running footer"))) << p;
+    }
+
+    // The header sits at its distance from the top border: 500 twips is
+    // 33 px at 96 dpi, and the text's ink begins just below.
+    f.headerFooter = wp::hf::Header;
+    layout.setPageFormat(f);
+    const QImage img = drawn(layout, 2, 100, 0xffffffff);
+    keepShot(drawn(layout, 1, 100), QStringLiteral("header-page1.png"));
+    const QRect ink = inkBox(img.copy(0, 0, img.width(), 1440 / 15), 0xffffffff);
+    EXPECT_GE(ink.top(), 500 / 15);
+    EXPECT_LE(ink.top(), 500 / 15 + 10);
+
+    // A header taller than its margin pushes the body down.
+    auto tall = textDoc(QStringLiteral("1\n2\n3\n4\n5\n6\n7\n8"));
+    layout.setHeaderFooterDocument(wp::hf::Header, tall.get());
+    EXPECT_GT(layout.bodyRect(2).top(), f.marginT);
+}
+
+TEST(PageLayout, drawsAtTheZoomAndRefusesMissingPages) {
+    auto doc = paragraphs(80);
+    PageLayout layout;
+    layout.setDocument(doc.get());
+    const QRect sheet100 = inkBox(drawn(layout, 1, 100), 0xff808080);
+    const QRect sheet50 = inkBox(drawn(layout, 1, 50), 0xff808080);
+    // Letter at 96 dpi is 816 × 1056 pixels, drawn at the painter's origin.
+    EXPECT_EQ(sheet100, QRect(0, 0, 816, 1056));
+    EXPECT_EQ(sheet50, QRect(0, 0, 408, 528));
+
+    QImage img(100, 100, QImage::Format_ARGB32);
+    QPainter p(&img);
+    for (int bad : {0, -1, layout.pageCount() + 1}) {
+        try {
+            layout.drawPage(&p, bad, 100);
+            ADD_FAILURE() << "page " << bad << " was drawn";
+        } catch (const wp::Error& e) {
+            EXPECT_EQ(e.number, wp::err::SubscriptOutOfRange);
+            EXPECT_TRUE(e.description.contains(QString::number(bad)));
+        }
+    }
+    p.end();
+    EXPECT_THROW(layout.drawPage(&p, 1, 100), wp::Error); // painter no longer active
+    EXPECT_THROW(layout.drawPage(nullptr, 1, 100), wp::Error);
+}
+
+TEST(PageLayout, positionsMapToPageAndLineAndBack) {
+    auto doc = std::make_unique<QTextDocument>();
+    doc->setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 12));
+    QString text;
+    for (int i = 0; i < 60; ++i)
+        text += QStringLiteral("A longer paragraph that wraps over more than one line of the page "
+                               "so that line numbers and page numbers both matter here. %1\n")
+                    .arg(i);
+    doc->setPlainText(text);
+    PageLayout layout;
+    layout.setDocument(doc.get());
+    ASSERT_GE(layout.pageCount(), 2);
+    EXPECT_EQ(layout.pageAndLine(0), std::make_pair(1, 1));
+    EXPECT_EQ(layout.positionAt(1, 1, 0), 0);
+    for (int p = 1; p <= layout.pageCount(); ++p) {
+        for (int l = 1; l <= layout.lineCount(p); ++l) {
+            const int pos = layout.positionAt(p, l, 3);
+            ASSERT_GE(pos, 0);
+            EXPECT_EQ(layout.pageAndLine(pos), std::make_pair(p, l));
+            // The caret of that position is drawn on the same page, and a
+            // click on the caret finds the position again.
+            const auto caret = layout.caretRect(pos);
+            EXPECT_EQ(caret.first, p);
+            EXPECT_EQ(layout.hitTest(p, caret.second.center() + QPointF(1, 0)), pos);
+        }
+    }
+    EXPECT_EQ(layout.positionAt(1, 0, 0), -1);
+    EXPECT_EQ(layout.positionAt(layout.pageCount() + 1, 1, 0), -1);
+    EXPECT_EQ(layout.positionAt(1, layout.lineCount(1) + 1, 0), -1);
+    // A column beyond the line's end stays on that line.
+    const int end = layout.positionAt(1, 1, 10000);
+    EXPECT_EQ(layout.pageAndLine(end), std::make_pair(1, 1));
+    // A click in the left margin goes to the start of that line.
+    const QRectF body = layout.bodyRect(1);
+    EXPECT_EQ(layout.hitTest(1, QPointF(100, body.top() + 10)), 0);
+}
+
+TEST(PageLayout, followsEditsOfItsDocument) {
+    auto doc = paragraphs(40);
+    PageLayout layout;
+    int changes = 0;
+    QObject::connect(&layout, &PageLayout::pagesChanged, [&] { ++changes; });
+    layout.setDocument(doc.get());
+    EXPECT_EQ(layout.pageCount(), 1);
+    QTextCursor c(doc.get());
+    c.movePosition(QTextCursor::End);
+    for (int i = 0; i < 40; ++i)
+        c.insertText(QStringLiteral("\nmore"));
+    EXPECT_GT(changes, 0);
+    EXPECT_EQ(layout.pageCount(), 2);
+    doc->setPlainText(QString());
+    EXPECT_EQ(layout.pageCount(), 1);
+    EXPECT_EQ(layout.lineCount(1), 1);
+    // A document destroyed under the layout leaves one blank page.
+    doc.reset();
+    EXPECT_EQ(layout.pageCount(), 1);
+    QImage img(900, 1100, QImage::Format_ARGB32);
+    QPainter p(&img);
+    EXPECT_NO_THROW(layout.drawPage(&p, 1, 100));
+}
