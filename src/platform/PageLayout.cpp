@@ -280,15 +280,17 @@ void PageLayout::collectTable(QTextTable* table, std::vector<Item>& items,
 }
 
 void PageLayout::paginate() const {
+    // Moving a document onto the twips device reports a change: do it
+    // before the pages are taken as clean.
+    for (const auto& d : m_hf)
+        prepare(d);
+    prepare(m_body);
     m_dirty = false;
     m_pages.clear();
     m_lines.clear();
     m_blockFirstLine.clear();
-    for (const auto& d : m_hf)
-        prepare(d);
     std::vector<Item> items;
     if (m_body) {
-        prepare(m_body);
         m_body->documentLayout()->documentSize(); // lays the whole document out
         m_blockFirstLine.assign(m_body->blockCount(), -1);
         bool pending = false;

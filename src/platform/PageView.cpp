@@ -1,0 +1,494 @@
+#include "platform/PageView.h"
+
+#include "platform/PageLayout.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTimer>
+#include <cmath>
+
+namespace wp {
+
+namespace {
+constexpr int kGap = 16; // desk between and around the sheets, pixels
+const QColor kDesk(0x9a, 0x9a, 0x9a);
+const QColor kShadow(0x60, 0x60, 0x60);
+
+struct KeyMove {
+    QKeySequence::StandardKey key;
+    QTextCursor::MoveOperation op;
+    QTextCursor::MoveMode mode;
+};
+
+const KeyMove kMoves[] = {
+    {QKeySequence::MoveToNextChar, QTextCursor::NextCharacter, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToPreviousChar, QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToNextWord, QTextCursor::NextWord, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToPreviousWord, QTextCursor::PreviousWord, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToNextLine, QTextCursor::Down, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToPreviousLine, QTextCursor::Up, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToStartOfLine, QTextCursor::StartOfLine, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToEndOfLine, QTextCursor::EndOfLine, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToStartOfBlock, QTextCursor::StartOfBlock, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToEndOfBlock, QTextCursor::EndOfBlock, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToStartOfDocument, QTextCursor::Start, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToEndOfDocument, QTextCursor::End, QTextCursor::MoveAnchor},
+    {QKeySequence::SelectNextChar, QTextCursor::NextCharacter, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectPreviousChar, QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectNextWord, QTextCursor::NextWord, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectPreviousWord, QTextCursor::PreviousWord, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectNextLine, QTextCursor::Down, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectPreviousLine, QTextCursor::Up, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectStartOfLine, QTextCursor::StartOfLine, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectEndOfLine, QTextCursor::EndOfLine, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectStartOfBlock, QTextCursor::StartOfBlock, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectEndOfBlock, QTextCursor::EndOfBlock, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectStartOfDocument, QTextCursor::Start, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectEndOfDocument, QTextCursor::End, QTextCursor::KeepAnchor},
+};
+} // namespace
+
+PageView::PageView(PageLayout* layout, QWidget* parent)
+    : QAbstractScrollArea(parent), m_layout(layout) {
+    setObjectName(QStringLiteral("PageView"));
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setMouseTracking(true);
+    viewport()->setAutoFillBackground(false);
+    setFrameShape(QFrame::NoFrame);
+    horizontalScrollBar()->setSingleStep(20);
+    verticalScrollBar()->setSingleStep(20);
+    if (m_layout->document())
+        m_cursor = QTextCursor(m_layout->document());
+    connect(m_layout, &PageLayout::pagesChanged, this, &PageView::onPagesChanged);
+    updateScrollBars();
+}
+
+PageView::~PageView() = default;
+
+void PageView::setTextCursor(const QTextCursor& cursor) {
+    m_cursor = cursor;
+    cursorMoved();
+    ensureCaretVisible();
+}
+
+void PageView::setZoom(double percent) {
+    if (!(percent >= 10 && percent <= 500) || percent == m_zoom)
+        return;
+    m_zoom = percent;
+    updateScrollBars();
+    ensureCaretVisible();
+    viewport()->update();
+}
+
+double PageView::pixelsPerTwip() const {
+    return m_zoom / 100.0 * logicalDpiX() / 1440.0;
+}
+
+QSize PageView::sheetSize() const {
+    const QSizeF s = m_layout->pageSize() * pixelsPerTwip();
+    return QSize(int(std::ceil(s.width())), int(std::ceil(s.height())));
+}
+
+QPoint PageView::pageOrigin(int page) const {
+    const QSize sheet = sheetSize();
+    const int x = std::max(kGap, (viewport()->width() - sheet.width()) / 2);
+    const int y = kGap + (page - 1) * (sheet.height() + kGap);
+    return QPoint(x - horizontalScrollBar()->value(), y - verticalScrollBar()->value());
+}
+
+int PageView::pageAtY(int contentY) const {
+    const int step = sheetSize().height() + kGap;
+    const int page = step > 0 ? (contentY - kGap / 2) / step + 1 : 1;
+    return std::clamp(page, 1, m_layout->pageCount());
+}
+
+void PageView::onPagesChanged() {
+    if (m_layout->document() && m_cursor.document() != m_layout->document()) {
+        m_cursor = QTextCursor(m_layout->document());
+        m_lastPos = m_lastAnchor = -1;
+    }
+    // Pagination is worked out once per burst of changes, not per change.
+    if (!m_scrollPending) {
+        m_scrollPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_scrollPending = false;
+            updateScrollBars();
+        });
+    }
+    viewport()->update();
+}
+
+void PageView::updateScrollBars() {
+    const QSize sheet = sheetSize();
+    const int pages = m_layout->pageCount();
+    const int contentW = sheet.width() + 2 * kGap;
+    const int contentH = pages * (sheet.height() + kGap) + kGap;
+    const QSize vp = viewport()->size();
+    horizontalScrollBar()->setRange(0, std::max(0, contentW - vp.width()));
+    horizontalScrollBar()->setPageStep(vp.width());
+    verticalScrollBar()->setRange(0, std::max(0, contentH - vp.height()));
+    verticalScrollBar()->setPageStep(vp.height());
+}
+
+void PageView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void PageView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void PageView::paintEvent(QPaintEvent* event) {
+    QPainter p(viewport());
+    p.fillRect(event->rect(), kDesk);
+    if (m_layout->document() && m_cursor.document() != m_layout->document())
+        m_cursor = QTextCursor(m_layout->document());
+    const QSize sheet = sheetSize();
+    const int pages = m_layout->pageCount();
+    const int step = sheet.height() + kGap;
+    const int scrollY = verticalScrollBar()->value();
+    const int first =
+        std::clamp((scrollY + event->rect().top() - kGap) / std::max(1, step) + 1, 1, pages);
+    QAbstractTextDocumentLayout::PaintContext ctx;
+    if (m_cursor.hasSelection()) {
+        QAbstractTextDocumentLayout::Selection sel;
+        sel.cursor = m_cursor;
+        sel.format.setBackground(palette().brush(QPalette::Active, QPalette::Highlight));
+        sel.format.setForeground(palette().brush(QPalette::Active, QPalette::HighlightedText));
+        ctx.selections.append(sel);
+    }
+    for (int page = first; page <= pages; ++page) {
+        const QPoint origin = pageOrigin(page);
+        if (origin.y() > event->rect().bottom())
+            break;
+        p.fillRect(QRect(origin + QPoint(3, 3), sheet), kShadow);
+        p.save();
+        p.translate(origin);
+        m_layout->drawPage(&p, page, m_zoom, &ctx);
+        p.restore();
+    }
+    if (hasFocus() && m_caretOn && !m_cursor.isNull())
+        p.fillRect(caretViewportRect(), Qt::black);
+}
+
+QRect PageView::caretViewportRect() const {
+    if (m_cursor.isNull())
+        return QRect();
+    const auto [page, r] = m_layout->caretRect(m_cursor.position());
+    const double s = pixelsPerTwip();
+    const QPoint o = pageOrigin(page);
+    return QRect(int(o.x() + r.left() * s), int(o.y() + r.top() * s), std::max(1, int(s * 20)),
+                 std::max(2, int(std::round(r.height() * s))));
+}
+
+void PageView::ensureCaretVisible() {
+    updateScrollBars();
+    const QRect c = caretViewportRect();
+    if (c.isNull())
+        return;
+    const int margin = 12;
+    QScrollBar* v = verticalScrollBar();
+    if (c.top() < margin)
+        v->setValue(v->value() + c.top() - margin);
+    else if (c.bottom() > viewport()->height() - margin)
+        v->setValue(v->value() + c.bottom() - viewport()->height() + margin);
+    QScrollBar* h = horizontalScrollBar();
+    if (c.left() < margin)
+        h->setValue(h->value() + c.left() - margin);
+    else if (c.right() > viewport()->width() - margin)
+        h->setValue(h->value() + c.right() - viewport()->width() + margin);
+}
+
+int PageView::positionAt(const QPoint& pt) const {
+    if (!m_layout->document())
+        return -1;
+    const int page = pageAtY(pt.y() + verticalScrollBar()->value());
+    const QPointF pagePoint = QPointF(pt - pageOrigin(page)) / pixelsPerTwip();
+    return m_layout->hitTest(page, pagePoint);
+}
+
+void PageView::cursorMoved(bool selectionMayChange) {
+    m_caretOn = true;
+    if (hasFocus())
+        m_blink.start(QApplication::cursorFlashTime() / 2 > 0 ? QApplication::cursorFlashTime() / 2
+                                                              : 500,
+                      this);
+    viewport()->update();
+    const int pos = m_cursor.position(), anchor = m_cursor.anchor();
+    if (pos != m_lastPos)
+        emit cursorPositionChanged();
+    if (selectionMayChange && (anchor != m_lastAnchor || pos != m_lastPos) &&
+        (anchor != pos || m_lastAnchor != m_lastPos))
+        emit selectionChanged();
+    m_lastPos = pos;
+    m_lastAnchor = anchor;
+}
+
+void PageView::moveByPage(bool down, QTextCursor::MoveMode mode) {
+    const QRect caret = caretViewportRect();
+    const int dy = viewport()->height() * 9 / 10;
+    QScrollBar* v = verticalScrollBar();
+    v->setValue(v->value() + (down ? dy : -dy));
+    const int pos = positionAt(QPoint(caret.center().x(), caret.center().y()));
+    if (pos >= 0)
+        m_cursor.setPosition(pos, mode);
+}
+
+bool PageView::handleMove(QKeyEvent* event) {
+    for (const KeyMove& m : kMoves) {
+        if (event->matches(m.key)) {
+            m_cursor.movePosition(m.op, m.mode);
+            return true;
+        }
+    }
+    if (event->matches(QKeySequence::MoveToNextPage) ||
+        event->matches(QKeySequence::SelectNextPage)) {
+        moveByPage(true, event->matches(QKeySequence::SelectNextPage) ? QTextCursor::KeepAnchor
+                                                                      : QTextCursor::MoveAnchor);
+        return true;
+    }
+    if (event->matches(QKeySequence::MoveToPreviousPage) ||
+        event->matches(QKeySequence::SelectPreviousPage)) {
+        moveByPage(false, event->matches(QKeySequence::SelectPreviousPage)
+                              ? QTextCursor::KeepAnchor
+                              : QTextCursor::MoveAnchor);
+        return true;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
+        m_cursor.select(QTextCursor::Document);
+        return true;
+    }
+    return false;
+}
+
+void PageView::keyPressEvent(QKeyEvent* event) {
+    if (m_cursor.isNull()) {
+        event->ignore();
+        return;
+    }
+    QTextDocument* doc = m_cursor.document();
+    if (handleMove(event)) {
+    } else if (event->matches(QKeySequence::Undo)) {
+        doc->undo(&m_cursor);
+    } else if (event->matches(QKeySequence::Redo)) {
+        doc->redo(&m_cursor);
+    } else if (event->matches(QKeySequence::Copy)) {
+        copy();
+    } else if (event->matches(QKeySequence::Cut)) {
+        copy();
+        m_cursor.removeSelectedText();
+    } else if (event->matches(QKeySequence::Paste)) {
+        paste();
+    } else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
+        m_cursor.deletePreviousChar();
+    } else if (event->matches(QKeySequence::Delete)) {
+        m_cursor.deleteChar();
+    } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
+        if (!m_cursor.hasSelection())
+            m_cursor.movePosition(QTextCursor::PreviousWord, QTextCursor::KeepAnchor);
+        m_cursor.removeSelectedText();
+    } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
+        if (!m_cursor.hasSelection())
+            m_cursor.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
+        m_cursor.removeSelectedText();
+    } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (event->modifiers() & Qt::ShiftModifier)
+            m_cursor.insertText(QString(QChar::LineSeparator));
+        else
+            m_cursor.insertBlock();
+    } else if (event->key() == Qt::Key_Tab && !(event->modifiers() & ~Qt::ShiftModifier)) {
+        m_cursor.insertText(QStringLiteral("\t"));
+    } else {
+        const QString text = event->text();
+        if (text.isEmpty() || !(text.at(0).isPrint() || text.at(0) == QLatin1Char('\t')) ||
+            (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
+        }
+        m_cursor.insertText(text);
+    }
+    event->accept();
+    cursorMoved();
+    ensureCaretVisible();
+}
+
+void PageView::copy() const {
+    if (!m_cursor.hasSelection())
+        return;
+    const QTextDocumentFragment fragment = m_cursor.selection();
+    auto* mime = new QMimeData;
+    mime->setText(fragment.toPlainText());
+    mime->setHtml(fragment.toHtml());
+    QGuiApplication::clipboard()->setMimeData(mime);
+}
+
+void PageView::paste() {
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    if (!mime)
+        return;
+    if (mime->hasHtml())
+        m_cursor.insertFragment(QTextDocumentFragment::fromHtml(mime->html()));
+    else if (mime->hasText())
+        m_cursor.insertText(mime->text());
+}
+
+void PageView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const int pos = positionAt(event->position().toPoint());
+    if (pos < 0)
+        return;
+    m_cursor.setPosition(pos, (event->modifiers() & Qt::ShiftModifier) ? QTextCursor::KeepAnchor
+                                                                       : QTextCursor::MoveAnchor);
+    m_selecting = true;
+    cursorMoved();
+}
+
+void PageView::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pt = event->position().toPoint();
+    if (m_selecting && (event->buttons() & Qt::LeftButton)) {
+        const int pos = positionAt(pt);
+        if (pos >= 0 && pos != m_cursor.position()) {
+            m_cursor.setPosition(pos, QTextCursor::KeepAnchor);
+            cursorMoved();
+            ensureCaretVisible();
+        }
+    }
+    updatePointer(pt);
+}
+
+void PageView::updatePointer(const QPoint& pt) {
+    int code = 0;
+    if (fieldAt && fieldPointer) {
+        const int pos = positionAt(pt);
+        const int id = pos >= 0 ? fieldAt(pos) : 0;
+        if (id != 0)
+            code = fieldPointer(id);
+    }
+    viewport()->setCursor(code == 0 ? Qt::IBeamCursor : cursorShape(code));
+}
+
+void PageView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        m_selecting = false;
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void PageView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    const int pos = positionAt(event->position().toPoint());
+    if (pos < 0)
+        return;
+    m_cursor.setPosition(pos);
+    m_cursor.select(QTextCursor::WordUnderCursor);
+    cursorMoved();
+}
+
+void PageView::inputMethodEvent(QInputMethodEvent* event) {
+    if (m_cursor.isNull())
+        return;
+    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+        m_cursor.beginEditBlock();
+        if (event->replacementLength() > 0) {
+            m_cursor.setPosition(m_cursor.position() + event->replacementStart());
+            m_cursor.setPosition(m_cursor.position() + event->replacementLength(),
+                                 QTextCursor::KeepAnchor);
+        }
+        m_cursor.insertText(event->commitString());
+        m_cursor.endEditBlock();
+        cursorMoved();
+        ensureCaretVisible();
+    }
+    event->accept();
+}
+
+QVariant PageView::inputMethodQuery(Qt::InputMethodQuery query) const {
+    switch (query) {
+    case Qt::ImCursorRectangle:
+        return caretViewportRect();
+    case Qt::ImCursorPosition:
+        return m_cursor.positionInBlock();
+    case Qt::ImSurroundingText:
+        return m_cursor.block().text();
+    case Qt::ImAnchorPosition:
+        return m_cursor.anchor() - m_cursor.block().position();
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+void PageView::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    cursorMoved(false);
+}
+
+void PageView::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    m_blink.stop();
+    viewport()->update();
+}
+
+void PageView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == m_blink.timerId()) {
+        m_caretOn = !m_caretOn;
+        viewport()->update(caretViewportRect().adjusted(-2, -2, 2, 2));
+        return;
+    }
+    QAbstractScrollArea::timerEvent(event);
+}
+
+bool PageView::focusNextPrevChild(bool) {
+    return false; // Tab is typed into the document
+}
+
+Qt::CursorShape PageView::cursorShape(int code) {
+    switch (code) {
+    case 1:
+        return Qt::ArrowCursor;
+    case 2:
+        return Qt::CrossCursor;
+    case 3:
+        return Qt::IBeamCursor;
+    case 5:
+    case 15:
+        return Qt::SizeAllCursor;
+    case 6:
+        return Qt::SizeBDiagCursor;
+    case 7:
+        return Qt::SizeVerCursor;
+    case 8:
+        return Qt::SizeFDiagCursor;
+    case 9:
+        return Qt::SizeHorCursor;
+    case 10:
+        return Qt::UpArrowCursor;
+    case 11:
+        return Qt::WaitCursor;
+    case 12:
+        return Qt::ForbiddenCursor;
+    case 13:
+        return Qt::BusyCursor;
+    case 14:
+        return Qt::WhatsThisCursor;
+    case 16:
+        return Qt::PointingHandCursor;
+    default:
+        return Qt::IBeamCursor;
+    }
+}
+
+} // namespace wp

@@ -1,0 +1,94 @@
+#pragma once
+// The editing view of a paged document: its pages as white sheets on a grey
+// desk, with headers and footers, a caret, selection, typing and scrolling.
+// Every page is painted by PageLayout::drawPage, as on paper.
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QTextCursor>
+#include <functional>
+
+namespace wp {
+
+class PageLayout;
+
+class PageView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    /// Shows the pages of `layout` (not owned; it must outlive the view).
+    explicit PageView(PageLayout* layout, QWidget* parent = nullptr);
+    ~PageView() override;
+
+    PageLayout* pageLayout() const { return m_layout; }
+
+    /// The caret and selection, on the layout's document.
+    QTextCursor textCursor() const { return m_cursor; }
+    void setTextCursor(const QTextCursor& cursor);
+
+    /// Zoom of the sheets, percent of their real size on this screen.
+    double zoom() const { return m_zoom; }
+    void setZoom(double percent);
+
+    /// Field under the mouse: id of the field at a document position (0 for
+    /// none), and the pointer code its handler asks for (0 keeps the text
+    /// pointer). Both are set by the control that owns the fields.
+    std::function<int(int pos)> fieldAt;
+    std::function<int(int fieldId)> fieldPointer;
+    /// The shape shown for a classic mouse-pointer code (0 default, 1 arrow,
+    /// 2 cross, 3 I-beam, 11 hourglass, 12 no-drop, ...).
+    static Qt::CursorShape cursorShape(int pointerCode);
+
+    /// Top-left of a page's sheet in viewport pixels.
+    QPoint pageOrigin(int page) const;
+    /// Scale of the sheets: viewport pixels per twip.
+    double pixelsPerTwip() const;
+    /// The caret's rectangle in viewport pixels.
+    QRect caretViewportRect() const;
+    /// Scrolls so that the caret can be seen.
+    void ensureCaretVisible();
+    /// Document position under a viewport point (-1 off the pages).
+    int positionAt(const QPoint& viewportPoint) const;
+
+signals:
+    void cursorPositionChanged();
+    void selectionChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    void onPagesChanged();
+    void updateScrollBars();
+    QSize sheetSize() const;
+    int pageAtY(int contentY) const;
+    void cursorMoved(bool selectionMayChange = true);
+    bool handleMove(QKeyEvent* event);
+    void moveByPage(bool down, QTextCursor::MoveMode mode);
+    void copy() const;
+    void paste();
+    void updatePointer(const QPoint& viewportPoint);
+
+    PageLayout* m_layout;
+    QTextCursor m_cursor;
+    double m_zoom = 100;
+    bool m_caretOn = true;
+    bool m_selecting = false;
+    bool m_scrollPending = false;
+    int m_lastPos = -1, m_lastAnchor = -1;
+    QBasicTimer m_blink;
+};
+
+} // namespace wp

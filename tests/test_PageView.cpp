@@ -1,0 +1,173 @@
+// The editing view: sheets on a desk, typing across a page break, the caret
+// and selection following keys and mouse, the field pointer.
+#include "platform/PageLayout.h"
+#include "platform/PageView.h"
+
+#include <QImage>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <gtest/gtest.h>
+#include <memory>
+
+using wp::PageLayout;
+using wp::PageView;
+
+namespace {
+
+struct Fixture {
+    QTextDocument doc;
+    QTextDocument header;
+    PageLayout layout;
+    std::unique_ptr<PageView> view;
+
+    explicit Fixture(int paragraphs) {
+        doc.setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 12));
+        QTextCursor c(&doc);
+        for (int i = 1; i <= paragraphs; ++i) {
+            if (i > 1)
+                c.insertBlock();
+            c.insertText(QStringLiteral("Paragraph %1 of the letter").arg(i));
+        }
+        header.setDefaultFont(QFont(QStringLiteral("Liberation Sans"), 10));
+        header.setPlainText(QStringLiteral("Jane Doe — curriculum vitae"));
+        layout.setDocument(&doc);
+        layout.setHeaderFooterDocument(wp::hf::Header, &header);
+        wp::PageFormat f;
+        f.headerFooter = wp::hf::Header;
+        layout.setPageFormat(f);
+        view = std::make_unique<PageView>(&layout);
+        view->resize(900, 700);
+        view->show();
+        view->activateWindow();
+        view->setFocus();
+        QApplication::processEvents();
+    }
+};
+
+void keepShot(const QImage& img, const QString& name) {
+    const QString dir = qEnvironmentVariable("WP_SHOTS");
+    if (!dir.isEmpty())
+        img.save(dir + QLatin1Char('/') + name);
+}
+
+} // namespace
+
+TEST(PageView, typingAcrossAPageBreakMovesTheCaretOntoTheNextPage) {
+    Fixture f(46);
+    ASSERT_EQ(f.layout.pageCount(), 1);
+    QTextCursor c = f.view->textCursor();
+    c.movePosition(QTextCursor::End);
+    f.view->setTextCursor(c);
+    EXPECT_EQ(f.layout.pageAndLine(f.view->textCursor().position()), std::make_pair(1, 46));
+
+    int moves = 0;
+    QObject::connect(f.view.get(), &PageView::cursorPositionChanged, [&] { ++moves; });
+    QTest::keyClick(f.view.get(), Qt::Key_Return);
+    QTest::keyClicks(f.view.get(), QStringLiteral("New page"));
+    EXPECT_EQ(f.layout.pageCount(), 2);
+    const int pos = f.view->textCursor().position();
+    EXPECT_EQ(f.layout.pageAndLine(pos), std::make_pair(2, 1));
+    EXPECT_EQ(f.layout.lineText(2, 1), QStringLiteral("New page"));
+    EXPECT_EQ(f.doc.lastBlock().text(), QStringLiteral("New page"));
+    EXPECT_EQ(moves, 9);
+    // The view scrolled to the caret on page 2.
+    const QRect caret = f.view->caretViewportRect();
+    EXPECT_TRUE(f.view->viewport()->rect().contains(caret)) << caret.top();
+    EXPECT_GE(caret.top(), f.view->pageOrigin(2).y());
+
+    // Backspace over the break brings the caret back to page 1.
+    for (int i = 0; i < 9; ++i)
+        QTest::keyClick(f.view.get(), Qt::Key_Backspace);
+    EXPECT_EQ(f.layout.pageCount(), 1);
+    EXPECT_EQ(f.layout.pageAndLine(f.view->textCursor().position()), std::make_pair(1, 46));
+    // Undo restores the typed text, and moving down from page 1's last line
+    // reaches page 2.
+    QTest::keyClick(f.view.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(f.layout.pageCount(), 2);
+    c = f.view->textCursor();
+    c.setPosition(f.layout.positionAt(1, 46, 2));
+    f.view->setTextCursor(c);
+    QTest::keyClick(f.view.get(), Qt::Key_Down);
+    EXPECT_EQ(f.layout.pageAndLine(f.view->textCursor().position()).first, 2);
+}
+
+TEST(PageView, keysAndMouseSelectAndTheViewShowsSheetsOnADesk) {
+    Fixture f(120);
+    ASSERT_EQ(f.layout.pageCount(), 3);
+    int selections = 0;
+    QObject::connect(f.view.get(), &PageView::selectionChanged, [&] { ++selections; });
+    QTest::keyClick(f.view.get(), Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(f.view.get(), Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(f.view->textCursor().selectedText(), QStringLiteral("Pa"));
+    EXPECT_EQ(selections, 2);
+    QTest::keyClick(f.view.get(), Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(f.view->textCursor().selectedText(), QStringLiteral("Paragraph 1 of the letter"));
+    keepShot(f.view->grab().toImage(), QStringLiteral("pageview-selection.png"));
+
+    // A click on page 2's third line puts the caret there.
+    f.view->verticalScrollBar()->setValue(f.view->pageOrigin(2).y() +
+                                          f.view->verticalScrollBar()->value() - 20);
+    const int target = f.layout.positionAt(2, 3, 4);
+    const auto [page, rect] = f.layout.caretRect(target);
+    ASSERT_EQ(page, 2);
+    const double s = f.view->pixelsPerTwip();
+    const QPoint click =
+        f.view->pageOrigin(2) + QPoint(int(rect.left() * s) + 1, int(rect.center().y() * s));
+    QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, click);
+    EXPECT_EQ(f.view->textCursor().position(), target);
+    EXPECT_FALSE(f.view->textCursor().hasSelection());
+    // The selection may run over the page break.
+    const int back = f.layout.positionAt(1, 46, 0);
+    QTextCursor c = f.view->textCursor();
+    c.setPosition(back, QTextCursor::KeepAnchor);
+    f.view->setTextCursor(c);
+    EXPECT_TRUE(f.view->textCursor().selectedText().contains(QStringLiteral("Paragraph 47")));
+
+    // The sheets: white pages on a grey desk, with a gap between pages.
+    const QImage shot = f.view->viewport()->grab().toImage();
+    keepShot(shot, QStringLiteral("pageview-pagebreak.png"));
+    const QPoint o2 = f.view->pageOrigin(2);
+    EXPECT_EQ(QColor(shot.pixel(o2.x() + 5, o2.y() + 5)), QColor(Qt::white));
+    EXPECT_EQ(QColor(shot.pixel(o2.x() - 8, o2.y() + 5)), QColor(0x9a, 0x9a, 0x9a));
+    if (o2.y() > 10) {
+        EXPECT_NE(QColor(shot.pixel(o2.x() + 5, o2.y() - 8)), QColor(Qt::white));
+    }
+}
+
+TEST(PageView, mouseOverAFieldShowsThePointerItsHandlerChose) {
+    Fixture f(3);
+    // Positions 0..8 ("Paragraph") stand for a field with id 7.
+    f.view->fieldAt = [](int pos) { return pos < 9 ? 7 : 0; };
+    int asked = 0;
+    f.view->fieldPointer = [&](int id) {
+        ++asked;
+        return id == 7 ? 12 : 0;
+    };
+    const auto [page, rect] = f.layout.caretRect(3);
+    const double s = f.view->pixelsPerTwip();
+    const QPoint over =
+        f.view->pageOrigin(page) + QPoint(int(rect.left() * s), int(rect.center().y() * s));
+    QTest::mouseMove(f.view->viewport(), over);
+    EXPECT_EQ(f.view->viewport()->cursor().shape(), Qt::ForbiddenCursor);
+    EXPECT_EQ(asked, 1);
+    const auto [page2, rect2] = f.layout.caretRect(f.doc.findBlockByNumber(2).position() + 5);
+    const QPoint away =
+        f.view->pageOrigin(page2) + QPoint(int(rect2.left() * s), int(rect2.center().y() * s));
+    QTest::mouseMove(f.view->viewport(), away);
+    EXPECT_EQ(f.view->viewport()->cursor().shape(), Qt::IBeamCursor);
+    EXPECT_EQ(PageView::cursorShape(11), Qt::WaitCursor);
+    EXPECT_EQ(PageView::cursorShape(0), Qt::IBeamCursor);
+}
+
+TEST(PageView, zoomScalesTheSheets) {
+    Fixture f(10);
+    const int w100 = f.view->pageOrigin(2).y() - f.view->pageOrigin(1).y();
+    f.view->setZoom(50);
+    const int w50 = f.view->pageOrigin(2).y() - f.view->pageOrigin(1).y();
+    EXPECT_NEAR(w50 - 16, (w100 - 16) / 2.0, 1);
+    f.view->setZoom(0); // refused
+    EXPECT_EQ(f.view->zoom(), 50);
+}
