@@ -1,0 +1,239 @@
+// Pages: layout, drawing one page and PDF export of documents of about 2, 20
+// and 200 Letter pages, each beside Qt's own paginated QTextDocument doing
+// the same work in the same run.
+#include "platform/PageLayout.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <map>
+#include <memory>
+
+namespace {
+
+constexpr double kTwips = 1440.0;
+const wp::PageFormat kLetter; // 8.5 × 11 in, 1-inch margins
+
+// Units of seven paragraphs of three to five lines and a small table; 1.8
+// units fill about one Letter page.
+std::unique_ptr<QTextDocument> makeDocument(int approxPages) {
+    const int units = std::max(1, int(approxPages * 1.8));
+    auto doc = std::make_unique<QTextDocument>();
+    doc->setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 12));
+    static const QString words = QStringLiteral(
+        "Managed a team of eleven engineers delivering payment services to four "
+        "countries, cut release time from weeks to days and mentored new hires while "
+        "keeping the on-call load fair and the customers informed of every change ");
+    QTextCursor c(doc.get());
+    c.beginEditBlock();
+    QTextTableFormat tf;
+    tf.setBorder(1);
+    tf.setCellPadding(4);
+    tf.setCellSpacing(0);
+    tf.setBorderCollapse(true);
+    for (int p = 0; p < units; ++p) {
+        for (int i = 0; i < 7; ++i) {
+            if (p + i > 0)
+                c.insertBlock();
+            c.insertText(words.left(200 + (i * 37) % 180));
+        }
+        QTextTable* t = c.insertTable(3, 3, tf);
+        for (int r = 0; r < 3; ++r)
+            for (int col = 0; col < 3; ++col)
+                t->cellAt(r, col).firstCursorPosition().insertText(
+                    QStringLiteral("cell %1.%2").arg(r).arg(col));
+        c.movePosition(QTextCursor::End);
+    }
+    c.endEditBlock();
+    return doc;
+}
+
+// One document per size, with our layout and a Qt-paginated copy on the
+// same 1440-dpi device.
+struct Subject {
+    std::unique_ptr<QTextDocument> doc;
+    std::unique_ptr<QTextDocument> qtDoc;
+    wp::PageLayout layout;
+    int pages = 0;
+    int qtPages = 0;
+};
+
+Subject& subject(int approxPages) {
+    static std::map<int, std::unique_ptr<Subject>> cache;
+    auto& s = cache[approxPages];
+    if (!s) {
+        s = std::make_unique<Subject>();
+        s->doc = makeDocument(approxPages);
+        s->layout.setDocument(s->doc.get());
+        s->pages = s->layout.pageCount();
+        s->qtDoc.reset(s->doc->clone());
+        s->qtDoc->documentLayout()->setPaintDevice(wp::PageLayout::twipsDevice());
+        s->qtDoc->setDocumentMargin(0);
+        // Qt paginates the body area; the margins are added when drawing.
+        s->qtDoc->setPageSize(QSizeF(kLetter.width - kLetter.marginL - kLetter.marginR,
+                                     kLetter.height - kLetter.marginT - kLetter.marginB));
+        s->qtPages = s->qtDoc->pageCount();
+    }
+    return *s;
+}
+
+void setCounters(benchmark::State& state, const Subject& s) {
+    state.counters["pages"] = s.pages;
+    state.counters["qt_pages"] = s.qtPages;
+}
+
+// --- layout ---------------------------------------------------------------
+
+void BM_Layout_wp(benchmark::State& state) {
+    Subject& s = subject(int(state.range(0)));
+    for (auto _ : state) {
+        s.doc->markContentsDirty(0, s.doc->characterCount());
+        s.layout.invalidate();
+        benchmark::DoNotOptimize(s.layout.pageCount());
+    }
+    setCounters(state, s);
+}
+
+void BM_Layout_Qt(benchmark::State& state) {
+    Subject& s = subject(int(state.range(0)));
+    for (auto _ : state) {
+        s.qtDoc->markContentsDirty(0, s.qtDoc->characterCount());
+        benchmark::DoNotOptimize(s.qtDoc->pageCount());
+    }
+    setCounters(state, s);
+}
+
+// --- one page, the middle one, at whole-page size (fitted into a 700-pixel
+// high area) and at 100 % on a 96-dpi image --------------------------------
+
+double wholePageZoom() {
+    return 700.0 / (kLetter.height / kTwips * 96.0) * 100.0;
+}
+
+QImage pageImage(double zoom) {
+    QImage img(int(kLetter.width / kTwips * 96 * zoom / 100) + 1,
+               int(kLetter.height / kTwips * 96 * zoom / 100) + 1,
+               QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::gray);
+    return img;
+}
+
+void drawPageWp(benchmark::State& state, double zoom) {
+    Subject& s = subject(int(state.range(0)));
+    QImage img = pageImage(zoom);
+    const int page = (s.pages + 1) / 2;
+    for (auto _ : state) {
+        QPainter p(&img);
+        s.layout.drawPage(&p, page, zoom);
+    }
+    setCounters(state, s);
+}
+
+// What QTextDocument::print does for one page: a white sheet, the painter
+// moved to the page's slice of the paginated layout and clipped to it.
+void drawPageQt(benchmark::State& state, double zoom) {
+    Subject& s = subject(int(state.range(0)));
+    QImage img = pageImage(zoom);
+    const int page = (s.qtPages + 1) / 2;
+    const QSizeF body = s.qtDoc->pageSize();
+    for (auto _ : state) {
+        QPainter p(&img);
+        p.scale(zoom / 100.0 * img.logicalDpiX() / kTwips,
+                zoom / 100.0 * img.logicalDpiY() / kTwips);
+        p.fillRect(QRectF(0, 0, kLetter.width, kLetter.height), Qt::white);
+        p.translate(kLetter.marginL, kLetter.marginT - (page - 1) * body.height());
+        const QRectF view(0, (page - 1) * body.height(), body.width(), body.height());
+        p.setClipRect(view);
+        QAbstractTextDocumentLayout::PaintContext ctx;
+        ctx.clip = view;
+        ctx.palette.setColor(QPalette::Text, Qt::black);
+        s.qtDoc->documentLayout()->draw(&p, ctx);
+    }
+    setCounters(state, s);
+}
+
+void BM_DrawPageWhole_wp(benchmark::State& state) {
+    drawPageWp(state, wholePageZoom());
+}
+void BM_DrawPageWhole_Qt(benchmark::State& state) {
+    drawPageQt(state, wholePageZoom());
+}
+void BM_DrawPage100_wp(benchmark::State& state) {
+    drawPageWp(state, 100);
+}
+void BM_DrawPage100_Qt(benchmark::State& state) {
+    drawPageQt(state, 100);
+}
+
+// --- PDF export, per page ----------------------------------------------------
+
+void BM_Pdf_wp(benchmark::State& state) {
+    Subject& s = subject(int(state.range(0)));
+    for (auto _ : state) {
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&out);
+        writer.setResolution(1200);
+        writer.setPageSize(QPageSize(s.layout.pageSize() / kTwips, QPageSize::Inch, QString(),
+                                     QPageSize::ExactMatch));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter p(&writer);
+        for (int page = 1; page <= s.pages; ++page) {
+            if (page > 1)
+                writer.newPage();
+            s.layout.drawPage(&p, page, 100);
+        }
+        p.end();
+        benchmark::DoNotOptimize(out.size());
+    }
+    setCounters(state, s);
+    state.counters["s_per_page"] = benchmark::Counter(
+        s.pages, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_Pdf_QtPrint(benchmark::State& state) {
+    Subject& s = subject(int(state.range(0)));
+    for (auto _ : state) {
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&out);
+        writer.setResolution(1200);
+        writer.setPageSize(QPageSize(s.layout.pageSize() / kTwips, QPageSize::Inch, QString(),
+                                     QPageSize::ExactMatch));
+        writer.setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Inch);
+        s.qtDoc->print(&writer);
+        benchmark::DoNotOptimize(out.size());
+    }
+    setCounters(state, s);
+    state.counters["s_per_page"] = benchmark::Counter(
+        s.qtPages, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+#define SIZES Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_Layout_wp)->SIZES;
+BENCHMARK(BM_Layout_Qt)->SIZES;
+BENCHMARK(BM_DrawPageWhole_wp)->SIZES;
+BENCHMARK(BM_DrawPageWhole_Qt)->SIZES;
+BENCHMARK(BM_DrawPage100_wp)->SIZES;
+BENCHMARK(BM_DrawPage100_Qt)->SIZES;
+BENCHMARK(BM_Pdf_wp)->SIZES;
+BENCHMARK(BM_Pdf_QtPrint)->SIZES;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
