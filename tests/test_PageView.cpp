@@ -163,7 +163,7 @@ TEST(PageView, mouseOverAFieldShowsThePointerItsHandlerChose) {
 }
 
 TEST(PageView, zoomScalesTheSheets) {
-    Fixture f(10);
+    Fixture f(60);
     const int w100 = f.view->pageOrigin(2).y() - f.view->pageOrigin(1).y();
     f.view->setZoom(50);
     const int w50 = f.view->pageOrigin(2).y() - f.view->pageOrigin(1).y();

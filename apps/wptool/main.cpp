@@ -1,5 +1,6 @@
 // wptool: command-line access to the library's document and data tools.
 #include "Convert.h"
+#include "PdfCommand.h"
 #include "wp/wp.h"
 
 #include <QApplication>
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments().mid(1);
     if (args.isEmpty())
         return usage();
+    if (args.first() == QStringLiteral("pdf"))
+        return pdfCommand(args.mid(1));
     if (args.first() == QStringLiteral("version")) {
         wp::clsWP wp;
         QTextStream(stdout) << wp.Version() << "\n";

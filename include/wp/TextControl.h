@@ -21,6 +21,7 @@
 #include <functional>
 #include <utility>
 
+class QPainter;
 class QTextDocument;
 class QTextTable;
 
@@ -232,6 +233,39 @@ public:
     /// false with the reason in lastError().
     bool SaveToFile(const QString& fileName, int format = 0);
 
+    // --- pages: view, drawing and printing -------------------------------
+
+    /// 2: page-layout view (the pages as sheets, with headers and footers);
+    /// 0 or 1: draft view (the body as one column, page breaks as dotted
+    /// lines). Pagination, drawing and printing are the same in both.
+    qint16 ViewMode() const;
+    void setViewMode(qint16 mode);
+    /// Scale of PrintPage in percent of the page's real size (1..1000;
+    /// anything else is error 5). The default is 100.
+    qint16 PrintZoom() const;
+    void setPrintZoom(qint16 percent);
+    /// The device PrintPage draws on: an active painter on a widget, image,
+    /// PDF writer or printer (not owned; nullptr: none).
+    QPainter* PrintDevice() const;
+    void setPrintDevice(QPainter* painter);
+    /// Draws page `page` (from 1) on PrintDevice at its origin at PrintZoom
+    /// percent of the real size at the device's logical resolution: white
+    /// sheet, body, header and footer. A page out of range is error 9, no
+    /// active device error 91.
+    void PrintPage(qint32 page);
+    /// The number of pages.
+    qint32 CurrentPages() const;
+    /// Writes every page, headers and footers included, to a PDF file at
+    /// the page's real size (through PrintPage). False, with the reason in
+    /// lastPdfError(), when the file cannot be written.
+    bool exportPdf(const QString& fileName);
+    QString lastPdfError() const;
+    /// Zoom of the on-screen sheets, percent (10..500; default 100).
+    double viewZoom() const;
+    void setViewZoom(double percent);
+    /// The editing view inside the control (for hosts that grab or scroll it).
+    QWidget* editView() const;
+
 signals:
     /// The documents were replaced by a load: fetch document() and
     /// headerFooterDocument() again and lay them out anew.
@@ -247,6 +281,18 @@ signals:
 private:
     struct Private;
     Private* d;
+
+    // The pages (layout and editing view) live in TextControlPages.cpp; the
+    // holder is built after `d` by every constructor.
+    class Pages;
+    struct PagesHolder {
+        explicit PagesHolder(TextControl* control);
+        ~PagesHolder();
+        PagesHolder(const PagesHolder&) = delete;
+        PagesHolder& operator=(const PagesHolder&) = delete;
+        Pages* p;
+    };
+    PagesHolder m_pages{this};
 };
 
 } // namespace wp

@@ -398,6 +398,25 @@ void PageLayout::drawPage(QPainter* painter, int page, double zoomPercent,
     painter->restore();
 }
 
+// Draws a document's layout with its origin at `origin`, limited to `clip`
+// (document coordinates).
+static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& origin,
+                         const QRectF& clip,
+                         const QAbstractTextDocumentLayout::PaintContext* base) {
+    QAbstractTextDocumentLayout::PaintContext ctx;
+    if (base)
+        ctx = *base;
+    ctx.palette.setColor(QPalette::Text, Qt::black);
+    // Lines that only touch the slice belong to the neighbouring page: keep
+    // them out of the drawing (a PDF would carry their text).
+    ctx.clip = clip.adjusted(0, 1, 0, -1);
+    painter->save();
+    painter->translate(origin);
+    painter->setClipRect(clip, Qt::IntersectClip);
+    doc->documentLayout()->draw(painter, ctx);
+    painter->restore();
+}
+
 void PageLayout::drawPageTwips(QPainter* painter, int page,
                                const QAbstractTextDocumentLayout::PaintContext* context) const {
     const Page& pg = pageAt(page);
@@ -408,36 +427,41 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
     painter->setClipRect(sheet, Qt::IntersectClip);
     painter->setRenderHint(QPainter::Antialiasing, true);
     painter->setRenderHint(QPainter::TextAntialiasing, true);
-
-    auto draw = [&](QTextDocument* doc, const QPointF& origin, const QRectF& clip,
-                    const QAbstractTextDocumentLayout::PaintContext* base) {
-        QAbstractTextDocumentLayout::PaintContext ctx;
-        if (base)
-            ctx = *base;
-        ctx.palette.setColor(QPalette::Text, Qt::black);
-        // Lines that only touch the slice belong to the neighbouring page:
-        // keep them out of the drawing (a PDF would carry their text).
-        ctx.clip = clip.adjusted(0, 1, 0, -1);
-        painter->save();
-        painter->translate(origin);
-        painter->setClipRect(clip, Qt::IntersectClip);
-        doc->documentLayout()->draw(painter, ctx);
-        painter->restore();
-    };
     const double left = m_format.marginL;
     if (a.header) {
         const QPointF origin(left, m_format.headerPosition);
-        draw(a.header, origin, QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()),
-             nullptr);
+        drawDocument(painter, a.header, origin,
+                     QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
     if (m_body) {
-        const QPointF origin(left, a.bodyTop - pg.y0);
-        draw(m_body, origin, QRectF(-left, pg.y0, sheet.width(), pg.y1 - pg.y0), context);
+        drawDocument(painter, m_body, QPointF(left, a.bodyTop - pg.y0),
+                     QRectF(-left, pg.y0, sheet.width(), pg.y1 - pg.y0), context);
     }
     if (a.footer) {
         const QPointF origin(left, m_format.height - m_format.footerPosition - docHeight(a.footer));
-        draw(a.footer, origin, QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()),
-             nullptr);
+        drawDocument(painter, a.footer, origin,
+                     QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
+    }
+    painter->restore();
+}
+
+double PageLayout::sliceHeight(int page) const {
+    const Page& pg = pageAt(page);
+    return pg.y1 - pg.y0;
+}
+
+void PageLayout::drawBodySlice(QPainter* painter, int page,
+                               const QAbstractTextDocumentLayout::PaintContext* context) const {
+    const Page& pg = pageAt(page);
+    const QRectF strip(0, 0, m_format.width, pg.y1 - pg.y0);
+    painter->save();
+    painter->fillRect(strip, Qt::white);
+    painter->setClipRect(strip, Qt::IntersectClip);
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    if (m_body) {
+        const double left = m_format.marginL;
+        drawDocument(painter, m_body, QPointF(left, -pg.y0),
+                     QRectF(-left, pg.y0, strip.width(), strip.height()), context);
     }
     painter->restore();
 }

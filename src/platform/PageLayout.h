@@ -63,6 +63,13 @@ public:
     void drawPageTwips(QPainter* painter, int page,
                        const QAbstractTextDocumentLayout::PaintContext* context = nullptr) const;
 
+    /// Height in twips of the slice of the body column a page shows.
+    double sliceHeight(int page) const;
+    /// Draws only a page's body slice (draft view), on a painter scaled to
+    /// twips: the slice's top at y 0, the text at the left margin.
+    void drawBodySlice(QPainter* painter, int page,
+                       const QAbstractTextDocumentLayout::PaintContext* context = nullptr) const;
+
     /// The body area of a page, in page twips.
     QRectF bodyRect(int page) const;
     /// Page (from 1) and line on that page (from 1) of a body position.

@@ -13,6 +13,7 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 namespace wp {
@@ -81,10 +82,21 @@ void PageView::setTextCursor(const QTextCursor& cursor) {
     ensureCaretVisible();
 }
 
+void PageView::setDraft(bool on) {
+    if (on == m_draft)
+        return;
+    m_draft = on;
+    m_sheetsDirty = true;
+    updateScrollBars();
+    ensureCaretVisible();
+    viewport()->update();
+}
+
 void PageView::setZoom(double percent) {
     if (!(percent >= 10 && percent <= 500) || percent == m_zoom)
         return;
     m_zoom = percent;
+    m_sheetsDirty = true;
     updateScrollBars();
     ensureCaretVisible();
     viewport()->update();
@@ -99,21 +111,53 @@ QSize PageView::sheetSize() const {
     return QSize(int(std::ceil(s.width())), int(std::ceil(s.height())));
 }
 
+int PageView::sheetHeight(int page) const {
+    if (!m_draft)
+        return sheetSize().height();
+    return std::max(1, int(std::round(m_layout->sliceHeight(page) * pixelsPerTwip())));
+}
+
+const std::vector<int>& PageView::sheetTops() const {
+    const int pages = m_layout->pageCount();
+    if (m_sheetsDirty || int(m_tops.size()) != pages) {
+        m_tops.resize(pages);
+        // Sheets stand apart on the desk; draft slices join into one column.
+        const int gap = m_draft ? 0 : kGap;
+        int y = kGap;
+        for (int p = 1; p <= pages; ++p) {
+            m_tops[p - 1] = y;
+            y += sheetHeight(p) + gap;
+        }
+        m_sheetsDirty = false;
+    }
+    return m_tops;
+}
+
+// The page y (twips) that is drawn at the top of a page's sheet.
+double PageView::sheetTopTwips(int page) const {
+    return m_draft ? m_layout->bodyRect(page).top() : 0.0;
+}
+
 QPoint PageView::pageOrigin(int page) const {
     const QSize sheet = sheetSize();
     const int x = std::max(kGap, (viewport()->width() - sheet.width()) / 2);
-    const int y = kGap + (page - 1) * (sheet.height() + kGap);
+    const auto& tops = sheetTops();
+    const int y = tops[std::clamp(page, 1, int(tops.size())) - 1];
     return QPoint(x - horizontalScrollBar()->value(), y - verticalScrollBar()->value());
 }
 
 int PageView::pageAtY(int contentY) const {
-    const int step = sheetSize().height() + kGap;
-    const int page = step > 0 ? (contentY - kGap / 2) / step + 1 : 1;
-    return std::clamp(page, 1, m_layout->pageCount());
+    const auto& tops = sheetTops();
+    // The sheet whose top is the last one above the point (a point in the
+    // gap below a sheet still belongs to it).
+    auto it = std::upper_bound(tops.begin(), tops.end(), contentY + kGap / 2);
+    return std::clamp(int(it - tops.begin()), 1, int(tops.size()));
 }
 
 void PageView::onPagesChanged() {
-    if (m_layout->document() && m_cursor.document() != m_layout->document()) {
+    m_sheetsDirty = true;
+    if (m_layout->document() &&
+        (m_cursor.isNull() || m_cursor.document() != m_layout->document())) {
         m_cursor = QTextCursor(m_layout->document());
         m_lastPos = m_lastAnchor = -1;
     }
@@ -131,8 +175,9 @@ void PageView::onPagesChanged() {
 void PageView::updateScrollBars() {
     const QSize sheet = sheetSize();
     const int pages = m_layout->pageCount();
+    const auto& tops = sheetTops();
     const int contentW = sheet.width() + 2 * kGap;
-    const int contentH = pages * (sheet.height() + kGap) + kGap;
+    const int contentH = tops[pages - 1] + sheetHeight(pages) + kGap;
     const QSize vp = viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, contentW - vp.width()));
     horizontalScrollBar()->setPageStep(vp.width());
@@ -152,14 +197,10 @@ void PageView::scrollContentsBy(int, int) {
 void PageView::paintEvent(QPaintEvent* event) {
     QPainter p(viewport());
     p.fillRect(event->rect(), kDesk);
-    if (m_layout->document() && m_cursor.document() != m_layout->document())
+    if (m_layout->document() && (m_cursor.isNull() || m_cursor.document() != m_layout->document()))
         m_cursor = QTextCursor(m_layout->document());
-    const QSize sheet = sheetSize();
     const int pages = m_layout->pageCount();
-    const int step = sheet.height() + kGap;
-    const int scrollY = verticalScrollBar()->value();
-    const int first =
-        std::clamp((scrollY + event->rect().top() - kGap) / std::max(1, step) + 1, 1, pages);
+    const int first = pageAtY(event->rect().top() + verticalScrollBar()->value());
     QAbstractTextDocumentLayout::PaintContext ctx;
     if (m_cursor.hasSelection()) {
         QAbstractTextDocumentLayout::Selection sel;
@@ -168,15 +209,29 @@ void PageView::paintEvent(QPaintEvent* event) {
         sel.format.setForeground(palette().brush(QPalette::Active, QPalette::HighlightedText));
         ctx.selections.append(sel);
     }
+    const double s = pixelsPerTwip();
+    const int width = sheetSize().width();
     for (int page = first; page <= pages; ++page) {
         const QPoint origin = pageOrigin(page);
         if (origin.y() > event->rect().bottom())
             break;
-        p.fillRect(QRect(origin + QPoint(3, 3), sheet), kShadow);
+        const int height = sheetHeight(page);
         p.save();
-        p.translate(origin);
-        m_layout->drawPage(&p, page, m_zoom, &ctx);
+        if (m_draft) {
+            p.translate(origin);
+            p.scale(s, s);
+            m_layout->drawBodySlice(&p, page, &ctx);
+        } else {
+            p.fillRect(QRect(origin + QPoint(3, 3), QSize(width, height)), kShadow);
+            p.translate(origin);
+            m_layout->drawPage(&p, page, m_zoom, &ctx);
+        }
         p.restore();
+        if (m_draft && page < pages) {
+            p.setPen(QPen(Qt::darkGray, 1, Qt::DotLine));
+            p.drawLine(origin.x(), origin.y() + height - 1, origin.x() + width,
+                       origin.y() + height - 1);
+        }
     }
     if (hasFocus() && m_caretOn && !m_cursor.isNull())
         p.fillRect(caretViewportRect(), Qt::black);
@@ -188,7 +243,8 @@ QRect PageView::caretViewportRect() const {
     const auto [page, r] = m_layout->caretRect(m_cursor.position());
     const double s = pixelsPerTwip();
     const QPoint o = pageOrigin(page);
-    return QRect(int(o.x() + r.left() * s), int(o.y() + r.top() * s), std::max(1, int(s * 20)),
+    const double top = r.top() - sheetTopTwips(page);
+    return QRect(int(o.x() + r.left() * s), int(o.y() + top * s), std::max(1, int(s * 20)),
                  std::max(2, int(std::round(r.height() * s))));
 }
 
@@ -214,7 +270,8 @@ int PageView::positionAt(const QPoint& pt) const {
     if (!m_layout->document())
         return -1;
     const int page = pageAtY(pt.y() + verticalScrollBar()->value());
-    const QPointF pagePoint = QPointF(pt - pageOrigin(page)) / pixelsPerTwip();
+    const QPointF pagePoint =
+        QPointF(pt - pageOrigin(page)) / pixelsPerTwip() + QPointF(0, sheetTopTwips(page));
     return m_layout->hitTest(page, pagePoint);
 }
 
@@ -308,7 +365,7 @@ void PageView::keyPressEvent(QKeyEvent* event) {
         else
             m_cursor.insertBlock();
     } else if (event->key() == Qt::Key_Tab && !(event->modifiers() & ~Qt::ShiftModifier)) {
-        m_cursor.insertText(QStringLiteral("\t"));
+        typeText(QStringLiteral("\t"));
     } else {
         const QString text = event->text();
         if (text.isEmpty() || !(text.at(0).isPrint() || text.at(0) == QLatin1Char('\t')) ||
@@ -316,11 +373,18 @@ void PageView::keyPressEvent(QKeyEvent* event) {
             QAbstractScrollArea::keyPressEvent(event);
             return;
         }
-        m_cursor.insertText(text);
+        typeText(text);
     }
     event->accept();
     cursorMoved();
     ensureCaretVisible();
+}
+
+void PageView::typeText(const QString& text) {
+    if (insertText)
+        insertText(m_cursor, text);
+    else
+        m_cursor.insertText(text);
 }
 
 void PageView::copy() const {
@@ -340,7 +404,7 @@ void PageView::paste() {
     if (mime->hasHtml())
         m_cursor.insertFragment(QTextDocumentFragment::fromHtml(mime->html()));
     else if (mime->hasText())
-        m_cursor.insertText(mime->text());
+        typeText(mime->text());
 }
 
 void PageView::mousePressEvent(QMouseEvent* event) {
@@ -408,7 +472,7 @@ void PageView::inputMethodEvent(QInputMethodEvent* event) {
             m_cursor.setPosition(m_cursor.position() + event->replacementLength(),
                                  QTextCursor::KeepAnchor);
         }
-        m_cursor.insertText(event->commitString());
+        typeText(event->commitString());
         m_cursor.endEditBlock();
         cursorMoved();
         ensureCaretVisible();

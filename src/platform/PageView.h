@@ -7,6 +7,7 @@
 #include <QBasicTimer>
 #include <QTextCursor>
 #include <functional>
+#include <vector>
 
 namespace wp {
 
@@ -29,11 +30,19 @@ public:
     double zoom() const { return m_zoom; }
     void setZoom(double percent);
 
+    /// Draft view: the body slices of the pages as one column, without
+    /// headers, footers or gaps; a dotted line marks each page break.
+    bool draft() const { return m_draft; }
+    void setDraft(bool on);
+
     /// Field under the mouse: id of the field at a document position (0 for
     /// none), and the pointer code its handler asks for (0 keeps the text
     /// pointer). Both are set by the control that owns the fields.
     std::function<int(int pos)> fieldAt;
     std::function<int(int fieldId)> fieldPointer;
+    /// Puts typed or pasted text at the cursor (the owner's rules for
+    /// fields); plain insertText when unset.
+    std::function<void(QTextCursor& cursor, const QString& text)> insertText;
     /// The shape shown for a classic mouse-pointer code (0 default, 1 arrow,
     /// 2 cross, 3 I-beam, 11 hourglass, 12 no-drop, ...).
     static Qt::CursorShape cursorShape(int pointerCode);
@@ -73,7 +82,11 @@ private:
     void onPagesChanged();
     void updateScrollBars();
     QSize sheetSize() const;
+    int sheetHeight(int page) const;
+    const std::vector<int>& sheetTops() const;
+    double sheetTopTwips(int page) const;
     int pageAtY(int contentY) const;
+    void typeText(const QString& text);
     void cursorMoved(bool selectionMayChange = true);
     bool handleMove(QKeyEvent* event);
     void moveByPage(bool down, QTextCursor::MoveMode mode);
@@ -84,6 +97,9 @@ private:
     PageLayout* m_layout;
     QTextCursor m_cursor;
     double m_zoom = 100;
+    bool m_draft = false;
+    mutable bool m_sheetsDirty = true;
+    mutable std::vector<int> m_tops; // content y of each sheet's top, pixels
     bool m_caretOn = true;
     bool m_selecting = false;
     bool m_scrollPending = false;
