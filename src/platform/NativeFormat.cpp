@@ -228,7 +228,12 @@ public:
     }
 
     void document(const QTextDocument* doc) {
-        str(doc->defaultFont().toString());
+        // Not QFont::toString(): a family with a comma would not read back.
+        const QFont font = doc->defaultFont();
+        str(font.family());
+        f(font.pointSizeF());
+        s(font.weight());
+        u(font.italic() ? 1 : 0);
         f(doc->documentMargin());
         const QList<QTextFormat> formats = doc->allFormats();
         u(static_cast<quint64>(formats.size()));
@@ -580,9 +585,13 @@ public:
 
     void document(QTextDocument* target) {
         doc = target;
-        QFont font;
-        if (!font.fromString(str()))
-            fail(QStringLiteral("the default font is malformed"));
+        QFont font = doc->defaultFont();
+        font.setFamily(str());
+        const double size = finite();
+        if (size > 0 && size < 10000)
+            font.setPointSizeF(size);
+        font.setWeight(static_cast<QFont::Weight>(i32(1, 1000, "the font weight")));
+        font.setItalic(u() != 0);
         doc->setDefaultFont(font);
         const double margin = finite();
         if (margin < 0 || margin > 1e6)

@@ -1,0 +1,168 @@
+// Copying a document through the control's formats (native, RTF) beside
+// Qt's own copies of the same QTextDocument: clone() and an HTML round trip.
+// Documents of about 2, 20 and 200 Letter pages: each page a heading, five
+// paragraphs of body text with two fields, and a small table (the
+// "pages" counter is the body's page count at Letter size).
+#include "wp/TextControl.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QImage>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <benchmark/benchmark.h>
+#include <map>
+#include <memory>
+
+namespace {
+
+const QString kWords = QStringLiteral(
+    "Managed a team of twelve engineers delivering payment services with measurable "
+    "gains in reliability and cost while mentoring junior staff and presenting results "
+    "to customers partners and the board every quarter ");
+
+void fill(wp::TextControl& tx, int pages) {
+    QTextCursor c(tx.document());
+    c.beginEditBlock();
+    QTextCharFormat heading;
+    heading.setFontWeight(QFont::Bold);
+    heading.setFontPointSize(14);
+    heading.setFontFamilies({QStringLiteral("Arial")});
+    QTextCharFormat body;
+    QTextCharFormat italic;
+    italic.setFontItalic(true);
+    QTextBlockFormat para;
+    para.setBottomMargin(120);
+    para.setAlignment(Qt::AlignJustify);
+    for (int p = 0; p < pages; ++p) {
+        if (p > 0)
+            c.insertBlock(QTextBlockFormat());
+        c.insertText(QStringLiteral("Experience %1").arg(p + 1), heading);
+        for (int i = 0; i < 5; ++i) {
+            c.insertBlock(para);
+            c.insertText(kWords, body);
+            c.insertText(QStringLiteral("Acme Corporation"), italic);
+            c.insertText(QStringLiteral(" ") + kWords, body);
+            if (i < 2) {
+                tx.setTextCursor(c);
+                tx.FieldInsert(QStringLiteral("Contact Name"), QStringLiteral("contact_name"));
+                c = tx.textCursor();
+            }
+        }
+        c.insertBlock(QTextBlockFormat());
+        QTextTable* t = c.insertTable(3, 3);
+        for (int r = 0; r < 3; ++r)
+            for (int k = 0; k < 3; ++k)
+                t->cellAt(r, k).firstCursorPosition().insertText(QStringLiteral("Cell %1").arg(k));
+        c.setPosition(t->lastPosition() + 1);
+    }
+    c.endEditBlock();
+}
+
+// One document per size, shared by all benchmarks of that size.
+wp::TextControl& document(int pages) {
+    static std::map<int, std::unique_ptr<wp::TextControl>> docs;
+    auto& slot = docs[pages];
+    if (!slot) {
+        slot = std::make_unique<wp::TextControl>();
+        fill(*slot, std::max(1, pages * 4 / 5)); // a unit fills about 1.25 pages
+    }
+    return *slot;
+}
+
+// Pages of the body laid out on Letter paper with 1-inch margins, in twips.
+int pageCount(QTextDocument* doc) {
+    std::unique_ptr<QTextDocument> copy(doc->clone());
+    QImage device(1, 1, QImage::Format_RGB32);
+    device.setDotsPerMeterX(qRound(1440 / 0.0254));
+    device.setDotsPerMeterY(qRound(1440 / 0.0254));
+    copy->documentLayout()->setPaintDevice(&device);
+    copy->setPageSize(QSizeF(12240 - 2880, 15840 - 2880));
+    return copy->pageCount();
+}
+
+void counters(benchmark::State& state, wp::TextControl& tx, qint64 bytes) {
+    state.counters["pages"] = pageCount(tx.document());
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+void BM_NativeSaveLoad(benchmark::State& state) {
+    wp::TextControl& tx = document(static_cast<int>(state.range(0)));
+    wp::TextControl copy;
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        const QByteArray data = tx.SaveToMemory(wp::fmt::Native);
+        bytes = data.size();
+        if (!copy.LoadFromMemory(data, wp::fmt::Native))
+            state.SkipWithError("native load failed");
+    }
+    counters(state, tx, bytes);
+}
+BENCHMARK(BM_NativeSaveLoad)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_RtfSaveLoad(benchmark::State& state) {
+    wp::TextControl& tx = document(static_cast<int>(state.range(0)));
+    wp::TextControl copy;
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        const QByteArray data = tx.SaveToMemory(wp::fmt::Rtf);
+        bytes = data.size();
+        if (!copy.LoadFromMemory(data, wp::fmt::Rtf))
+            state.SkipWithError("RTF load failed");
+    }
+    counters(state, tx, bytes);
+}
+BENCHMARK(BM_RtfSaveLoad)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_RtfSave(benchmark::State& state) {
+    wp::TextControl& tx = document(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(tx.SaveToMemory(wp::fmt::Rtf));
+}
+BENCHMARK(BM_RtfSave)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_RtfLoad(benchmark::State& state) {
+    wp::TextControl& tx = document(static_cast<int>(state.range(0)));
+    const QByteArray data = tx.SaveToMemory(wp::fmt::Rtf);
+    wp::TextControl copy;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(copy.LoadFromMemory(data, wp::fmt::Rtf));
+}
+BENCHMARK(BM_RtfLoad)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_QtBaseline_Clone(benchmark::State& state) {
+    wp::TextControl& tx = document(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        std::unique_ptr<QTextDocument> copy(tx.document()->clone());
+        benchmark::DoNotOptimize(copy.get());
+    }
+    counters(state, tx, 0);
+}
+BENCHMARK(BM_QtBaseline_Clone)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_QtBaseline_HtmlRoundTrip(benchmark::State& state) {
+    wp::TextControl& tx = document(static_cast<int>(state.range(0)));
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        const QString html = tx.document()->toHtml();
+        bytes = html.size() * 2;
+        QTextDocument copy;
+        copy.setHtml(html);
+        benchmark::DoNotOptimize(copy.characterCount());
+    }
+    counters(state, tx, bytes);
+}
+BENCHMARK(BM_QtBaseline_HtmlRoundTrip)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

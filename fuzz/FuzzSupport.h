@@ -1,0 +1,39 @@
+#pragma once
+// What both fuzz targets share: a GUI application for the fonts of
+// QTextDocument, and a check that a document that was read writes and reads
+// again in both formats.
+
+#include "platform/NativeFormat.h"
+#include "platform/RtfReader.h"
+#include "platform/RtfWriter.h"
+#include "platform/TextControlDocument.h"
+
+#include <QGuiApplication>
+#include <QTextDocument>
+#include <cstdlib>
+
+namespace fuzz {
+
+inline void startApplication() {
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(argc, argv);
+}
+
+// A document that loaded must survive both writers and read back.
+inline void roundTrip(const wp::docmodel::DocumentContent& doc) {
+    const auto parts = doc.parts();
+    wp::docmodel::DocumentContent native;
+    QString error;
+    if (!wp::NativeFormat::read(wp::NativeFormat::write(parts), native, &error))
+        std::abort();
+    wp::docmodel::DocumentContent rtf;
+    if (!wp::RtfReader::read(wp::RtfWriter::write(parts), rtf, &error))
+        std::abort();
+    if (native.body->toPlainText() != doc.body->toPlainText())
+        std::abort();
+}
+
+} // namespace fuzz
