@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QTextStream>
 
+int dbCommand(const QStringList& args); // DbCommand.cpp
+
 static int usage() {
     QTextStream(stderr) << "usage: wptool version\n"
                            "       wptool convert IN OUT\n";
@@ -21,6 +23,8 @@ int main(int argc, char** argv) {
         return usage();
     if (args.first() == QStringLiteral("pdf"))
         return pdfCommand(args.mid(1));
+    if (args.first() == QStringLiteral("db"))
+        return dbCommand(args.mid(1));
     if (args.first() == QStringLiteral("version")) {
         wp::clsWP wp;
         QTextStream(stdout) << wp.Version() << "\n";

@@ -1,0 +1,98 @@
+// wptool db: creates and fills the embedded database of a data directory.
+//   wptool db init DATA_DIR         new "mv.mdb" and its workgroup file "mv.mdw"
+//   wptool db seed DATA_DIR [N]     adds N sample job applications (default 40)
+//   wptool db version DATA_DIR      schema version and data-access versions
+//   wptool db schema [sqlite|postgresql]   the CREATE statements
+#include "data/Schema.h"
+#include "wp/cADO.h"
+
+#include <QDir>
+#include <QTextStream>
+
+namespace {
+
+int usage() {
+    QTextStream(stderr) << "usage: wptool db init DATA_DIR\n"
+                           "       wptool db seed DATA_DIR [COUNT]\n"
+                           "       wptool db version DATA_DIR\n"
+                           "       wptool db schema [sqlite|postgresql]\n";
+    return 2;
+}
+
+QString databasePath(const QString& dataDir) {
+    return QDir(dataDir).filePath(QStringLiteral("mv.mdb"));
+}
+
+int seed(const QString& dataDir, int count) {
+    wp::cADO ado;
+    ado.setDbname(databasePath(dataDir));
+    // Written back through the library itself, as a host would.
+    wp::RecordsetRef rs = ado.GetBatchRecord(
+        QStringLiteral("SELECT strCompany, strPosition, strStatus, dtmCreated, memDraftCoverLetter "
+                       "FROM tblJobApplications WHERE 1 = 0"));
+    const int first = [&] {
+        wp::RecordsetRef n = ado.GetRS(
+            QStringLiteral("SELECT Count(*) as MyCount FROM tblJobApplications;"), 0, 1, 3);
+        return n->Value(QStringLiteral("MyCount")).toInt();
+    }();
+    for (int i = first; i < first + count; ++i) {
+        const wp::data::SampleJobApp app = wp::data::sampleJobApp(i);
+        rs->AddNew();
+        rs->setValue(QStringLiteral("strCompany"), app.company);
+        rs->setValue(QStringLiteral("strPosition"), app.position);
+        rs->setValue(QStringLiteral("strStatus"), app.status);
+        rs->setValue(QStringLiteral("dtmCreated"), wp::data::sqliteDateTime(app.created));
+        // Now and then an application was sent without a stored cover letter.
+        if (i % 9 != 4)
+            rs->setValue(QStringLiteral("memDraftCoverLetter"), app.coverLetterXml);
+    }
+    ado.SaveBatchRecord(rs);
+    QTextStream(stdout) << "added " << count << " job applications to " << databasePath(dataDir)
+                        << "\n";
+    return 0;
+}
+
+} // namespace
+
+int dbCommand(const QStringList& args) {
+    const QString verb = args.value(0);
+    try {
+        if (verb == QLatin1String("schema")) {
+            const bool pg = args.value(1).startsWith(QLatin1String("postgres"));
+            for (const QString& sql : wp::data::schemaStatements(pg ? wp::data::Dialect::PostgreSQL
+                                                                    : wp::data::Dialect::SQLite))
+                QTextStream(stdout) << sql << ";\n";
+            return 0;
+        }
+        if (args.size() < 2)
+            return usage();
+        const QString dataDir = args.at(1);
+        if (verb == QLatin1String("init")) {
+            wp::data::initDatabase(dataDir);
+            QTextStream(stdout) << "created " << databasePath(dataDir) << " and "
+                                << QDir(dataDir).filePath(QStringLiteral("mv.mdw")) << "\n";
+            return 0;
+        }
+        if (verb == QLatin1String("seed")) {
+            bool ok = true;
+            const int count = args.size() > 2 ? args.at(2).toInt(&ok) : 40;
+            if (!ok || count < 0 || count > 1000000) {
+                QTextStream(stderr) << "wptool db seed: COUNT must be a number from 0 to 1000000\n";
+                return 2;
+            }
+            return seed(dataDir, count);
+        }
+        if (verb == QLatin1String("version")) {
+            wp::cADO ado;
+            ado.setDbname(databasePath(dataDir));
+            QTextStream(stdout) << "schema " << ado.VersionDB() << "\n"
+                                << ado.MDACVersion() << "\n";
+            return 0;
+        }
+    } catch (const wp::Error& e) {
+        QTextStream(stderr) << "wptool db " << verb << ": " << e.description << " (" << e.number
+                            << ")\n";
+        return 1;
+    }
+    return usage();
+}
