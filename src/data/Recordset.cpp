@@ -316,7 +316,12 @@ void Recordset::setValue(const QString& name, const QVariant& value) {
     Impl::Row& row = d->currentRow();
     // A typed null (QVariant(QMetaType)) is a database NULL too; an empty
     // text is not.
-    row.values[size_t(i)] = value.isNull() ? QVariant() : value;
+    if (value.isNull())
+        row.values[size_t(i)] = QVariant();
+    else if (value.metaType().id() == QMetaType::QString && value.toString().isNull())
+        row.values[size_t(i)] = QVariant(QStringLiteral("")); // drivers bind a null QString as NULL
+    else
+        row.values[size_t(i)] = value;
     if (row.status == Impl::Status::Unchanged)
         row.status = Impl::Status::Modified;
 }

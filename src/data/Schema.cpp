@@ -72,12 +72,16 @@ void initDatabase(const QString& dataDir) {
             failure = db.lastError().text();
         } else {
             QSqlQuery q(db);
+            db.transaction(); // one write to disk for the whole schema
             for (const QString& sql : schemaStatements(Dialect::SQLite)) {
                 if (!q.exec(sql)) {
                     failure = q.lastError().text();
                     break;
                 }
             }
+            if (failure.isEmpty() && !db.commit())
+                failure = db.lastError().text();
+            q.finish();
             db.close();
         }
     }

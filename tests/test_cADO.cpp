@@ -1,0 +1,495 @@
+// cADO on the embedded database: connection strings, accounts, inquiries,
+// queries, saves and the retry policy against real SQLite files.
+#include "data/SqlText.h"
+#include "data/Workgroup.h"
+#include "support/TestSupport.h"
+#include "wp/hooks.h"
+#include "test_cADO_support.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+
+using wp::cADO;
+using wp::cADOInternal;
+using wp::RecordsetRef;
+namespace ado = wp::ado;
+using namespace wptest;
+
+namespace {
+
+cADO* opened(cADO& a, const DataDir& dir) {
+    a.setDbname(dir.mdb());
+    return &a;
+}
+
+template <class F> wp::Error errorOf(F&& f) {
+    try {
+        f();
+    } catch (const wp::Error& e) {
+        return e;
+    }
+    return wp::Error(0, QString(), QStringLiteral("no error"));
+}
+
+} // namespace
+
+TEST(cADOConnection, buildsTheThreeConnectionStringsToTheLetter) {
+    cADO a;
+    a.setDbname(QStringLiteral("C:\\Data\\mv.mdb"));
+    a.setServerName(QStringLiteral("sql01,1433"));
+    a.setUserID(QStringLiteral("user"));
+    cADOInternal::setPassword(a, QStringLiteral("secret"));
+    EXPECT_EQ(cADOInternal::RebuildConnection(a),
+              QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data source=C:\\Data\\mv.mdb;"
+                             "User ID = 'user';Password = 'secret';Mode=ReadWrite|Share Deny "
+                             "None;Jet OLEDB:System database=C:\\Data\\mv.mdw;"));
+    a.SetConnectType(1);
+    EXPECT_EQ(cADOInternal::RebuildConnection(a),
+              QStringLiteral("Provider=sqloledb;Data Server=sql01,1433;User Id=user;"
+                             "Password=secret;database=C:\\Data\\mv.mdb"));
+    a.SetConnectType(2);
+    EXPECT_EQ(cADOInternal::RebuildConnection(a),
+              QStringLiteral("Provider=MSDASQL.1;Password=secret;Persist Security Info=True;"
+                             "User ID=user;Data Source=C:\\Data\\mv.mdb"));
+    a.SetConnectType(5);
+    EXPECT_EQ(cADOInternal::RebuildConnection(a), QString());
+    EXPECT_EQ(a.ReportConnection(), QString());
+}
+
+TEST(cADOConnection, reportConnectionCarriesTheReadOnlyAccountAndLeavesNoCredentials) {
+    cADO a;
+    a.setDbname(QStringLiteral("/srv/data/mv.mdb"));
+    const QString s = a.ReportConnection();
+    EXPECT_TRUE(s.startsWith(QStringLiteral(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data source=/srv/data/mv.mdb;User ID = '")))
+        << s.toStdString();
+    EXPECT_TRUE(s.endsWith(QStringLiteral("Jet OLEDB:System database=/srv/data/mv.mdw;")));
+    EXPECT_TRUE(s.contains(QStringLiteral("User ID = '") + cADOInternal::ReadOnlyUser() +
+                           QStringLiteral("';Password = '") + cADOInternal::PassRO(a) + u'\''));
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    // The account sizes the deployment is built around.
+    EXPECT_EQ(cADOInternal::ReadOnlyUser().size(), 13);
+    EXPECT_EQ(cADOInternal::PassRO(a).size(), 9);
+    EXPECT_EQ(cADOInternal::ReadWriteUser().size(), 10);
+    EXPECT_EQ(cADOInternal::PassRW(a).size(), 14);
+}
+
+TEST(cADOConnection, workgroupFileLiesBesideTheDatabase) {
+    cADO a;
+    a.setDbname(QStringLiteral("C:\\Data\\mv.mdb"));
+    EXPECT_EQ(a.WIF(), QStringLiteral("C:\\Data\\mv.mdw"));
+    a.setDbname(QStringLiteral("mv.mdb"));
+    EXPECT_EQ(a.WIF(), QStringLiteral("mv.mdw"));
+    a.setDbname(QStringLiteral("/home/ann/.local/share/morvale/mv.mdb"));
+    EXPECT_EQ(a.WIF(), QStringLiteral("/home/ann/.local/share/morvale/mv.mdw"));
+    a.setDbname(QStringLiteral("D:\\x/y\\z.mdb")); // the last separator of either kind
+    EXPECT_EQ(a.WIF(), QStringLiteral("D:\\x/y\\mv.mdw"));
+    EXPECT_EQ(a.Dbname(), QStringLiteral("D:\\x/y\\z.mdb"));
+}
+
+TEST(cADOConnection, connectTypeOutside16BitsIsReportedAsOverflow) {
+    ReportRecorder recorder;
+    cADO a;
+    const wp::Error e = errorOf([&] { a.SetConnectType(40000); });
+    EXPECT_EQ(e.number, wp::err::ApplicationDefined);
+    ASSERT_EQ(recorder.reports.size(), 1u);
+    EXPECT_EQ(recorder.reports[0].number, wp::err::Overflow);
+    EXPECT_EQ(recorder.reports[0].module, QStringLiteral("cADO"));
+    EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("SetConnectType"));
+    EXPECT_TRUE(recorder.reports[0].variables.contains(
+        QStringLiteral("<ModuleVariables>\r\n{Disabled}</ModuleVariables>")));
+    EXPECT_TRUE(recorder.reports[0].variables.contains(QStringLiteral("<vData>40000</vData>")));
+    a.SetConnectType(-32768); // still 16 bits
+    EXPECT_EQ(cADOInternal::RebuildConnection(a), QString());
+}
+
+TEST(SqlText, translatesTopOnlyWhereTheDatabaseLacksIt) {
+    using wp::data::Dialect;
+    using wp::data::translateTop;
+    EXPECT_EQ(translateTop(kStepperQuery, Dialect::SQLite),
+              QStringLiteral("SELECT memDraftCoverLetter FROM tblJobApplications ORDER BY "
+                             "dtmCreated DESC LIMIT 20 ;"));
+    EXPECT_EQ(translateTop(kStepperQuery, Dialect::PostgreSQL),
+              translateTop(kStepperQuery, Dialect::SQLite));
+    EXPECT_EQ(translateTop(kStepperQuery, Dialect::SqlServer), kStepperQuery);
+    EXPECT_EQ(translateTop(QStringLiteral("select distinct top 5 a from t"), Dialect::SQLite),
+              QStringLiteral("select distinct a from t LIMIT 5"));
+    EXPECT_EQ(translateTop(QStringLiteral("SELECT TOP 3 a FROM t;"), Dialect::SQLite),
+              QStringLiteral("SELECT a FROM t LIMIT 3;"));
+    // Only a leading TOP is ADO's row limit.
+    const QString notTop = QStringLiteral("SELECT a FROM t WHERE b = 'TOP 5'");
+    EXPECT_EQ(translateTop(notTop, Dialect::SQLite), notTop);
+    const QString column = QStringLiteral("SELECT topic FROM t");
+    EXPECT_EQ(translateTop(column, Dialect::PostgreSQL), column);
+}
+
+TEST(SqlText, readsConnectionStringsAndBaseTables) {
+    const auto cs = wp::data::parseConnectionString(QStringLiteral(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data source=/d/mv.mdb;User ID = 'u';Password = '';"
+        "Mode=ReadWrite|Share Deny None;Jet OLEDB:System database=/d/mv.mdw;"));
+    EXPECT_EQ(cs.value(QStringLiteral("data source")), QStringLiteral("/d/mv.mdb"));
+    EXPECT_EQ(cs.value(QStringLiteral("user id")), QStringLiteral("u"));
+    EXPECT_TRUE(cs.contains(QStringLiteral("password")));
+    EXPECT_EQ(cs.value(QStringLiteral("password")), QString());
+    EXPECT_EQ(cs.value(QStringLiteral("jet oledb:system database")), QStringLiteral("/d/mv.mdw"));
+
+    using wp::data::baseTable;
+    EXPECT_EQ(baseTable(QStringLiteral("SELECT * FROM tblJobApplications WHERE x = 1")),
+              QStringLiteral("tblJobApplications"));
+    EXPECT_EQ(baseTable(QStringLiteral("select a,\nb from [tbl Version];")),
+              QStringLiteral("tbl Version"));
+    EXPECT_EQ(baseTable(QStringLiteral("SELECT a FROM t1, t2")), QString());
+    EXPECT_EQ(baseTable(QStringLiteral("SELECT a FROM t1 JOIN t2 ON t1.k = t2.k")), QString());
+    EXPECT_EQ(baseTable(QStringLiteral("UPDATE t SET a = 1")), QString());
+}
+
+TEST(cADOInquiries, tableExistsAndVersionFollowTheTables) {
+    DataDir dir;
+    cADO a;
+    opened(a, dir);
+    EXPECT_FALSE(cADOInternal::TableExists(a, QStringLiteral("tblNoSuchTable")));
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    EXPECT_TRUE(cADOInternal::TableExists(a, QStringLiteral("tblJobApplications")));
+
+    DirectConnection db(dir.mdb());
+    ASSERT_EQ(db.exec({QStringLiteral("DELETE FROM tblVersion")}), QString());
+    EXPECT_EQ(a.VersionDB(), QStringLiteral("1;0")); // empty table
+    ASSERT_EQ(db.exec({QStringLiteral("INSERT INTO tblVersion (lngMajor, lngMinor) VALUES "
+                                      "(1, 5), (2, 3), (2, 7)")}),
+              QString());
+    EXPECT_EQ(a.VersionDB(), QStringLiteral("2;7"));
+    ASSERT_EQ(db.exec({QStringLiteral("DROP TABLE tblVersion")}), QString());
+    EXPECT_EQ(a.VersionDB(), QStringLiteral("1;0")); // no table
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+}
+
+TEST(cADOInquiries, mdacVersionNamesTheDataAccessParts) {
+    MessageRecorder messages;
+    cADO a;
+    EXPECT_EQ(a.MDACVersion(), QString());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, QStringLiteral("No database has been specified."));
+    EXPECT_EQ(messages.messages[0].style, wp::mb::Critical);
+    EXPECT_EQ(messages.messages[0].title, QStringLiteral("cADO.MDAC Version"));
+
+    a.setDbname(QStringLiteral("/nowhere/mv.mdb")); // the database is not opened
+    const QString v = a.MDACVersion();
+    EXPECT_TRUE(v.startsWith(QStringLiteral("<ado><ADO_Version>") +
+                             QString::fromLatin1(qVersion()) +
+                             QStringLiteral("</ADO_Version><DBMS_Name>SQLite</DBMS_Name>")))
+        << v.toStdString();
+    EXPECT_TRUE(v.contains(QStringLiteral("<Provider_Name>QSQLITE</Provider_Name>")));
+    EXPECT_TRUE(v.endsWith(QStringLiteral("</ado>")));
+    EXPECT_EQ(messages.messages.size(), 1u);
+}
+
+TEST(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
+    DataDir dir;
+    DirectConnection db(dir.mdb());
+    ASSERT_EQ(db.exec(jobAppInserts(25)), QString());
+    cADO a;
+    opened(a, dir);
+    RecordsetRef rs =
+        a.GetRS(kStepperQuery, ado::adOpenForwardOnly, ado::adLockReadOnly, ado::adUseClient);
+    ASSERT_TRUE(rs);
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    EXPECT_EQ(rs->ActiveConnection(), QString()); // detached
+    EXPECT_EQ(rs->CursorType(), ado::adOpenForwardOnly);
+    EXPECT_EQ(rs->LockType(), ado::adLockReadOnly);
+    EXPECT_EQ(rs->RecordCount(), 20);
+    std::vector<int> expected;
+    for (int i = 24; i >= 5; --i)
+        expected.push_back(i);
+    EXPECT_EQ(sequence(rs), expected);
+
+    // A server-side cursor keeps its connection, with the account of its lock type.
+    RecordsetRef kept =
+        a.GetRS(kStepperQuery, ado::adOpenKeyset, ado::adLockOptimistic, ado::adUseServer);
+    EXPECT_TRUE(kept->ActiveConnection().contains(QStringLiteral("User ID = '") +
+                                                  cADOInternal::ReadWriteUser() + u'\''));
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+}
+
+TEST(cADOQueries, readOnlyAccountCannotWrite) {
+    DataDir dir;
+    DirectConnection db(dir.mdb());
+    ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
+    cADO a;
+    opened(a, dir);
+    const wp::Error e = errorOf([&] {
+        a.GetRS(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Offer'"), 0,
+                ado::adLockReadOnly, ado::adUseClient);
+    });
+    EXPECT_EQ(e.number, ado::DB_SEC_E_PERMISSIONDENIED);
+    EXPECT_EQ(e.source, QStringLiteral("QSQLITE"));
+    EXPECT_TRUE(e.description.contains(QStringLiteral("readonly"))) << e.description.toStdString();
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    EXPECT_EQ(db.scalar(QStringLiteral(
+                            "SELECT Count(*) FROM tblJobApplications WHERE strStatus = 'Offer'"))
+                  .toInt(),
+              0);
+
+    // The same account's caller-held record set refuses changes too.
+    a.setUserID(cADOInternal::ReadOnlyUser());
+    cADOInternal::setPassword(a, cADOInternal::PassRO(a));
+    RecordsetRef rs = a.ReadOnlyRecord(QStringLiteral("SELECT * FROM tblJobApplications"), 0);
+    EXPECT_EQ(rs->CursorType(), ado::adOpenStatic); // the argument is not used
+    EXPECT_EQ(
+        errorOf([&] { rs->setValue(QStringLiteral("strStatus"), QStringLiteral("x")); }).number,
+        ado::adErrFeatureNotAvailable);
+}
+
+TEST(cADOQueries, runSqlReturnsRowsAffectedAndPassesFailuresOn) {
+    DataDir dir;
+    DirectConnection db(dir.mdb());
+    ASSERT_EQ(db.exec(jobAppInserts(5)), QString());
+    ReportRecorder recorder;
+    cADO a;
+    opened(a, dir);
+    EXPECT_EQ(a.RunSQL(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Sent' WHERE "
+                                      "lngJobApplicationID IN (1, 2, 4)")),
+              3);
+    EXPECT_EQ(a.RunSQL(QStringLiteral("DELETE FROM tblJobApplications WHERE 1 = 0")), 0);
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    const wp::Error e = errorOf([&] { a.RunSQL(QStringLiteral("UPDATE tblNope SET a = 1")); });
+    EXPECT_EQ(e.number, ado::DB_E_ERRORSINCOMMAND);
+    EXPECT_TRUE(e.description.contains(QStringLiteral("tblNope")));
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    EXPECT_TRUE(recorder.reports.empty()); // passed on, not reported
+}
+
+TEST(cADOSaving, saveRecordCommitsOrRollsBack) {
+    DataDir dir;
+    DirectConnection db(dir.mdb());
+    ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
+    cADO a;
+    opened(a, dir);
+    a.setUserID(cADOInternal::ReadWriteUser());
+    cADOInternal::setPassword(a, cADOInternal::PassRW(a));
+    RecordsetRef rs = a.GetRecord(
+        QStringLiteral("SELECT * FROM tblJobApplications WHERE lngJobApplicationID = 2"));
+    EXPECT_FALSE(cADOInternal::CredentialsEmpty(a)); // the caller's own, left in place
+    EXPECT_EQ(rs->LockType(), ado::adLockOptimistic);
+    EXPECT_EQ(rs->CursorType(), ado::adOpenKeyset);
+    EXPECT_EQ(rs->ActiveConnection(), QString());
+    rs->setValue(QStringLiteral("strStatus"), QStringLiteral("Interview"));
+    EXPECT_TRUE(a.SaveRecord(rs));
+    EXPECT_EQ(rs->PendingCount(), 0);
+    EXPECT_EQ(
+        db.scalar(QStringLiteral(
+                      "SELECT strStatus FROM tblJobApplications WHERE lngJobApplicationID = 2"))
+            .toString(),
+        QStringLiteral("Interview"));
+
+    // SaveRecord used its own account and left the fields empty.
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+
+    // Two changes, the second breaking NOT NULL: neither stays.
+    a.setUserID(cADOInternal::ReadWriteUser());
+    cADOInternal::setPassword(a, cADOInternal::PassRW(a));
+    RecordsetRef all = a.GetRecord(QStringLiteral("SELECT * FROM tblJobApplications"));
+    all->MoveFirst();
+    all->setValue(QStringLiteral("strStatus"), QStringLiteral("Offer"));
+    all->MoveNext();
+    all->setValue(QStringLiteral("strCompany"), QVariant());
+    EXPECT_FALSE(a.SaveRecord(all));
+    EXPECT_EQ(all->PendingCount(), 2); // still pending, for another try
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT Count(*) FROM tblJobApplications WHERE strStatus = "
+                                       "'Offer' OR strCompany IS NULL"))
+                  .toInt(),
+              0);
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+}
+
+TEST(cADOSaving, batchRecordWritesAllPendingChanges) {
+    DataDir dir;
+    DirectConnection db(dir.mdb());
+    ASSERT_EQ(db.exec(jobAppInserts(4)), QString());
+    cADO a;
+    opened(a, dir);
+    RecordsetRef rs = a.GetBatchRecord(QStringLiteral(
+        "SELECT lngJobApplicationID, strCompany, strPosition, dtmCreated, strStatus FROM "
+        "tblJobApplications ORDER BY lngJobApplicationID"));
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    EXPECT_EQ(rs->LockType(), ado::adLockBatchOptimistic);
+    rs->MoveFirst();
+    rs->setValue(QStringLiteral("strStatus"), QStringLiteral("Declined"));
+    rs->MoveNext();
+    rs->Delete();
+    rs->AddNew();
+    rs->setValue(QStringLiteral("strCompany"), QStringLiteral("Trey Research"));
+    rs->setValue(QStringLiteral("strPosition"), QStringLiteral("Lab Manager"));
+    rs->setValue(QStringLiteral("dtmCreated"), QStringLiteral("2024-06-01 10:00:00"));
+    EXPECT_EQ(rs->PendingCount(), 3);
+    EXPECT_TRUE(a.SaveBatchRecord(rs));
+    EXPECT_EQ(rs->PendingCount(), 0);
+    EXPECT_EQ(rs->RecordCount(), 4);
+    EXPECT_EQ(rs->ActiveConnection(), QString());
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT strStatus FROM tblJobApplications WHERE "
+                                       "lngJobApplicationID = 1"))
+                  .toString(),
+              QStringLiteral("Declined"));
+    EXPECT_EQ(
+        db.scalar(QStringLiteral(
+                      "SELECT Count(*) FROM tblJobApplications WHERE lngJobApplicationID = 2"))
+            .toInt(),
+        0);
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT strPosition FROM tblJobApplications WHERE "
+                                       "strCompany = 'Trey Research'"))
+                  .toString(),
+              QStringLiteral("Lab Manager"));
+
+    // A row changed by someone else since it was read is not overwritten.
+    RecordsetRef stale = a.GetBatchRecord(
+        QStringLiteral("SELECT lngJobApplicationID, strStatus FROM tblJobApplications"));
+    ASSERT_EQ(db.exec({QStringLiteral("DELETE FROM tblJobApplications WHERE lngJobApplicationID "
+                                      "= 1")}),
+              QString());
+    stale->MoveFirst();
+    stale->setValue(QStringLiteral("strStatus"), QStringLiteral("Sent"));
+    const wp::Error e = errorOf([&] { a.SaveBatchRecord(stale); });
+    EXPECT_EQ(e.number, ado::DB_E_CONCURRENCYVIOLATION);
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+}
+
+TEST(cADORetry, lockReleasedDuringTheWaitsLetsTheCallSucceed) {
+    DataDir dir;
+    DirectConnection db(dir.mdb());
+    ASSERT_EQ(db.exec(jobAppInserts(25)), QString());
+    DirectConnection locker(dir.mdb());
+    ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
+    // The waits process pending events: this timer ends the lock.
+    bool released = false;
+    QTimer::singleShot(1000, [&] {
+        locker.exec({QStringLiteral("ROLLBACK")});
+        released = true;
+    });
+    cADO a;
+    opened(a, dir);
+    RecordsetRef rs = a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient);
+    EXPECT_TRUE(released);
+    EXPECT_EQ(rs->RecordCount(), 20);
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+}
+
+TEST(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTwentyRetries) {
+    DataDir dir;
+    DirectConnection locker(dir.mdb());
+    ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(100);
+    ReportRecorder recorder;
+    cADO a;
+    opened(a, dir);
+    QElapsedTimer clock;
+    clock.start();
+    const wp::Error e =
+        errorOf([&] { a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient); });
+    const qint64 waited = clock.elapsed();
+    EXPECT_EQ(e.number, ado::E_FAIL);
+    EXPECT_EQ(e.source, QStringLiteral("QSQLITE"));
+    EXPECT_EQ(e.description, QStringLiteral("database is locked"));
+    EXPECT_GE(waited, 21 * 250 - 50); // 21 waits before the failure is passed on
+    EXPECT_GT(ticks, 0);              // events ran during the waits
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    EXPECT_TRUE(recorder.reports.empty());
+}
+
+TEST(cADOFailures, wrongPasswordAndForeignFiles) {
+    DataDir dir;
+    ReportRecorder recorder;
+    cADO a;
+    opened(a, dir);
+    a.setUserID(cADOInternal::ReadWriteUser());
+    cADOInternal::setPassword(a, QStringLiteral("not the password"));
+    EXPECT_EQ(errorOf([&] { a.GetRecord(QStringLiteral("SELECT * FROM tblVersion")); }).number,
+              wp::err::ApplicationDefined);
+    ASSERT_EQ(recorder.reports.size(), 1u);
+    EXPECT_EQ(recorder.reports[0].number, ado::DB_SEC_E_AUTH_FAILED);
+    EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("GetRecord"));
+    EXPECT_EQ(recorder.reports[0].description,
+              QStringLiteral("Not a valid account name or password."));
+    EXPECT_TRUE(recorder.reports[0].variables.contains(
+        QStringLiteral("<strQuery>SELECT * FROM tblVersion</strQuery>")));
+
+    // A workgroup file whose accounts have other passwords: GetRS supplies the
+    // account again, up to the limit, then passes the refusal on.
+    ASSERT_TRUE(QFile::remove(dir.mdw()));
+    wp::data::createWorkgroup(dir.mdw(),
+                              {{cADOInternal::ReadOnlyUser(), QStringLiteral("x"), true}});
+    const wp::Error login =
+        errorOf([&] { a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient); });
+    EXPECT_EQ(login.number, ado::DB_SEC_E_AUTH_FAILED);
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+}
+
+TEST(cADOFailures, filesThatAreNotDatabasesAreRefusedClearly) {
+    DataDir dir;
+    cADO a;
+    opened(a, dir);
+    {
+        QFile f(dir.mdb());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray(4096, 'x'));
+    }
+    wp::Error e =
+        errorOf([&] { a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient); });
+    EXPECT_EQ(e.number, ado::STG_E_INVALIDHEADER);
+    EXPECT_EQ(e.description, QStringLiteral("Unrecognized database format '%1'.").arg(dir.mdb()));
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+
+    ASSERT_TRUE(QFile::remove(dir.mdb()));
+    e = errorOf([&] { a.RunSQL(QStringLiteral("DELETE FROM tblVersion")); });
+    EXPECT_EQ(e.number, ado::STG_E_FILENOTFOUND);
+    EXPECT_FALSE(QFile::exists(dir.mdb())); // opening never creates the file
+
+    // A database where the workgroup file should be.
+    DataDir other;
+    ASSERT_TRUE(QFile::remove(dir.mdw()));
+    ASSERT_TRUE(QFile::copy(other.mdb(), dir.mdw()));
+    ASSERT_TRUE(QFile::copy(other.mdb(), dir.mdb()));
+    e = errorOf([&] { a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient); });
+    EXPECT_EQ(e.number, ado::STG_E_INVALIDHEADER);
+
+    // db init neither overwrites a database nor writes into a missing folder.
+    const QByteArray before = [&] {
+        QFile f(dir.mdb());
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    EXPECT_EQ(errorOf([&] { wp::data::initDatabase(dir.path()); }).number, ado::E_FAIL);
+    QFile f(dir.mdb());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(
+        errorOf([&] { wp::data::initDatabase(dir.path() + QStringLiteral("/missing")); }).number,
+        ado::STG_E_FILENOTFOUND);
+}
+
+TEST(cADOFailures, storedProceduresAreNotOnTheEmbeddedDatabase) {
+    DataDir dir;
+    ReportRecorder recorder;
+    cADO a;
+    opened(a, dir);
+    EXPECT_EQ(errorOf([&] {
+                  cADOInternal::spRst(a, QStringLiteral("spJobs"), QStringLiteral("1"));
+              }).number,
+              wp::err::ApplicationDefined);
+    ASSERT_EQ(recorder.reports.size(), 1u);
+    EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("spRst"));
+    EXPECT_EQ(recorder.reports[0].number, ado::DB_E_ERRORSINCOMMAND);
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+
+    a.setUserID(cADOInternal::ReadWriteUser());
+    cADOInternal::setPassword(a, cADOInternal::PassRW(a));
+    wp::CommandRef cmd = a.CreateStoredProcedure(QStringLiteral("spJobs"), QString(), true);
+    EXPECT_EQ(cmd->CommandType(), ado::adCmdStoredProc);
+    EXPECT_EQ(cmd->CommandTimeout(), 5);
+    EXPECT_TRUE(cmd->Prepared());
+    EXPECT_EQ(cmd->CommandText(), QStringLiteral("spJobs"));
+    EXPECT_FALSE(cADOInternal::CredentialsEmpty(a));
+}

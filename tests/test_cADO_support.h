@@ -1,0 +1,123 @@
+#pragma once
+// Shared by the database tests: a data directory with a fresh embedded
+// database, direct SQL on it (as a second program would), and job
+// applications with known creation times.
+
+#include "data/Schema.h"
+#include "data/cADOInternal.h"
+#include "wp/cADO.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace wptest {
+
+/// A plain connection of its own to a database file, closed on scope exit.
+class DirectConnection {
+public:
+    explicit DirectConnection(const QString& path,
+                              const QString& driver = QStringLiteral("QSQLITE"))
+        : m_name(QStringLiteral("direct.%1").arg(++s_count)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_name);
+        db.setDatabaseName(path);
+        m_open = db.open();
+    }
+    /// An ODBC data source with an account.
+    DirectConnection(const QString& dsn, const QString& user, const QString& password)
+        : m_name(QStringLiteral("direct.%1").arg(++s_count)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
+        db.setDatabaseName(dsn);
+        db.setUserName(user);
+        db.setPassword(password);
+        m_open = db.open();
+    }
+    ~DirectConnection() {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    bool isOpen() const { return m_open; }
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+    /// Runs statements; the first failure is returned as text ("" when all ran).
+    QString exec(const QStringList& statements) const {
+        QSqlQuery q(db());
+        for (const QString& sql : statements)
+            if (!q.exec(sql))
+                return sql + QStringLiteral(": ") + q.lastError().text();
+        return QString();
+    }
+    /// The first column of the first row of `sql`.
+    QVariant scalar(const QString& sql) const {
+        QSqlQuery q(db());
+        if (!q.exec(sql) || !q.next())
+            return QVariant();
+        return q.value(0);
+    }
+
+private:
+    static inline int s_count = 0;
+    QString m_name;
+    bool m_open = false;
+};
+
+/// A data directory with a new "mv.mdb" and "mv.mdw".
+class DataDir {
+public:
+    DataDir() { wp::data::initDatabase(m_dir.path()); }
+    QString path() const { return m_dir.path(); }
+    QString mdb() const { return m_dir.filePath(QStringLiteral("mv.mdb")); }
+    QString mdw() const { return m_dir.filePath(QStringLiteral("mv.mdw")); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+/// Inserts `count` sample job applications created one hour apart from
+/// `start`, in shuffled order, returning the SQL that does it.
+inline QStringList jobAppInserts(int count, bool postgres = false) {
+    QStringList out;
+    const QDateTime start(QDate(2024, 3, 1), QTime(8, 0), Qt::UTC);
+    for (int k = 0; k < count; ++k) {
+        const int i = (k * 7) % count; // not in creation order
+        const wp::data::SampleJobApp app = wp::data::sampleJobApp(i);
+        const QString when = wp::data::sqliteDateTime(start.addSecs(qint64(i) * 3600));
+        QString xml = app.coverLetterXml;
+        xml.replace(QStringLiteral("<job_app>"), QStringLiteral("<job_app><seq>%1</seq>").arg(i));
+        xml.replace(u'\'', QStringLiteral("''"));
+        out << QStringLiteral("INSERT INTO tblJobApplications (strCompany, strPosition, strStatus, "
+                              "dtmCreated, memDraftCoverLetter) VALUES ('%1', '%2', '%3', %4'%5', "
+                              "'%6')")
+                   .arg(QString(app.company).replace(u'\'', QStringLiteral("''")), app.position,
+                        app.status, postgres ? QStringLiteral("TIMESTAMP ") : QString(), when, xml);
+    }
+    return out;
+}
+
+/// The stepper's query, to the letter.
+inline const QString kStepperQuery = QStringLiteral(
+    "SELECT TOP 20 memDraftCoverLetter FROM tblJobApplications ORDER BY dtmCreated DESC ;");
+
+/// The `seq` values of the rows of a record set of cover letters, in order.
+inline std::vector<int> sequence(const wp::RecordsetRef& rs) {
+    std::vector<int> out;
+    if (!rs || (rs->BOF() && rs->EOF_()))
+        return out;
+    rs->MoveFirst();
+    while (!rs->EOF_()) {
+        const QString xml = rs->Text(QStringLiteral("memDraftCoverLetter"));
+        const qsizetype a = xml.indexOf(QStringLiteral("<seq>"));
+        const qsizetype b = xml.indexOf(QStringLiteral("</seq>"));
+        out.push_back(a < 0 ? -1 : xml.mid(a + 5, b - a - 5).toInt());
+        rs->MoveNext();
+    }
+    return out;
+}
+
+} // namespace wptest
