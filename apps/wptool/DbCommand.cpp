@@ -3,7 +3,9 @@
 //   wptool db seed DATA_DIR [N]     adds N sample job applications (default 40)
 //   wptool db version DATA_DIR      schema version and data-access versions
 //   wptool db schema [sqlite|postgresql]   the CREATE statements
+//   wptool db roles                 the two accounts as PostgreSQL roles
 #include "data/Schema.h"
+#include "data/cADOInternal.h"
 #include "wp/cADO.h"
 
 #include <QDir>
@@ -15,7 +17,8 @@ int usage() {
     QTextStream(stderr) << "usage: wptool db init DATA_DIR\n"
                            "       wptool db seed DATA_DIR [COUNT]\n"
                            "       wptool db version DATA_DIR\n"
-                           "       wptool db schema [sqlite|postgresql]\n";
+                           "       wptool db schema [sqlite|postgresql]\n"
+                           "       wptool db roles\n";
     return 2;
 }
 
@@ -62,6 +65,16 @@ int dbCommand(const QStringList& args) {
             for (const QString& sql : wp::data::schemaStatements(pg ? wp::data::Dialect::PostgreSQL
                                                                     : wp::data::Dialect::SQLite))
                 QTextStream(stdout) << sql << ";\n";
+            return 0;
+        }
+        if (verb == QLatin1String("roles")) {
+            // The server's logins must be the accounts the library supplies.
+            wp::cADO ado;
+            QTextStream out(stdout);
+            out << "CREATE ROLE \"" << wp::cADOInternal::ReadWriteUser() << "\" LOGIN PASSWORD '"
+                << wp::cADOInternal::PassRW(ado) << "';\n";
+            out << "CREATE ROLE \"" << wp::cADOInternal::ReadOnlyUser() << "\" LOGIN PASSWORD '"
+                << wp::cADOInternal::PassRO(ado) << "';\n";
             return 0;
         }
         if (args.size() < 2)

@@ -30,6 +30,9 @@ QStringList schemaStatements(Dialect dialect) {
                            "PRIMARY KEY (lngMajor, lngMinor))"),
             QStringLiteral("INSERT INTO tblVersion (lngMajor, lngMinor, dtmApplied) "
                            "VALUES (1, 0, CURRENT_TIMESTAMP)"),
+            // The read-only account reads, and nothing more.
+            QStringLiteral("GRANT SELECT ON tblJobApplications, tblVersion TO \"%1\"")
+                .arg(cADOInternal::ReadOnlyUser()),
         };
     }
     return {
