@@ -109,6 +109,8 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     b.setTopMargin(240);
     b.setBottomMargin(120);
     b.setLineHeight(150, QTextBlockFormat::ProportionalHeight);
+    b.setTabPositions(
+        {QTextOption::Tab(96, QTextOption::LeftTab), QTextOption::Tab(624, QTextOption::RightTab)});
     c.insertBlock(b);
     c.insertText(QStringLiteral("tab\there\u2028line"), QTextCharFormat());
     c.insertBlock(QTextBlockFormat());
@@ -140,6 +142,10 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(bf.bottomMargin(), 120);
     EXPECT_EQ(bf.lineHeightType(), QTextBlockFormat::ProportionalHeight);
     EXPECT_EQ(bf.lineHeight(), 150);
+    ASSERT_EQ(bf.tabPositions().size(), 2);
+    EXPECT_EQ(bf.tabPositions()[0].position, 96);
+    EXPECT_EQ(bf.tabPositions()[1].position, 624);
+    EXPECT_EQ(bf.tabPositions()[1].type, QTextOption::RightTab);
     EXPECT_EQ(copy.document()->lastBlock().blockFormat().alignment(), Qt::AlignRight);
 }
 

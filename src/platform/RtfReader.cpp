@@ -38,6 +38,8 @@ struct ParaProps {
     int align = 0; // 0 left, 1 centre, 2 right, 3 justify
     int li = 0, ri = 0, fi = 0, sb = 0, sa = 0, sl = 0;
     bool slmult = false, intbl = false, pagebb = false, keep = false, keepn = false;
+    QList<QTextOption::Tab> tabs;
+    QTextOption::TabType nextTab = QTextOption::LeftTab;
 };
 
 struct CellDef {
@@ -408,6 +410,8 @@ private:
             b.setLineHeight(p.sl, QTextBlockFormat::MinimumHeight);
         else if (p.sl < 0)
             b.setLineHeight(-p.sl, QTextBlockFormat::FixedHeight);
+        if (!p.tabs.isEmpty())
+            b.setTabPositions(p.tabs);
         if (p.pagebb)
             b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         if (p.keep || p.keepn)
@@ -837,6 +841,19 @@ private:
             pp.pagebb = n != 0;
         } else if (word == "keep") {
             pp.keep = n != 0;
+        } else if (word == "tqr") {
+            pp.nextTab = QTextOption::RightTab;
+        } else if (word == "tqc") {
+            pp.nextTab = QTextOption::CenterTab;
+        } else if (word == "tqdec") {
+            pp.nextTab = QTextOption::DelimiterTab;
+        } else if (word == "tx") {
+            // Tab positions are in 1/96 inch, as Qt scales them.
+            if (hasParam && param >= 0 && pp.tabs.size() < 64)
+                pp.tabs << QTextOption::Tab(
+                    param / rtf::TwipsPerPixel, pp.nextTab,
+                    pp.nextTab == QTextOption::DelimiterTab ? QChar(QLatin1Char('.')) : QChar());
+            pp.nextTab = QTextOption::LeftTab;
         } else if (word == "keepn") {
             pp.keepn = n != 0;
         } else if (word == "b") {

@@ -186,6 +186,15 @@ private:
         default:
             break;
         }
+        for (const QTextOption::Tab& tab : b.tabPositions()) {
+            if (tab.type == QTextOption::RightTab)
+                out += "\\tqr";
+            else if (tab.type == QTextOption::CenterTab)
+                out += "\\tqc";
+            else if (tab.type == QTextOption::DelimiterTab)
+                out += "\\tqdec";
+            num("tx", std::llround(tab.position * rtf::TwipsPerPixel));
+        }
         if (b.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             out += "\\pagebb";
         if (b.nonBreakableLines())
