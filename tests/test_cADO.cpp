@@ -3,8 +3,8 @@
 #include "data/SqlText.h"
 #include "data/Workgroup.h"
 #include "support/TestSupport.h"
-#include "wp/hooks.h"
 #include "test_cADO_support.h"
+#include "wp/hooks.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -492,4 +492,21 @@ TEST(cADOFailures, storedProceduresAreNotOnTheEmbeddedDatabase) {
     EXPECT_TRUE(cmd->Prepared());
     EXPECT_EQ(cmd->CommandText(), QStringLiteral("spJobs"));
     EXPECT_FALSE(cADOInternal::CredentialsEmpty(a));
+}
+
+TEST(cADOFailures, unreachableSqlServerIsAConnectionFailure) {
+    // Type 1 goes through the FreeTDS ODBC driver; nothing listens on port 1.
+    ReportRecorder recorder;
+    cADO a;
+    a.SetConnectType(1);
+    a.setServerName(QStringLiteral("127.0.0.1,1"));
+    a.setDbname(QStringLiteral("morvale"));
+    a.setUserID(QStringLiteral("sa"));
+    cADOInternal::setPassword(a, QStringLiteral("x"));
+    EXPECT_EQ(errorOf([&] { a.GetRecord(QStringLiteral("SELECT 1")); }).number,
+              wp::err::ApplicationDefined);
+    ASSERT_EQ(recorder.reports.size(), 1u);
+    EXPECT_EQ(recorder.reports[0].number, ado::E_FAIL);
+    EXPECT_TRUE(recorder.reports[0].description.contains(QStringLiteral("FreeTDS")))
+        << recorder.reports[0].description.toStdString();
 }
