@@ -397,6 +397,16 @@ TEST(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTwentyRetries) {
     EXPECT_GT(ticks, 0);              // events ran during the waits
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
     EXPECT_TRUE(recorder.reports.empty());
+
+    // GetBatchRecord has its own limit: 11 waits of 200 ms, well short of GetRS's.
+    clock.restart();
+    const wp::Error batch =
+        errorOf([&] { a.GetBatchRecord(QStringLiteral("SELECT * FROM tblJobApplications")); });
+    const qint64 batchWaited = clock.elapsed();
+    EXPECT_EQ(batch.number, ado::E_FAIL);
+    EXPECT_GE(batchWaited, 11 * 200 - 50);
+    EXPECT_LT(batchWaited, 21 * 250 - 50);
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
 TEST(cADOFailures, wrongPasswordAndForeignFiles) {
