@@ -3,6 +3,10 @@
 // Documents of about 2, 20 and 200 Letter pages: each page a heading, five
 // paragraphs of body text with two fields, and a small table (the
 // "pages" counter is the body's page count at Letter size).
+#include "platform/NativeFormat.h"
+#include "platform/RtfReader.h"
+#include "platform/RtfWriter.h"
+#include "platform/TextControlDocument.h"
 #include "wp/TextControl.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -87,14 +91,24 @@ void counters(benchmark::State& state, wp::TextControl& tx, qint64 bytes) {
     state.counters["bytes"] = static_cast<double>(bytes);
 }
 
+// The formats themselves: write the control's documents and read them into
+// fresh documents, as clone() copies one without laying it out.
 void BM_NativeSaveLoad(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));
-    wp::TextControl copy;
+    const auto parts = wp::docmodel::DocumentParts{
+        tx.document(),
+        {tx.headerFooterDocument(wp::hf::Header), tx.headerFooterDocument(wp::hf::FirstPageHeader),
+         tx.headerFooterDocument(wp::hf::Footer), tx.headerFooterDocument(wp::hf::FirstPageFooter)},
+        tx.pageFormat(),
+        tx.BaseLine(),
+        tx.Tag(),
+        tx.documentProperties()};
     qint64 bytes = 0;
     for (auto _ : state) {
-        const QByteArray data = tx.SaveToMemory(wp::fmt::Native);
+        const QByteArray data = wp::NativeFormat::write(parts);
         bytes = data.size();
-        if (!copy.LoadFromMemory(data, wp::fmt::Native))
+        wp::docmodel::DocumentContent copy;
+        if (!wp::NativeFormat::read(data, copy, nullptr))
             state.SkipWithError("native load failed");
     }
     counters(state, tx, bytes);
@@ -103,17 +117,36 @@ BENCHMARK(BM_NativeSaveLoad)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillis
 
 void BM_RtfSaveLoad(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));
-    wp::TextControl copy;
+    const auto parts = wp::docmodel::DocumentParts{
+        tx.document(),
+        {tx.headerFooterDocument(wp::hf::Header), tx.headerFooterDocument(wp::hf::FirstPageHeader),
+         tx.headerFooterDocument(wp::hf::Footer), tx.headerFooterDocument(wp::hf::FirstPageFooter)},
+        tx.pageFormat(),
+        tx.BaseLine(),
+        tx.Tag(),
+        tx.documentProperties()};
     qint64 bytes = 0;
     for (auto _ : state) {
-        const QByteArray data = tx.SaveToMemory(wp::fmt::Rtf);
+        const QByteArray data = wp::RtfWriter::write(parts);
         bytes = data.size();
-        if (!copy.LoadFromMemory(data, wp::fmt::Rtf))
+        wp::docmodel::DocumentContent copy;
+        if (!wp::RtfReader::read(data, copy, nullptr))
             state.SkipWithError("RTF load failed");
     }
     counters(state, tx, bytes);
 }
 BENCHMARK(BM_RtfSaveLoad)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
+
+// What a preview pays: the host's SaveToMemory and the copy's LoadFromMemory,
+// which hands the new documents to the copy's page layout.
+void BM_ControlCopyNative(benchmark::State& state) {
+    wp::TextControl& tx = document(static_cast<int>(state.range(0)));
+    wp::TextControl copy;
+    for (auto _ : state)
+        if (!copy.LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native))
+            state.SkipWithError("native load failed");
+}
+BENCHMARK(BM_ControlCopyNative)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
 
 void BM_RtfSave(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));
@@ -122,14 +155,15 @@ void BM_RtfSave(benchmark::State& state) {
 }
 BENCHMARK(BM_RtfSave)->Arg(200)->Unit(benchmark::kMillisecond);
 
-void BM_RtfLoad(benchmark::State& state) {
+void BM_RtfRead(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));
     const QByteArray data = tx.SaveToMemory(wp::fmt::Rtf);
-    wp::TextControl copy;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(copy.LoadFromMemory(data, wp::fmt::Rtf));
+    for (auto _ : state) {
+        wp::docmodel::DocumentContent copy;
+        benchmark::DoNotOptimize(wp::RtfReader::read(data, copy, nullptr));
+    }
 }
-BENCHMARK(BM_RtfLoad)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RtfRead)->Arg(200)->Unit(benchmark::kMillisecond);
 
 void BM_QtBaseline_Clone(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));
