@@ -3,7 +3,10 @@
 // fields and tables, edited on screen and drawn one page at a time.
 //
 // The body and the four header/footer areas are QTextDocuments owned by the
-// control. Lengths are twips. Fields are runs of characters whose character
+// control. Lengths are twips (in the documents, the page layout takes left
+// and right block margins and indents as twips, and space before/after, line
+// heights, tab positions and table lengths as 1/96 inch, which Qt scales by
+// dpi / 96). Fields are runs of characters whose character
 // format carries prop::FieldId and prop::FieldData, so layout and drawing
 // treat them as ordinary text; tables are QTextTables whose format carries
 // prop::TableId.

@@ -14,9 +14,11 @@ unsigned char unicodeToCp1252(char16_t ch);
 /// Windows code page of an RTF \fcharset number (0: the document's).
 int codePageOfCharset(int charset);
 
-/// Table widths, padding and borders are in 1/96 inch in a QTextDocument
-/// (Qt scales them by device dpi / 96); one of them is 15 twips. Block
-/// margins and indents are in the layout's unit, the twip.
+/// Lengths in the documents, as the page layout (a 1440-dpi device) takes
+/// them: left and right block margins and the first-line indent are twips;
+/// space before and after, line heights, tab positions, and table widths,
+/// padding and borders are 1/96 inch, which Qt scales by dpi / 96 (one of
+/// them is 15 twips).
 constexpr double TwipsPerPixel = 15.0;
 
 /// The quoted name of a MERGEFIELD instruction, or "" for other fields.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -505,7 +506,7 @@ private:
         st.field = 0;
     }
 
-    void controlWord(const QByteArray& word, bool hasParam, int param) {
+    void controlWord(std::string_view word, bool hasParam, int param) {
         const bool ignorable = ignorableNext;
         ignorableNext = false;
         if (st.dest == Dest::Skip)
@@ -529,7 +530,7 @@ private:
             return;
         }
         if (st.dest == Dest::InfoGroup) {
-            static const std::pair<const char*, const char*> keys[] = {
+            static constexpr std::pair<std::string_view, const char*> keys[] = {
                 {"title", "title"},       {"subject", "subject"},  {"author", "author"},
                 {"manager", "manager"},   {"company", "company"},  {"category", "category"},
                 {"keywords", "keywords"}, {"doccomm", "comments"},
@@ -588,7 +589,7 @@ private:
             }
             return;
         }
-        static const char* const skipped[] = {
+        static constexpr std::string_view skipped[] = {
             "stylesheet",
             "pict",
             "object",
@@ -658,7 +659,7 @@ private:
         // keep it as text, since lists are not kept as lists.
         if (word == "listtext" || word == "pntext")
             return;
-        for (const char* s : skipped)
+        for (std::string_view s : skipped)
             if (word == s) {
                 destination(Dest::Skip);
                 return;
@@ -777,7 +778,7 @@ private:
             return;
 
         // Special characters.
-        static const std::pair<const char*, char16_t> chars[] = {
+        static constexpr std::pair<std::string_view, char16_t> chars[] = {
             {"tab", u'\t'},      {"line", 0x2028},    {"emdash", 0x2014},    {"endash", 0x2013},
             {"emspace", 0x2003}, {"enspace", 0x2002}, {"qmspace", 0x2005},   {"bullet", 0x2022},
             {"lquote", 0x2018},  {"rquote", 0x2019},  {"ldblquote", 0x201C}, {"rdblquote", 0x201D},
@@ -933,7 +934,7 @@ private:
         } else if (word == "trbrdrt" || word == "trbrdrb" || word == "trbrdrl" ||
                    word == "trbrdrr" || word == "trbrdrh" || word == "trbrdrv") {
             borderTarget = 1;
-        } else if (word.startsWith("brdr") && word != "brdrw" && word != "brdrcf") {
+        } else if (word.starts_with("brdr") && word != "brdrw" && word != "brdrcf") {
             const bool visible = word != "brdrnone" && word != "brdrnil" && word != "brdrtbl";
             if (borderTarget == 2)
                 cellDef.border = cellDef.border || visible;
@@ -1026,7 +1027,7 @@ void Parser::parse() {
                 while (p < end && ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z')) &&
                        p - start < 32)
                     ++p;
-                const QByteArray word(start, p - start);
+                const std::string_view word(start, static_cast<size_t>(p - start));
                 bool hasParam = false;
                 bool negative = false;
                 qint64 value = 0;
