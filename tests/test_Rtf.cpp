@@ -147,6 +147,21 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(bf.tabPositions()[1].position, 624);
     EXPECT_EQ(bf.tabPositions()[1].type, QTextOption::RightTab);
     EXPECT_EQ(copy.document()->lastBlock().blockFormat().alignment(), Qt::AlignRight);
+
+    // Units as the page layout takes them: side margins in twips, space
+    // before/after, line heights and tab stops in 1/96 inch.
+    ASSERT_TRUE(copy.LoadFromMemory("{\\rtf1\\pard\\li720\\fi-180\\sb240\\sa120\\sl-360"
+                                    "\\tqr\\tx9360 a\\tab b}",
+                                    wp::fmt::Rtf));
+    const QTextBlockFormat u = copy.document()->firstBlock().blockFormat();
+    EXPECT_EQ(u.leftMargin(), 720);
+    EXPECT_EQ(u.textIndent(), -180);
+    EXPECT_EQ(u.topMargin(), 16);
+    EXPECT_EQ(u.bottomMargin(), 8);
+    EXPECT_EQ(u.lineHeightType(), QTextBlockFormat::FixedHeight);
+    EXPECT_EQ(u.lineHeight(), 24);
+    ASSERT_EQ(u.tabPositions().size(), 1);
+    EXPECT_EQ(u.tabPositions()[0].position, 624);
 }
 
 TEST(Rtf, readsWhatOtherWordProcessorsWrite) {

@@ -394,7 +394,9 @@ private:
                                                     Qt::AlignJustify};
         if (p.align)
             b.setAlignment(aligns[p.align]);
-        // Block margins are in the layout's unit, the twip.
+        // On the layout's 1440-dpi device Qt takes left/right margins and
+        // indents as twips, but scales space before/after and line heights
+        // by 1440 / 96: those are kept in 96-dpi pixels.
         if (p.li)
             b.setLeftMargin(p.li);
         if (p.ri)
@@ -402,15 +404,15 @@ private:
         if (p.fi)
             b.setTextIndent(p.fi);
         if (p.sb)
-            b.setTopMargin(p.sb);
+            b.setTopMargin(p.sb / rtf::TwipsPerPixel);
         if (p.sa)
-            b.setBottomMargin(p.sa);
+            b.setBottomMargin(p.sa / rtf::TwipsPerPixel);
         if (p.sl > 0 && p.slmult)
             b.setLineHeight(p.sl * 100.0 / 240.0, QTextBlockFormat::ProportionalHeight);
         else if (p.sl > 0)
-            b.setLineHeight(p.sl, QTextBlockFormat::MinimumHeight);
+            b.setLineHeight(p.sl / rtf::TwipsPerPixel, QTextBlockFormat::MinimumHeight);
         else if (p.sl < 0)
-            b.setLineHeight(-p.sl, QTextBlockFormat::FixedHeight);
+            b.setLineHeight(-p.sl / rtf::TwipsPerPixel, QTextBlockFormat::FixedHeight);
         if (!p.tabs.isEmpty())
             b.setTabPositions(p.tabs);
         if (p.pagebb)

@@ -157,16 +157,17 @@ private:
             out += "\\qj";
         else if (a & (Qt::AlignRight | Qt::AlignTrailing))
             out += "\\qr";
-        // Block margins are in the layout's unit, the twip.
+        // Left/right margins and indents are twips; space before/after and
+        // line heights are 96-dpi pixels (see the reader).
         if (const long long v = twips(b.leftMargin()))
             num("li", v);
         if (const long long v = twips(b.rightMargin()))
             num("ri", v);
         if (const long long v = twips(b.textIndent()))
             num("fi", v);
-        if (const long long v = twips(b.topMargin()))
+        if (const long long v = twips(b.topMargin() * rtf::TwipsPerPixel))
             num("sb", v);
-        if (const long long v = twips(b.bottomMargin()))
+        if (const long long v = twips(b.bottomMargin() * rtf::TwipsPerPixel))
             num("sa", v);
         switch (b.lineHeightType()) {
         case QTextBlockFormat::ProportionalHeight:
@@ -176,11 +177,11 @@ private:
             }
             break;
         case QTextBlockFormat::MinimumHeight:
-            num("sl", twips(b.lineHeight()));
+            num("sl", twips(b.lineHeight() * rtf::TwipsPerPixel));
             out += "\\slmult0";
             break;
         case QTextBlockFormat::FixedHeight:
-            num("sl", -twips(b.lineHeight()));
+            num("sl", -twips(b.lineHeight() * rtf::TwipsPerPixel));
             out += "\\slmult0";
             break;
         default:
