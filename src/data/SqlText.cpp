@@ -38,8 +38,7 @@ QString translateTop(const QString& sql, Dialect dialect) {
     QString body = rest.left(end);
     const QString tail = rest.mid(end);
     const QString sep = body.isEmpty() || body.back().isSpace() ? QString() : QStringLiteral(" ");
-    return m.captured(1) + body + sep + QStringLiteral("LIMIT ") + m.captured(2) +
-           (tail.isEmpty() ? QString() : tail);
+    return m.captured(1) + body + sep + QStringLiteral("LIMIT ") + m.captured(2) + tail;
 }
 
 QString baseTable(const QString& sql) {

@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlDatabase>
-#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QThread>
 #include <csignal>
@@ -121,7 +120,6 @@ public:
             }
         }
     }
-    qint32 retries() const { return m_retries; }
 
 private:
     void handle(const wp::Error& e) {
