@@ -179,6 +179,27 @@ TEST(TextControl, tablesInsertUnderTheirIdsAndEnumerateInDocumentOrder) {
     EXPECT_EQ(tx.TableNext(state, id), 0);
 }
 
+TEST(TextControl, tableAtTheVeryStartFollowsATypedParagraphBreak) {
+    // The table dialog's way: at input position (1, 1, 0) it types a
+    // paragraph break first, then inserts at the caret.
+    TextControl tx;
+    tx.setSelText(QStringLiteral("Hello"));
+    tx.setCurrentInputPosition(1, 1, 0);
+    ASSERT_EQ(tx.CurrentInputPosition(), (QList<qint32>{1, 1, 0}));
+    tx.setSelLength(0);
+    tx.setSelText(QStringLiteral("\r\n"));
+    EXPECT_EQ(tx.TableInsert(2, 2, -1, 1000), 1000);
+    QTextTable* t = tx.table(1000);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(tx.document()->firstBlock().text(), QString());
+    EXPECT_EQ(tx.document()->lastBlock().text(), QStringLiteral("Hello"));
+    EXPECT_LT(t->lastPosition(), tx.document()->lastBlock().position());
+    EXPECT_EQ(tx.textCursor().currentTable(), t); // the caret waits in the first cell
+    // The user's edits can be undone, the control's loads are not undo steps.
+    tx.document()->undo();
+    EXPECT_EQ(tx.table(1000), nullptr);
+}
+
 TEST(TextControl, nativeRoundTripKeepsEverything) {
     TextControl tx;
     buildSample(tx);

@@ -64,8 +64,16 @@ struct TextControl::Private {
     }
 };
 
+// Documents are built without undo (fast); what the user edits can be undone.
+static void enableUndo(DocumentContent& content) {
+    content.body->setUndoRedoEnabled(true);
+    for (auto& doc : content.headerFooter)
+        doc->setUndoRedoEnabled(true);
+}
+
 TextControl::TextControl(QWidget* parent) : QWidget(parent), d(new Private) {
     setObjectName(QStringLiteral("TXTextControl"));
+    enableUndo(d->content);
     d->cursor = QTextCursor(d->content.body.get());
     QObject::connect(d->content.body.get(), &QTextDocument::contentsChanged, this,
                      [this] { d->runsDirty = true; });
@@ -593,6 +601,7 @@ bool TextControl::LoadFromMemory(const QByteArray& data, int format, bool select
     // The old documents live until the view has let go of them.
     DocumentContent old = std::move(d->content);
     d->content = std::move(loaded);
+    enableUndo(d->content);
     d->cursor = QTextCursor(d->content.body.get());
     d->fieldCurrent = 0;
     d->runsDirty = true;
