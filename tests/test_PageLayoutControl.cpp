@@ -1,6 +1,7 @@
 // The control's page members: PrintZoom, PrintDevice, PrintPage,
 // CurrentPages, ViewMode, CurrentInputPosition from the layout, the editing
 // view inside the control and PDF export.
+#include "platform/PageLayout.h"
 #include "platform/PageView.h"
 #include "wp/Error.h"
 #include "wp/TextControl.h"
@@ -263,4 +264,25 @@ TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHead
 
     EXPECT_FALSE(tx.exportPdf(dir.filePath(QStringLiteral("missing/dir/out.pdf"))));
     EXPECT_FALSE(tx.lastPdfError().isEmpty());
+}
+
+TEST(TextControlPages, rtfSpacingAndIndentsLandAtTheirTwipsOnThePage) {
+    TextControl tx;
+    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}"
+                           "\\pard\\fs24 One\\par\\pard\\sb720\\li720 Two\\par"
+                           "\\pard\\sl-600\\slmult0 Three\\par\\pard\\sl-600\\slmult0 Four\\par}";
+    ASSERT_TRUE(tx.LoadFromMemory(rtf, wp::fmt::Rtf)) << qPrintable(tx.lastError());
+    auto* view = qobject_cast<wp::PageView*>(tx.editView());
+    const wp::PageLayout* layout = view->pageLayout();
+    const QTextDocument* doc = tx.document();
+    const QRectF one = layout->caretRect(doc->findBlockByNumber(0).position()).second;
+    const QRectF two = layout->caretRect(doc->findBlockByNumber(1).position()).second;
+    const QRectF three = layout->caretRect(doc->findBlockByNumber(2).position()).second;
+    EXPECT_EQ(one.left(), tx.PageMarginL());
+    EXPECT_EQ(two.left(), tx.PageMarginL() + 720);
+    // A 12-point line is 276 twips; half an inch of space comes before "Two".
+    EXPECT_NEAR(two.top() - one.top(), 276 + 720, 2);
+    // Exact line heights of 600 twips.
+    const QRectF four = layout->caretRect(doc->findBlockByNumber(3).position()).second;
+    EXPECT_NEAR(four.top() - three.top(), 600, 2);
 }

@@ -2,8 +2,11 @@
 
 #include "dialogs/frmPageDlg.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -34,6 +37,10 @@ DemoWindow::DemoWindow(const QString& samplesDir, QWidget* parent)
     m_wp->setTx(m_tx);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&Open…"), QKeySequence::Open, this, &DemoWindow::open);
+    file->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, &DemoWindow::save);
+    file->addAction(QStringLiteral("Save &As…"), QKeySequence::SaveAs, this, &DemoWindow::saveAs);
+    file->addSeparator();
     file->addAction(QStringLiteral("Page Set&up…"), this, &DemoWindow::pageSetup);
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -45,6 +52,61 @@ DemoWindow::DemoWindow(const QString& samplesDir, QWidget* parent)
     m_status = new QLabel(QStringLiteral("wp %1 — data directory %2")
                               .arg(m_wp->Version(), QDir::toNativeSeparators(m_samples)));
     statusBar()->addWidget(m_status);
+
+    // The host starts on the sample résumé.
+    openFile(m_samples + QStringLiteral("/resume.rtf"));
+}
+
+static const QString kFileFilter =
+    QStringLiteral("Documents (*.rtf *.wpdoc *.txt);;RTF (*.rtf);;wp documents (*.wpdoc)");
+
+bool DemoWindow::openFile(const QString& fileName) {
+    if (!m_tx->LoadFromFile(fileName)) {
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("Cannot open %1:\n%2")
+                                 .arg(QDir::toNativeSeparators(fileName), m_tx->lastError()));
+        return false;
+    }
+    m_fileName = fileName;
+    m_tx->setCurrentInputPosition(1, 1, 0);
+    setWindowTitle(QStringLiteral("wp demo — %1").arg(QFileInfo(fileName).fileName()));
+    return true;
+}
+
+void DemoWindow::open() {
+    const QString name = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open"), QFileInfo(m_fileName).absolutePath(), kFileFilter);
+    if (!name.isEmpty())
+        openFile(name);
+}
+
+bool DemoWindow::save() {
+    if (m_fileName.isEmpty())
+        return saveAs();
+    if (!m_tx->SaveToFile(m_fileName)) {
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("Cannot save %1:\n%2")
+                                 .arg(QDir::toNativeSeparators(m_fileName), m_tx->lastError()));
+        return false;
+    }
+    return true;
+}
+
+bool DemoWindow::saveAs() {
+    QString name =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), m_fileName, kFileFilter);
+    if (name.isEmpty())
+        return false;
+    if (wp::TextControl::formatForFile(name) == 0)
+        name += QStringLiteral(".rtf");
+    const QString old = m_fileName;
+    m_fileName = name;
+    if (!save()) {
+        m_fileName = old;
+        return false;
+    }
+    setWindowTitle(QStringLiteral("wp demo — %1").arg(QFileInfo(name).fileName()));
+    return true;
 }
 
 QString DemoWindow::environmentXml() const {
@@ -98,6 +160,17 @@ QStringList DemoWindow::writeScreenshots(const QString& dir) {
     const QString main = dir + QStringLiteral("/wpdemo.png");
     if (grab().save(main))
         paths << main;
+    {
+        // The editing view with its caret, scrolled to the first page break.
+        activateWindow();
+        m_tx->setFocus();
+        QCoreApplication::processEvents();
+        m_tx->setCurrentInputPosition(std::min(2, m_tx->CurrentPages()), 1, 0);
+        const QString shot = dir + QStringLiteral("/wpdemo-editor.png");
+        if (m_tx->editView()->grab().save(shot))
+            paths << shot;
+        m_tx->setCurrentInputPosition(1, 1, 0);
+    }
     {
         // Loaded with the document's page, drawn without running it modally.
         wp::frmPageDlg page;

@@ -24,9 +24,15 @@ private:
     QString pageXml() const;
     /// File > Page Setup...: the page dialog over the document's page format.
     void pageSetup();
+    /// File > Open, Save, Save As: RTF, native (.wpdoc) and text files.
+    bool openFile(const QString& fileName);
+    void open();
+    bool save();
+    bool saveAs();
 
     QString m_samples;
     std::unique_ptr<wp::clsWP> m_wp;
     wp::TextControl* m_tx = nullptr;
     QLabel* m_status = nullptr;
+    QString m_fileName; // the document's file ("" for a new one)
 };

@@ -20,6 +20,7 @@ constexpr double kTwipsPerInch = 1440.0;
 // Qt scales them by 1440 / 96.
 constexpr double kFormatScale = kTwipsPerInch / 96.0;
 constexpr double kEps = 0.01;
+constexpr double kTabStop = 720 / kFormatScale;
 
 int flagIndex(int flag) {
     switch (flag) {
@@ -122,6 +123,13 @@ void PageLayout::prepare(QTextDocument* doc) const {
     }
     if (doc->documentMargin() != 0)
         doc->setDocumentMargin(0);
+    // A document's default tab stop is Qt's 80 pixels (at 96 dpi, scaled to
+    // the device): word processors put one every half inch, 48 pixels.
+    QTextOption option = doc->defaultTextOption();
+    if (option.tabStopDistance() == 80) {
+        option.setTabStopDistance(kTabStop);
+        doc->setDefaultTextOption(option);
+    }
     if (doc->textWidth() != textWidth)
         doc->setTextWidth(textWidth);
     else if (relayout)

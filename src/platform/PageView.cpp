@@ -250,20 +250,34 @@ QRect PageView::caretViewportRect() const {
 
 void PageView::ensureCaretVisible() {
     updateScrollBars();
+    // Before the view has its size there is nothing to scroll for; showing
+    // it brings the caret into view.
+    if (!isVisible())
+        return;
     const QRect c = caretViewportRect();
     if (c.isNull())
         return;
     const int margin = 12;
+    const int h = viewport()->height(), w = viewport()->width();
     QScrollBar* v = verticalScrollBar();
-    if (c.top() < margin)
+    // A caret far out of sight is brought to the middle, one just past an
+    // edge only as far as needed.
+    if (c.bottom() < 0 || c.top() > h)
+        v->setValue(v->value() + c.center().y() - h / 2);
+    else if (c.top() < margin)
         v->setValue(v->value() + c.top() - margin);
-    else if (c.bottom() > viewport()->height() - margin)
-        v->setValue(v->value() + c.bottom() - viewport()->height() + margin);
-    QScrollBar* h = horizontalScrollBar();
+    else if (c.bottom() > h - margin)
+        v->setValue(v->value() + c.bottom() - h + margin);
+    QScrollBar* hs = horizontalScrollBar();
     if (c.left() < margin)
-        h->setValue(h->value() + c.left() - margin);
-    else if (c.right() > viewport()->width() - margin)
-        h->setValue(h->value() + c.right() - viewport()->width() + margin);
+        hs->setValue(hs->value() + c.left() - margin);
+    else if (c.right() > w - margin)
+        hs->setValue(hs->value() + c.right() - w + margin);
+}
+
+void PageView::showEvent(QShowEvent* event) {
+    QAbstractScrollArea::showEvent(event);
+    ensureCaretVisible();
 }
 
 int PageView::positionAt(const QPoint& pt) const {
