@@ -144,6 +144,12 @@ TEST(TextControl, fieldsWalkInDocumentOrderAndKeepIdDataAndFormatWhenRefilled) {
     tx.setSelStart(tx.FieldStart() - 1 + 3);
     tx.setSelText(QStringLiteral("!"));
     EXPECT_EQ(tx.FieldText(), QStringLiteral("Joe"));
+    // No field inside a field; typing inside one is part of its text.
+    tx.setSelStart(tx.FieldStart());
+    EXPECT_THROW(tx.FieldInsert(QStringLiteral("x"), QStringLiteral("x")), wp::Error);
+    tx.setSelText(QStringLiteral("o"));
+    EXPECT_EQ(tx.FieldText(), QStringLiteral("Jooe"));
+    EXPECT_EQ(fieldIds(tx), (QList<qint16>{c, a, b}));
 }
 
 TEST(TextControl, fieldCursorSignalAsksTheHandlerForThePointer) {

@@ -175,7 +175,7 @@ public:
 
     /// Inserts a field with that visible text and data at the caret
     /// (replacing the selection) in the caret's character format; returns
-    /// its new id, unique in the body.
+    /// its new id, unique in the body. Inside another field it is error 5.
     qint16 FieldInsert(const QString& text, const QString& data);
     /// The id of the field after field `id` in document order (0: the
     /// first field); 0 after the last field or when `id` is unknown. Type 0

@@ -366,6 +366,11 @@ static qint16 freeFieldId(const std::vector<FieldRun>& runs) {
 }
 
 qint16 TextControl::FieldInsert(const QString& text, const QString& data) {
+    // A field inside a field would cut the outer one in two.
+    const int start = d->cursor.selectionStart();
+    const int end = d->cursor.selectionEnd();
+    if (start > 0 && fieldAt(start - 1) != 0 && fieldAt(start - 1) == fieldAt(end))
+        refuse();
     const qint16 id = freeFieldId(d->fields());
     if (id == 0)
         wp::raise(err::Overflow, QStringLiteral("TextControl"));
