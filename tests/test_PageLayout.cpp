@@ -2,6 +2,7 @@
 // same pages on every device the pages are drawn on.
 #include "platform/PageLayout.h"
 #include "wp/Error.h"
+#include "wp/TextControl.h"
 
 #include <QImage>
 #include <QPainter>
@@ -216,6 +217,38 @@ TEST(PageLayout, explicitPageBreaksStartANewPage) {
     EXPECT_EQ(layout.lineText(2, 1), QStringLiteral("Line 4"));
     EXPECT_EQ(layout.lineText(2, 2), QStringLiteral("Line 5"));
     EXPECT_EQ(layout.lineText(3, 1), QStringLiteral("Line 6"));
+    // A paragraph kept together moves to the next page whole, and so does
+    // a heading kept with the paragraph after it.
+    {
+        auto kept = paragraphs(44);
+        QTextCursor k(kept.get());
+        k.movePosition(QTextCursor::End);
+        QTextBlockFormat keep;
+        keep.setProperty(wp::prop::KeepTogether, true);
+        k.insertBlock(keep);
+        k.insertText(
+            QStringLiteral("One two three four five six seven eight nine ten ").repeated(12));
+        PageLayout kl;
+        kl.setDocument(kept.get());
+        const int pos = kept->lastBlock().position();
+        EXPECT_EQ(kl.pageAndLine(pos), std::make_pair(2, 1));
+        EXPECT_GE(kl.lineCount(2), 5); // still wrapped into lines
+        EXPECT_EQ(kl.lineText(1, kl.lineCount(1)), QStringLiteral("Line 44"));
+        keep.setProperty(wp::prop::KeepTogether, false);
+        k.setBlockFormat(keep);
+        EXPECT_EQ(kl.pageAndLine(pos), std::make_pair(1, 45));
+
+        QTextBlockFormat withNext;
+        withNext.setProperty(wp::prop::KeepWithNext, true);
+        QTextCursor(kept->findBlockByNumber(43)).setBlockFormat(withNext);
+        EXPECT_EQ(kl.pageAndLine(pos), std::make_pair(1, 45));
+        QTextCursor(kept->findBlockByNumber(43)).setBlockFormat(withNext);
+        keep.setProperty(wp::prop::KeepTogether, true);
+        k.setBlockFormat(keep);
+        // "Line 44" now goes with the kept paragraph onto page 2.
+        EXPECT_EQ(kl.lineText(2, 1), QStringLiteral("Line 44"));
+        EXPECT_EQ(kl.lineText(1, kl.lineCount(1)), QStringLiteral("Line 43"));
+    }
     // Removing the break brings the text back.
     f = c.blockFormat();
     f.setPageBreakPolicy(QTextFormat::PageBreak_Auto);

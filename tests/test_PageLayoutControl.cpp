@@ -270,7 +270,10 @@ TEST(TextControlPages, rtfSpacingAndIndentsLandAtTheirTwipsOnThePage) {
     TextControl tx;
     const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}"
                            "\\pard\\fs24 One\\par\\pard\\sb720\\li720 Two\\par"
-                           "\\pard\\sl-600\\slmult0 Three\\par\\pard\\sl-600\\slmult0 Four\\par}";
+                           "\\pard\\sl-600\\slmult0 Three\\par\\pard\\sl-600\\slmult0 Four\\par"
+                           "\\pard\\keep\\keepn " +
+                           QByteArray("Kept lines still wrap at the margin. ").repeated(20) +
+                           "\\par}";
     ASSERT_TRUE(tx.LoadFromMemory(rtf, wp::fmt::Rtf)) << qPrintable(tx.lastError());
     auto* view = qobject_cast<wp::PageView*>(tx.editView());
     const wp::PageLayout* layout = view->pageLayout();
@@ -285,4 +288,10 @@ TEST(TextControlPages, rtfSpacingAndIndentsLandAtTheirTwipsOnThePage) {
     // Exact line heights of 600 twips.
     const QRectF four = layout->caretRect(doc->findBlockByNumber(3).position()).second;
     EXPECT_NEAR(four.top() - three.top(), 600, 2);
+    // A paragraph kept together still wraps into lines.
+    const QTextBlock kept = doc->findBlockByNumber(4);
+    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepTogether));
+    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepWithNext));
+    EXPECT_GT(layout->caretRect(kept.position() + kept.length() - 1).second.top(),
+              layout->caretRect(kept.position()).second.top() + 1000);
 }

@@ -45,6 +45,12 @@ constexpr int FieldId = QTextFormat::UserProperty + 1;
 constexpr int FieldData = QTextFormat::UserProperty + 2;
 /// QTextTableFormat of a table: the table id (int, 1..32767).
 constexpr int TableId = QTextFormat::UserProperty + 3;
+/// QTextBlockFormat (bool): the paragraph's lines stay on one page (RTF \keep).
+/// Qt's own nonBreakableLines means "do not wrap", which is something else.
+constexpr int KeepTogether = QTextFormat::UserProperty + 4;
+/// QTextBlockFormat (bool): the paragraph stays on the page of the next one
+/// (RTF \keepn).
+constexpr int KeepWithNext = QTextFormat::UserProperty + 5;
 } // namespace prop
 
 /// The one character an emptied field keeps, so that it keeps its id, data

@@ -1,6 +1,7 @@
 #include "platform/PageLayout.h"
 
 #include "wp/Error.h"
+#include "wp/TextControl.h"
 
 #include <QImage>
 #include <QPainter>
@@ -177,6 +178,7 @@ void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items,
     const QRectF r = m_body->documentLayout()->blockBoundingRect(block);
     if (block.blockNumber() < int(m_blockFirstLine.size()))
         m_blockFirstLine[block.blockNumber()] = int(m_lines.size());
+    const bool together = fmt.boolProperty(prop::KeepTogether);
     const int n = tl ? tl->lineCount() : 0;
     for (int i = 0; i < n; ++i) {
         const QTextLine line = tl->lineAt(i);
@@ -187,10 +189,22 @@ void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items,
         l.start = line.textStart();
         l.length = line.textLength();
         m_lines.push_back(l);
-        if (items)
+        if (!items)
+            continue;
+        // A paragraph kept together, or the first line after one kept with
+        // its next, joins the piece before it: they change pages as one.
+        const bool join =
+            !items->empty() && ((i > 0 && together) || (i == 0 && m_keepWithNext && !before));
+        if (join)
+            items->back().bottom = std::max(items->back().bottom, l.bottom);
+        else
             items->push_back(Item{l.top, l.top, l.bottom, i == 0 && before});
     }
-    pendingBreak = fmt.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysAfter;
+    if (items) {
+        if (n > 0)
+            m_keepWithNext = fmt.boolProperty(prop::KeepWithNext);
+        pendingBreak = fmt.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysAfter;
+    }
 }
 
 void PageLayout::collectFrame(QTextFrame* frame, std::vector<Item>& items,
@@ -273,6 +287,12 @@ void PageLayout::collectTable(QTextTable* table, std::vector<Item>& items,
     for (int r = 0; r < rows; ++r) {
         const double rowTop = std::isfinite(top[r]) ? top[r] : (open ? items.back().bottom : 0.0);
         const double rowBottom = std::max(bottom[r], rowTop);
+        if (!open && m_keepWithNext && !before && !items.empty()) {
+            // The paragraph before is kept with the table's first row.
+            items.back().bottom = std::max(items.back().bottom, rowBottom);
+            open = true;
+            continue;
+        }
         if (!open || breakable[r]) {
             const double prevEnd = open ? items.back().bottom : rowTop;
             items.push_back(Item{rowTop, std::max(prevEnd, rowTop), rowBottom, !open && before});
@@ -284,6 +304,7 @@ void PageLayout::collectTable(QTextTable* table, std::vector<Item>& items,
             items.back().bottom = std::max(items.back().bottom, rowBottom);
         }
     }
+    m_keepWithNext = false;
     pendingBreak = tf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysAfter;
 }
 
@@ -302,6 +323,7 @@ void PageLayout::paginate() const {
         m_body->documentLayout()->documentSize(); // lays the whole document out
         m_blockFirstLine.assign(m_body->blockCount(), -1);
         bool pending = false;
+        m_keepWithNext = false;
         collectFrame(m_body->rootFrame(), items, pending);
     }
 

@@ -141,7 +141,9 @@ private:
     mutable std::vector<Page> m_pages;
     mutable std::vector<Line> m_lines;
     mutable std::vector<int> m_blockFirstLine; // block number → first index in m_lines
-    mutable std::vector<int> m_order;          // m_lines indices by page, then line
+    mutable std::vector<int> m_order;
+    mutable bool m_keepWithNext = false; // while collecting: glue the next piece          //
+                                         // m_lines indices by page, then line
 };
 
 } // namespace wp

@@ -417,8 +417,10 @@ private:
             b.setTabPositions(p.tabs);
         if (p.pagebb)
             b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        if (p.keep || p.keepn)
-            b.setNonBreakableLines(true);
+        if (p.keep)
+            b.setProperty(prop::KeepTogether, true);
+        if (p.keepn)
+            b.setProperty(prop::KeepWithNext, true);
         return b;
     }
 

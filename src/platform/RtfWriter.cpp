@@ -198,8 +198,10 @@ private:
         }
         if (b.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             out += "\\pagebb";
-        if (b.nonBreakableLines())
+        if (b.boolProperty(prop::KeepTogether))
             out += "\\keep";
+        if (b.boolProperty(prop::KeepWithNext))
+            out += "\\keepn";
         out += ' ';
     }
 
