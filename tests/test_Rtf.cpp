@@ -310,6 +310,11 @@ TEST(Rtf, malformedAndTruncatedRtfIsRefusedAndChangesNothing) {
     EXPECT_TRUE(refused("{\\rtf1 \\'4"));
     EXPECT_TRUE(refused("{\\rtf1 \\"));
     EXPECT_TRUE(refused("{\\rtf1 " + QByteArray(100000, '{') + QByteArray(100000, '}') + "}"));
+    // A short file that asks for a huge table: 500 rows under 256 columns.
+    QByteArray wide = "{\\rtf1\\trowd";
+    for (int i = 1; i <= 256; ++i)
+        wide += "\\cellx" + QByteArray::number(i * 100);
+    EXPECT_TRUE(refused(wide + QByteArray("\\intbl x\\cell\\row").repeated(500) + "}"));
     const int cuts[] = {6, 20, 100, int(good.size() / 2), int(good.size()) - 3};
     for (int cut : cuts)
         EXPECT_TRUE(refused(good.left(cut))) << "cut at " << cut;

@@ -37,6 +37,9 @@ enum ValueType : quint8 {
 };
 constexpr int MaxDepth = 32;
 constexpr qint64 MaxTableCells = 65536;
+// All tables of one load together: merged cells cost little data but Qt
+// builds every cell, so a small file must not ask for millions of them.
+constexpr qint64 MaxDocumentCells = 100000;
 
 // --- writing -----------------------------------------------------------------
 
@@ -454,6 +457,7 @@ public:
     // The document being built.
     std::vector<QTextFormat> formats;
     QTextDocument* doc = nullptr;
+    qint64 cellBudget = MaxDocumentCells;
 
     const QTextFormat& fmtAt(quint64 index) {
         if (index >= formats.size())
@@ -542,6 +546,9 @@ public:
         if (rows < 1 || cols < 1 || rows > MaxTableCells || cols > MaxTableCells ||
             rows * cols > MaxTableCells || static_cast<qint64>(rows * cols) > left() * 64)
             fail(QStringLiteral("a table's size is out of range"));
+        cellBudget -= static_cast<qint64>(rows * cols);
+        if (cellBudget < 0)
+            fail(QStringLiteral("the tables have too many cells"));
         const int R = static_cast<int>(rows), C = static_cast<int>(cols);
         std::vector<char> covered(rows * cols, 0);
         struct Area {

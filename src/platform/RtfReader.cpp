@@ -21,6 +21,9 @@ namespace {
 
 constexpr int MaxDepth = 512;
 constexpr int MaxColumns = 256;
+// All tables of one document together: a short file of empty rows under a
+// wide row definition must not make Qt build millions of cells.
+constexpr qint64 MaxDocumentCells = 100000;
 
 // --- what a destination collects -------------------------------------------
 
@@ -240,7 +243,7 @@ private:
     QString failure;
     std::unique_ptr<QStringDecoder> decoder;
     int decoderCodePage = 1252;
-    QHash<QString, int> fieldIdsSeen;
+    qint64 cellBudget = MaxDocumentCells;
 
     [[noreturn]] void fail(const QString& what) { throw what; }
 
@@ -1151,6 +1154,9 @@ void Parser::buildTable(QTextCursor& cursor, const Table& t) {
         bounds.resize(MaxColumns + 1);
     const int cols = int(bounds.size()) - 1;
     const int rows = int(t.rows.size());
+    cellBudget -= qint64(rows) * cols;
+    if (cellBudget < 0)
+        fail(QStringLiteral("the tables have too many cells"));
     auto column = [&](int x) {
         const auto it = std::lower_bound(bounds.begin(), bounds.end(), x);
         return std::min<int>(int(it - bounds.begin()), cols);
