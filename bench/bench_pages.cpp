@@ -216,6 +216,48 @@ void BM_Pdf_QtPrint(benchmark::State& state) {
         s.qtPages, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// --- one keystroke in the middle of the document: the text goes in, the
+// pages are worked out again and the page with the caret is drawn -----------
+
+void BM_Keystroke_wp(benchmark::State& state) {
+    Subject& s = subject(int(state.range(0)));
+    QImage img = pageImage(100);
+    QTextCursor c(s.doc.get());
+    c.setPosition(s.doc->characterCount() / 2);
+    for (auto _ : state) {
+        c.insertText(QStringLiteral("x"));
+        c.deletePreviousChar();
+        const int page = s.layout.pageAndLine(c.position()).first;
+        QPainter p(&img);
+        s.layout.drawPage(&p, page, 100);
+    }
+    setCounters(state, s);
+}
+
+void BM_Keystroke_Qt(benchmark::State& state) {
+    Subject& s = subject(int(state.range(0)));
+    QImage img = pageImage(100);
+    QTextCursor c(s.qtDoc.get());
+    c.setPosition(s.qtDoc->characterCount() / 2);
+    const QSizeF body = s.qtDoc->pageSize();
+    for (auto _ : state) {
+        c.insertText(QStringLiteral("x"));
+        c.deletePreviousChar();
+        const QRectF r = s.qtDoc->documentLayout()->blockBoundingRect(c.block());
+        const int page = int(r.top() / body.height()) + 1;
+        benchmark::DoNotOptimize(s.qtDoc->pageCount());
+        QPainter p(&img);
+        p.scale(img.logicalDpiX() / kTwips, img.logicalDpiY() / kTwips);
+        p.translate(kLetter.marginL, kLetter.marginT - (page - 1) * body.height());
+        const QRectF view(0, (page - 1) * body.height(), body.width(), body.height());
+        p.setClipRect(view);
+        QAbstractTextDocumentLayout::PaintContext ctx;
+        ctx.clip = view;
+        s.qtDoc->documentLayout()->draw(&p, ctx);
+    }
+    setCounters(state, s);
+}
+
 #define SIZES Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_Layout_wp)->SIZES;
 BENCHMARK(BM_Layout_Qt)->SIZES;
@@ -223,6 +265,8 @@ BENCHMARK(BM_DrawPageWhole_wp)->SIZES;
 BENCHMARK(BM_DrawPageWhole_Qt)->SIZES;
 BENCHMARK(BM_DrawPage100_wp)->SIZES;
 BENCHMARK(BM_DrawPage100_Qt)->SIZES;
+BENCHMARK(BM_Keystroke_wp)->SIZES;
+BENCHMARK(BM_Keystroke_Qt)->SIZES;
 BENCHMARK(BM_Pdf_wp)->SIZES;
 BENCHMARK(BM_Pdf_QtPrint)->SIZES;
 

@@ -168,24 +168,28 @@ void PageLayout::ensurePages() const {
         paginate();
 }
 
-void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items,
-                              bool& pendingBreak) const {
+void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items, bool& pendingBreak,
+                              bool atRoot) const {
     QTextLayout* tl = block.layout();
     const QTextBlockFormat fmt = block.blockFormat();
     const bool before =
         pendingBreak || (fmt.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
     pendingBreak = false;
-    const QRectF r = m_body->documentLayout()->blockBoundingRect(block);
+    // A block of the root frame is laid out at its document position; only
+    // blocks inside tables and frames need the layout's offset lookup.
+    const double top = atRoot && tl ? tl->position().y()
+                                    : m_body->documentLayout()->blockBoundingRect(block).top();
     if (block.blockNumber() < int(m_blockFirstLine.size()))
         m_blockFirstLine[block.blockNumber()] = int(m_lines.size());
     const bool together = fmt.boolProperty(prop::KeepTogether);
+    const int blockPos = block.position();
     const int n = tl ? tl->lineCount() : 0;
     for (int i = 0; i < n; ++i) {
         const QTextLine line = tl->lineAt(i);
         Line l;
-        l.top = r.top() + line.y();
+        l.top = top + line.y();
         l.bottom = l.top + line.height();
-        l.blockPos = block.position();
+        l.blockPos = blockPos;
         l.start = line.textStart();
         l.length = line.textLength();
         m_lines.push_back(l);
@@ -219,7 +223,7 @@ void PageLayout::collectFrame(QTextFrame* frame, std::vector<Item>& items,
                 collectFrame(child, items, pendingBreak);
             }
         } else {
-            collectBlock(it.currentBlock(), &items, pendingBreak);
+            collectBlock(it.currentBlock(), &items, pendingBreak, frame == m_body->rootFrame());
         }
     }
 }

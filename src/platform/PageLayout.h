@@ -126,7 +126,8 @@ private:
     void paginate() const;
     void collectFrame(QTextFrame* frame, std::vector<Item>& items, bool& pendingBreak) const;
     void collectTable(QTextTable* table, std::vector<Item>& items, bool& pendingBreak) const;
-    void collectBlock(const QTextBlock& block, std::vector<Item>* items, bool& pendingBreak) const;
+    void collectBlock(const QTextBlock& block, std::vector<Item>* items, bool& pendingBreak,
+                      bool atRoot = false) const;
     Areas areas(int pageIndex) const;
     void prepare(QTextDocument* doc) const;
     int lineIndexOf(int pos) const;
