@@ -254,6 +254,13 @@ TEST(Rtf, unicodeAndCodePageCharacters) {
         << tx.lastError().toStdString();
     EXPECT_EQ(plain(tx), QStringLiteral("A\u4e2dB\U0001F600C\u20ac\u201cx\u201d "
                                         "\u0161\u010d\u3042\u00e9"));
+    // Bullets of symbol fonts become Unicode bullets in the text's font.
+    ASSERT_TRUE(tx.LoadFromMemory(
+        rtf("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f3\\fcharset2 Symbol;}{\\f4 Wingdings;}}"
+            "{\\listtext\\f3 \\'b7\\tab}A\\par{\\f3 \\u-3913?}B\\par{\\f4 \\'a7\\'fc}C}"),
+        wp::fmt::Rtf));
+    EXPECT_EQ(plain(tx), QStringLiteral("\u2022\tA\n\u2022B\n\u25aa\u2713C"));
+    EXPECT_TRUE(formatAt(tx, QStringLiteral("\u2022B")).fontFamilies().toStringList().isEmpty());
     // A document code page other than 1252.
     ASSERT_TRUE(
         tx.LoadFromMemory(rtf("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8}"), wp::fmt::Rtf));

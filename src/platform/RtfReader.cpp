@@ -195,6 +195,40 @@ struct FontEntry {
     int charset = -1;
 };
 
+// Bullets of symbol fonts, which the documents' fonts do not have: mapped to
+// their Unicode characters and shown in the text's own font.
+enum class Symbolic { No, Symbol, Wingdings };
+
+Symbolic symbolicFont(const FontEntry& f) {
+    if (f.name.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive) ||
+        f.name.startsWith(QLatin1String("Webdings"), Qt::CaseInsensitive))
+        return Symbolic::Wingdings;
+    if (f.charset == 2 || f.name.startsWith(QLatin1String("Symbol"), Qt::CaseInsensitive))
+        return Symbolic::Symbol;
+    return Symbolic::No;
+}
+
+char16_t symbolCharacter(Symbolic kind, char16_t ch) {
+    if (ch >= 0xF000 && ch <= 0xF0FF)
+        ch -= 0xF000; // Word writes symbol glyphs in the private-use area
+    static constexpr std::pair<char16_t, char16_t> symbol[] = {
+        {0xB7, 0x2022}, {0xA8, 0x2663}, {0xAA, 0x2665}, {0xD8, 0x00AC}, {0x2D, 0x2212}};
+    static constexpr std::pair<char16_t, char16_t> wingdings[] = {
+        {0x6C, 0x25CF}, {0x6E, 0x25A0}, {0x71, 0x2751}, {0x76, 0x2756},
+        {0x77, 0x2B25}, {0xA7, 0x25AA}, {0xA8, 0x25FB}, {0xD8, 0x27A2},
+        {0xE0, 0x2192}, {0xFC, 0x2713}, {0xFB, 0x2717}, {0x9F, 0x2022}};
+    if (kind == Symbolic::Symbol) {
+        for (const auto& [from, to] : symbol)
+            if (ch == from)
+                return to;
+    } else {
+        for (const auto& [from, to] : wingdings)
+            if (ch == from)
+                return to;
+    }
+    return ch;
+}
+
 struct FieldCtx {
     int depth = 0;
     QString inst;
@@ -304,12 +338,21 @@ private:
 
     Builder& builder() { return builders[st.target]; }
 
-    void emitText(const QString& t) {
+    Symbolic currentSymbolic() const {
+        const auto it = fonts.find(st.chr.font >= 0 ? st.chr.font : deff);
+        return it == fonts.end() ? Symbolic::No : symbolicFont(it->second);
+    }
+
+    void emitText(const QString& text) {
         switch (st.dest) {
         case Dest::Body:
         case Dest::HeaderFooter: {
             if (st.chr.hidden)
                 return;
+            QString t = text;
+            if (const Symbolic kind = currentSymbolic(); kind != Symbolic::No)
+                for (QChar& ch : t)
+                    ch = QChar(symbolCharacter(kind, ch.unicode()));
             int fieldId = 0;
             QTextCharFormat fmt = charFormat(st.chr);
             if (st.field > 0 && st.field <= int(fields.size())) {
@@ -325,21 +368,21 @@ private:
             break;
         }
         case Dest::FontTable:
-            fontName += t;
+            fontName += text;
             break;
         case Dest::Info:
-            out.info[st.infoKey] += t;
+            out.info[st.infoKey] += text;
             break;
         case Dest::FieldInst:
             if (!fields.empty())
-                fields.back().inst += t;
+                fields.back().inst += text;
             break;
         case Dest::WpFieldId:
             if (!fields.empty())
-                fields.back().idText += t;
+                fields.back().idText += text;
             break;
         case Dest::WpTableId:
-            builders[st.target].pendingTableId = t.trimmed().toInt();
+            builders[st.target].pendingTableId = text.trimmed().toInt();
             break;
         case Dest::Skip:
         case Dest::InfoGroup:
@@ -375,7 +418,8 @@ private:
         }
         if (c.font >= 0 && c.font != deff) {
             const auto it = fonts.find(c.font);
-            if (it != fonts.end() && !it->second.name.isEmpty())
+            if (it != fonts.end() && !it->second.name.isEmpty() &&
+                symbolicFont(it->second) == Symbolic::No)
                 f.setFontFamilies(QStringList{it->second.name});
         }
         if (c.halfPoints != 24 && c.halfPoints > 0)
