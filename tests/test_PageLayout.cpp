@@ -301,6 +301,30 @@ TEST(PageLayout, tablesBreakBetweenRowsNeverInsideOne) {
     EXPECT_LE(ink.bottom(), (15840 - 1440) / 15 + 1);
 }
 
+TEST(PageLayout, aRowTallerThanAPageIsCutAcrossPages) {
+    auto doc = paragraphs(3);
+    QTextCursor c(doc.get());
+    c.movePosition(QTextCursor::End);
+    QTextTable* table = c.insertTable(2, 2);
+    QStringList lines;
+    for (int i = 1; i <= 120; ++i)
+        lines << QStringLiteral("cell line %1").arg(i);
+    table->cellAt(0, 1).firstCursorPosition().insertText(lines.join(QLatin1Char('\n')));
+    table->cellAt(1, 0).firstCursorPosition().insertText(QStringLiteral("after"));
+    PageLayout layout;
+    layout.setDocument(doc.get());
+    ASSERT_GE(layout.pageCount(), 3);
+    // Every line is on exactly one page, and no page draws below its body.
+    int total = 0;
+    for (int p = 1; p <= layout.pageCount(); ++p) {
+        total += layout.lineCount(p);
+        const QRect ink = inkBox(drawn(layout, p, 100, 0xffffffff), 0xffffffff);
+        EXPECT_LE(ink.bottom(), layout.bodyRect(p).bottom() / 15 + 1) << p;
+    }
+    EXPECT_EQ(total, 3 + 1 + 120 + 1 + 1 + 1); // paragraphs, four cells, the block after
+    EXPECT_EQ(layout.pageAndLine(table->cellAt(1, 0).firstPosition()).first, layout.pageCount());
+}
+
 TEST(PageLayout, headersAndFootersFollowTheFlags) {
     auto body = paragraphs(150);
     auto header = textDoc(QStringLiteral("Running header"));
