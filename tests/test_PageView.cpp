@@ -162,6 +162,26 @@ TEST(PageView, mouseOverAFieldShowsThePointerItsHandlerChose) {
     EXPECT_EQ(PageView::cursorShape(0), Qt::IBeamCursor);
 }
 
+TEST(PageView, draftViewJoinsTheSlicesAndClicksStillFindTheirText) {
+    Fixture f(120);
+    f.view->setDraft(true);
+    // No desk between the slices and no header: page 2's slice starts where
+    // page 1's ends.
+    const int step = f.view->pageOrigin(2).y() - f.view->pageOrigin(1).y();
+    EXPECT_NEAR(step, f.layout.sliceHeight(1) * f.view->pixelsPerTwip(), 1);
+    const int target = f.layout.positionAt(2, 2, 3);
+    QTextCursor c = f.view->textCursor();
+    c.setPosition(target);
+    f.view->setTextCursor(c);
+    const QRect caret = f.view->caretViewportRect();
+    ASSERT_TRUE(f.view->viewport()->rect().contains(caret.center()));
+    c.setPosition(target + 5); // same line: the view does not scroll
+    f.view->setTextCursor(c);
+    QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, caret.center() + QPoint(1, 0));
+    EXPECT_EQ(f.view->textCursor().position(), target);
+    keepShot(f.view->viewport()->grab().toImage(), QStringLiteral("pageview-draft.png"));
+}
+
 TEST(PageView, zoomScalesTheSheets) {
     Fixture f(60);
     const int w100 = f.view->pageOrigin(2).y() - f.view->pageOrigin(1).y();
