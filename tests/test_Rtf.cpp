@@ -387,3 +387,54 @@ TEST(Rtf, libreOfficeReadsOurRtfAndWeReadItsRtf) {
     EXPECT_EQ(copy.PageMarginL(), 1134);
     EXPECT_EQ(copy.headerFooterDocument(wp::hf::Header)->toPlainText(), QStringLiteral("Header"));
 }
+
+TEST(Rtf, tableMergesBackgroundsHeaderRowsAndNestedTables) {
+    // Row 1: a horizontal merge (\\clmgf/\\clmrg) over two columns and a
+    // coloured cell; row 2 has cells of other widths; row 3 holds a nested
+    // table, which reads as paragraphs of its cell.
+    TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory(
+        rtf("{\\rtf1{\\colortbl;\\red0\\green0\\blue255;}"
+            "\\trowd\\trhdr\\trqc\\clmgf\\cellx2000\\clmrg\\cellx4000\\clcbpat1\\cellx6000"
+            "\\pard\\intbl wide\\cell\\cell blue\\cell\\row"
+            "\\trowd\\cellx3000\\cellx6000\\pard\\intbl left\\cell right\\cell\\row"
+            "\\trowd\\cellx6000\\pard\\intbl outer\\par\\itap2 n1\\nestcell n2\\nestcell"
+            "{\\*\\nesttableprops\\trowd\\cellx1000\\cellx2000\\nestrow}\\itap1 \\cell\\row"
+            "\\pard after}"),
+        wp::fmt::Rtf))
+        << tx.lastError().toStdString();
+    ASSERT_EQ(tableIds(tx).size(), 1);
+    QTextTable* t = tx.table(tableIds(tx).front());
+    ASSERT_NE(t, nullptr);
+    // Columns at the boundaries 2000, 3000, 4000 and 6000.
+    EXPECT_EQ(t->columns(), 4);
+    EXPECT_EQ(t->rows(), 3);
+    EXPECT_EQ(t->cellAt(0, 0).columnSpan(), 3);
+    EXPECT_EQ(t->cellAt(0, 0).firstCursorPosition().block().text(), QStringLiteral("wide"));
+    EXPECT_EQ(t->cellAt(0, 3).format().background().color(), QColor(0, 0, 255));
+    EXPECT_EQ(t->cellAt(1, 0).columnSpan(), 2);
+    EXPECT_EQ(t->cellAt(1, 2).columnSpan(), 2);
+    EXPECT_EQ(t->cellAt(1, 2).firstCursorPosition().block().text(), QStringLiteral("right"));
+    EXPECT_EQ(t->cellAt(2, 0).columnSpan(), 4);
+    EXPECT_EQ(t->format().headerRowCount(), 1);
+    EXPECT_EQ(t->format().alignment(), Qt::AlignHCenter);
+    QStringList cellText;
+    for (QTextBlock b = t->cellAt(2, 0).firstCursorPosition().block();
+         b.isValid() && b.position() < t->cellAt(2, 0).lastPosition() + 1; b = b.next())
+        cellText << b.text();
+    EXPECT_EQ(cellText, (QStringList{QStringLiteral("outer"), QStringLiteral("n1"),
+                                     QStringLiteral("n2"), QString()}));
+    EXPECT_EQ(tx.document()->lastBlock().text(), QStringLiteral("after"));
+    // Written and read again, the cells keep their edges; the boundary at
+    // 2000 that no cell edge uses any more is gone from the grid.
+    TextControl copy;
+    ASSERT_TRUE(copy.LoadFromMemory(tx.SaveToMemory(wp::fmt::Rtf), wp::fmt::Rtf));
+    QTextTable* c = copy.table(tableIds(copy).front());
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->columns(), 3);
+    EXPECT_EQ(c->cellAt(0, 0).columnSpan(), 2);
+    EXPECT_EQ(c->cellAt(0, 2).format().background().color(), QColor(0, 0, 255));
+    EXPECT_EQ(c->cellAt(1, 1).columnSpan(), 2);
+    EXPECT_EQ(c->cellAt(1, 1).firstCursorPosition().block().text(), QStringLiteral("right"));
+    EXPECT_EQ(c->cellAt(2, 0).columnSpan(), 3);
+}

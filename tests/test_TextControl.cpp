@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextTable>
 #include <gtest/gtest.h>
 
@@ -307,4 +308,55 @@ TEST(TextControl, selectionSavesAndLoadsAsAPartWithUniqueIds) {
     ASSERT_EQ(tables.size(), 2);
     EXPECT_EQ(tables[0], 1000);
     EXPECT_NE(tables[1], 1000);
+}
+
+TEST(TextControl, nativeKeepsNestedTablesFramesAndEveryKindOfFormatValue) {
+    TextControl tx;
+    QTextCursor c(tx.document());
+    c.insertText(QStringLiteral("before"));
+    QTextTableFormat outerFormat;
+    outerFormat.setProperty(wp::prop::TableId, 20);
+    outerFormat.setColumnWidthConstraints({QTextLength(QTextLength::FixedLength, 100),
+                                           QTextLength(QTextLength::PercentageLength, 40)});
+    outerFormat.setBorderBrush(QBrush(QColor(10, 20, 30), Qt::Dense4Pattern));
+    QTextTable* outer = c.insertTable(2, 2, outerFormat);
+    QTextCursor cell = outer->cellAt(1, 1).firstCursorPosition();
+    cell.insertText(QStringLiteral("outer"));
+    QTextTableFormat innerFormat;
+    innerFormat.setProperty(wp::prop::TableId, 21);
+    QTextTable* inner = cell.insertTable(1, 2, innerFormat);
+    inner->cellAt(0, 1).firstCursorPosition().insertText(QStringLiteral("inner"));
+    QTextCharFormat odd;
+    odd.setTextOutline(QPen(QColor(1, 2, 3), 2.5, Qt::DashLine));
+    odd.setFontFamilies({QStringLiteral("A"), QStringLiteral("B")});
+    odd.setProperty(QTextFormat::UserProperty + 50, QVariantList{1, QStringLiteral("x")});
+    odd.setAnchorHref(QStringLiteral("http://example.org"));
+    QTextCursor end(tx.document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QStringLiteral("after"), odd);
+    QTextFrameFormat frameFormat;
+    frameFormat.setBorder(3);
+    end.insertFrame(frameFormat);
+    end.insertText(QStringLiteral("framed"));
+
+    TextControl copy;
+    ASSERT_TRUE(copy.LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native))
+        << copy.lastError().toStdString();
+    EXPECT_EQ(copy.document()->toHtml().toStdString(), tx.document()->toHtml().toStdString());
+    EXPECT_EQ(tableIds(copy), (QList<qint16>{20, 21}));
+    QTextTable* t = copy.table(21);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->cellAt(0, 1).firstCursorPosition().block().text(), QStringLiteral("inner"));
+    EXPECT_EQ(copy.table(20)->format().columnWidthConstraints(),
+              outerFormat.columnWidthConstraints());
+    EXPECT_EQ(copy.table(20)->format().borderBrush(), outerFormat.borderBrush());
+    QTextCursor at(copy.document());
+    at.setPosition(copy.document()->toPlainText().indexOf(QStringLiteral("after")) + 1);
+    const QTextCharFormat f = at.charFormat();
+    EXPECT_EQ(f.textOutline(), odd.textOutline());
+    EXPECT_EQ(f.fontFamilies(), odd.fontFamilies());
+    EXPECT_EQ(f.property(QTextFormat::UserProperty + 50),
+              odd.property(QTextFormat::UserProperty + 50));
+    EXPECT_EQ(f.anchorHref(), QStringLiteral("http://example.org"));
+    EXPECT_EQ(copy.document()->rootFrame()->childFrames().size(), 2);
 }
