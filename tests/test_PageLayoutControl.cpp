@@ -263,7 +263,18 @@ TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHead
     EXPECT_EQ(tx.PrintZoom(), 100);
 
     EXPECT_FALSE(tx.exportPdf(dir.filePath(QStringLiteral("missing/dir/out.pdf"))));
-    EXPECT_FALSE(tx.lastPdfError().isEmpty());
+    EXPECT_TRUE(tx.lastPdfError().contains(QStringLiteral("missing/dir/out.pdf")));
+
+    // A sideways page stays sideways in the PDF.
+    tx.setPageWidth(15840);
+    tx.setPageHeight(12240);
+    ASSERT_TRUE(tx.exportPdf(pdf));
+    EXPECT_EQ(pdfPageCount(pdf), tx.CurrentPages());
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    info.waitForFinished(30000);
+    EXPECT_TRUE(
+        QString::fromUtf8(info.readAllStandardOutput()).contains(QStringLiteral("792 x 612")));
 }
 
 TEST(TextControlPages, rtfSpacingAndIndentsLandAtTheirTwipsOnThePage) {

@@ -14,7 +14,7 @@ int pdfCommand(const QStringList& args) {
     const QString in = args[0], out = args[1];
     wp::TextControl tc;
     if (!tc.LoadFromFile(in)) {
-        err << "wptool pdf: " << in << ": " << tc.lastError() << "\n";
+        err << "wptool pdf: " << tc.lastError() << "\n";
         return 1;
     }
     if (!tc.exportPdf(out)) {

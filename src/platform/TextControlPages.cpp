@@ -5,6 +5,7 @@
 #include "wp/Error.h"
 #include "wp/TextControl.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QVBoxLayout>
@@ -133,6 +134,15 @@ qint32 TextControl::CurrentPages() const {
 bool TextControl::exportPdf(const QString& fileName) {
     Pages& pg = *m_pages.p;
     const PageFormat f = pageFormat();
+    {
+        // Say why a file cannot be written, rather than only that it failed.
+        QFile probe(fileName);
+        if (!probe.open(QIODevice::WriteOnly)) {
+            pg.lastPdfError = QStringLiteral("Cannot write the PDF file \"%1\": %2")
+                                  .arg(fileName, probe.errorString());
+            return false;
+        }
+    }
     QPdfWriter writer(fileName);
     writer.setCreator(QStringLiteral("wp"));
     writer.setTitle(documentProperty(info::Title));
