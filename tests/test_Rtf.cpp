@@ -330,6 +330,12 @@ TEST(Rtf, malformedAndTruncatedRtfIsRefusedAndChangesNothing) {
     TextControl scratch;
     EXPECT_TRUE(scratch.LoadFromMemory("{\\rtf1 a}}}garbage", wp::fmt::Rtf));
     EXPECT_EQ(plain(scratch), QStringLiteral("a"));
+    // Lengths at the ends of the integer range.
+    EXPECT_TRUE(scratch.LoadFromMemory("{\\rtf1\\paperw2147483647\\margl2147483647\\trowd"
+                                       "\\trleft-2147483647\\cellx2147483647\\intbl a\\cell b"
+                                       "\\cell\\row\\li-2147483647 c}",
+                                       wp::fmt::Rtf));
+    EXPECT_TRUE(scratch.SaveToMemory(wp::fmt::Rtf).startsWith("{\\rtf1"));
     EXPECT_TRUE(tx.LoadFromMemory("{\\rtf1 \\cell\\row\\cell \\trowd\\cellx-5 x\\intbl\\row "
                                   "\\fs-4 \\f99 \\cf99 a\\u-1 \\'zz\\uc99 b}",
                                   wp::fmt::Rtf))

@@ -354,8 +354,11 @@ public:
                 return QVariant(static_cast<qlonglong>(v));
             return QVariant(static_cast<int>(v));
         }
-        case TDouble:
-            return QVariant(f());
+        case TDouble: {
+            // Not-a-number lengths would reach the layout: dropped.
+            const double v = f();
+            return std::isfinite(v) ? QVariant(v) : QVariant();
+        }
         case TString:
             return QVariant(str());
         case TColor:

@@ -21,6 +21,7 @@ namespace {
 
 constexpr int MaxDepth = 512;
 constexpr int MaxColumns = 256;
+constexpr int MaxLength = 1000000; // twips
 // All tables of one document together: a short file of empty rows under a
 // wide row definition must not make Qt build millions of cells.
 constexpr qint64 MaxDocumentCells = 100000;
@@ -745,13 +746,14 @@ private:
 
         // Document and section settings.
         PageFormat& pf = out.page;
+        // Page lengths beyond 1000000 twips (about 700 inches) are no paper.
         auto positive = [&](int& field) {
             if (hasParam && param > 0)
-                field = param;
+                field = std::min(param, MaxLength);
         };
         auto nonNegative = [&](int& field) {
             if (hasParam && param >= 0)
-                field = param;
+                field = std::min(param, MaxLength);
         };
         if (word == "paperw" || word == "pgwsxn") {
             positive(pf.width);
@@ -779,12 +781,12 @@ private:
         }
         if (word == "headery") {
             if (hasParam && param >= 0)
-                pf.headerPosition = param;
+                pf.headerPosition = std::min(param, MaxLength);
             return;
         }
         if (word == "footery") {
             if (hasParam && param >= 0)
-                pf.footerPosition = param;
+                pf.footerPosition = std::min(param, MaxLength);
             return;
         }
         if (word == "titlepg") {
@@ -876,17 +878,17 @@ private:
         } else if (word == "qj" || word == "qd") {
             pp.align = 3;
         } else if (word == "li" || word == "lin") {
-            pp.li = hasParam ? param : 0;
+            pp.li = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
         } else if (word == "ri" || word == "rin") {
-            pp.ri = hasParam ? param : 0;
+            pp.ri = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
         } else if (word == "fi") {
-            pp.fi = hasParam ? param : 0;
+            pp.fi = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
         } else if (word == "sb") {
-            pp.sb = hasParam ? std::max(0, param) : 0;
+            pp.sb = hasParam ? std::clamp(param, 0, MaxLength) : 0;
         } else if (word == "sa") {
-            pp.sa = hasParam ? std::max(0, param) : 0;
+            pp.sa = hasParam ? std::clamp(param, 0, MaxLength) : 0;
         } else if (word == "sl") {
-            pp.sl = hasParam ? param : 0;
+            pp.sl = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
         } else if (word == "slmult") {
             pp.slmult = n != 0;
         } else if (word == "pagebb") {
@@ -901,7 +903,7 @@ private:
             pp.nextTab = QTextOption::DelimiterTab;
         } else if (word == "tx") {
             // Tab positions are in 1/96 inch, as Qt scales them.
-            if (hasParam && param >= 0 && pp.tabs.size() < 64)
+            if (hasParam && param >= 0 && param <= MaxLength && pp.tabs.size() < 64)
                 pp.tabs << QTextOption::Tab(
                     param / rtf::TwipsPerPixel, pp.nextTab,
                     pp.nextTab == QTextOption::DelimiterTab ? QChar(QLatin1Char('.')) : QChar());
@@ -956,13 +958,13 @@ private:
             rowDef = RowDef();
             cellDef = CellDef();
         } else if (word == "cellx") {
-            cellDef.right = hasParam ? param : 0;
+            cellDef.right = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
             rowDef.cells.push_back(cellDef);
             cellDef = CellDef();
         } else if (word == "trleft") {
-            rowDef.left = hasParam ? param : 0;
+            rowDef.left = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
         } else if (word == "trgaph") {
-            rowDef.gap = hasParam ? std::max(0, param) : 0;
+            rowDef.gap = hasParam ? std::clamp(param, 0, MaxLength) : 0;
         } else if (word == "trqc") {
             rowDef.align = 1;
         } else if (word == "trqr") {
@@ -1179,13 +1181,15 @@ void Parser::parse() {
 
 void Parser::buildTable(QTextCursor& cursor, const Table& t) {
     // Columns: every cell boundary of every row.
-    std::vector<int> bounds;
+    // 64-bit: boundaries of rows with many cells beyond their definitions
+    // grow by an inch each.
+    std::vector<qint64> bounds;
     for (const Row& row : t.rows) {
         bounds.push_back(row.def.left);
-        int right = row.def.left;
+        qint64 right = row.def.left;
         const size_t n = std::max(row.def.cells.size(), row.cells.size());
         for (size_t i = 0; i < n; ++i) {
-            right = i < row.def.cells.size() ? std::max(row.def.cells[i].right, right + 1)
+            right = i < row.def.cells.size() ? std::max<qint64>(row.def.cells[i].right, right + 1)
                                              : right + 1440;
             bounds.push_back(right);
         }
@@ -1201,12 +1205,13 @@ void Parser::buildTable(QTextCursor& cursor, const Table& t) {
     cellBudget -= qint64(rows) * cols;
     if (cellBudget < 0)
         fail(QStringLiteral("the tables have too many cells"));
-    auto column = [&](int x) {
+    auto column = [&](qint64 x) {
         const auto it = std::lower_bound(bounds.begin(), bounds.end(), x);
         return std::min<int>(int(it - bounds.begin()), cols);
     };
 
-    const int textWidth = std::max(1440, out.page.width - out.page.marginL - out.page.marginR);
+    const qint64 textWidth =
+        std::max<qint64>(1440, qint64(out.page.width) - out.page.marginL - out.page.marginR);
     QTextTableFormat tf;
     bool border = false;
     int gap = -1;
@@ -1264,11 +1269,11 @@ void Parser::buildTable(QTextCursor& cursor, const Table& t) {
     std::vector<std::vector<Placed>> placed(rows);
     for (int r = 0; r < rows; ++r) {
         const Row& row = t.rows[r];
-        int left = row.def.left;
+        qint64 left = row.def.left;
         const size_t n = std::max(row.def.cells.size(), row.cells.size());
-        int right = left;
+        qint64 right = left;
         for (size_t i = 0; i < n; ++i) {
-            right = i < row.def.cells.size() ? std::max(row.def.cells[i].right, right + 1)
+            right = i < row.def.cells.size() ? std::max<qint64>(row.def.cells[i].right, right + 1)
                                              : right + 1440;
             Placed pc;
             pc.c0 = column(left);

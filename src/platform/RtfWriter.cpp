@@ -324,8 +324,8 @@ private:
 
     std::vector<long long> columnBounds(QTextTable* t) {
         const QTextTableFormat tf = t->format();
-        const double textWidth =
-            std::max(1440, parts.page.width - parts.page.marginL - parts.page.marginR);
+        const double textWidth = std::max<qint64>(
+            1440, qint64(parts.page.width) - parts.page.marginL - parts.page.marginR);
         double width = textWidth;
         const QTextLength w = tf.width();
         if (w.type() == QTextLength::PercentageLength)
