@@ -299,6 +299,38 @@ TEST(PageLayout, tablesBreakBetweenRowsNeverInsideOne) {
     keepShot(drawn(layout, 2, 100), QStringLiteral("table-page2.png"));
     const QRect ink = inkBox(img, 0xffffffff);
     EXPECT_LE(ink.bottom(), (15840 - 1440) / 15 + 1);
+
+    // With a header row, every page the table goes on to starts with it, and
+    // the rows below it keep to the body.
+    tf.setHeaderRowCount(1);
+    table->setFormat(tf);
+    const int pages = layout.pageCount();
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("header-rows.pdf"));
+    writePdf(layout, pdf);
+    const QStringList texts = pdfPages(pdf, pages);
+    for (int p = 2; p <= pages; ++p) {
+        const QString first = texts[p - 1].trimmed().section(QLatin1Char('\n'), 0, 0);
+        EXPECT_TRUE(first.startsWith(QStringLiteral("Row 0"))) << p << qPrintable(first);
+        const QImage page = drawn(layout, p, 100, 0xffffffff);
+        EXPECT_LE(inkBox(page, 0xffffffff).bottom(), (15840 - 1440) / 15 + 1) << p;
+        if (p == 2)
+            keepShot(page, QStringLiteral("table-header-page2.png"));
+    }
+    // A click on the repeated header lands on the page's first row, and the
+    // first row's caret sits below the repeated header.
+    int row = -1;
+    for (int r = 1; r < rows && row < 0; ++r) {
+        if (layout.pageAndLine(table->cellAt(r, 0).firstPosition()) == std::make_pair(2, 1))
+            row = r;
+    }
+    ASSERT_GT(row, 0);
+    const auto caret = layout.caretRect(table->cellAt(row, 0).firstPosition());
+    EXPECT_EQ(caret.first, 2);
+    // Below the three-line header row.
+    EXPECT_GT(caret.second.top(), layout.bodyRect(2).top() + 3 * 276);
+    EXPECT_EQ(layout.hitTest(caret.first, caret.second.center() + QPointF(1, 0)),
+              table->cellAt(row, 0).firstPosition());
 }
 
 TEST(PageLayout, aRowTallerThanAPageIsCutAcrossPages) {

@@ -285,6 +285,13 @@ void PageLayout::collectTable(QTextTable* table, std::vector<Item>& items,
         }
     }
 
+    // Header rows are repeated on every page the table goes on to, as long
+    // as they leave room for a row of their own.
+    int headerRows = std::clamp(tf.headerRowCount(), 0, rows - 1);
+    for (int r = 0; r < headerRows; ++r) {
+        if (!std::isfinite(top[r]) || !std::isfinite(bottom[r]))
+            headerRows = 0;
+    }
     // One item per group of rows that no cell spans across; a page may end
     // between two groups, never inside one.
     bool open = false;
@@ -303,6 +310,10 @@ void PageLayout::collectTable(QTextTable* table, std::vector<Item>& items,
             // A page that ends before this row still shows the row above
             // down to its bottom border.
             items.back().prevEnd = open ? std::max(rowTop, bottom[r - 1]) : rowTop;
+            if (r >= headerRows && headerRows > 0) {
+                items.back().headTop = top[0];
+                items.back().headBottom = std::max(top[0], bottom[headerRows - 1]);
+            }
             open = true;
         } else {
             items.back().bottom = std::max(items.back().bottom, rowBottom);
@@ -345,6 +356,12 @@ void PageLayout::paginate() const {
             cur = Page{};
             cur.y0 = item.start;
             h = bodyHeight(int(m_pages.size()));
+            const double lead = item.headBottom - item.headTop;
+            if (lead > 0 && lead < h / 2 && item.bottom - item.start <= h - lead) {
+                cur.headTop = item.headTop;
+                cur.headBottom = item.headBottom;
+                h -= lead;
+            }
         }
         // Taller than a whole page (a huge row or picture): cut it.
         while (item.bottom - cur.y0 > h + kEps) {
@@ -406,13 +423,13 @@ QRectF PageLayout::bodyRect(int page) const {
 QPointF PageLayout::pageToDocument(int page, const QPointF& p) const {
     const Page& pg = pageAt(page);
     const Areas a = areas(page - 1);
-    return QPointF(p.x() - m_format.marginL, p.y() - a.bodyTop + pg.y0);
+    return QPointF(p.x() - m_format.marginL, p.y() - a.bodyTop - pg.lead() + pg.y0);
 }
 
 QPointF PageLayout::documentToPage(int page, const QPointF& p) const {
     const Page& pg = pageAt(page);
     const Areas a = areas(page - 1);
-    return QPointF(p.x() + m_format.marginL, p.y() - pg.y0 + a.bodyTop);
+    return QPointF(p.x() + m_format.marginL, p.y() - pg.y0 + a.bodyTop + pg.lead());
 }
 
 void PageLayout::drawPage(QPainter* painter, int page, double zoomPercent,
@@ -468,7 +485,11 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
                      QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
     if (m_body) {
-        drawDocument(painter, m_body, QPointF(left, a.bodyTop - pg.y0),
+        if (pg.lead() > 0) {
+            drawDocument(painter, m_body, QPointF(left, a.bodyTop - pg.headTop),
+                         QRectF(-left, pg.headTop, sheet.width(), pg.lead()), context);
+        }
+        drawDocument(painter, m_body, QPointF(left, a.bodyTop + pg.lead() - pg.y0),
                      QRectF(-left, pg.y0, sheet.width(), pg.y1 - pg.y0), context);
     }
     if (a.footer) {
@@ -477,6 +498,10 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
                      QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
     painter->restore();
+}
+
+double PageLayout::repeatedHeaderHeight(int page) const {
+    return pageAt(page).lead();
 }
 
 double PageLayout::sliceHeight(int page) const {

@@ -63,6 +63,9 @@ public:
     void drawPageTwips(QPainter* painter, int page,
                        const QAbstractTextDocumentLayout::PaintContext* context = nullptr) const;
 
+    /// Height in twips of the table header rows a page repeats above its
+    /// slice (0 for none).
+    double repeatedHeaderHeight(int page) const;
     /// Height in twips of the slice of the body column a page shows.
     double sliceHeight(int page) const;
     /// Draws only a page's body slice (draft view), on a painter scaled to
@@ -109,12 +112,17 @@ private:
         double y1 = 0;     // document y where the page's slice ends
         int firstLine = 0; // index into m_order
         int lineCount = 0;
+        // A page that begins inside a table repeats the table's header rows
+        // (document y headTop..headBottom) above its slice.
+        double headTop = 0, headBottom = 0;
+        double lead() const { return headBottom - headTop; }
     };
     struct Item {           // an unbreakable piece of the column
         double start = 0;   // where a page that begins with it starts
         double prevEnd = 0; // where the page before ends if broken here
         double bottom = 0;
         bool breakBefore = false;
+        double headTop = 0, headBottom = 0; // header rows of its table, if any
     };
     struct Areas {
         double bodyTop = 0, bodyBottom = 0;

@@ -135,7 +135,8 @@ const std::vector<int>& PageView::sheetTops() const {
 
 // The page y (twips) that is drawn at the top of a page's sheet.
 double PageView::sheetTopTwips(int page) const {
-    return m_draft ? m_layout->bodyRect(page).top() : 0.0;
+    // The draft view leaves out the header and the repeated table header rows.
+    return m_draft ? m_layout->bodyRect(page).top() + m_layout->repeatedHeaderHeight(page) : 0.0;
 }
 
 QPoint PageView::pageOrigin(int page) const {
