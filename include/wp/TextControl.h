@@ -129,8 +129,8 @@ public:
     /// Distance in twips of the header (index 1) from the top border or of
     /// the footer (index 4) from the bottom border; fractions are kept.
     /// Other indexes and negative distances are refused (error 5).
-    double HeaderFooterPosition(int index) const;
-    void setHeaderFooterPosition(int index, double twips);
+    Q_INVOKABLE double HeaderFooterPosition(int index) const;
+    Q_INVOKABLE void setHeaderFooterPosition(int index, double twips);
 
     // --- properties kept with the document -------------------------------
 
@@ -164,10 +164,10 @@ public:
     /// Caret position as {page, line, column}: page and line from 1, column
     /// from 0. Page and line come from pageLineLocator when it is set;
     /// without it the page is 1 and the line is the paragraph number.
-    QList<qint32> CurrentInputPosition() const;
+    Q_INVOKABLE QList<qint32> CurrentInputPosition() const;
     /// Moves the caret (collapsing the selection); positionLocator maps
     /// (page, line, column) to a position when it is set.
-    void setCurrentInputPosition(qint32 page, qint32 line, qint32 column);
+    Q_INVOKABLE void setCurrentInputPosition(qint32 page, qint32 line, qint32 column);
     /// The control's caret in the body (a copy); setTextCursor moves it.
     QTextCursor textCursor() const;
     void setTextCursor(const QTextCursor& cursor);
@@ -182,16 +182,16 @@ public:
     /// Inserts a field with that visible text and data at the caret
     /// (replacing the selection) in the caret's character format; returns
     /// its new id, unique in the body. Inside another field it is error 5.
-    qint16 FieldInsert(const QString& text, const QString& data);
+    Q_INVOKABLE qint16 FieldInsert(const QString& text, const QString& data);
     /// The id of the field after field `id` in document order (0: the
     /// first field); 0 after the last field or when `id` is unknown. Type 0
     /// is every field.
-    qint16 FieldNext(qint16 id, qint16 type) const;
+    Q_INVOKABLE qint16 FieldNext(qint16 id, qint16 type) const;
     /// The current field (0: none). Setting an unknown id is error 5.
     qint16 FieldCurrent() const;
     void setFieldCurrent(qint16 id);
     /// The data of field `id` ("" for an unknown id).
-    QString FieldData(qint16 id) const;
+    Q_INVOKABLE QString FieldData(qint16 id) const;
     void setFieldData(qint16 id, const QString& data);
     /// Visible text of the current field. Setting it keeps the field's id,
     /// data and character format, also for the empty text.
@@ -211,7 +211,7 @@ public:
     /// under `id` (0: the smallest free id). Returns the table's id, or 0
     /// when refused: rows or cols below 1, an id below 0 or already used,
     /// a position inside a table or out of range.
-    qint16 TableInsert(qint32 rows, qint32 cols, qint32 pos, qint16 id);
+    Q_INVOKABLE qint16 TableInsert(qint32 rows, qint32 cols, qint32 pos, qint16 id);
     /// Enumerates the body's tables in document order: start with
     /// enumState 0; each call sets tableId and returns the next state, or
     /// returns 0 when there is no further table.
@@ -223,12 +223,12 @@ public:
 
     /// The document in `format` (fmt::). With `selectionOnly` only the
     /// selected part of the body, without page format and headers/footers.
-    QByteArray SaveToMemory(int format, bool selectionOnly = false) const;
+    Q_INVOKABLE QByteArray SaveToMemory(int format, bool selectionOnly = false) const;
     /// Replaces the document by `data` in `format` (with `selectionOnly`,
     /// replaces the selection by the data's body). Returns false and leaves
     /// everything as it was when the data is not a valid document; the
     /// reason is in lastError().
-    bool LoadFromMemory(const QByteArray& data, int format, bool selectionOnly = false);
+    Q_INVOKABLE bool LoadFromMemory(const QByteArray& data, int format, bool selectionOnly = false);
     /// Why the last load or file operation failed ("" after a success).
     QString lastError() const;
 
