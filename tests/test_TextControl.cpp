@@ -369,3 +369,15 @@ TEST(TextControl, nativeKeepsNestedTablesFramesAndEveryKindOfFormatValue) {
     EXPECT_EQ(f.anchorHref(), QStringLiteral("http://example.org"));
     EXPECT_EQ(copy.document()->rootFrame()->childFrames().size(), 2);
 }
+
+TEST(TextControl, headerFilledAsPlainTextSavesAndLoadsInTheNativeFormat) {
+    wp::TextControl tx;
+    tx.setHeaderFooter(wp::hf::Header | wp::hf::Footer);
+    tx.headerFooterDocument(wp::hf::Header)->setPlainText(QStringLiteral("Anna Berg"));
+    tx.headerFooterDocument(wp::hf::Footer)->setPlainText(QStringLiteral("page"));
+    const QByteArray data = tx.SaveToMemory(8);
+    wp::TextControl copy;
+    ASSERT_TRUE(copy.LoadFromMemory(data, 8));
+    EXPECT_EQ(copy.headerFooterDocument(wp::hf::Header)->toPlainText(), "Anna Berg");
+    EXPECT_EQ(copy.headerFooterDocument(wp::hf::Footer)->toPlainText(), "page");
+}

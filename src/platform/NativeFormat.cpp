@@ -47,6 +47,53 @@ class Writer {
 public:
     QByteArray out;
 
+    // What a format index must name where it is used.
+    enum class Kind { Block, Char, Frame, Table };
+    QList<QTextFormat> formats;
+    std::vector<QTextFormat> extras;
+
+    // The index to write for a format the document names. Qt can leave an
+    // index that names nothing (a block of a freshly cleared document) or a
+    // format of another kind; such a reference becomes a default format of
+    // the right kind, so that whatever is written reads back.
+    quint64 ref(int index, Kind kind) {
+        if (index >= 0 && index < formats.size() && fits(formats[index], kind))
+            return static_cast<quint64>(index);
+        QTextFormat fallback;
+        switch (kind) {
+        case Kind::Block:
+            fallback = QTextBlockFormat();
+            break;
+        case Kind::Char:
+            fallback = QTextCharFormat();
+            break;
+        case Kind::Frame:
+            fallback = QTextFrameFormat();
+            break;
+        case Kind::Table:
+            fallback = QTextTableFormat();
+            break;
+        }
+        for (size_t i = 0; i < extras.size(); ++i)
+            if (extras[i] == fallback)
+                return static_cast<quint64>(formats.size()) + i;
+        extras.push_back(fallback);
+        return static_cast<quint64>(formats.size()) + extras.size() - 1;
+    }
+    static bool fits(const QTextFormat& f, Kind kind) {
+        switch (kind) {
+        case Kind::Block:
+            return f.isBlockFormat();
+        case Kind::Char:
+            return f.isCharFormat();
+        case Kind::Frame:
+            return f.isFrameFormat() && !f.isTableFormat();
+        case Kind::Table:
+            return f.isTableFormat();
+        }
+        return false;
+    }
+
     void bytes(const char* p, qsizetype n) { out.append(p, n); }
     void u(quint64 v) {
         char buf[10];
@@ -178,7 +225,7 @@ public:
                     tableItem(table, depth);
                 else {
                     out.append(char(FrameItem));
-                    u(static_cast<quint64>(child->formatIndex()));
+                    u(ref(child->formatIndex(), Kind::Frame));
                     frameContent(child->begin(), depth + 1);
                 }
             } else {
@@ -190,44 +237,76 @@ public:
 
     void block(const QTextBlock& b) {
         out.append(char(BlockItem));
-        u(static_cast<quint64>(b.blockFormatIndex()));
-        u(static_cast<quint64>(b.charFormatIndex()));
+        u(ref(b.blockFormatIndex(), Kind::Block));
+        u(ref(b.charFormatIndex(), Kind::Char));
         int n = 0;
         for (auto it = b.begin(); !it.atEnd(); ++it)
             ++n;
         u(static_cast<quint64>(n));
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
-            u(static_cast<quint64>(frag.charFormatIndex()));
+            u(ref(frag.charFormatIndex(), Kind::Char));
             str(frag.text());
         }
     }
 
     void tableItem(QTextTable* table, int depth) {
         out.append(char(TableItem));
-        u(static_cast<quint64>(table->formatIndex()));
+        u(ref(table->formatIndex(), Kind::Table));
         const int rows = table->rows(), cols = table->columns();
         u(static_cast<quint64>(rows));
         u(static_cast<quint64>(cols));
-        std::vector<QTextTableCell> cells;
+        // The reader rebuilds the grid from the merged areas and then reads
+        // one cell per area. Write exactly that grid, even where Qt's own is
+        // inconsistent: an area that would overlap another or leave the
+        // table is written unmerged, and a place no cell claims is written
+        // as an empty cell, so that what we write always reads back.
+        std::vector<char> covered(static_cast<size_t>(rows) * cols, 0);
         std::vector<std::array<int, 4>> merged;
         for (int r = 0; r < rows; ++r)
             for (int c = 0; c < cols; ++c) {
                 const QTextTableCell cell = table->cellAt(r, c);
-                if (cell.row() != r || cell.column() != c)
+                if (cell.row() != r || cell.column() != c || covered[r * cols + c])
                     continue;
-                cells.push_back(cell);
-                if (cell.rowSpan() > 1 || cell.columnSpan() > 1)
-                    merged.push_back({r, c, cell.rowSpan(), cell.columnSpan()});
+                int rs = cell.rowSpan(), cs = cell.columnSpan();
+                bool free = rs >= 1 && cs >= 1 && rs <= rows - r && cs <= cols - c;
+                for (int y = r; free && y < r + rs; ++y)
+                    for (int x = c; free && x < c + cs; ++x)
+                        free = !covered[y * cols + x];
+                if (!free)
+                    rs = cs = 1;
+                for (int y = r; y < r + rs; ++y)
+                    for (int x = c; x < c + cs; ++x)
+                        covered[y * cols + x] = 1;
+                if (rs > 1 || cs > 1)
+                    merged.push_back({r, c, rs, cs});
             }
         u(merged.size());
         for (const auto& m : merged)
             for (int x : m)
                 u(static_cast<quint64>(x));
-        for (const QTextTableCell& cell : cells) {
-            u(static_cast<quint64>(cell.tableCellFormatIndex()));
-            frameContent(cell.begin(), depth + 1);
-        }
+        std::fill(covered.begin(), covered.end(), 0);
+        for (const auto& m : merged)
+            for (int y = m[0]; y < m[0] + m[2]; ++y)
+                for (int x = m[1]; x < m[1] + m[3]; ++x)
+                    covered[y * cols + x] = (y == m[0] && x == m[1]) ? 0 : 1;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c) {
+                if (covered[r * cols + c])
+                    continue;
+                const QTextTableCell cell = table->cellAt(r, c);
+                if (cell.row() == r && cell.column() == c) {
+                    u(ref(cell.tableCellFormatIndex(), Kind::Char));
+                    frameContent(cell.begin(), depth + 1);
+                } else {
+                    u(ref(-1, Kind::Char));
+                    out.append(char(BlockItem));
+                    u(ref(-1, Kind::Block));
+                    u(ref(-1, Kind::Char));
+                    u(0);
+                    out.append(char(EndOfFrame));
+                }
+            }
     }
 
     void document(const QTextDocument* doc) {
@@ -238,12 +317,23 @@ public:
         s(font.weight());
         u(font.italic() ? 1 : 0);
         f(doc->documentMargin());
-        const QList<QTextFormat> formats = doc->allFormats();
-        u(static_cast<quint64>(formats.size()));
+        // The content goes first into its own buffer: only then is it known
+        // which default formats the table needs beyond the document's own.
+        formats = doc->allFormats();
+        extras.clear();
+        QByteArray head;
+        head.swap(out);
+        u(ref(doc->rootFrame()->formatIndex(), Kind::Frame));
+        frameContent(doc->rootFrame()->begin(), 0);
+        QByteArray content;
+        content.swap(out);
+        out.swap(head);
+        u(static_cast<quint64>(formats.size()) + extras.size());
         for (const QTextFormat& fmt : formats)
             format(fmt);
-        u(static_cast<quint64>(doc->rootFrame()->formatIndex()));
-        frameContent(doc->rootFrame()->begin(), 0);
+        for (const QTextFormat& fmt : extras)
+            format(fmt);
+        out.append(content);
     }
 };
 
