@@ -1,5 +1,7 @@
 #include "platform/PageLayout.h"
 
+#include "platform/TextControlDocument.h"
+
 #include "wp/Error.h"
 #include "wp/TextControl.h"
 
@@ -23,20 +25,6 @@ constexpr double kFormatScale = kTwipsPerInch / 96.0;
 constexpr double kEps = 0.01;
 constexpr double kTabStop = 720 / kFormatScale;
 
-int flagIndex(int flag) {
-    switch (flag) {
-    case hf::Header:
-        return 0;
-    case hf::FirstPageHeader:
-        return 1;
-    case hf::Footer:
-        return 2;
-    case hf::FirstPageFooter:
-        return 3;
-    default:
-        return -1;
-    }
-}
 
 double docHeight(QTextDocument* doc) {
     return doc ? doc->documentLayout()->documentSize().height() : 0.0;
@@ -73,7 +61,7 @@ void PageLayout::setDocument(QTextDocument* body) {
 }
 
 void PageLayout::setHeaderFooterDocument(int flag, QTextDocument* doc) {
-    const int i = flagIndex(flag);
+    const int i = docmodel::hfIndex(flag);
     if (i < 0 || m_hf[i] == doc)
         return;
     if (m_hf[i] && m_hf[i] != m_body) {
@@ -92,7 +80,7 @@ void PageLayout::setHeaderFooterDocument(int flag, QTextDocument* doc) {
 }
 
 QTextDocument* PageLayout::headerFooterDocument(int flag) const {
-    const int i = flagIndex(flag);
+    const int i = docmodel::hfIndex(flag);
     return i < 0 ? nullptr : m_hf[i].data();
 }
 
