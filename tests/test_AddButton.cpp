@@ -69,9 +69,9 @@ TEST(AddButton, iconZeroAndParameterRules) {
 
 TEST(AddButton, failuresAreReportedWithTheirParameters) {
     wptest::ReportRecorder reports;
-    EXPECT_THROW(AddButton(nullptr, 1, 5, "X", false, "d", 3, "Controls", true, 7, std::nullopt,
-                           true),
-                 wp::Error);
+    EXPECT_THROW(
+        AddButton(nullptr, 1, 5, "X", false, "d", 3, "Controls", true, 7, std::nullopt, true),
+        wp::Error);
     ASSERT_EQ(reports.reports.size(), 1u);
     const auto& r = reports.reports[0];
     EXPECT_EQ(r.module, "modWP");

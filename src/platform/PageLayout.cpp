@@ -25,7 +25,6 @@ constexpr double kFormatScale = kTwipsPerInch / 96.0;
 constexpr double kEps = 0.01;
 constexpr double kTabStop = 720 / kFormatScale;
 
-
 double docHeight(QTextDocument* doc) {
     return doc ? doc->documentLayout()->documentSize().height() : 0.0;
 }
