@@ -218,11 +218,3 @@ BENCHMARK(BM_PostgreSQL_QSqlQuery_Stepper)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PostgreSQL_GetRS_Stepper)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PostgreSQL_QSqlQuery_AllRows)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PostgreSQL_GetRS_AllRows)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -190,13 +190,3 @@ void BM_QtBaseline_HtmlRoundTrip(benchmark::State& state) {
 BENCHMARK(BM_QtBaseline_HtmlRoundTrip)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -80,13 +80,3 @@ void BM_QtBaseline_DialogWithSameWidgets(benchmark::State& state) {
 }
 BENCHMARK(BM_QtBaseline_DialogWithSameWidgets)->Unit(benchmark::kMicrosecond);
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
