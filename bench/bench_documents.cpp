@@ -3,10 +3,10 @@
 // Documents of about 2, 20 and 200 Letter pages: each page a heading, five
 // paragraphs of body text with two fields, and a small table (the
 // "pages" counter is the body's page count at Letter size).
-#include "platform/NativeFormat.h"
-#include "platform/RtfReader.h"
-#include "platform/RtfWriter.h"
-#include "platform/TextControlDocument.h"
+#include "document/TextControlDocument.h"
+#include "document/formats/NativeFormat.h"
+#include "document/formats/rtf/RtfReader.h"
+#include "document/formats/rtf/RtfWriter.h"
 #include "wp/TextControl.h"
 
 #include <QAbstractTextDocumentLayout>

@@ -1,7 +1,7 @@
 // Pages: layout, drawing one page and PDF export of documents of about 2, 20
 // and 200 Letter pages, each beside Qt's own paginated QTextDocument doing
 // the same work in the same run.
-#include "platform/PageLayout.h"
+#include "document/pages/PageLayout.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -3,10 +3,10 @@
 // QTextDocument, and a check that a document that was read writes and reads
 // again in both formats.
 
-#include "platform/NativeFormat.h"
-#include "platform/RtfReader.h"
-#include "platform/RtfWriter.h"
-#include "platform/TextControlDocument.h"
+#include "document/TextControlDocument.h"
+#include "document/formats/NativeFormat.h"
+#include "document/formats/rtf/RtfReader.h"
+#include "document/formats/rtf/RtfWriter.h"
 
 #include <QGuiApplication>
 #include <QTextDocument>

@@ -1,6 +1,6 @@
 // Pagination in twips: page breaks, table rows, headers and footers, and the
 // same pages on every device the pages are drawn on.
-#include "platform/PageLayout.h"
+#include "document/pages/PageLayout.h"
 #include "wp/Error.h"
 #include "wp/TextControl.h"
 

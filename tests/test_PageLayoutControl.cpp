@@ -1,8 +1,8 @@
 // The control's page members: PrintZoom, PrintDevice, PrintPage,
 // CurrentPages, ViewMode, CurrentInputPosition from the layout, the editing
 // view inside the control and PDF export.
-#include "platform/PageLayout.h"
-#include "platform/PageView.h"
+#include "document/pages/PageLayout.h"
+#include "document/pages/PageView.h"
 #include "wp/Error.h"
 #include "wp/TextControl.h"
 

@@ -1,7 +1,7 @@
 // The editing view: sheets on a desk, typing across a page break, the caret
 // and selection following keys and mouse, the field pointer.
-#include "platform/PageLayout.h"
-#include "platform/PageView.h"
+#include "document/pages/PageLayout.h"
+#include "document/pages/PageView.h"
 
 #include <QImage>
 #include <QScrollBar>

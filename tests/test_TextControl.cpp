@@ -1,6 +1,6 @@
 // The document control: page format, fields, tables, selection and the
 // lossless native format.
-#include "platform/TextControlDocument.h"
+#include "document/TextControlDocument.h"
 #include "test_TextControlSample.h"
 #include "wp/Error.h"
 #include "wp/TextControl.h"

@@ -1,7 +1,7 @@
 // The control's pages: its page layout, the editing view inside it, and
 // drawing a page on a device for the preview, printing and PDF.
-#include "platform/PageLayout.h"
-#include "platform/PageView.h"
+#include "document/pages/PageLayout.h"
+#include "document/pages/PageView.h"
 #include "wp/Error.h"
 #include "wp/TextControl.h"
 

@@ -1,6 +1,6 @@
-#include "platform/RtfWriter.h"
+#include "document/formats/rtf/RtfWriter.h"
 
-#include "platform/RtfCommon.h"
+#include "document/formats/rtf/RtfCommon.h"
 
 #include <QColor>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "platform/NativeFormat.h"
+#include "document/formats/NativeFormat.h"
 
 #include <QBrush>
 #include <QColor>

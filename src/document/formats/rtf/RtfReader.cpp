@@ -1,6 +1,6 @@
-#include "platform/RtfReader.h"
+#include "document/formats/rtf/RtfReader.h"
 
-#include "platform/RtfCommon.h"
+#include "document/formats/rtf/RtfCommon.h"
 
 #include <QColor>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "platform/PageView.h"
+#include "document/pages/PageView.h"
 
-#include "platform/PageLayout.h"
+#include "document/pages/PageLayout.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,9 +1,9 @@
 #include "wp/TextControl.h"
 
-#include "platform/NativeFormat.h"
-#include "platform/RtfReader.h"
-#include "platform/RtfWriter.h"
-#include "platform/TextControlDocument.h"
+#include "document/TextControlDocument.h"
+#include "document/formats/NativeFormat.h"
+#include "document/formats/rtf/RtfReader.h"
+#include "document/formats/rtf/RtfWriter.h"
 #include "wp/Error.h"
 
 #include <QColor>

@@ -7,7 +7,7 @@
 // document's code page. Unknown control words and {\* } destinations are
 // skipped as RTF requires.
 
-#include "platform/TextControlDocument.h"
+#include "document/TextControlDocument.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "platform/RtfCommon.h"
+#include "document/formats/rtf/RtfCommon.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "platform/PageLayout.h"
+#include "document/pages/PageLayout.h"
 
-#include "platform/TextControlDocument.h"
+#include "document/TextControlDocument.h"
 
 #include "wp/Error.h"
 #include "wp/TextControl.h"

@@ -5,7 +5,7 @@
 // and table ids travel in {\*\wpfieldid N} and {\*\wptblid N}, which other
 // readers skip.
 
-#include "platform/TextControlDocument.h"
+#include "document/TextControlDocument.h"
 
 #include <QByteArray>
 

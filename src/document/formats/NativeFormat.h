@@ -17,7 +17,7 @@
 // (format, rows, columns, merged areas, then every cell's format and
 // content), 3 other frame (format, content).
 
-#include "platform/TextControlDocument.h"
+#include "document/TextControlDocument.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "platform/TextControlDocument.h"
+#include "document/TextControlDocument.h"
 
 #include <QSet>
 #include <QTextBlock>
