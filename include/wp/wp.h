@@ -7,6 +7,7 @@
 #include "wp/Recordset.h"
 #include "wp/TextControl.h"
 #include "wp/cADO.h"
+#include "wp/cUtil.h"
 #include "wp/clsWP.h"
 #include "wp/hooks.h"
 #include "wp/modTX.h"
