@@ -246,6 +246,12 @@ TEST_F(PostgreSQL, storedProcedureRowsThroughTheReadOnlyAccount) {
                   "status varchar) LANGUAGE sql AS $$ SELECT strCompany, strStatus FROM "
                   "tblJobApplications WHERE strStatus = p ORDER BY lngJobApplicationID $$")}),
               QString());
+    // A lock held for a moment is waited for, not failed at (spRst has no retries).
+    HeldLock lock([this] { return connect(); },
+                  {QStringLiteral("BEGIN"),
+                   QStringLiteral("LOCK TABLE tblJobApplications IN ACCESS EXCLUSIVE MODE")},
+                  {QStringLiteral("ROLLBACK")}, 300);
+    ASSERT_EQ(lock.taken(), QString());
     RecordsetRef rs =
         cADOInternal::spRst(ado, QStringLiteral("fnJobsByStatus"), QStringLiteral("Sent"));
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(ado));
