@@ -7,7 +7,6 @@
 #include "test_cADO_support.h"
 #include "wp/hooks.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
 
@@ -554,6 +553,14 @@ TEST(cADORetry, membersWithoutRetriesWaitForALock) {
                   .toInt(),
               1);
     EXPECT_TRUE(recorder.reports.empty());
+
+    // Locked beyond the wait: a failure, not the version of an empty database.
+    DirectConnection locker(dir.mdb());
+    ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
+    EXPECT_EQ(errorOf([&] { a.VersionDB(); }).number, wp::err::ApplicationDefined);
+    ASSERT_EQ(recorder.reports.size(), 1u);
+    EXPECT_EQ(recorder.reports[0].number, ado::E_FAIL);
+    EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("VersionDB"));
 }
 
 TEST(cADORetry, refusedLoginTriedAgainLeavesNoCredentials) {

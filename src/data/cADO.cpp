@@ -16,6 +16,8 @@
 #include <csignal>
 #include <functional>
 #include <initializer_list>
+#include <optional>
+#include <utility>
 
 namespace wp {
 
@@ -105,6 +107,8 @@ struct cADO::Impl {
     QString m_strServerName;
     // Seconds a statement may run on a server (the data-access default).
     qint32 commandTimeoutS = 30;
+    // Why the last TableExists said no, when the database was busy.
+    std::optional<wp::Error> tableBusy;
     // The pause between tries of the retry policy; tests count them.
     std::function<void(qint32 ms)> wait;
 
@@ -295,6 +299,11 @@ bool cADO::TableExists(const QString& sTableName) {
         QSqlQuery q =
             session.exec(QStringLiteral("SELECT Count(*) as MyCount FROM ") + sTableName + u';');
         return q.next();
+    } catch (const wp::Error& e) {
+        d->clearCredentials();
+        if (e.number == ado::E_FAIL)
+            d->tableBusy = e; // still locked after the wait: not "no such table"
+        return false;
     } catch (...) {
         d->clearCredentials();
         return false;
@@ -306,8 +315,13 @@ QString cADO::VersionDB() {
     Guard g("cADO", "VersionDB");
     g.disableModuleVariables().local(QStringLiteral("strVersion"), strVersion);
     return g.run([&] {
-        if (!TableExists(QStringLiteral("tblVersion")))
+        d->tableBusy.reset();
+        if (!TableExists(QStringLiteral("tblVersion"))) {
+            // A database too busy to answer has a version all the same.
+            if (d->tableBusy)
+                throw *std::exchange(d->tableBusy, std::nullopt);
             return strVersion = QStringLiteral("1;0");
+        }
         setAccount(*d, kReadOnlyUser, PassRO());
         const QString strConnect = RebuildConnection();
         d->clearCredentials();
