@@ -298,3 +298,32 @@ TEST_F(ResumeProps, anArchiveThatCannotBeWrittenIsReportedAndKept) {
     EXPECT_TRUE(reports.reports[0].variables.contains("m_blnChanged"));
     EXPECT_EQ(fileBytes(archive()), before);
 }
+
+TEST_F(ResumeProps, reachedByDispatchIdAndReportedWithoutAControl) {
+    wp::TextControl tx;
+    tx.setTag(kEmptyProps);
+    wp::clsWP host;
+    host.setTx(&tx);
+    wptest::whenModal([](QWidget* f) {
+        summ(f, 4)->setText(QStringLiteral("Initech"));
+        click(f, "pbOK");
+    });
+    const QString result =
+        host.Invoke(wp::clsWP::DISPID_ResumePropertiesShow, {QString()}).toString();
+    EXPECT_EQ(props(result), QStringList({"", "", "", "", "Initech", "", "", ""}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    wptest::ReportRecorder reports;
+    wp::clsWP bare;
+    QString strXML;
+    try {
+        bare.ResumePropertiesShow(strXML);
+        ADD_FAILURE() << "no control, yet no failure";
+    } catch (const wp::Error& e) {
+        EXPECT_EQ(e.number, 65535);
+    }
+    ASSERT_EQ(reports.reports.size(), 1u);
+    EXPECT_EQ(reports.reports[0].module, QStringLiteral("clsWP"));
+    EXPECT_EQ(reports.reports[0].procedure, QStringLiteral("ResumePropertiesShow"));
+    EXPECT_EQ(reports.reports[0].number, 91);
+}

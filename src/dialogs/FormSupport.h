@@ -50,11 +50,20 @@ public:
         }
         return false;
     }
+    /// For the window's event(): true for the first activation of a showing,
+    /// when the window moves the focus to its first field.
+    bool firstActivation(QEvent* e) {
+        if (e->type() != QEvent::WindowActivate || m_activated)
+            return false;
+        m_activated = true;
+        return true;
+    }
     /// Marks a Show function running for its lifetime.
     class Running {
     public:
         Running(ShowScope& scope, QObject* window) : m_scope(scope), m_window(window) {
             m_scope.m_running = true;
+            m_scope.m_activated = false;
         }
         ~Running() {
             m_scope.m_running = false;
@@ -72,6 +81,7 @@ public:
 private:
     bool m_running = false;
     bool m_deletePending = false;
+    bool m_activated = false;
 };
 
 } // namespace wp::forms

@@ -192,7 +192,6 @@ QString frmResumeProps::ShowProperties(const QString& strTag) {
             Form_Unload();
             throw;
         }
-        m_blnActivated = false;
         modWP::ShowModal(this);
         const QString result = m_strXML;
         Form_Unload();
@@ -275,10 +274,8 @@ void frmResumeProps::Unload() {
 bool frmResumeProps::event(QEvent* e) {
     if (m_show.holdsBack(e))
         return true;
-    if (e->type() == QEvent::WindowActivate && !m_blnActivated) {
-        m_blnActivated = true;
+    if (m_show.firstActivation(e))
         Form_Activate();
-    }
     return QDialog::event(e);
 }
 

@@ -87,7 +87,6 @@ private:
     bool m_blnChanged = false;
 
     forms::ShowScope m_show;
-    bool m_blnActivated = false;
 
     QTabWidget* tabProps = nullptr;
     QWidget* pagSummary = nullptr;

@@ -90,7 +90,6 @@ QString frmResumeTitle::ShowForm() {
     Guard g("frmResumeTitle", "ShowForm", this);
     return g.run([&] {
         const forms::ShowScope::Running running(m_show, this);
-        m_blnActivated = false;
         modWP::ShowModal(this);
         return m_sResumeTitle;
     });
@@ -128,10 +127,8 @@ void frmResumeTitle::Unload() {
 bool frmResumeTitle::event(QEvent* e) {
     if (m_show.holdsBack(e))
         return true;
-    if (e->type() == QEvent::WindowActivate && !m_blnActivated) {
-        m_blnActivated = true;
+    if (m_show.firstActivation(e))
         Form_Activate();
-    }
     return QDialog::event(e);
 }
 

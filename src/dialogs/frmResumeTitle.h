@@ -55,7 +55,6 @@ private:
 
     QString m_sResumeTitle;
     forms::ShowScope m_show;
-    bool m_blnActivated = false;
 
     QLabel* cjlblDesc = nullptr;
     QLabel* cjlblTitle = nullptr;
