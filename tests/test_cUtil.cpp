@@ -7,10 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -137,6 +139,26 @@ TEST(cUtil, readOnlyFolderIsReportedAndTheArchiveKept) {
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(fileBytes(zip), before);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"app.mvdt"}); // no leftovers
+}
+
+TEST(cUtil, fullDiskIsReportedAndTheArchiveKept) {
+    QTemporaryDir dir;
+    const QString disk = dir.filePath("disk");
+    ASSERT_TRUE(QDir().mkdir(disk));
+    if (mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a small file system needs privileges this run lacks";
+    const auto unmount = qScopeGuard([&] { umount(QFile::encodeName(disk).constData()); });
+    const QString zip = disk + "/app.mvdt";
+    cUtil u;
+    u.WriteEntry(zip, "doc_prop_descs.xml", "<descs ver=\"1\"/>");
+    const QByteArray before = fileBytes(zip);
+    QString noise(100000, Qt::Uninitialized); // does not compress below the disk's size
+    auto* rng = QRandomGenerator::global();
+    for (auto& c : noise)
+        c = QChar(u'!' + rng->bounded(90));
+    EXPECT_THROW(u.WriteEntry(zip, "big.xml", noise), wp::Error);
+    EXPECT_EQ(fileBytes(zip), before);
+    EXPECT_EQ(QDir(disk).entryList(QDir::Files), QStringList{"app.mvdt"});
 }
 
 TEST(cUtil, interruptedWriteLeavesTheOldArchiveIntact) {
