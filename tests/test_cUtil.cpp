@@ -21,9 +21,15 @@ using wp::cUtil;
 
 namespace {
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+using wptest::fileBytes;
+
+// Printable text that hardly compresses.
+QString noise(qsizetype size) {
+    QString text(size, Qt::Uninitialized);
+    auto* rng = QRandomGenerator::global();
+    for (auto& c : text)
+        c = QChar(u'!' + rng->bounded(90));
+    return text;
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {
@@ -152,11 +158,7 @@ TEST(cUtil, fullDiskIsReportedAndTheArchiveKept) {
     cUtil u;
     u.WriteEntry(zip, "doc_prop_descs.xml", "<descs ver=\"1\"/>");
     const QByteArray before = fileBytes(zip);
-    QString noise(100000, Qt::Uninitialized); // does not compress below the disk's size
-    auto* rng = QRandomGenerator::global();
-    for (auto& c : noise)
-        c = QChar(u'!' + rng->bounded(90));
-    EXPECT_THROW(u.WriteEntry(zip, "big.xml", noise), wp::Error);
+    EXPECT_THROW(u.WriteEntry(zip, "big.xml", noise(100000)), wp::Error); // above 64 KiB packed
     EXPECT_EQ(fileBytes(zip), before);
     EXPECT_EQ(QDir(disk).entryList(QDir::Files), QStringList{"app.mvdt"});
 }
@@ -167,11 +169,8 @@ TEST(cUtil, interruptedWriteLeavesTheOldArchiveIntact) {
     cUtil().WriteEntry(zip, "doc_prop_descs.xml", "<descs ver=\"1\"/>");
     const QByteArray before = fileBytes(zip);
 
-    // Text that compresses slowly, so the write takes long enough to be cut.
-    QString big(40 * 1024 * 1024, Qt::Uninitialized);
-    auto* rng = QRandomGenerator::global();
-    for (auto& c : big)
-        c = QChar(u'!' + rng->bounded(90));
+    // Slow to compress, so the write takes long enough to be cut.
+    const QString big = noise(40 * 1024 * 1024);
     const pid_t pid = fork();
     if (pid == 0) {
         cUtil().WriteEntry(zip, "big.xml", big);

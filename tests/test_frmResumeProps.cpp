@@ -39,10 +39,7 @@ QPlainTextEdit* desc(QWidget* f, int i) {
 void click(QWidget* f, const char* name) {
     child<QPushButton>(f, QString::fromLatin1(name))->click();
 }
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using wptest::fileBytes;
 
 // The eight property values of a returned résumé, in order ("<none>" when
 // the element is missing).
