@@ -316,11 +316,6 @@ TEST(cADOQueries, runSqlReturnsRowsAffectedAndPassesFailuresOn) {
                                           "('Northwind')"));
               }).number,
               ado::DB_E_INTEGRITYVIOLATION);
-    EXPECT_EQ(errorOf([&] {
-                  a.RunSQL(
-                      QStringLiteral("INSERT INTO tblVersion (lngMajor, lngMinor) VALUES (1, 0)"));
-              }).number,
-              ado::DB_E_INTEGRITYVIOLATION);
     const wp::Error e = errorOf([&] { a.RunSQL(QStringLiteral("UPDATE tblNope SET a = 1")); });
     EXPECT_EQ(e.number, ado::DB_E_ERRORSINCOMMAND);
     EXPECT_TRUE(e.description.contains(QStringLiteral("tblNope")));
@@ -492,31 +487,12 @@ TEST(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTheLimit) {
     EXPECT_TRUE(recorder.reports.empty());
 
     counter.waits.clear();
-    EXPECT_EQ(errorOf([&] { a.RunSQL(QStringLiteral("DELETE FROM tblVersion")); }).number,
-              ado::E_FAIL);
-    EXPECT_EQ(counter.waits, std::vector<qint32>(21, 250));
-    counter.waits.clear();
     EXPECT_EQ(errorOf([&] {
                   a.GetBatchRecord(QStringLiteral("SELECT * FROM tblJobApplications"));
               }).number,
               ado::E_FAIL);
     EXPECT_EQ(counter.waits, std::vector<qint32>(11, 200));
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-}
-
-TEST(cADORetry, realWaitLetsEventsRun) {
-    DataDir dir;
-    DirectConnection locker(dir.mdb());
-    ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
-    bool released = false;
-    QTimer::singleShot(300, [&] {
-        locker.exec({QStringLiteral("ROLLBACK")});
-        released = true;
-    });
-    cADO a;
-    opened(a, dir);
-    EXPECT_EQ(a.RunSQL(QStringLiteral("DELETE FROM tblVersion")), 1);
-    EXPECT_TRUE(released);
 }
 
 TEST(cADORetry, membersWithoutRetriesWaitForALock) {
