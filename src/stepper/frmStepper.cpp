@@ -204,8 +204,8 @@ void frmStepper::Form_Load() {
         const QScreen* screen = QGuiApplication::primaryScreen();
         const double dpiX = screen ? screen->logicalDotsPerInchX() : 96.0;
         const double dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
-        // The preview never gets smaller than 600 × 384 pixels.
-        txStep->setMinimumSize(600, 384);
+        // The window never gets smaller than 600 × 384 pixels.
+        setMinimumSize(600, 384);
 
         KXmlRef runmode = g_kxmlJdata ? g_kxmlJdata->ChildNode(QStringLiteral("runmode")) : nullptr;
         KXmlRef formsize =
