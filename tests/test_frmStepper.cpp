@@ -6,6 +6,7 @@
 #include "stepper/TemplateMerge.h"
 #include "stepper/frmStepper.h"
 #include "support/TestSupport.h"
+#include "support/ToolSupport.h"
 #include "support/ZipSupport.h"
 #include "test_cADO_support.h"
 #include "wp/TextControl.h"
@@ -13,12 +14,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QTextDocument>
 #include <QToolBar>
 #include <gtest/gtest.h>
+#include <numeric>
 
 using wp::frmStepper;
 using wptest::child;
@@ -263,4 +267,79 @@ TEST_F(Stepper, databaseThatCannotBeOpenedFailsTheCallAfterItsReports) {
     EXPECT_EQ(reports.reports.back().module, "clsWP");
     EXPECT_EQ(reports.reports.back().procedure, "CoverLetterStepper");
     EXPECT_FALSE(wp::modWP::FormInstance<frmStepper>::exists());
+}
+
+TEST_F(Stepper, wptoolMergeDrawsEveryLetterOnItsOwnPages) {
+    addRows(2);
+    // The second sample is long enough for a second page.
+    const QString longText = QStringLiteral("A long paragraph of experience. ").repeated(400);
+    writeArchive(QStringLiteral("<s><job_app><company>Short Ltd</company></job_app>"
+                                "<job_app><company>Long Inc</company><seq>%1</seq></job_app>"
+                                "<job_app><seq>7</seq></job_app></s>")
+                     .arg(longText));
+    const QString templ = data.path() + QStringLiteral("/letter.wpdoc");
+    ASSERT_TRUE(tx.SaveToFile(templ));
+    const QString options = data.path() + QStringLiteral("/options.xml");
+    {
+        QFile f(options);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<options><option sort=\"a08\">dd.mm.yyyy</option></options>");
+    }
+
+    // What the stepper shows: each letter's pages.
+    const wp::KXmlRef steps = frmStepper::BuildStepSet(data.mdb(), data.path() + "/app.mvdt");
+    ASSERT_EQ(steps->ChildCount(), 5);
+    host.setOptsXML(QStringLiteral("<options><option sort=\"a08\">d</option></options>"));
+    std::vector<int> pages;
+    for (int k = 0; k < 5; ++k) {
+        wp::TextControl letter;
+        letter.LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native);
+        wp::modWP::LoadJobAppTemplateFields(&letter, steps->ChildAt(k));
+        pages.push_back(letter.CurrentPages());
+    }
+    EXPECT_GE(pages[3], 2);
+    const int total = std::accumulate(pages.begin(), pages.end(), 0);
+
+    const QString pdf = data.path() + QStringLiteral("/all.pdf");
+    const wptest::ToolRun run =
+        wptest::wptool({"merge", templ, data.path(), pdf, "--options", options});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("5 letter(s), %1 page(s)").arg(total)));
+    ASSERT_EQ(wptest::pdfPageCount(pdf), total);
+    // Letter k starts on the page after the pages of the letters before it.
+    const QStringList expected = {wp::data::sampleJobApp(1).company + ", seq 1",
+                                  wp::data::sampleJobApp(0).company + ", seq 0",
+                                  "Dear Short Ltd, seq Seq", "Dear Long Inc, seq A long",
+                                  "Dear Company Name, seq 7"};
+    int first = 1;
+    for (int k = 0; k < 5; ++k) {
+        const QString text = wptest::pdfText(pdf, first, first + pages[k] - 1).simplified();
+        EXPECT_TRUE(text.contains(expected[k])) << k << ": " << text.left(80).toStdString();
+        EXPECT_EQ(text.count(QStringLiteral("Dear ")), 1) << k;
+        first += pages[k];
+    }
+    EXPECT_TRUE(
+        wptest::pdfText(pdf, 1, 1).contains(QRegularExpression("\\d\\d\\.\\d\\d\\.20\\d\\d")));
+
+    // One RTF file per letter, and the refusals.
+    const QString out = data.path() + QStringLiteral("/letters");
+    ASSERT_EQ(wptest::wptool({"merge", templ, data.path(), "--rtf", out}).code, 0);
+    EXPECT_EQ(QDir(out).entryList(QDir::Files),
+              QStringList({"001.rtf", "002.rtf", "003.rtf", "004.rtf", "005.rtf"}));
+    wp::TextControl third;
+    ASSERT_TRUE(third.LoadFromFile(out + QStringLiteral("/003.rtf")));
+    EXPECT_TRUE(third.document()->toPlainText().startsWith(QStringLiteral("Dear Short Ltd")));
+    EXPECT_EQ(wptest::wptool({"merge", templ, data.path()}).code, 2);
+    EXPECT_EQ(wptest::wptool({"merge", templ, data.path(), pdf, "--bogus"}).code, 2);
+    const wptest::ToolRun noTemplate =
+        wptest::wptool({"merge", data.path() + "/none.rtf", data.path(), pdf});
+    EXPECT_EQ(noTemplate.code, 1);
+    EXPECT_FALSE(noTemplate.err.isEmpty());
+    const wptest::ToolRun noDatabase = wptest::wptool({"merge", templ, out, pdf});
+    EXPECT_EQ(noDatabase.code, 1);
+    EXPECT_TRUE(noDatabase.err.contains(QStringLiteral("mv.mdb")));
+    const wptest::ToolRun badOptions =
+        wptest::wptool({"merge", templ, data.path(), pdf, "--options", templ});
+    EXPECT_EQ(badOptions.code, 1);
+    EXPECT_TRUE(badOptions.err.contains(QStringLiteral("a08")));
 }
