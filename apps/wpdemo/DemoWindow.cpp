@@ -43,6 +43,11 @@ DemoWindow::DemoWindow(const QString& samplesDir, QWidget* parent)
     file->addSeparator();
     file->addAction(QStringLiteral("Page Set&up…"), this, &DemoWindow::pageSetup);
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    tools->addAction(QStringLiteral("Cover Letter &Template"), this,
+                     &DemoWindow::openCoverLetterTemplate);
+    tools->addAction(QStringLiteral("Cover Letter &Stepper…"), this,
+                     &DemoWindow::coverLetterStepper);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About"), this, [this] {
         QMessageBox::about(this, windowTitle(),
@@ -179,5 +184,6 @@ QStringList DemoWindow::writeScreenshots(const QString& dir) {
         if (page.grab().save(shot))
             paths << shot;
     }
+    paths << stepperScreenshots(dir);
     return paths;
 }
