@@ -4,6 +4,9 @@
 #include "host/modWP.h"
 #include "wp/TextControl.h"
 
+#include <QScopeGuard>
+#include <QTextCursor>
+
 namespace wp::modWP {
 
 namespace {
@@ -232,6 +235,12 @@ void LoadJobAppTemplateFields(TextControl* tx, const KXmlRef& kxmlFields) {
         sDateFormat = option->Text();
         if (!tx)
             raise(err::ObjectNotSet);
+
+        // One edit block around the walk: the document is laid out once at
+        // its end, not once for every field.
+        QTextCursor block(tx->document());
+        block.beginEditBlock();
+        auto endBlock = qScopeGuard([&block] { block.endEditBlock(); });
 
         lngFieldID = tx->FieldNext(0, 0);
         while (lngFieldID != 0) {
