@@ -7,10 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,9 +21,15 @@ using wp::cUtil;
 
 namespace {
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+using wptest::fileBytes;
+
+// Printable text that hardly compresses.
+QString noise(qsizetype size) {
+    QString text(size, Qt::Uninitialized);
+    auto* rng = QRandomGenerator::global();
+    for (auto& c : text)
+        c = QChar(u'!' + rng->bounded(90));
+    return text;
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {
@@ -139,17 +147,30 @@ TEST(cUtil, readOnlyFolderIsReportedAndTheArchiveKept) {
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"app.mvdt"}); // no leftovers
 }
 
+TEST(cUtil, fullDiskIsReportedAndTheArchiveKept) {
+    QTemporaryDir dir;
+    const QString disk = dir.filePath("disk");
+    ASSERT_TRUE(QDir().mkdir(disk));
+    if (mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a small file system needs privileges this run lacks";
+    const auto unmount = qScopeGuard([&] { umount(QFile::encodeName(disk).constData()); });
+    const QString zip = disk + "/app.mvdt";
+    cUtil u;
+    u.WriteEntry(zip, "doc_prop_descs.xml", "<descs ver=\"1\"/>");
+    const QByteArray before = fileBytes(zip);
+    EXPECT_THROW(u.WriteEntry(zip, "big.xml", noise(100000)), wp::Error); // above 64 KiB packed
+    EXPECT_EQ(fileBytes(zip), before);
+    EXPECT_EQ(QDir(disk).entryList(QDir::Files), QStringList{"app.mvdt"});
+}
+
 TEST(cUtil, interruptedWriteLeavesTheOldArchiveIntact) {
     QTemporaryDir dir;
     const QString zip = dir.filePath("app.mvdt");
     cUtil().WriteEntry(zip, "doc_prop_descs.xml", "<descs ver=\"1\"/>");
     const QByteArray before = fileBytes(zip);
 
-    // Text that compresses slowly, so the write takes long enough to be cut.
-    QString big(40 * 1024 * 1024, Qt::Uninitialized);
-    auto* rng = QRandomGenerator::global();
-    for (auto& c : big)
-        c = QChar(u'!' + rng->bounded(90));
+    // Slow to compress, so the write takes long enough to be cut.
+    const QString big = noise(40 * 1024 * 1024);
     const pid_t pid = fork();
     if (pid == 0) {
         cUtil().WriteEntry(zip, "big.xml", big);

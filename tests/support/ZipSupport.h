@@ -11,6 +11,12 @@
 
 namespace wptest {
 
+/// The whole file, to compare an archive before and after ("" when unreadable).
+inline QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 /// The bytes of entry `name`, or nothing when the archive or entry is missing
 /// or cannot be read (a damaged archive, a bad checksum).
 inline std::optional<QByteArray> zipEntry(const QString& archive, const QString& name) {
