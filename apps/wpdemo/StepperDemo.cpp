@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTimer>
 
 void DemoWindow::openCoverLetterTemplate() {
@@ -44,6 +45,8 @@ QStringList DemoWindow::stepperScreenshots(const QString& dir) {
         poll->stop();
         poll->deleteLater();
         auto shot = [&](const QString& name) {
+            // The pointer of a headless run rests on a button: show the idle text.
+            form->statusBar()->clearMessage();
             QApplication::processEvents();
             const QString path = dir + u'/' + name;
             if (form->grab().save(path))
