@@ -5,6 +5,7 @@
 #include "wp/hooks.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QPainter>
 #include <QPointer>
 #include <QPrintDialog>
@@ -116,10 +117,10 @@ PRINTDLG_TYPE PrintDialogTX(TextControl* tx, qint32& PrintFlags) {
 
         QPrinter& printer = currentPrinter();
         QPrinter dlgPrinter(QPrinter::HighResolution);
-        step([&] { copyPrinterSettings(printer, dlgPrinter); });
-
         QPrintDialog dialog(&dlgPrinter);
         dialog.setObjectName(QStringLiteral("PrintDialog"));
+        // After the dialog is built: building it selects a printer of its own.
+        step([&] { copyPrinterSettings(printer, dlgPrinter); });
         step([&] {
             dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
             dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
@@ -143,8 +144,11 @@ PRINTDLG_TYPE PrintDialogTX(TextControl* tx, qint32& PrintFlags) {
                 // Names compare without regard to case; the whole list is searched.
                 const QList<QPrinterInfo> installed = QPrinterInfo::availablePrinters();
                 for (const QPrinterInfo& info : installed) {
-                    if (info.printerName().toUpper() == NewPrinterName)
+                    if (info.printerName().toUpper() == NewPrinterName) {
+                        // Output to a file would win over the queue.
+                        printer.setOutputFileName(QString());
                         printer.setPrinterName(info.printerName());
+                    }
                 }
             }
         });
@@ -194,12 +198,17 @@ PRINTDLG_TYPE PrintDialogTX(TextControl* tx, qint32& PrintFlags) {
         bool cancelled = false;
         for (int copy = 1; copy <= intCopies && !stopped && !cancelled; ++copy) {
             QPainter painter;
-            // A job that does not reach its end is discarded, never sent half done.
-            auto discard = qScopeGuard([&] {
+            // A job stopped halfway is closed with the pages drawn so far:
+            // a queue cannot take back a job once it has begun (Qt's print
+            // engines cannot abort one). A file written halfway is removed.
+            auto finish = qScopeGuard([&] {
                 tx->setPrintDevice(oldDevice);
                 if (painter.isActive()) {
                     printer.abort();
                     painter.end();
+                    if (printer.outputFormat() == QPrinter::PdfFormat &&
+                        !printer.outputFileName().isEmpty())
+                        QFile::remove(printer.outputFileName());
                 }
             });
             step([&] {
