@@ -1,7 +1,11 @@
 #include "DemoWindow.h"
 
 #include "dialogs/frmPageDlg.h"
+#include "preview/frmPrintPreview.h"
+#include "preview/modPrintDlg.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 static QString readText(const QString& path) {
@@ -42,6 +47,10 @@ DemoWindow::DemoWindow(const QString& samplesDir, QWidget* parent)
     file->addAction(QStringLiteral("Save &As…"), QKeySequence::SaveAs, this, &DemoWindow::saveAs);
     file->addSeparator();
     file->addAction(QStringLiteral("Page Set&up…"), this, &DemoWindow::pageSetup);
+    file->addAction(QStringLiteral("Print Pre&view"), QKeySequence(Qt::CTRL | Qt::Key_F2), this,
+                    &DemoWindow::printPreview);
+    file->addAction(QStringLiteral("&Print…"), QKeySequence::Print, this, &DemoWindow::print);
+    file->addSeparator();
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About"), this, [this] {
@@ -154,6 +163,64 @@ void DemoWindow::pageSetup() {
     m_tx->setPageFormat(format);
 }
 
+void DemoWindow::printPreview() {
+    QString xml;
+    try {
+        m_wp->PrintPreviewShow(xml);
+    } catch (const wp::Error& e) {
+        QMessageBox::warning(this, windowTitle(), e.description);
+    }
+}
+
+void DemoWindow::print() {
+    qint32 flags = wp::modPrintDlg::PD_RETURNDC;
+    try {
+        wp::modPrintDlg::PrintDialogTX(m_tx, flags);
+    } catch (const wp::Error& e) {
+        QMessageBox::warning(this, windowTitle(), e.description);
+    }
+}
+
+QStringList DemoWindow::previewScreenshots(const QString& dir) {
+    QStringList paths;
+    // Driven from inside its modal loop, as a user would: grab, switch, grab.
+    auto* timer = new QTimer(this);
+    timer->setInterval(20);
+    int waited = 0;
+    connect(timer, &QTimer::timeout, this, [&, timer] {
+        auto* preview = qobject_cast<wp::frmPrintPreview*>(QApplication::activeModalWidget());
+        if (!preview || !preview->isVisible()) {
+            if (++waited > 250)
+                timer->stop();
+            return;
+        }
+        timer->stop();
+        auto shot = [&](const char* name) {
+            QCoreApplication::processEvents();
+            const QString path = dir + QLatin1Char('/') + QLatin1String(name);
+            if (preview->grab().save(path))
+                paths << path;
+        };
+        auto run = [&](qint32 id) {
+            if (QAction* a = preview->findChild<QAction*>(QString::number(id)))
+                a->trigger();
+        };
+        preview->resize(900, 760);
+        shot("frmPrintPreview.png");
+        run(wp::frmPrintPreview::ID_TWOPAGES);
+        shot("frmPrintPreview-two.png");
+        run(wp::frmPrintPreview::ID_TWOPAGES);
+        run(wp::frmPrintPreview::ID_ZOOMIN);
+        run(wp::frmPrintPreview::ID_ZOOMIN);
+        shot("frmPrintPreview-100.png");
+        run(wp::frmPrintPreview::ID_CLOSE);
+    });
+    timer->start();
+    printPreview();
+    delete timer;
+    return paths;
+}
+
 QStringList DemoWindow::writeScreenshots(const QString& dir) {
     QDir().mkpath(dir);
     QStringList paths;
@@ -179,5 +246,6 @@ QStringList DemoWindow::writeScreenshots(const QString& dir) {
         if (page.grab().save(shot))
             paths << shot;
     }
+    paths << previewScreenshots(dir);
     return paths;
 }

@@ -24,6 +24,12 @@ private:
     QString pageXml() const;
     /// File > Page Setup...: the page dialog over the document's page format.
     void pageSetup();
+    /// File > Print Preview: the library's preview over the document.
+    void printPreview();
+    /// File > Print: straight to the print dialog.
+    void print();
+    /// The preview at whole page, two pages and 100 %, as PNGs in `dir`.
+    QStringList previewScreenshots(const QString& dir);
     /// File > Open, Save, Save As: RTF, native (.wpdoc) and text files.
     bool openFile(const QString& fileName);
     void open();
