@@ -407,17 +407,7 @@ void frmPrintPreview::ShowPreview(TextControl* tx) {
                 deleteLater();
         });
         try {
-            CloneTX(tx);
-            m_cTX = m_txPrev;
-            m_lPageWidth = m_cTX->PageWidth();
-            m_lPageHeight = m_cTX->PageHeight();
-            m_lCurPage = 1;
-            m_iOldPrintZoom = m_cTX->PrintZoom();
-            m_iZoomMode = 0;
-            m_bTwoPages = false;
-            // The copy is in place now: the first screen shows its pages.
-            ToggleButtons();
-            FormResize();
+            Load(tx);
         } catch (...) {
             // A window that failed to load is gone: the next call starts afresh.
             DropLibraryInstance();
@@ -425,6 +415,20 @@ void frmPrintPreview::ShowPreview(TextControl* tx) {
         }
         modWP::ShowModal(this);
     });
+}
+
+void frmPrintPreview::Load(TextControl* tx) {
+    CloneTX(tx);
+    m_cTX = m_txPrev;
+    m_lPageWidth = m_cTX->PageWidth();
+    m_lPageHeight = m_cTX->PageHeight();
+    m_lCurPage = 1;
+    m_iOldPrintZoom = m_cTX->PrintZoom();
+    m_iZoomMode = 0;
+    m_bTwoPages = false;
+    // The copy is in place now: the first screen shows its pages.
+    ToggleButtons();
+    FormResize();
 }
 
 void frmPrintPreview::EnsureLoaded() {

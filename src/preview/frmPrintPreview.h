@@ -94,6 +94,9 @@ public:
     /// Copies the host's document, starts at page 1, whole page, one page,
     /// and shows the window modally; returns when it has closed.
     void ShowPreview(TextControl* tx);
+    /// What ShowPreview does before showing: the copy, the starting state
+    /// and the first layout. A failure is reported and fails with 65535.
+    void Load(TextControl* tx);
     /// Switches the zoom mode (0 whole page, 1 75 %, 2 100 %); other values
     /// are ignored.
     void SetZoomMode(qint16 zoom);
