@@ -400,12 +400,7 @@ void frmPrintPreview::ShowPreview(TextControl* tx) {
     Guard g("frmPrintPreview", "ShowPreview", this);
     g.param(QStringLiteral("tx"), tx);
     g.run([&] {
-        m_blnInShow = true;
-        auto deferred = qScopeGuard([this] {
-            m_blnInShow = false;
-            if (m_blnDeletePending)
-                deleteLater();
-        });
+        const forms::ShowScope::Running running(m_show, this);
         try {
             Load(tx);
         } catch (...) {
@@ -864,12 +859,8 @@ void frmPrintPreview::PrintTX2(TextControl* tx, qint32 PrintFlags) {
 }
 
 bool frmPrintPreview::event(QEvent* e) {
-    // Unloading asks for deletion from inside the modal loop; the deletion
-    // waits until ShowPreview has returned from it.
-    if (e->type() == QEvent::DeferredDelete && m_blnInShow) {
-        m_blnDeletePending = true;
+    if (m_show.holdsBack(e))
         return true;
-    }
     return QDialog::event(e);
 }
 

@@ -6,6 +6,7 @@
 // Every length of the layout is twips, as the window's rules are written;
 // the widgets get pixels through the screen's twips per pixel.
 
+#include "dialogs/FormSupport.h"
 #include "errors/modvbCodeShieldSupport.h"
 
 #include <QDialog>
@@ -177,8 +178,7 @@ private:
     bool m_blnLoaded = false;
     bool m_blnApplying = false;
     // While ShowPreview runs, a deletion asked for by unloading waits for it.
-    bool m_blnInShow = false;
-    bool m_blnDeletePending = false;
+    forms::ShowScope m_show;
 
     QMainWindow* cbar = nullptr;
     QToolBar* m_toolbar = nullptr;
