@@ -55,6 +55,21 @@ Subject& subject(int approxPages) {
     return *s;
 }
 
+// Qt's print preview of the same body, shown: it lays out and records every page.
+struct QtPreview {
+    explicit QtPreview(Subject& s) : dialog(&printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
+                         [&s](QPrinter* p) { s.qtDoc->print(p); });
+        dialog.resize(820, 940);
+        dialog.show();
+        widget = dialog.findChild<QPrintPreviewWidget*>();
+    }
+    QPrinter printer{QPrinter::HighResolution};
+    QPrintPreviewDialog dialog;
+    QPrintPreviewWidget* widget = nullptr;
+};
+
 QWidget* pageArea(QWidget* form) {
     return form->findChild<QWidget*>(QStringLiteral("picPage1"));
 }
@@ -75,14 +90,8 @@ void BM_OpenPreview_wp(benchmark::State& state) {
 void BM_OpenPreview_Qt(benchmark::State& state) {
     Subject& s = subject(int(state.range(0)));
     for (auto _ : state) {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        QPrintPreviewDialog dialog(&printer);
-        QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
-                         [&](QPrinter* p) { s.qtDoc->print(p); });
-        dialog.resize(820, 940);
-        dialog.show(); // lays out and records every page
-        QPixmap first = dialog.findChild<QPrintPreviewWidget*>()->grab();
+        QtPreview qt(s);
+        QPixmap first = qt.widget->grab();
         benchmark::DoNotOptimize(first);
     }
     state.counters["pages"] = s.pages;
@@ -117,14 +126,8 @@ void BM_PageTurn100_wp(benchmark::State& state) {
 
 void BM_PageTurn_Qt(benchmark::State& state) {
     Subject& s = subject(int(state.range(0)));
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    QPrintPreviewDialog dialog(&printer);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
-                     [&](QPrinter* p) { s.qtDoc->print(p); });
-    dialog.resize(820, 940);
-    dialog.show();
-    auto* widget = dialog.findChild<QPrintPreviewWidget*>();
+    QtPreview qt(s);
+    QPrintPreviewWidget* widget = qt.widget;
     widget->setViewMode(QPrintPreviewWidget::SinglePageView);
     widget->fitInView();
     int page = 1;

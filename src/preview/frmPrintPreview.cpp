@@ -43,6 +43,17 @@ qint16 whole16(double x) {
     return static_cast<qint16>(r);
 }
 
+// The arguments and locals of a click on a page area, for its report.
+void bindMouseUp(Guard& g, const qint16& button, const qint16& shift, const double& X,
+                 const double& Y, const double& nOldX, const double& nOldY) {
+    g.param(QStringLiteral("Button"), button)
+        .param(QStringLiteral("Shift"), shift)
+        .param(QStringLiteral("X"), X)
+        .param(QStringLiteral("Y"), Y)
+        .local(QStringLiteral("nOldX"), nOldX)
+        .local(QStringLiteral("nOldY"), nOldY);
+}
+
 void clampValue(frmPrintPreview::ScrollState& s) {
     s.value = std::clamp(s.value, 0, std::max(0, s.maximum));
 }
@@ -785,12 +796,7 @@ void frmPrintPreview::picPage1_MouseUp(qint16 button, qint16 shift, double X, do
     double nOldX = 0;
     double nOldY = 0;
     Guard g("frmPrintPreview", "picPage1_MouseUp", this);
-    g.param(QStringLiteral("Button"), button)
-        .param(QStringLiteral("Shift"), shift)
-        .param(QStringLiteral("X"), X)
-        .param(QStringLiteral("Y"), Y)
-        .local(QStringLiteral("nOldX"), nOldX)
-        .local(QStringLiteral("nOldY"), nOldY);
+    bindMouseUp(g, button, shift, X, Y, nOldX, nOldY);
     g.runEvent([&] {
         nOldX = whole32(m_geo.picPage1.width());
         nOldY = whole32(m_geo.picPage1.height());
@@ -810,12 +816,7 @@ void frmPrintPreview::picPage2_MouseUp(qint16 button, qint16 shift, double X, do
     double nOldX = 0;
     double nOldY = 0;
     Guard g("frmPrintPreview", "picPage2_MouseUp", this);
-    g.param(QStringLiteral("Button"), button)
-        .param(QStringLiteral("Shift"), shift)
-        .param(QStringLiteral("X"), X)
-        .param(QStringLiteral("Y"), Y)
-        .local(QStringLiteral("nOldX"), nOldX)
-        .local(QStringLiteral("nOldY"), nOldY);
+    bindMouseUp(g, button, shift, X, Y, nOldX, nOldY);
     g.runEvent([&] {
         if (button != 1 || m_txPrev->CurrentPages() == m_lCurPage)
             return;
