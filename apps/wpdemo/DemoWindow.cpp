@@ -71,6 +71,11 @@ DemoWindow::DemoWindow(const QString& samplesDir, const QString& userDataDir, QW
     file->addSeparator();
     file->addAction(QStringLiteral("P&roperties…"), this, &DemoWindow::resumeProperties);
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    tools->addAction(QStringLiteral("Cover Letter &Template"), this,
+                     &DemoWindow::openCoverLetterTemplate);
+    tools->addAction(QStringLiteral("Cover Letter &Stepper…"), this,
+                     &DemoWindow::coverLetterStepper);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About"), this, [this] {
         QMessageBox::about(this, windowTitle(),
@@ -311,6 +316,7 @@ QStringList DemoWindow::writeScreenshots(const QString& dir) {
             paths << shot;
     }
     paths << previewScreenshots(dir);
+    paths << stepperScreenshots(dir);
     {
         // The properties of the sample résumé, one picture a tab.
         wp::frmResumeProps props;

@@ -7,9 +7,11 @@
 #include "host/modStartup.h"
 #include "host/modWP.h"
 #include "preview/frmPrintPreview.h"
+#include "stepper/frmStepper.h"
 #include "wp/TextControl.h"
 
 #include <QMetaMethod>
+#include <QScopeGuard>
 
 namespace wp {
 
@@ -136,6 +138,22 @@ QString clsWP::PrintPreviewShow(QString& strXML) {
             return QString();
         });
         return QString();
+    });
+}
+
+QString clsWP::CoverLetterStepper(QString& strXML) {
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "CoverLetterStepper", &members);
+    g.param(QStringLiteral("strXML"), strXML);
+    return g.run([&] {
+        // The window goes after every call, so the next one builds it afresh.
+        auto release = qScopeGuard([] { FormInstance<frmStepper>::release(); });
+        return RunDialog<frmStepper>([&](frmStepper& form) {
+            form.setTx(tx());
+            form.DoStepper(QStringLiteral("keyStepFirst"));
+            ShowModal(&form);
+            return QString();
+        });
     });
 }
 

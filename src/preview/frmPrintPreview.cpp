@@ -1,5 +1,6 @@
 #include "preview/frmPrintPreview.h"
 
+#include "host/StatusPanes.h"
 #include "host/modWP.h"
 #include "preview/modPrintDlg.h"
 #include "wp/TextControl.h"
@@ -552,11 +553,10 @@ void frmPrintPreview::StatusBarCreate() {
         bar->setObjectName(QStringLiteral("StatusBar"));
         bar->setSizeGripEnabled(false);
         bar->show();
-        // In the stretching part of the bar: a command's description covers
-        // it while the mouse is on the command, then "Ready" is back.
-        m_panStatus = new QLabel(QStringLiteral("Ready"), bar);
-        m_panStatus->setObjectName(QStringLiteral("pane(0)"));
-        bar->addWidget(m_panStatus, 1);
+        // A command's description covers the bar while the mouse is on the
+        // command; then the idle text "Ready" is back.
+        auto* panes = new modWP::StatusPanes(bar, QStringLiteral("Ready"));
+        m_panStatus = panes->AddPane(0, 0, QStringLiteral("Ready"), true);
     });
 }
 
