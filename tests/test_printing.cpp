@@ -275,3 +275,25 @@ TEST_F(Printing, cancellingALongJobStopsItAndStartsNoFurtherCopy) {
     }
     removeQueueOutput();
 }
+
+TEST_F(Printing, aPrinterErrorStopsQuietlyOtherFailuresAreReported) {
+    wptest::ReportRecorder reports;
+    auto tx = wptest::hostDocument(2);
+    tx->setViewMode(1);
+    // A file that cannot be written: the printer refuses the job (482).
+    answer.choose = [](QPrinter& p) {
+        p.setOutputFileName(QStringLiteral("/nonexistent-directory/out.pdf"));
+    };
+    qint32 flags = 256;
+    const auto result = PrintDialogTX(tx.get(), flags);
+    EXPECT_TRUE(result.accepted);
+    EXPECT_EQ(result.jobsPrinted, 0);
+    EXPECT_TRUE(reports.reports.empty());
+    EXPECT_EQ(tx->ViewMode(), 1);
+    // No control to print is no printer error: reported, and the call fails.
+    EXPECT_THROW(PrintDialogTX(nullptr, flags), wp::Error);
+    ASSERT_EQ(reports.reports.size(), 1u);
+    EXPECT_EQ(reports.reports[0].module, QStringLiteral("modPrintDlg"));
+    EXPECT_EQ(reports.reports[0].procedure, QStringLiteral("PrintDialogTX"));
+    EXPECT_EQ(reports.reports[0].number, 91);
+}
