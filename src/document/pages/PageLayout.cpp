@@ -24,6 +24,8 @@ constexpr double kTwipsPerInch = 1440.0;
 constexpr double kFormatScale = kTwipsPerInch / 96.0;
 constexpr double kEps = 0.01;
 constexpr double kTabStop = 720 / kFormatScale;
+// A 12-point line: the least body height of a page when the body is empty.
+constexpr double kMinLine = 240;
 
 double docHeight(QTextDocument* doc) {
     return doc ? doc->documentLayout()->documentSize().height() : 0.0;
@@ -145,8 +147,15 @@ PageLayout::Areas PageLayout::areas(int pageIndex) const {
     if (a.footer)
         a.bodyBottom =
             std::min(a.bodyBottom, m_format.height - m_format.footerPosition - docHeight(a.footer));
-    if (a.bodyBottom - a.bodyTop < 1)
-        a.bodyBottom = a.bodyTop + 1; // a degenerate format still makes progress
+    // Margins or header/footer distances that leave no room for text still
+    // give each page room for its tallest line, so that a one-page document
+    // never turns into thousands of sliver pages; the body then moves up
+    // over the bottom margin as far as the sheet allows.
+    const double minBody = std::min(m_minBody, double(std::max(1, m_format.height)));
+    if (a.bodyBottom - a.bodyTop < minBody) {
+        a.bodyTop = std::clamp(a.bodyTop, 0.0, std::max(0.0, m_format.height - minBody));
+        a.bodyBottom = a.bodyTop + minBody;
+    }
     return a;
 }
 
@@ -328,6 +337,9 @@ void PageLayout::paginate() const {
         m_keepWithNext = false;
         collectFrame(m_body->rootFrame(), items, pending);
     }
+    m_minBody = kMinLine;
+    for (const Line& l : m_lines)
+        m_minBody = std::max(m_minBody, l.bottom - l.top);
 
     auto bodyHeight = [this](int pageIndex) {
         const Areas a = areas(pageIndex);

@@ -151,6 +151,7 @@ private:
     mutable std::vector<Line> m_lines;
     mutable std::vector<int> m_blockFirstLine; // block number → first index in m_lines
     mutable std::vector<int> m_order;
+    mutable double m_minBody = 240;      // least body height of a page: its tallest line
     mutable bool m_keepWithNext = false; // while collecting: glue the next piece          //
                                          // m_lines indices by page, then line
 };
