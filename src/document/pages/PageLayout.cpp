@@ -384,6 +384,19 @@ void PageLayout::paginate() const {
         l.page = std::max(0, int(it - m_pages.begin()) - 1);
         l.onPage = perPage[l.page]++;
     }
+    // Where the lines of the pages before end, and where this page's first
+    // line ends: drawing keeps what lies between them off the page.
+    std::vector<double> endBefore(m_pages.size() + 1, -std::numeric_limits<double>::infinity());
+    std::vector<double> firstBottom(m_pages.size(), std::numeric_limits<double>::infinity());
+    for (const Line& l : m_lines) {
+        endBefore[l.page + 1] = std::max(endBefore[l.page + 1], l.bottom);
+        if (l.onPage == 0)
+            firstBottom[l.page] = l.bottom;
+    }
+    for (size_t p = 1; p < m_pages.size(); ++p) {
+        endBefore[p] = std::max(endBefore[p], endBefore[p - 1]);
+        m_pages[p].textTop = std::min(endBefore[p], firstBottom[p] - 2);
+    }
     int first = 0;
     for (size_t p = 0; p < m_pages.size(); ++p) {
         m_pages[p].firstLine = first;
@@ -451,15 +464,19 @@ void PageLayout::drawPage(QPainter* painter, int page, double zoomPercent,
 // Draws a document's layout with its origin at `origin`, limited to `clip`
 // (document coordinates).
 static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& origin,
-                         const QRectF& clip,
-                         const QAbstractTextDocumentLayout::PaintContext* base) {
+                         const QRectF& clip, const QAbstractTextDocumentLayout::PaintContext* base,
+                         double textTop = -std::numeric_limits<double>::infinity()) {
     QAbstractTextDocumentLayout::PaintContext ctx;
     if (base)
         ctx = *base;
     ctx.palette.setColor(QPalette::Text, Qt::black);
     // Lines that only touch the slice belong to the neighbouring page: keep
     // them out of the drawing (a PDF would carry their text).
+    // A line of the page before may reach below the slice's top (a line
+    // spaced tighter than its font): `textTop` keeps it out as well.
     ctx.clip = clip.adjusted(0, 1, 0, -1);
+    if (textTop + 1 > ctx.clip.top())
+        ctx.clip.setTop(std::min(textTop + 1, ctx.clip.bottom()));
     painter->save();
     painter->translate(origin);
     painter->setClipRect(clip, Qt::IntersectClip);
@@ -489,7 +506,7 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
                          QRectF(-left, pg.headTop, sheet.width(), pg.lead()), context);
         }
         drawDocument(painter, m_body, QPointF(left, a.bodyTop + pg.lead() - pg.y0),
-                     QRectF(-left, pg.y0, sheet.width(), pg.y1 - pg.y0), context);
+                     QRectF(-left, pg.y0, sheet.width(), pg.y1 - pg.y0), context, pg.textTop);
     }
     if (a.footer) {
         const QPointF origin(left, m_format.height - m_format.footerPosition - docHeight(a.footer));
@@ -519,7 +536,7 @@ void PageLayout::drawBodySlice(QPainter* painter, int page,
     if (m_body) {
         const double left = m_format.marginL;
         drawDocument(painter, m_body, QPointF(left, -pg.y0),
-                     QRectF(-left, pg.y0, strip.width(), strip.height()), context);
+                     QRectF(-left, pg.y0, strip.width(), strip.height()), context, pg.textTop);
     }
     painter->restore();
 }

@@ -112,6 +112,7 @@ private:
         double y1 = 0;     // document y where the page's slice ends
         int firstLine = 0; // index into m_order
         int lineCount = 0;
+        double textTop = -1e300; // lines ending above this belong to pages before
         // A page that begins inside a table repeats the table's header rows
         // (document y headTop..headBottom) above its slice.
         double headTop = 0, headBottom = 0;
