@@ -152,4 +152,15 @@ void renumberDuplicates(QTextDocument* doc) {
     }
 }
 
+int pageFieldOf(const QString& instruction) {
+    const QString name = instruction.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    if (name == QLatin1String("PAGE"))
+        return PageNumber;
+    if (name == QLatin1String("NUMPAGES"))
+        return PageCount;
+    if (name == QLatin1String("SECTIONPAGES"))
+        return SectionPages;
+    return 0;
+}
+
 } // namespace wp::docmodel

@@ -24,6 +24,14 @@ int hfIndex(int flag);
 /// hf:: flag of index 0..3.
 int hfFlag(int index);
 
+/// Character format (int, one of PageNumber..SectionPages): the run shows a
+/// page number that drawing fills in for each page.
+constexpr int PageFieldKind = QTextFormat::UserProperty + 40;
+enum PageField { PageNumber = 1, PageCount = 2, SectionPages = 3 };
+/// The PageField of a field instruction ("PAGE", "NUMPAGES \* ARABIC"...),
+/// 0 for any other field.
+int pageFieldOf(const QString& instruction);
+
 /// What a save reads: the control's documents and settings, not owned.
 struct DocumentParts {
     const QTextDocument* body = nullptr;

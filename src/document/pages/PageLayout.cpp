@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextFrame>
 #include <QTextLayout>
 #include <QTextTable>
@@ -484,6 +485,38 @@ static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& o
     painter->restore();
 }
 
+std::unique_ptr<QTextDocument> PageLayout::numbered(QTextDocument* doc, int page) const {
+    struct Run {
+        int pos, length, kind;
+        QTextCharFormat format;
+    };
+    std::vector<Run> runs;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (const int kind = f.charFormat().intProperty(docmodel::PageFieldKind))
+                runs.push_back({f.position(), f.length(), kind, f.charFormat()});
+        }
+    }
+    if (runs.empty())
+        return nullptr;
+    std::unique_ptr<QTextDocument> copy(doc->clone());
+    // One run of a field may come in several fragments: the number goes in
+    // the first, the others are emptied.
+    QTextCursor c(copy.get());
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+        const bool first = std::next(it) == runs.rend() ||
+                           std::next(it)->pos + std::next(it)->length != it->pos ||
+                           std::next(it)->kind != it->kind;
+        const int number = it->kind == docmodel::PageNumber ? page : pageCount();
+        c.setPosition(it->pos);
+        c.setPosition(it->pos + it->length, QTextCursor::KeepAnchor);
+        c.insertText(first ? QString::number(number) : QString(), it->format);
+    }
+    prepare(copy.get());
+    return copy;
+}
+
 void PageLayout::drawPageTwips(QPainter* painter, int page,
                                const QAbstractTextDocumentLayout::PaintContext* context) const {
     const Page& pg = pageAt(page);
@@ -495,9 +528,12 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
     painter->setRenderHint(QPainter::Antialiasing, true);
     painter->setRenderHint(QPainter::TextAntialiasing, true);
     const double left = m_format.marginL;
+    // Page numbers in a header or footer show this page's.
+    const auto header = a.header ? numbered(a.header, page) : nullptr;
+    const auto footer = a.footer ? numbered(a.footer, page) : nullptr;
     if (a.header) {
         const QPointF origin(left, m_format.headerPosition);
-        drawDocument(painter, a.header, origin,
+        drawDocument(painter, header ? header.get() : a.header, origin,
                      QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
     if (m_body) {
@@ -510,7 +546,7 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
     }
     if (a.footer) {
         const QPointF origin(left, m_format.height - m_format.footerPosition - docHeight(a.footer));
-        drawDocument(painter, a.footer, origin,
+        drawDocument(painter, footer ? footer.get() : a.footer, origin,
                      QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
     painter->restore();

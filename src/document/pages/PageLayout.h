@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QRectF>
 #include <QTextDocument>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -139,6 +140,7 @@ private:
                       bool atRoot = false) const;
     Areas areas(int pageIndex) const;
     void prepare(QTextDocument* doc) const;
+    std::unique_ptr<QTextDocument> numbered(QTextDocument* doc, int page) const;
     int lineIndexOf(int pos) const;
     const Page& pageAt(int page) const;
     void markDirty();

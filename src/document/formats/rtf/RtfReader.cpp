@@ -237,6 +237,7 @@ struct FieldCtx {
     int id = 0;
     QString name;
     bool merge = false;
+    int pageField = 0;
     int emitted = 0;
     CharProps lastProps;
 };
@@ -363,6 +364,9 @@ private:
                     fmt.setProperty(prop::FieldId, f.id);
                     fmt.setProperty(prop::FieldData, f.name);
                     f.emitted += t.size();
+                } else if (f.pageField) {
+                    fmt.setProperty(docmodel::PageFieldKind, f.pageField);
+                    fieldId = -f.pageField; // a run of its own
                 }
             }
             builder().text(t, st.chr, fmt, fieldId);
@@ -523,6 +527,7 @@ private:
         FieldCtx& f = fields.back();
         f.name = rtf::mergeFieldName(f.inst);
         f.merge = !f.name.isEmpty() && inDocument();
+        f.pageField = docmodel::pageFieldOf(f.inst);
         if (f.merge) {
             bool ok = false;
             int id = f.idText.trimmed().toInt(&ok);
