@@ -163,4 +163,44 @@ int pageFieldOf(const QString& instruction) {
     return 0;
 }
 
+static void addSpaceAfterToNext(QTextFrame* frame, QTextCursor& cursor) {
+    auto walk = [&cursor](QTextFrame::iterator it) {
+        QTextBlock prev;
+        for (; !it.atEnd(); ++it) {
+            if (QTextFrame* child = it.currentFrame()) {
+                addSpaceAfterToNext(child, cursor);
+                prev = QTextBlock();
+                continue;
+            }
+            const QTextBlock block = it.currentBlock();
+            const double extra = prev.isValid() ? prev.blockFormat().bottomMargin() : 0.0;
+            if (extra > 0) {
+                QTextBlockFormat f = block.blockFormat();
+                f.setTopMargin(f.topMargin() + extra);
+                f.setProperty(SpaceAbove, extra);
+                cursor.setPosition(block.position());
+                cursor.setBlockFormat(f);
+            }
+            prev = block;
+        }
+    };
+    if (auto* table = qobject_cast<QTextTable*>(frame)) {
+        for (int r = 0; r < table->rows(); ++r)
+            for (int c = 0; c < table->columns(); ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                if (cell.row() == r && cell.column() == c)
+                    walk(cell.begin());
+            }
+    } else {
+        walk(frame->begin());
+    }
+}
+
+void addSpaceAfterToNext(QTextDocument* doc) {
+    if (!doc)
+        return;
+    QTextCursor cursor(doc);
+    addSpaceAfterToNext(doc->rootFrame(), cursor);
+}
+
 } // namespace wp::docmodel

@@ -32,6 +32,16 @@ enum PageField { PageNumber = 1, PageCount = 2, SectionPages = 3 };
 /// 0 for any other field.
 int pageFieldOf(const QString& instruction);
 
+/// Block format (double, 96-dpi pixels): the part of the top margin that is
+/// the previous paragraph's space after. Word processors add the space after
+/// one paragraph to the space before the next where Qt takes the larger of
+/// the two; a document read from such a format carries the sum in the top
+/// margin, and writing it back takes the part out again.
+constexpr int SpaceAbove = QTextFormat::UserProperty + 41;
+/// Adds each paragraph's space after to the top margin of the paragraph that
+/// follows it in the same frame or cell (see SpaceAbove).
+void addSpaceAfterToNext(QTextDocument* doc);
+
 /// What a save reads: the control's documents and settings, not owned.
 struct DocumentParts {
     const QTextDocument* body = nullptr;

@@ -179,6 +179,7 @@ void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items,
     if (block.blockNumber() < int(m_blockFirstLine.size()))
         m_blockFirstLine[block.blockNumber()] = int(m_lines.size());
     const bool together = fmt.boolProperty(prop::KeepTogether);
+    const double spaceBefore = fmt.topMargin() * kFormatScale;
     const int blockPos = block.position();
     const int n = tl ? tl->lineCount() : 0;
     for (int i = 0; i < n; ++i) {
@@ -198,6 +199,9 @@ void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items,
             !items->empty() && ((i > 0 && together) || (i == 0 && m_keepWithNext && !before));
         if (join)
             items->back().bottom = std::max(items->back().bottom, l.bottom);
+        else if (i == 0 && atRoot)
+            // A page that begins with a paragraph keeps its space before.
+            items->push_back(Item{l.top - spaceBefore, l.top - spaceBefore, l.bottom, before});
         else
             items->push_back(Item{l.top, l.top, l.bottom, i == 0 && before});
     }
@@ -347,6 +351,9 @@ void PageLayout::paginate() const {
         return a.bodyBottom - a.bodyTop;
     };
     Page cur;
+    // The first paragraph's space before shows on the first page too.
+    if (!items.empty())
+        cur.y0 = std::min(0.0, items.front().start);
     double h = bodyHeight(0);
     for (const Item& item : items) {
         const bool pageHasContent = item.start > cur.y0 + kEps;

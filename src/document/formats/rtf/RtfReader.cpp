@@ -1440,7 +1440,12 @@ bool Parser::run(QString* error) {
 
 bool read(const QByteArray& data, docmodel::DocumentContent& out, QString* error) {
     Parser parser(data, out);
-    return parser.run(error);
+    if (!parser.run(error))
+        return false;
+    docmodel::addSpaceAfterToNext(out.body.get());
+    for (const auto& doc : out.headerFooter)
+        docmodel::addSpaceAfterToNext(doc.get());
+    return true;
 }
 
 } // namespace wp::RtfReader
