@@ -166,13 +166,31 @@ int pageFieldOf(const QString& instruction) {
 static void addSpaceAfterToNext(QTextFrame* frame, QTextCursor& cursor) {
     auto walk = [&cursor](QTextFrame::iterator it) {
         QTextBlock prev;
+        QTextFrame* prevFrame = nullptr;
         for (; !it.atEnd(); ++it) {
             if (QTextFrame* child = it.currentFrame()) {
+                // Qt leaves out the space after a paragraph that a table
+                // follows: the table's top margin carries it.
+                if (const double after = prev.isValid() ? prev.blockFormat().bottomMargin() : 0;
+                    after > 0) {
+                    QTextFrameFormat f = child->frameFormat();
+                    f.setTopMargin(f.topMargin() + after);
+                    child->setFrameFormat(f);
+                }
                 addSpaceAfterToNext(child, cursor);
                 prev = QTextBlock();
+                prevFrame = child;
                 continue;
             }
             const QTextBlock block = it.currentBlock();
+            // And the space before a paragraph that follows a table: the
+            // table's bottom margin carries that.
+            if (const double before = prevFrame ? block.blockFormat().topMargin() : 0; before > 0) {
+                QTextFrameFormat f = prevFrame->frameFormat();
+                f.setBottomMargin(f.bottomMargin() + before);
+                prevFrame->setFrameFormat(f);
+            }
+            prevFrame = nullptr;
             const double extra = prev.isValid() ? prev.blockFormat().bottomMargin() : 0.0;
             if (extra > 0) {
                 QTextBlockFormat f = block.blockFormat();
@@ -187,9 +205,25 @@ static void addSpaceAfterToNext(QTextFrame* frame, QTextCursor& cursor) {
     if (auto* table = qobject_cast<QTextTable*>(frame)) {
         for (int r = 0; r < table->rows(); ++r)
             for (int c = 0; c < table->columns(); ++c) {
-                const QTextTableCell cell = table->cellAt(r, c);
-                if (cell.row() == r && cell.column() == c)
-                    walk(cell.begin());
+                QTextTableCell cell = table->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c)
+                    continue;
+                walk(cell.begin());
+                // Qt leaves out the space before a cell's first paragraph
+                // and after its last: the cell's padding carries them.
+                const double before = cell.firstCursorPosition().blockFormat().topMargin();
+                const double after = cell.lastCursorPosition().blockFormat().bottomMargin();
+                if (before <= 0 && after <= 0)
+                    continue;
+                QTextTableCellFormat cf = cell.format().toTableCellFormat();
+                const double pad = table->format().cellPadding();
+                auto side = [&cf, pad](int property) {
+                    return cf.hasProperty(property) ? cf.doubleProperty(property) : pad;
+                };
+                cf.setTopPadding(side(QTextFormat::TableCellTopPadding) + std::max(0.0, before));
+                cf.setBottomPadding(side(QTextFormat::TableCellBottomPadding) +
+                                    std::max(0.0, after));
+                cell.setFormat(cf);
             }
     } else {
         walk(frame->begin());

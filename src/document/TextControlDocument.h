@@ -42,6 +42,14 @@ constexpr int SpaceAbove = QTextFormat::UserProperty + 41;
 /// follows it in the same frame or cell (see SpaceAbove).
 void addSpaceAfterToNext(QTextDocument* doc);
 
+/// Table cell format (int, twips): the least height of the cell's row, which
+/// the layout meets by growing the row's bottom padding.
+constexpr int RowHeight = QTextFormat::UserProperty + 42;
+
+/// Block format (bool): a page never ends after a paragraph's first line or
+/// before its last (widow and orphan control).
+constexpr int WidowControl = QTextFormat::UserProperty + 43;
+
 /// What a save reads: the control's documents and settings, not owned.
 struct DocumentParts {
     const QTextDocument* body = nullptr;

@@ -179,7 +179,11 @@ void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items,
     if (block.blockNumber() < int(m_blockFirstLine.size()))
         m_blockFirstLine[block.blockNumber()] = int(m_lines.size());
     const bool together = fmt.boolProperty(prop::KeepTogether);
-    const double spaceBefore = fmt.topMargin() * kFormatScale;
+    const bool widows = fmt.boolProperty(docmodel::WidowControl);
+    // The paragraph's own space before, without the space after of the one
+    // before it that the top margin carries too.
+    const double spaceBefore =
+        std::max(0.0, fmt.topMargin() - fmt.doubleProperty(docmodel::SpaceAbove)) * kFormatScale;
     const int blockPos = block.position();
     const int n = tl ? tl->lineCount() : 0;
     for (int i = 0; i < n; ++i) {
@@ -196,11 +200,13 @@ void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items,
         // A paragraph kept together, or the first line after one kept with
         // its next, joins the piece before it: they change pages as one.
         const bool join =
-            !items->empty() && ((i > 0 && together) || (i == 0 && m_keepWithNext && !before));
+            !items->empty() && ((i > 0 && (together || (widows && (i == 1 || i == n - 1)))) ||
+                                (i == 0 && m_keepWithNext && !before));
         if (join)
             items->back().bottom = std::max(items->back().bottom, l.bottom);
-        else if (i == 0 && atRoot)
-            // A page that begins with a paragraph keeps its space before.
+        else if (i == 0 && atRoot && (before || items->empty()))
+            // The document's first page, and a page begun by a page break,
+            // keep the paragraph's space before; other pages begin with text.
             items->push_back(Item{l.top - spaceBefore, l.top - spaceBefore, l.bottom, before});
         else
             items->push_back(Item{l.top, l.top, l.bottom, i == 0 && before});
@@ -392,19 +398,6 @@ void PageLayout::paginate() const {
         l.page = std::max(0, int(it - m_pages.begin()) - 1);
         l.onPage = perPage[l.page]++;
     }
-    // Where the lines of the pages before end, and where this page's first
-    // line ends: drawing keeps what lies between them off the page.
-    std::vector<double> endBefore(m_pages.size() + 1, -std::numeric_limits<double>::infinity());
-    std::vector<double> firstBottom(m_pages.size(), std::numeric_limits<double>::infinity());
-    for (const Line& l : m_lines) {
-        endBefore[l.page + 1] = std::max(endBefore[l.page + 1], l.bottom);
-        if (l.onPage == 0)
-            firstBottom[l.page] = l.bottom;
-    }
-    for (size_t p = 1; p < m_pages.size(); ++p) {
-        endBefore[p] = std::max(endBefore[p], endBefore[p - 1]);
-        m_pages[p].textTop = std::min(endBefore[p], firstBottom[p] - 2);
-    }
     int first = 0;
     for (size_t p = 0; p < m_pages.size(); ++p) {
         m_pages[p].firstLine = first;
@@ -414,6 +407,80 @@ void PageLayout::paginate() const {
     m_order.resize(m_lines.size());
     for (size_t i = 0; i < m_lines.size(); ++i)
         m_order[m_pages[m_lines[i].page].firstLine + m_lines[i].onPage] = int(i);
+}
+
+static void collectTables(QTextFrame* frame, std::vector<QTextTable*>& out) {
+    for (QTextFrame* child : frame->childFrames()) {
+        if (auto* table = qobject_cast<QTextTable*>(child))
+            out.push_back(table);
+        collectTables(child, out);
+    }
+}
+
+void PageLayout::fitRowHeights(QTextDocument* doc, double textWidth) {
+    if (!doc)
+        return;
+    std::vector<QTextTable*> tables;
+    collectTables(doc->rootFrame(), tables);
+    auto rowHeight = [](const QTextTableCell& cell) {
+        return cell.format().intProperty(docmodel::RowHeight);
+    };
+    bool any = false;
+    for (QTextTable* t : tables)
+        for (int r = 0; r < t->rows() && !any; ++r)
+            for (int c = 0; c < t->columns() && !any; ++c)
+                any = rowHeight(t->cellAt(r, c)) > 0;
+    if (!any)
+        return;
+    QAbstractTextDocumentLayout* layout = doc->documentLayout();
+    layout->setPaintDevice(twipsDevice());
+    doc->setDocumentMargin(0);
+    doc->setTextWidth(std::max(1.0, textWidth));
+    for (QTextTable* t : tables) {
+        const QTextTableFormat tf = t->format();
+        const double border = tf.border() * kFormatScale;
+        auto pad = [&tf](const QTextTableCellFormat& cf, int property, double value) {
+            return cf.hasProperty(property) ? value : tf.cellPadding();
+        };
+        for (int r = 0; r < t->rows(); ++r) {
+            // The cells that begin on this row and end on it.
+            std::vector<QTextTableCell> cells;
+            int least = 0;
+            for (int c = 0; c < t->columns(); ++c) {
+                const QTextTableCell cell = t->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c || cell.rowSpan() != 1)
+                    continue;
+                cells.push_back(cell);
+                least = std::max(least, rowHeight(cell));
+            }
+            if (least <= 0)
+                continue;
+            double height = 0;
+            for (const QTextTableCell& cell : cells) {
+                const QTextBlock first = cell.firstCursorPosition().block();
+                const QTextBlock last = cell.lastCursorPosition().block();
+                const QTextTableCellFormat cf = cell.format().toTableCellFormat();
+                const double top = layout->blockBoundingRect(first).top();
+                const double bottom = layout->blockBoundingRect(last).bottom();
+                height = std::max(
+                    height, bottom - top +
+                                (pad(cf, QTextFormat::TableCellTopPadding, cf.topPadding()) +
+                                 pad(cf, QTextFormat::TableCellBottomPadding, cf.bottomPadding())) *
+                                    kFormatScale +
+                                border);
+            }
+            const double missing = least - height;
+            if (missing < 1)
+                continue;
+            for (QTextTableCell& cell : cells) {
+                QTextTableCellFormat cf = cell.format().toTableCellFormat();
+                cf.setBottomPadding(
+                    pad(cf, QTextFormat::TableCellBottomPadding, cf.bottomPadding()) +
+                    missing / kFormatScale);
+                cell.setFormat(cf);
+            }
+        }
+    }
 }
 
 int PageLayout::pageCount() const {
@@ -473,23 +540,52 @@ void PageLayout::drawPage(QPainter* painter, int page, double zoomPercent,
 // (document coordinates).
 static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& origin,
                          const QRectF& clip, const QAbstractTextDocumentLayout::PaintContext* base,
-                         double textTop = -std::numeric_limits<double>::infinity()) {
+                         const QTextBlock& split = QTextBlock()) {
     QAbstractTextDocumentLayout::PaintContext ctx;
     if (base)
         ctx = *base;
     ctx.palette.setColor(QPalette::Text, Qt::black);
     // Lines that only touch the slice belong to the neighbouring page: keep
     // them out of the drawing (a PDF would carry their text).
-    // A line of the page before may reach below the slice's top (a line
-    // spaced tighter than its font): `textTop` keeps it out as well.
     ctx.clip = clip.adjusted(0, 1, 0, -1);
-    if (textTop + 1 > ctx.clip.top())
-        ctx.clip.setTop(std::min(textTop + 1, ctx.clip.bottom()));
     painter->save();
     painter->translate(origin);
     painter->setClipRect(clip, Qt::IntersectClip);
-    doc->documentLayout()->draw(painter, ctx);
+    // Qt draws a paragraph from the last line above the clip on: a page that
+    // begins inside a paragraph would carry that line of the page before,
+    // hidden by the clip but in a PDF's text all the same. Unless a selection
+    // or caret is to be shown, such a paragraph's lines on this page are
+    // drawn one by one and Qt draws from the next paragraph on.
+    QTextLayout* tl = split.isValid() ? split.layout() : nullptr;
+    const bool plain = !base || (base->selections.isEmpty() && base->cursorPosition < 0);
+    if (tl && plain) {
+        const QRectF r = doc->documentLayout()->blockBoundingRect(split);
+        if (r.bottom() + 1 < ctx.clip.bottom()) {
+            ctx.clip.setTop(std::max(ctx.clip.top(), r.bottom() + 1));
+            doc->documentLayout()->draw(painter, ctx);
+        }
+        painter->setPen(Qt::black);
+        for (int i = 0; i < tl->lineCount(); ++i) {
+            const QTextLine line = tl->lineAt(i);
+            const double top = tl->position().y() + line.y();
+            if (top + kEps >= clip.top() && top < clip.bottom() - 1)
+                line.draw(painter, tl->position());
+        }
+    } else {
+        doc->documentLayout()->draw(painter, ctx);
+    }
     painter->restore();
+}
+
+QTextBlock PageLayout::splitBlock(const Page& pg) const {
+    if (pg.lineCount == 0 || !m_body)
+        return QTextBlock();
+    const Line& l = m_lines[m_order[pg.firstLine]];
+    const QTextBlock block = m_body->findBlock(l.blockPos);
+    // Only paragraphs of the root frame: table rows never split.
+    const bool inside = l.start > 0 && block.isValid() && block.layout() &&
+                        m_body->frameAt(l.blockPos) == m_body->rootFrame();
+    return inside ? block : QTextBlock();
 }
 
 std::unique_ptr<QTextDocument> PageLayout::numbered(QTextDocument* doc, int page) const {
@@ -549,7 +645,7 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
                          QRectF(-left, pg.headTop, sheet.width(), pg.lead()), context);
         }
         drawDocument(painter, m_body, QPointF(left, a.bodyTop + pg.lead() - pg.y0),
-                     QRectF(-left, pg.y0, sheet.width(), pg.y1 - pg.y0), context, pg.textTop);
+                     QRectF(-left, pg.y0, sheet.width(), pg.y1 - pg.y0), context, splitBlock(pg));
     }
     if (a.footer) {
         const QPointF origin(left, m_format.height - m_format.footerPosition - docHeight(a.footer));
@@ -579,7 +675,7 @@ void PageLayout::drawBodySlice(QPainter* painter, int page,
     if (m_body) {
         const double left = m_format.marginL;
         drawDocument(painter, m_body, QPointF(left, -pg.y0),
-                     QRectF(-left, pg.y0, strip.width(), strip.height()), context, pg.textTop);
+                     QRectF(-left, pg.y0, strip.width(), strip.height()), context, splitBlock(pg));
     }
     painter->restore();
 }

@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <memory>
 #include <utility>
@@ -22,7 +23,6 @@
 
 class QPainter;
 class QPaintDevice;
-class QTextBlock;
 class QTextFrame;
 class QTextTable;
 
@@ -36,6 +36,10 @@ public:
 
     /// The device every document of a layout is measured on: 1440 dpi.
     static QPaintDevice* twipsDevice();
+    /// Grows the bottom padding of table rows whose cells ask for a least
+    /// height (docmodel::RowHeight) until they reach it, laid out at
+    /// `textWidth` twips on the twips device.
+    static void fitRowHeights(QTextDocument* doc, double textWidth);
 
     /// The body document (not owned). Its layout is moved to the twips
     /// device and the page's text width.
@@ -113,7 +117,6 @@ private:
         double y1 = 0;     // document y where the page's slice ends
         int firstLine = 0; // index into m_order
         int lineCount = 0;
-        double textTop = -1e300; // lines ending above this belong to pages before
         // A page that begins inside a table repeats the table's header rows
         // (document y headTop..headBottom) above its slice.
         double headTop = 0, headBottom = 0;
@@ -140,6 +143,7 @@ private:
                       bool atRoot = false) const;
     Areas areas(int pageIndex) const;
     void prepare(QTextDocument* doc) const;
+    QTextBlock splitBlock(const Page& pg) const; // a root paragraph the page begins inside
     std::unique_ptr<QTextDocument> numbered(QTextDocument* doc, int page) const;
     int lineIndexOf(int pos) const;
     const Page& pageAt(int page) const;
