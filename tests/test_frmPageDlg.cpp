@@ -67,23 +67,11 @@ void focus(QWidget* form, QWidget* to) {
 QString showPageDialog(const QString& xml, const std::function<void(QWidget*)>& step) {
     wp::clsWP host;
     QString strXML = xml;
-    bool stepped = false;
-    wptest::whenModal([&](QWidget* modal) {
-        QPointer<QWidget> form(modal);
-        EXPECT_EQ(modal->objectName(), QStringLiteral("frmPageDlg"));
-        EXPECT_EQ(modal->windowTitle(), QStringLiteral("Page Setup"));
-        stepped = true;
-        step(modal);
-        if (form && form->isVisible()) {
-            ADD_FAILURE() << "the step left the dialog open";
-            button(form, "pbCancel")->click();
-        }
-    });
-    const QString result = host.PageDialogShow(strXML);
-    EXPECT_TRUE(stepped);
+    const QString result = wptest::runModal(
+        QStringLiteral("frmPageDlg"), QStringLiteral("Page Setup"),
+        [&] { return host.PageDialogShow(strXML); }, step);
     EXPECT_EQ(strXML, xml) << "the caller's text must not change";
     EXPECT_FALSE(wp::modWP::FormInstance<frmPageDlg>::exists());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return result;
 }
 

@@ -2,9 +2,12 @@
 
 #include "wp/hooks.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace wptest {
@@ -69,6 +72,29 @@ void whenModal(std::function<void(QWidget*)> step, int timeoutMs) {
         }
     });
     timer->start();
+}
+
+QString runModal(const QString& formName, const QString& caption,
+                 const std::function<QString()>& open, const std::function<void(QWidget*)>& step) {
+    bool stepped = false;
+    whenModal([&](QWidget* modal) {
+        QPointer<QWidget> form(modal);
+        EXPECT_EQ(modal->objectName(), formName);
+        EXPECT_EQ(modal->windowTitle(), caption);
+        stepped = true;
+        step(modal);
+        if (form && form->isVisible()) {
+            ADD_FAILURE() << "the step left " << formName.toStdString() << " open";
+            if (auto* cancel = child<QAbstractButton>(form, QStringLiteral("pbCancel")))
+                cancel->click();
+            if (form && form->isVisible())
+                form->close();
+        }
+    });
+    const QString result = open();
+    EXPECT_TRUE(stepped) << formName.toStdString() << " never came up";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return result;
 }
 
 } // namespace wptest

@@ -55,6 +55,15 @@ public:
 /// its event loop); gives up after `timeoutMs`.
 void whenModal(std::function<void(QWidget* modal)> step, int timeoutMs = 5000);
 
+/// Runs `open`, a call that shows a modal window and returns once it has
+/// closed, with `step` acting on the window once it is up. The window must
+/// carry `formName` and `caption`; a step that leaves it open is a failure,
+/// and its pbCancel button then closes it. Windows unloaded on the way are
+/// deleted before this returns what `open` returned.
+QString runModal(const QString& formName, const QString& caption,
+                 const std::function<QString()>& open,
+                 const std::function<void(QWidget* form)>& step);
+
 /// The child of `root` with that objectName, of type T (nullptr when none).
 template <class T> T* child(QWidget* root, const QString& name) {
     return root ? root->findChild<T*>(name) : nullptr;
