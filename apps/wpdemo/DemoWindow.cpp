@@ -1,6 +1,8 @@
 #include "DemoWindow.h"
 
+#include "dialogs/frmHeaderProperties.h"
 #include "dialogs/frmPageDlg.h"
+#include "dialogs/frmTableDlg.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -43,6 +45,10 @@ DemoWindow::DemoWindow(const QString& samplesDir, QWidget* parent)
     file->addSeparator();
     file->addAction(QStringLiteral("Page Set&up…"), this, &DemoWindow::pageSetup);
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    QMenu* insert = menuBar()->addMenu(QStringLiteral("&Insert"));
+    insert->addAction(QStringLiteral("&Table…"), this, &DemoWindow::insertTable);
+    QMenu* format = menuBar()->addMenu(QStringLiteral("F&ormat"));
+    format->addAction(QStringLiteral("&Header and Footer…"), this, &DemoWindow::headerFooter);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About"), this, [this] {
         QMessageBox::about(this, windowTitle(),
@@ -154,6 +160,32 @@ void DemoWindow::pageSetup() {
     m_tx->setPageFormat(format);
 }
 
+void DemoWindow::headerFooter() {
+    QString xml;
+    try {
+        m_wp->HeaderPropertiesShow(xml);
+    } catch (const wp::Error& e) {
+        QMessageBox::warning(this, windowTitle(), e.description);
+    }
+}
+
+void DemoWindow::insertTable() {
+    QString xml;
+    QString result;
+    try {
+        result = m_wp->TableDialogShow(xml);
+    } catch (const wp::Error& e) {
+        QMessageBox::warning(this, windowTitle(), e.description);
+        return;
+    }
+    if (result.isEmpty())
+        return; // cancelled
+    wp::KXml doc;
+    doc.LoadXml(result);
+    statusBar()->showMessage(
+        QStringLiteral("Table %1 inserted").arg(doc.ChildValue(QStringLiteral("table_id"))), 5000);
+}
+
 QStringList DemoWindow::writeScreenshots(const QString& dir) {
     QDir().mkpath(dir);
     QStringList paths;
@@ -177,6 +209,25 @@ QStringList DemoWindow::writeScreenshots(const QString& dir) {
         page.Load(pageXml());
         const QString shot = dir + QStringLiteral("/frmPageDlg.png");
         if (page.grab().save(shot))
+            paths << shot;
+    }
+    {
+        // Loaded from a copy of the page format: loading may switch the
+        // header and footer on, and a screenshot must not change the document.
+        wp::TextControl copy;
+        copy.setPageFormat(m_tx->pageFormat());
+        wp::frmHeaderProperties header;
+        header.setTx(&copy);
+        header.Load();
+        const QString shot = dir + QStringLiteral("/frmHeaderProperties.png");
+        if (header.grab().save(shot))
+            paths << shot;
+    }
+    {
+        wp::frmTableDlg table;
+        table.Load();
+        const QString shot = dir + QStringLiteral("/frmTableDlg.png");
+        if (table.grab().save(shot))
             paths << shot;
     }
     return paths;

@@ -24,6 +24,10 @@ private:
     QString pageXml() const;
     /// File > Page Setup...: the page dialog over the document's page format.
     void pageSetup();
+    /// Format > Header and Footer...: distances and first page, set on the document.
+    void headerFooter();
+    /// Insert > Table...: a table at the caret; its id goes to the status bar.
+    void insertTable();
     /// File > Open, Save, Save As: RTF, native (.wpdoc) and text files.
     bool openFile(const QString& fileName);
     void open();
