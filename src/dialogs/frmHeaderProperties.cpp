@@ -6,7 +6,6 @@
 #include "wp/TextControl.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -62,8 +61,8 @@ QString frmHeaderProperties::Step(const QString& text, int delta) {
     return QString::number(stepped);
 }
 
-frmHeaderProperties::frmHeaderProperties(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmHeaderProperties"));
+frmHeaderProperties::frmHeaderProperties(QWidget* parent)
+    : DocumentDialog("frmHeaderProperties", parent) {
     setWindowTitle(QStringLiteral("Headers and Footers Properties"));
     BuildControls();
 }
@@ -135,52 +134,8 @@ void frmHeaderProperties::BuildControls() {
     connect(pbCancel, &QPushButton::clicked, this, [this] { pbCancel_Click(); });
 }
 
-TextControl* frmHeaderProperties::tx() const {
-    return m_tx.data();
-}
-
-void frmHeaderProperties::setTx(TextControl* tx) {
-    m_tx = tx;
-}
-
-QString frmHeaderProperties::DumpModuleVariables() const {
-    return dump::var(QStringLiteral("m_tx"), m_tx);
-}
-
-void frmHeaderProperties::ShowDialog() {
-    try {
-        Load();
-    } catch (...) {
-        // A window that failed to load is gone: the next call starts afresh.
-        Form_Unload();
-        throw;
-    }
-    modWP::ShowModal(this);
-}
-
-void frmHeaderProperties::Load() {
-    Form_Load();
-}
-
-void frmHeaderProperties::DropLibraryInstance() {
-    using Instance = modWP::FormInstance<frmHeaderProperties>;
-    if (Instance::exists() && &Instance::get() == this)
-        Instance::release();
-}
-
-void frmHeaderProperties::closeEvent(QCloseEvent* e) {
-    // The close box unloads like Cancel: nothing is applied.
-    Form_Unload();
-    e->accept();
-}
-
 void frmHeaderProperties::reject() {
     pbCancel->click();
-}
-
-void frmHeaderProperties::Unload() {
-    Form_Unload();
-    hide();
 }
 
 void frmHeaderProperties::Form_Load() {
@@ -199,14 +154,6 @@ void frmHeaderProperties::Form_Load() {
         cjchkFirstPageDifferent->setChecked(m_tx->HeaderFooter() &
                                             (hf::FirstPageHeader | hf::FirstPageFooter));
         feHeader->setFocus();
-    });
-}
-
-void frmHeaderProperties::Form_Unload() {
-    Guard g("frmHeaderProperties", "Form_Unload", this);
-    g.runEvent([&] {
-        m_tx = nullptr;
-        DropLibraryInstance();
     });
 }
 

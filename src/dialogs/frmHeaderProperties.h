@@ -3,10 +3,8 @@
 // from the page border, in millimetres, and whether the first page has its
 // own header and footer, set directly on the host's document control.
 
-#include "errors/modvbCodeShieldSupport.h"
+#include "dialogs/DocumentDialog.h"
 
-#include <QDialog>
-#include <QPointer>
 #include <QString>
 #include <array>
 
@@ -18,8 +16,6 @@ class QPushButton;
 class QToolButton;
 
 namespace wp {
-
-class TextControl;
 
 /// Up/down buttons beside a field. They hold no value of their own: each
 /// click only tells the window, which steps the field.
@@ -46,7 +42,7 @@ private:
     QToolButton* m_down = nullptr;
 };
 
-class frmHeaderProperties : public QDialog, public modvbCodeShieldSupport::ModuleVariables {
+class frmHeaderProperties : public DocumentDialog<frmHeaderProperties> {
     Q_OBJECT
 public:
     /// Twips to the millimetre, as this dialog has always counted them.
@@ -60,43 +56,24 @@ public:
     explicit frmHeaderProperties(QWidget* parent = nullptr);
     ~frmHeaderProperties() override;
 
-    /// Loads the window from its document control and shows it modally;
-    /// returns once it has closed. A load failure is reported and fails with
-    /// error 65535.
-    void ShowDialog();
-    /// Loads the window from its document control without showing it.
-    void Load();
     /// What the two buttons call: 1 applies the fields to the document
     /// control and unloads, 0 unloads, any other index does nothing.
     void SaveCancel(int index);
-
-    TextControl* tx() const;
-    void setTx(TextControl* tx);
-
-    QString DumpModuleVariables() const override;
 
 public slots:
     /// Escape acts as the Cancel button.
     void reject() override;
 
-protected:
-    void closeEvent(QCloseEvent* e) override;
-
 private:
     void BuildControls();
-    void Unload();
-    void DropLibraryInstance();
 
-    void Form_Load();
-    void Form_Unload();
+    void Form_Load() override;
     void pbOK_Click();
     void pbCancel_Click();
     void udHeader_UpClick();
     void udHeader_DownClick();
     void udFooter_UpClick();
     void udFooter_DownClick();
-
-    QPointer<TextControl> m_tx;
 
     QGroupBox* cjgrpDistance = nullptr;
     std::array<QLabel*, 4> cjlbl{};

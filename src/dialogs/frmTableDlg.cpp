@@ -7,7 +7,6 @@
 #include "wp/TextControl.h"
 #include "wp/hooks.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -26,8 +25,7 @@ constexpr qint16 LowestCountedId = 10;
 constexpr int KeyEnter = 13;
 } // namespace
 
-frmTableDlg::frmTableDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmTableDlg"));
+frmTableDlg::frmTableDlg(QWidget* parent) : DocumentDialog("frmTableDlg", parent) {
     setWindowTitle(QStringLiteral("Table Attributes"));
     BuildControls();
 }
@@ -75,39 +73,6 @@ void frmTableDlg::BuildControls() {
     connect(pbCancel, &QPushButton::clicked, this, [this] { pbCancel_Click(); });
 }
 
-TextControl* frmTableDlg::tx() const {
-    return m_tx.data();
-}
-
-void frmTableDlg::setTx(TextControl* tx) {
-    m_tx = tx;
-}
-
-QString frmTableDlg::DumpModuleVariables() const {
-    return dump::var(QStringLiteral("m_tx"), m_tx);
-}
-
-void frmTableDlg::ShowDialog() {
-    try {
-        Load();
-    } catch (...) {
-        // A window that failed to load is gone: the next call starts afresh.
-        Form_Unload();
-        throw;
-    }
-    modWP::ShowModal(this);
-}
-
-void frmTableDlg::Load() {
-    Form_Load();
-}
-
-void frmTableDlg::DropLibraryInstance() {
-    using Instance = modWP::FormInstance<frmTableDlg>;
-    if (Instance::exists() && &Instance::get() == this)
-        Instance::release();
-}
-
 bool frmTableDlg::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() != QEvent::KeyPress)
         return QDialog::eventFilter(watched, e);
@@ -129,19 +94,8 @@ bool frmTableDlg::eventFilter(QObject* watched, QEvent* e) {
     return QDialog::eventFilter(watched, e);
 }
 
-void frmTableDlg::closeEvent(QCloseEvent* e) {
-    // The close box unloads without touching the result.
-    Form_Unload();
-    e->accept();
-}
-
 void frmTableDlg::reject() {
     Unload();
-}
-
-void frmTableDlg::Unload() {
-    Form_Unload();
-    hide();
 }
 
 void frmTableDlg::Form_Load() {
@@ -157,11 +111,6 @@ void frmTableDlg::Form_Load() {
         }
         cmbTable[0]->setFocus();
     });
-}
-
-void frmTableDlg::Form_Unload() {
-    Guard g("frmTableDlg", "Form_Unload", this);
-    g.runEvent([&] { DropLibraryInstance(); });
 }
 
 void frmTableDlg::cmbTable_KeyPress(int index, int& KeyAscii) {
