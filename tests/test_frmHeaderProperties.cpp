@@ -51,13 +51,6 @@ protected:
             << "every call gets a fresh window";
     }
     // The procedures reported since the last call, in order.
-    QStringList reported() {
-        QStringList names;
-        for (const auto& r : recorder.reports)
-            names << r.procedure;
-        recorder.reports.clear();
-        return names;
-    }
 
     wp::TextControl tx;
     wp::clsWP host;
@@ -154,13 +147,13 @@ TEST_F(HeaderDlg, upAndDownStepTheLeadingNumberRoundedHalfToEven) {
         header->setText(QStringLiteral("2147483647"));
         step(f, "udHeader", "stepUp");
         EXPECT_EQ(header->text(), QStringLiteral("2147483647")) << "overflow leaves the text";
-        EXPECT_EQ(reported(), QStringList({"udHeader_UpClick"}));
+        EXPECT_EQ(recorder.takeProcedures(), QStringList({"udHeader_UpClick"}));
         // -1 mm is -56.7 twips, which the document control refuses: the
         // save stops there and the window stays.
         header->setText(QStringLiteral("10"));
         click(f, "pbOK");
         EXPECT_TRUE(f->isVisible());
-        EXPECT_EQ(reported(), QStringList({"SaveCancel", "pbOK_Click"}));
+        EXPECT_EQ(recorder.takeProcedures(), QStringList({"SaveCancel", "pbOK_Click"}));
         click(f, "pbCancel");
     });
     EXPECT_DOUBLE_EQ(tx.HeaderFooterPosition(1), 567) << "header applied before the refusal";
@@ -188,7 +181,7 @@ TEST_F(HeaderDlg, aFieldThatIsNoNumberStopsTheSaveAtItsStep) {
         EXPECT_EQ(recorder.reports[0].module, QStringLiteral("frmHeaderProperties"));
         EXPECT_EQ(recorder.reports[0].number, wp::err::TypeMismatch);
         EXPECT_TRUE(recorder.reports[0].variables.contains(QStringLiteral("m_tx")));
-        EXPECT_EQ(reported(), QStringList({"SaveCancel", "pbOK_Click"}));
+        EXPECT_EQ(recorder.takeProcedures(), QStringList({"SaveCancel", "pbOK_Click"}));
         click(f, "pbCancel");
     });
     EXPECT_DOUBLE_EQ(tx.HeaderFooterPosition(1), 15 * 56.7);
@@ -214,7 +207,7 @@ TEST_F(HeaderDlg, withoutADocumentControlTheCallFailsAndNothingOpens) {
     }
     QTest::qWait(350);
     EXPECT_FALSE(opened);
-    EXPECT_EQ(reported(), QStringList({"Form_Load", "HeaderPropertiesShow"}));
+    EXPECT_EQ(recorder.takeProcedures(), QStringList({"Form_Load", "HeaderPropertiesShow"}));
     EXPECT_FALSE(wp::modWP::FormInstance<frmHeaderProperties>::exists());
 }
 
@@ -233,13 +226,6 @@ TEST_F(HeaderDlg, captionsFitAndTheTabOrderRunsTopToBottom) {
             EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
         }
     }
-    QStringList order;
-    QWidget* w = field(&form, "feHeader");
-    do {
-        if (w->focusPolicy() & Qt::TabFocus)
-            order << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w != field(&form, "feHeader"));
-    EXPECT_EQ(order,
+    EXPECT_EQ(wptest::tabOrder(field(&form, "feHeader")),
               QStringList({"feHeader", "feFooter", "cjchkFirstPageDifferent", "pbOK", "pbCancel"}));
 }

@@ -478,14 +478,7 @@ TEST_F(PageDlg, controlsSitAtTheirTwipsPositionsInTabOrder) {
     EXPECT_EQ(child<QLabel>(&form, QStringLiteral("cjlbl(1)"))->text(), QStringLiteral("Height:"));
     EXPECT_EQ(child<QLabel>(&form, QStringLiteral("cjlbl(3)"))->text(), QStringLiteral("Top:"));
 
-    QStringList order;
-    QWidget* w = paperList(&form);
-    do {
-        if (w->focusPolicy() & Qt::TabFocus)
-            order << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w != paperList(&form));
-    EXPECT_EQ(order,
+    EXPECT_EQ(wptest::tabOrder(paperList(&form)),
               QStringList({"cmbPaperSize", "fePage(0)", "fePage(1)", "feMargins(0)", "feMargins(1)",
                            "feMargins(2)", "feMargins(3)", "pbOK", "pbCancel"}));
 }

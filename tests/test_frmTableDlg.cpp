@@ -58,13 +58,6 @@ protected:
         EXPECT_FALSE(wp::modWP::FormInstance<frmTableDlg>::exists());
         return result;
     }
-    QStringList reported() {
-        QStringList names;
-        for (const auto& r : recorder.reports)
-            names << r.procedure;
-        recorder.reports.clear();
-        return names;
-    }
     // A table of the host's own at the end of the document, where the caret
     // then stays (a new table puts the caret into its first cell).
     void addTable(qint16 id) {
@@ -156,7 +149,7 @@ TEST_F(TableDlg, theNewIdFollowsTheGreatestIdFromTenUp) {
         ASSERT_FALSE(recorder.reports.empty());
         EXPECT_EQ(recorder.reports[0].number, wp::err::Overflow);
         EXPECT_TRUE(recorder.reports[0].variables.contains(QStringLiteral("intTableIDNew")));
-        EXPECT_EQ(reported(), QStringList({"SaveCancel", "pbOK_Click"}));
+        EXPECT_EQ(recorder.takeProcedures(), QStringList({"SaveCancel", "pbOK_Click"}));
         EXPECT_EQ(gstrReturnXML, tableXml(0));
         f->close();
     });
@@ -202,10 +195,10 @@ TEST_F(TableDlg, rowsAndColumnsBelowOneOrNoNumberKeepTheWindowOpen) {
         type(f, QStringLiteral("3"), QString());
         click(f, "pbOK");
         EXPECT_TRUE(f->isVisible());
-        EXPECT_EQ(reported(), QStringList({"SaveCancel", "pbOK_Click"}));
+        EXPECT_EQ(recorder.takeProcedures(), QStringList({"SaveCancel", "pbOK_Click"}));
         type(f, QStringLiteral("40000"), QStringLiteral("2"));
         click(f, "pbOK");
-        EXPECT_EQ(reported(), QStringList({"SaveCancel", "pbOK_Click"}));
+        EXPECT_EQ(recorder.takeProcedures(), QStringList({"SaveCancel", "pbOK_Click"}));
         EXPECT_EQ(gstrReturnXML, QStringLiteral("older"));
         EXPECT_EQ(tableCount(), 0);
 
@@ -236,14 +229,8 @@ TEST_F(TableDlg, enterMovesTheFocusDownAndNeverSaves) {
         EXPECT_EQ(tableCount(), 0);
         EXPECT_EQ(combo(f, 1)->count(), 12) << "typed text is no list entry";
 
-        QStringList order;
-        QWidget* w = combo(f, 0);
-        do {
-            if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
-                order << w->objectName();
-            w = w->nextInFocusChain();
-        } while (w != combo(f, 0));
-        EXPECT_EQ(order, QStringList({"cmbTable(0)", "cmbTable(1)", "pbOK", "pbCancel"}));
+        EXPECT_EQ(wptest::tabOrder(combo(f, 0)),
+                  QStringList({"cmbTable(0)", "cmbTable(1)", "pbOK", "pbCancel"}));
         // Enter on Save is the user's Save.
         QTest::keyClick(child<QPushButton>(f, QStringLiteral("pbOK")), Qt::Key_Return);
     });
@@ -272,7 +259,7 @@ TEST_F(TableDlg, cancelEmptiesTheResultWhileTheCloseBoxAndEscapeKeepIt) {
     wptest::whenModal([this](QWidget* f) {
         click(f, "pbOK");
         EXPECT_TRUE(f->isVisible());
-        EXPECT_EQ(reported(), QStringList({"SaveCancel", "pbOK_Click"}));
+        EXPECT_EQ(recorder.takeProcedures(), QStringList({"SaveCancel", "pbOK_Click"}));
         click(f, "pbCancel");
     });
     EXPECT_EQ(bare.TableDialogShow(strXML), QString());

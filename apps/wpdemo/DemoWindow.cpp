@@ -133,19 +133,22 @@ QString DemoWindow::pageXml() const {
         .arg(m_tx->PageMarginB());
 }
 
-void DemoWindow::pageSetup() {
-    QString xml = pageXml();
-    QString result;
+std::optional<QString> DemoWindow::showDialog(QString (wp::clsWP::*function)(QString&),
+                                              QString xml) {
     try {
-        result = m_wp->PageDialogShow(xml);
+        return (m_wp.get()->*function)(xml);
     } catch (const wp::Error& e) {
         QMessageBox::warning(this, windowTitle(), e.description);
-        return;
+        return std::nullopt;
     }
-    if (result.isEmpty())
-        return; // cancelled
+}
+
+void DemoWindow::pageSetup() {
+    const std::optional<QString> result = showDialog(&wp::clsWP::PageDialogShow, pageXml());
+    if (!result || result->isEmpty())
+        return; // failed or cancelled
     wp::KXml doc;
-    doc.LoadXml(result);
+    doc.LoadXml(*result);
     const wp::KXmlRef size = doc.ChildNode(QStringLiteral("page_size"));
     const wp::KXmlRef margins = doc.ChildNode(QStringLiteral("doc_margins"));
     if (!size || !margins)
@@ -161,27 +164,16 @@ void DemoWindow::pageSetup() {
 }
 
 void DemoWindow::headerFooter() {
-    QString xml;
-    try {
-        m_wp->HeaderPropertiesShow(xml);
-    } catch (const wp::Error& e) {
-        QMessageBox::warning(this, windowTitle(), e.description);
-    }
+    // The dialog sets the document control itself; its result is always "".
+    showDialog(&wp::clsWP::HeaderPropertiesShow);
 }
 
 void DemoWindow::insertTable() {
-    QString xml;
-    QString result;
-    try {
-        result = m_wp->TableDialogShow(xml);
-    } catch (const wp::Error& e) {
-        QMessageBox::warning(this, windowTitle(), e.description);
-        return;
-    }
-    if (result.isEmpty())
-        return; // cancelled
+    const std::optional<QString> result = showDialog(&wp::clsWP::TableDialogShow);
+    if (!result || result->isEmpty())
+        return; // failed or cancelled
     wp::KXml doc;
-    doc.LoadXml(result);
+    doc.LoadXml(*result);
     statusBar()->showMessage(
         QStringLiteral("Table %1 inserted").arg(doc.ChildValue(QStringLiteral("table_id"))), 5000);
 }

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 class QLabel;
 
@@ -20,6 +21,9 @@ public:
 
 private:
     QString environmentXml() const;
+    /// Runs one of clsWP's dialog functions; a failure is shown and gives
+    /// no result.
+    std::optional<QString> showDialog(QString (wp::clsWP::*function)(QString&), QString xml = {});
     /// The document's page size and margins as page XML, in twips.
     QString pageXml() const;
     /// File > Page Setup...: the page dialog over the document's page format.

@@ -55,6 +55,25 @@ ReportRecorder::~ReportRecorder() {
     wp::unregisterComponent(QStringLiteral("errs.Error"));
 }
 
+QStringList ReportRecorder::takeProcedures() {
+    QStringList names;
+    for (const ReportCall& r : reports)
+        names << r.procedure;
+    reports.clear();
+    return names;
+}
+
+QStringList tabOrder(QWidget* first) {
+    QStringList order;
+    QWidget* w = first;
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
+            order << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w && w != first);
+    return order;
+}
+
 void whenModal(std::function<void(QWidget*)> step, int timeoutMs) {
     auto* timer = new QTimer;
     auto elapsed = std::make_shared<QElapsedTimer>();

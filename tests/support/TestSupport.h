@@ -46,6 +46,8 @@ class ReportRecorder {
 public:
     explicit ReportRecorder(QString action = QStringLiteral("continue"));
     ~ReportRecorder();
+    /// The procedure names reported so far, in order; clears the reports.
+    QStringList takeProcedures();
     std::vector<ReportCall> reports;
     int actionReads = 0;
     QString action;
@@ -63,6 +65,10 @@ void whenModal(std::function<void(QWidget* modal)> step, int timeoutMs = 5000);
 QString runModal(const QString& formName, const QString& caption,
                  const std::function<QString()>& open,
                  const std::function<void(QWidget* form)>& step);
+
+/// The object names of the controls that Tab visits, from `first` round
+/// to it again (a combo box's own line edit is the box).
+QStringList tabOrder(QWidget* first);
 
 /// The child of `root` with that objectName, of type T (nullptr when none).
 template <class T> T* child(QWidget* root, const QString& name) {
