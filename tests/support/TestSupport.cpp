@@ -1,11 +1,13 @@
 #include "support/TestSupport.h"
 
+#include "wp/Error.h"
 #include "wp/hooks.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
@@ -61,6 +63,24 @@ QStringList ReportRecorder::takeProcedures() {
         names << r.procedure;
     reports.clear();
     return names;
+}
+
+void expectFailsWithoutWindow(const std::function<void()>& call) {
+    bool opened = false;
+    whenModal(
+        [&](QWidget* f) {
+            opened = true;
+            f->close();
+        },
+        300);
+    try {
+        call();
+        ADD_FAILURE() << "the call did not fail";
+    } catch (const wp::Error& e) {
+        EXPECT_EQ(e.number, 65535);
+    }
+    QTest::qWait(350);
+    EXPECT_FALSE(opened) << "a window opened";
 }
 
 QStringList tabOrder(QWidget* first) {

@@ -66,6 +66,10 @@ QString runModal(const QString& formName, const QString& caption,
                  const std::function<QString()>& open,
                  const std::function<void(QWidget* form)>& step);
 
+/// Runs `call`, which must fail with wp::Error 65535 before any modal window
+/// opens; one that opens anyway is closed, so the test cannot hang.
+void expectFailsWithoutWindow(const std::function<void()>& call);
+
 /// The object names of the controls that Tab visits, from `first` round
 /// to it again (a combo box's own line edit is the box).
 QStringList tabOrder(QWidget* first);
