@@ -103,6 +103,9 @@ TEST_F(TableDlg, theNewIdFollowsTheGreatestIdFromTenUp) {
     // The caret is in that table now: the control refuses, and its 0 is
     // handed on as it is.
     EXPECT_EQ(show([](QWidget* f) { click(f, "pbOK"); }), tableXml(0));
+    // So does a table the document could not load again.
+    toEnd();
+    EXPECT_EQ(show([](QWidget* f) { save(f, "8400", "12"); }), tableXml(0));
 
     // The id after 32767 does not fit: reported, nothing inserted, the
     // window stays and the result keeps its value.
