@@ -14,7 +14,14 @@ class QLabel;
 class DemoWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit DemoWindow(const QString& samplesDir, QWidget* parent = nullptr);
+    /// `userDataDir` is the this-user data folder (the template archive
+    /// app.mvdt); "" looks for the one built or installed beside the program.
+    explicit DemoWindow(const QString& samplesDir, const QString& userDataDir = QString(),
+                        QWidget* parent = nullptr);
+
+    /// The this-user data folder found beside the program: "userdata" in the
+    /// build folder, or share/wp/userdata of an installation ("" if neither).
+    static QString defaultUserDataDir();
 
     /// Screenshots of the main window and of each dialog; returns the paths.
     QStringList writeScreenshots(const QString& dir);
@@ -32,6 +39,11 @@ private:
     void headerFooter();
     /// Insert > Table...: a table at the caret; its id goes to the status bar.
     void insertTable();
+    /// File > Properties...: the résumé XML kept in the control's Tag; what
+    /// Save returns is stored there and its properties go into the document.
+    void resumeProperties();
+    /// File > New Résumé...: an empty résumé under the title asked for.
+    void newResume();
     /// File > Open, Save, Save As: RTF, native (.wpdoc) and text files.
     bool openFile(const QString& fileName);
     void open();
@@ -39,6 +51,7 @@ private:
     bool saveAs();
 
     QString m_samples;
+    QString m_userData;
     std::unique_ptr<wp::clsWP> m_wp;
     wp::TextControl* m_tx = nullptr;
     QLabel* m_status = nullptr;

@@ -80,6 +80,15 @@ public:
     /// previous call's result (close box, Escape).
     Q_INVOKABLE QString TableDialogShow(QString& strXML);
 
+    /// The résumé properties dialog over the résumé XML that the host keeps
+    /// in the document control's Tag (strXML is not read). Returns the
+    /// résumé XML with the edited properties (Save after a change) or "".
+    Q_INVOKABLE QString ResumePropertiesShow(QString& strXML);
+
+    /// Asks for the title of a new résumé (strXML is not read). Returns the
+    /// title as typed, or "" when the user cancels.
+    Q_INVOKABLE QString ResumeTitleRetrieve(QString& strXML);
+
     /// Reaches a member by its dispatch id, as a late-bound host would.
     QVariant Invoke(qint32 dispid, const QVariantList& args = {},
                     InvokeKind kind = InvokeKind::Method);

@@ -1,6 +1,7 @@
 #include "dialogs/frmHeaderProperties.h"
 
-#include "dialogs/DialogSupport.h"
+#include "dialogs/FieldNumbers.h"
+#include "dialogs/FormSupport.h"
 #include "host/modWP.h"
 #include "wp/PageFormat.h"
 #include "wp/TextControl.h"
@@ -16,6 +17,8 @@
 
 namespace wp {
 
+using forms::arrayName;
+using forms::TwipsToPixels;
 using modvbCodeShieldSupport::Guard;
 
 namespace {

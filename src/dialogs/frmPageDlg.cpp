@@ -1,6 +1,6 @@
 #include "dialogs/frmPageDlg.h"
 
-#include "dialogs/DialogSupport.h"
+#include "dialogs/FormSupport.h"
 #include "dialogs/modTX.h"
 #include "host/modWP.h"
 #include "wp/KXml.h"
@@ -26,6 +26,9 @@ using modvbCodeShieldSupport::Guard;
 using modWP::g_intMeasurement;
 
 namespace {
+using forms::arrayName;
+using forms::TwipsToPixels;
+
 // An attribute of the page XML as a single-precision number of twips. The
 // host writes its numbers in the invariant form.
 float attributeSingle(const KXml& kxml, const QString& element, const QString& attribute) {

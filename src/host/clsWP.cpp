@@ -2,6 +2,8 @@
 
 #include "dialogs/frmHeaderProperties.h"
 #include "dialogs/frmPageDlg.h"
+#include "dialogs/frmResumeProps.h"
+#include "dialogs/frmResumeTitle.h"
 #include "dialogs/frmTableDlg.h"
 #include "errors/modvbCodeShieldSupport.h"
 #include "host/modStartup.h"
@@ -150,6 +152,28 @@ QString clsWP::TableDialogShow(QString& strXML) {
             return gstrReturnXML;
         });
     });
+}
+
+QString clsWP::ResumePropertiesShow(QString& strXML) {
+    QString sXML;
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "ResumePropertiesShow", &members);
+    g.param(QStringLiteral("strXML"), strXML).local(QStringLiteral("sXML"), sXML);
+    return g.run([&] {
+        // The control is reached by name, as any late-bound host object.
+        if (!m_tx)
+            raise(err::ObjectNotSet);
+        const QString strTag = m_tx->property("Tag").toString();
+        sXML = RunDialog<frmResumeProps>(
+            [&](frmResumeProps& form) { return form.ShowProperties(strTag); });
+        return sXML;
+    });
+}
+
+QString clsWP::ResumeTitleRetrieve(QString& strXML) {
+    Q_UNUSED(strXML);
+    // No handler here: a failure reaches the host as it is.
+    return RunDialog<frmResumeTitle>([](frmResumeTitle& form) { return form.ShowForm(); });
 }
 
 QVariant clsWP::Invoke(qint32 dispid, const QVariantList& args, InvokeKind kind) {

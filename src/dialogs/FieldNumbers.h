@@ -1,32 +1,12 @@
 #pragma once
-// What the dialog windows share: control positions designed in twips,
-// the names of control-array elements, and the number conversions of field
-// text (whole numbers rounded half to even; a value beyond the type's range
-// is an overflow, error 6).
+// Numbers in dialog fields: text to numbers as the dialogs read it, and
+// whole numbers rounded half to even (a value beyond the type's range is an
+// overflow, error 6).
 
-#include <QRect>
 #include <QString>
 #include <QtGlobal>
 
 namespace wp {
-
-/// Turns twips into pixels at the screen's logical resolution.
-class TwipsToPixels {
-public:
-    TwipsToPixels();
-    QRect rect(int left, int top, int width, int height) const {
-        return {x(left), y(top), x(width), y(height)};
-    }
-    int x(int twips) const { return qRound(twips * m_x); }
-    int y(int twips) const { return qRound(twips * m_y); }
-
-private:
-    double m_x = 96.0 / 1440.0;
-    double m_y = 96.0 / 1440.0;
-};
-
-/// "name(index)": the object name of an element of a control array.
-QString arrayName(const char* name, int index);
 
 /// Rounds half to even into 16 or 32 bits; out of range (or NaN) is error 6.
 qint16 RoundToInt16(double value);

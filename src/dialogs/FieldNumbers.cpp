@@ -1,25 +1,12 @@
-#include "dialogs/DialogSupport.h"
+#include "dialogs/FieldNumbers.h"
 
 #include "dialogs/modTX.h"
 #include "wp/Error.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <cmath>
 #include <limits>
 
 namespace wp {
-
-TwipsToPixels::TwipsToPixels() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        m_x = screen->logicalDotsPerInchX() / 1440.0;
-        m_y = screen->logicalDotsPerInchY() / 1440.0;
-    }
-}
-
-QString arrayName(const char* name, int index) {
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
 
 namespace {
 template <class Int> Int roundTo(double value) {
