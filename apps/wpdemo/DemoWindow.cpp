@@ -68,6 +68,11 @@ DemoWindow::DemoWindow(const QString& samplesDir, const QString& userDataDir, QW
     insert->addAction(QStringLiteral("&Table…"), this, &DemoWindow::insertTable);
     QMenu* format = menuBar()->addMenu(QStringLiteral("F&ormat"));
     format->addAction(QStringLiteral("&Header and Footer…"), this, &DemoWindow::headerFooter);
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    tools->addAction(QStringLiteral("Cover Letter &Template"), this,
+                     &DemoWindow::openCoverLetterTemplate);
+    tools->addAction(QStringLiteral("Cover Letter &Stepper…"), this,
+                     &DemoWindow::coverLetterStepper);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About"), this, [this] {
         QMessageBox::about(this, windowTitle(),
@@ -260,6 +265,7 @@ QStringList DemoWindow::writeScreenshots(const QString& dir) {
         if (page.grab().save(shot))
             paths << shot;
     }
+    paths << stepperScreenshots(dir);
     {
         // Loaded from a copy of the page format: loading may switch the
         // header and footer on, and a screenshot must not change the document.

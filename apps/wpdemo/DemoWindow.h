@@ -39,6 +39,12 @@ private:
     void headerFooter();
     /// Insert > Table...: a table at the caret; its id goes to the status bar.
     void insertTable();
+    /// Tools > Cover Letter Template: the sample template into the editor.
+    void openCoverLetterTemplate();
+    /// Tools > Cover Letter Stepper...: the stepper over the current document.
+    void coverLetterStepper();
+    /// The stepper on step 1 and on the first step with missing values.
+    QStringList stepperScreenshots(const QString& dir);
     /// File > Properties...: the résumé XML kept in the control's Tag; what
     /// Save returns is stored there and its properties go into the document.
     void resumeProperties();

@@ -79,6 +79,11 @@ public:
     /// "<tbl><table_id>id</table_id></tbl>" (Save), "" (Cancel) or the
     /// previous call's result (close box, Escape).
     Q_INVOKABLE QString TableDialogShow(QString& strXML);
+    /// The cover letter stepper over the host's document (`tx`), merged
+    /// with the stored and sample job applications one at a time. Returns
+    /// "" once the window has closed; a data set that cannot be built
+    /// throws wp::Error 65535 after its report and the window never shows.
+    Q_INVOKABLE QString CoverLetterStepper(QString& strXML);
 
     /// The résumé properties dialog over the résumé XML that the host keeps
     /// in the document control's Tag (strXML is not read). Returns the

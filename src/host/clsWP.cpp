@@ -8,9 +8,11 @@
 #include "errors/modvbCodeShieldSupport.h"
 #include "host/modStartup.h"
 #include "host/modWP.h"
+#include "stepper/frmStepper.h"
 #include "wp/TextControl.h"
 
 #include <QMetaMethod>
+#include <QScopeGuard>
 
 namespace wp {
 
@@ -150,6 +152,22 @@ QString clsWP::TableDialogShow(QString& strXML) {
             form.setTx(tx());
             form.ShowDialog();
             return gstrReturnXML;
+        });
+    });
+}
+
+QString clsWP::CoverLetterStepper(QString& strXML) {
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "CoverLetterStepper", &members);
+    g.param(QStringLiteral("strXML"), strXML);
+    return g.run([&] {
+        // The window goes after every call, so the next one builds it afresh.
+        auto release = qScopeGuard([] { FormInstance<frmStepper>::release(); });
+        return RunDialog<frmStepper>([&](frmStepper& form) {
+            form.setTx(tx());
+            form.DoStepper(QStringLiteral("keyStepFirst"));
+            ShowModal(&form);
+            return QString();
         });
     });
 }
