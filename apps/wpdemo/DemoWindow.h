@@ -39,6 +39,12 @@ private:
     void headerFooter();
     /// Insert > Table...: a table at the caret; its id goes to the status bar.
     void insertTable();
+    /// File > Print Preview: the library's preview over the document.
+    void printPreview();
+    /// File > Print: straight to the print dialog.
+    void print();
+    /// The preview at whole page, two pages and 100 %, as PNGs in `dir`.
+    QStringList previewScreenshots(const QString& dir);
     /// Tools > Cover Letter Template: the sample template into the editor.
     void openCoverLetterTemplate();
     /// Tools > Cover Letter Stepper...: the stepper over the current document.

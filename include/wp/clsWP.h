@@ -79,6 +79,10 @@ public:
     /// "<tbl><table_id>id</table_id></tbl>" (Save), "" (Cancel) or the
     /// previous call's result (close box, Escape).
     Q_INVOKABLE QString TableDialogShow(QString& strXML);
+    /// The print preview of the host's document (tx): a private copy shown
+    /// page by page, with printing. Returns "" once the window has closed;
+    /// the host's document is never changed.
+    Q_INVOKABLE QString PrintPreviewShow(QString& strXML);
     /// The cover letter stepper over the host's document (`tx`), merged
     /// with the stored and sample job applications one at a time. Returns
     /// "" once the window has closed; a data set that cannot be built

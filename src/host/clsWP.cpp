@@ -8,6 +8,7 @@
 #include "errors/modvbCodeShieldSupport.h"
 #include "host/modStartup.h"
 #include "host/modWP.h"
+#include "preview/frmPrintPreview.h"
 #include "stepper/frmStepper.h"
 #include "wp/TextControl.h"
 
@@ -153,6 +154,19 @@ QString clsWP::TableDialogShow(QString& strXML) {
             form.ShowDialog();
             return gstrReturnXML;
         });
+    });
+}
+
+QString clsWP::PrintPreviewShow(QString& strXML) {
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "PrintPreviewShow", &members);
+    g.param(QStringLiteral("strXML"), strXML);
+    return g.run([&] {
+        RunDialog<frmPrintPreview>([&](frmPrintPreview& form) {
+            form.ShowPreview(tx());
+            return QString();
+        });
+        return QString();
     });
 }
 
