@@ -1,7 +1,8 @@
 #pragma once
 // The RTF reader's parser, shared by the files that each read one part of
 // RTF: RtfReader.cpp (groups, control words, text and code pages, document
-// settings), RtfReadFonts.cpp (font and colour tables), RtfReadText.cpp
+// settings), RtfReadFonts.cpp (font and colour tables), RtfReadLists.cpp
+// (list tables, \pn numbering and the lists built from them), RtfReadText.cpp
 // (paragraph and character formatting), RtfReadTables.cpp (tables),
 // RtfReadFields.cpp (fields) and RtfReadInfo.cpp (the \info group).
 
@@ -20,6 +21,7 @@
 
 class QStringDecoder;
 class QTextCursor;
+class QTextList;
 
 namespace wp::RtfReader::detail {
 
@@ -29,6 +31,11 @@ constexpr int MaxLength = 1000000; // twips
 // All tables of one document together: a short file of empty rows under a
 // wide row definition must not make Qt build millions of cells.
 constexpr qint64 MaxDocumentCells = 100000;
+
+// A paragraph's list (\ls) and level (\ilvl) ride on its block format until
+// the document is built.
+constexpr int ListOverrideProperty = QTextFormat::UserProperty + 0x7F00;
+constexpr int ListLevelProperty = QTextFormat::UserProperty + 0x7F01;
 
 // --- what a destination collects -------------------------------------------
 
@@ -47,6 +54,7 @@ struct ParaProps {
     int align = 0; // 0 left, 1 centre, 2 right, 3 justify
     int li = 0, ri = 0, fi = 0, sb = 0, sa = 0, sl = 0;
     bool slmult = false, intbl = false, pagebb = false, keep = false, keepn = false;
+    int ls = 0, ilvl = 0; // list override (\ls, or a \pn numbering) and its level
     QList<QTextOption::Tab> tabs;
     QTextOption::TabType nextTab = QTextOption::LeftTab;
 };
@@ -73,6 +81,7 @@ struct Run {
     QTextCharFormat format;
     CharProps props;
     int field = 0;
+    bool listText = false; // a list's visible number, dropped when the list is understood
 };
 
 struct Para {
@@ -106,7 +115,8 @@ struct Builder {
     bool used = false; // a header group has filled it already
     int pendingTableId = 0;
 
-    void text(const QString& t, const CharProps& props, const QTextCharFormat& fmt, int field);
+    void text(const QString& t, const CharProps& props, const QTextCharFormat& fmt, int field,
+              bool listText);
     void closeTable();
     void endPara(const QTextBlockFormat& bf, bool inTable);
     void endCell(const QTextBlockFormat& bf);
@@ -124,10 +134,15 @@ enum class Dest {
     InfoGroup, // the \info group: its children name the properties
     FontTable,
     ColorTable,
-    Info,      // text into info[infoKey]
-    FieldInst, // text into the field's instruction
-    WpFieldId, // our own field id
-    WpTableId, // our own table id
+    Info,              // text into info[infoKey]
+    FieldInst,         // text into the field's instruction
+    WpFieldId,         // our own field id
+    WpTableId,         // our own table id
+    ListTable,         // \listtable
+    ListOverrideTable, // \listoverridetable
+    LevelText,         // a list level's \leveltext
+    ParaNumbering,     // an old-style \pn group
+    ParaNumberingText, // \pntxtb / \pntxta of a \pn group
 };
 
 struct State {
@@ -136,7 +151,9 @@ struct State {
     CharProps chr;
     ParaProps para;
     int uc = 1;
-    int field = 0; // 1-based index into the open fields when inside a result
+    int field = 0;            // 1-based index into the open fields when inside a result
+    bool listText = false;    // inside \listtext or \pntext
+    bool afterNumber = false; // \pntxta rather than \pntxtb
     QString infoKey;
 };
 
@@ -150,6 +167,25 @@ struct FontEntry {
 enum class Symbolic { No, Symbol, Wingdings };
 Symbolic symbolicFont(const FontEntry& f);
 char16_t symbolCharacter(Symbolic kind, char16_t ch);
+
+// One level of a list definition. `text` is the level text without its
+// length: characters 0..8 stand for the numbers of those levels.
+struct ListLevel {
+    int nfc = 0; // 0 decimal, 1/2 upper/lower roman, 3/4 upper/lower letter, 23 bullet, 255 none
+    int start = 1;
+    QString text;
+    int li = 0, fi = 0;
+    int font = -1;
+    bool operator==(const ListLevel&) const = default;
+};
+
+struct ListDef {
+    int id = 0;
+    std::vector<ListLevel> levels;
+};
+
+// Overrides from \pn paragraphs get numbers above those of \ls.
+constexpr int ParaNumberingBase = 1 << 20;
 
 struct FieldCtx {
     int depth = 0;
@@ -200,6 +236,14 @@ private:
     std::unique_ptr<QStringDecoder> decoder;
     int decoderCodePage = 1252;
     qint64 cellBudget = MaxDocumentCells;
+    std::vector<ListDef> listDefs;
+    std::map<int, int> listOverrides; // \ls number -> \listid
+    int overrideLs = 0, overrideId = 0;
+    std::vector<ListLevel> paraNumberings; // \pn definitions, \ls = base + index
+    ListLevel paraNumbering;
+    QString numberBefore, numberAfter; // \pntxtb, \pntxta
+    // The lists of the document being built: per \ls, the open list of each level.
+    std::map<int, std::vector<QTextList*>> openLists;
 
     [[noreturn]] void fail(const QString& what) { throw what; }
     Builder& builder() { return builders[st.target]; }
@@ -228,6 +272,14 @@ private:
     bool fontOrColorTableText(char ch);
     void endFontGroup();
     Symbolic currentSymbolic() const;
+
+    // Lists (RtfReadLists.cpp).
+    bool listDestinationWord(std::string_view word);
+    bool listTableWord(std::string_view word, bool hasParam, int param);
+    void listText(const QString& text);
+    void endListGroup();
+    const ListLevel* listLevel(int ls, int ilvl) const;
+    void insertPara(QTextCursor& cursor, const Para& para, bool reuse);
 
     // Paragraphs and characters (RtfReadText.cpp).
     bool specialCharacter(std::string_view word);

@@ -9,16 +9,16 @@
 
 namespace wp::RtfReader::detail {
 
-void Builder::text(const QString& t, const CharProps& props, const QTextCharFormat& fmt,
-                   int field) {
+void Builder::text(const QString& t, const CharProps& props, const QTextCharFormat& fmt, int field,
+                   bool listText) {
     if (!current.runs.empty()) {
         Run& last = current.runs.back();
-        if (last.field == field && last.props == props) {
+        if (last.field == field && last.props == props && last.listText == listText) {
             last.text += t;
             return;
         }
     }
-    current.runs.push_back({t, fmt, props, field});
+    current.runs.push_back({t, fmt, props, field, listText});
 }
 
 void Builder::closeTable() {
@@ -306,13 +306,8 @@ void Parser::buildTable(QTextCursor& cursor, const Table& t) {
             QTextCursor cc = cell.firstCursorPosition();
             bool first = true;
             for (const Para& para : pc.content->paras) {
-                if (first)
-                    cc.setBlockFormat(para.format);
-                else
-                    cc.insertBlock(para.format);
+                insertPara(cc, para, first);
                 first = false;
-                for (const Run& run : para.runs)
-                    cc.insertText(run.text, run.format);
             }
         }
     cursor.setPosition(table->lastPosition() + 1);

@@ -65,6 +65,10 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         pp.pagebb = n != 0;
     } else if (word == "keep") {
         pp.keep = n != 0;
+    } else if (word == "ls") {
+        pp.ls = hasParam ? param : 0;
+    } else if (word == "ilvl") {
+        pp.ilvl = std::clamp(n, 0, 8);
     } else if (word == "keepn") {
         pp.keepn = n != 0;
     } else if (word == "tqr") {
@@ -216,6 +220,10 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& p) const {
         b.setProperty(prop::KeepTogether, true);
     if (p.keepn)
         b.setProperty(prop::KeepWithNext, true);
+    if (p.ls) {
+        b.setProperty(ListOverrideProperty, p.ls);
+        b.setProperty(ListLevelProperty, p.ilvl);
+    }
     return b;
 }
 

@@ -99,7 +99,7 @@ void Parser::emitText(const QString& text) {
                 ch = QChar(symbolCharacter(kind, ch.unicode()));
         QTextCharFormat fmt = charFormat(st.chr);
         const int fieldId = fieldOfText(t, fmt);
-        builder().text(t, st.chr, fmt, fieldId);
+        builder().text(t, st.chr, fmt, fieldId, st.listText);
         break;
     }
     case Dest::FontTable:
@@ -119,6 +119,13 @@ void Parser::emitText(const QString& text) {
     case Dest::WpTableId:
         builders[st.target].pendingTableId = text.trimmed().toInt();
         break;
+    case Dest::LevelText:
+    case Dest::ParaNumberingText:
+        listText(text);
+        break;
+    case Dest::ListTable:
+    case Dest::ListOverrideTable:
+    case Dest::ParaNumbering:
     case Dest::Skip:
     case Dest::InfoGroup:
     case Dest::ColorTable:
@@ -145,6 +152,7 @@ void Parser::popGroup() {
         fail(QStringLiteral("a closing brace has no opening one"));
     endFieldGroup(int(stack.size()));
     endFontGroup();
+    endListGroup();
     // A header or footer, or the document itself, ends here.
     if ((st.dest == Dest::HeaderFooter && stack.back().dest != Dest::HeaderFooter) ||
         stack.size() == 1)
@@ -191,7 +199,7 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
 
     // Destinations first.
     if (tableDestinationWord(word) || infoWord(word) || headerFooterWord(word) || fieldWord(word) ||
-        tableIdWord(word))
+        tableIdWord(word) || listDestinationWord(word))
         return;
     static constexpr std::string_view skipped[] = {
         "stylesheet",
@@ -202,9 +210,6 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
         "shprslt",
         "footnote",
         "annotation",
-        "pn",
-        "listtable",
-        "listoverridetable",
         "revtbl",
         "rsidtbl",
         "xmlnstbl",
@@ -245,10 +250,6 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
         "panose",
         "falt",
         "fname",
-        "listtext",
-        "pntext",
-        "pntxta",
-        "pntxtb",
         "nesttableprops",
         "hlinkbase",
         "do",
@@ -259,10 +260,6 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
         "factoidname",
         "hsv",
     };
-    // \listtext and \pntext carry a list's visible number or bullet:
-    // keep it as text, since lists are not kept as lists.
-    if (word == "listtext" || word == "pntext")
-        return;
     for (std::string_view s : skipped)
         if (word == s) {
             destination(Dest::Skip);
@@ -275,7 +272,8 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
         return;
     }
 
-    if (fontOrColorTableWord(word, hasParam ? param : 1) || documentWord(word, hasParam, param))
+    if (fontOrColorTableWord(word, hasParam ? param : 1) || listTableWord(word, hasParam, param) ||
+        documentWord(word, hasParam, param))
         return;
     if (!inDocument() || specialCharacter(word))
         return;
@@ -520,16 +518,12 @@ void Parser::parse() {
 void Parser::buildDocument(QTextDocument* doc, Builder& b) {
     QTextCursor cursor(doc);
     cursor.beginEditBlock();
+    openLists.clear();
     bool reuse = true;
     for (const auto& item : b.items) {
         if (const Para* para = std::get_if<Para>(&item)) {
-            if (reuse)
-                cursor.setBlockFormat(para->format);
-            else
-                cursor.insertBlock(para->format);
+            insertPara(cursor, *para, reuse);
             reuse = false;
-            for (const Run& run : para->runs)
-                cursor.insertText(run.text, run.format);
         } else {
             const Table& t = std::get<Table>(item);
             if (t.rows.empty())
