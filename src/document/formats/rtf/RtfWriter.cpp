@@ -7,6 +7,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextList>
 #include <QTextTable>
 #include <cmath>
 
@@ -27,6 +28,7 @@ private:
     const QTextDocument* doc = nullptr;
     QHash<int, QByteArray> charProps; // by character format index of `doc`
     double defaultSize = 12;
+    std::vector<const QTextList*> lists; // index + 1 = RTF \ls and \listid
 
     int fontIndex(const QString& family) {
         int i = fonts.indexOf(family);
@@ -146,7 +148,94 @@ private:
         return *charProps.insert(formatIndex, p);
     }
 
-    void paragraphProps(const QTextBlockFormat& b, bool inTable) {
+    int listNumber(const QTextList* list) {
+        const auto it = std::find(lists.begin(), lists.end(), list);
+        if (it != lists.end())
+            return int(it - lists.begin()) + 1;
+        lists.push_back(list);
+        return int(lists.size());
+    }
+
+    static int listLevel(const QTextListFormat& f) {
+        return std::clamp(f.intProperty(prop::ListLevel), 0, 8);
+    }
+
+    static QString bullet(const QTextListFormat& f) {
+        const QString b = f.stringProperty(prop::ListBullet);
+        if (!b.isEmpty())
+            return b.left(1);
+        switch (f.style()) {
+        case QTextListFormat::ListCircle:
+            return QString(QChar(0x25E6));
+        case QTextListFormat::ListSquare:
+            return QString(QChar(0x25AA));
+        default:
+            return QString(QChar(0x2022));
+        }
+    }
+
+    static int numberType(QTextListFormat::Style style) {
+        switch (style) {
+        case QTextListFormat::ListDecimal:
+            return 0;
+        case QTextListFormat::ListUpperRoman:
+            return 1;
+        case QTextListFormat::ListLowerRoman:
+            return 2;
+        case QTextListFormat::ListUpperAlpha:
+            return 3;
+        case QTextListFormat::ListLowerAlpha:
+            return 4;
+        default:
+            return 23; // a bullet
+        }
+    }
+
+    // The number stands in the first line's indent; the text hangs at the
+    // left indent.
+    static long long hang(const QTextBlockFormat& b) {
+        return std::min<long long>(360, std::max<long long>(0, twips(b.leftMargin())));
+    }
+
+    // A list of the list table: the list's own level as the format says,
+    // the other levels alike with their own indents, so that \ilvl finds it.
+    void listDefinition(const QTextList* list, int number) {
+        const QTextListFormat f = list->format();
+        const int own = listLevel(f);
+        const long long li = list->count() ? twips(list->item(0).blockFormat().leftMargin()) : 360;
+        const int nfc = numberType(f.style());
+        out += "{\\list\\listtemplateid";
+        out += QByteArray::number(number);
+        for (int level = 0; level < 9; ++level) {
+            out += "\n{\\listlevel";
+            num("levelnfc", nfc);
+            num("levelnfcn", nfc);
+            out += "\\leveljc0\\leveljcn0\\levelfollow0\\levelstartat1{\\leveltext";
+            if (nfc == 23) {
+                out += "\\'01";
+                text(bullet(f));
+                out += ";}{\\levelnumbers;}";
+            } else {
+                const QString prefix = f.numberPrefix().left(20),
+                              suffix = f.numberSuffix().left(20);
+                out += "\\'" + QByteArray::number(prefix.size() + 1 + suffix.size(), 16)
+                                   .rightJustified(2, '0');
+                text(prefix);
+                out += "\\'0" + QByteArray::number(level);
+                text(suffix);
+                out += ";}{\\levelnumbers\\'" +
+                       QByteArray::number(prefix.size() + 1, 16).rightJustified(2, '0') + ";}";
+            }
+            const long long levelLi = std::max<long long>(0, li + 360LL * (level - own));
+            num("fi", -std::min<long long>(360, levelLi));
+            num("li", levelLi);
+            out += '}';
+        }
+        num("listid", number);
+        out += "}\n";
+    }
+
+    void paragraphProps(const QTextBlockFormat& b, bool inTable, const QTextList* list = nullptr) {
         out += "\\pard\\plain";
         if (inTable)
             out += "\\intbl";
@@ -163,8 +252,12 @@ private:
             num("li", v);
         if (const long long v = twips(b.rightMargin()))
             num("ri", v);
-        if (const long long v = twips(b.textIndent()))
+        if (list) {
+            if (const long long v = hang(b))
+                num("fi", -v);
+        } else if (const long long v = twips(b.textIndent())) {
             num("fi", v);
+        }
         if (const long long v = twips(b.topMargin() * rtf::TwipsPerPixel))
             num("sb", v);
         if (const long long v = twips(b.bottomMargin() * rtf::TwipsPerPixel))
@@ -202,6 +295,10 @@ private:
             out += "\\keep";
         if (b.boolProperty(prop::KeepWithNext))
             out += "\\keepn";
+        if (list) {
+            num("ls", listNumber(list));
+            num("ilvl", listLevel(list->format()));
+        }
         out += ' ';
     }
 
@@ -223,7 +320,15 @@ private:
 
     // One paragraph; `end` is "\\par", "\\cell" or "" (the document's last).
     void block(const QTextBlock& b, bool inTable, const char* end) {
-        paragraphProps(b.blockFormat(), inTable);
+        const QTextList* list = b.textList();
+        paragraphProps(b.blockFormat(), inTable, list);
+        if (list) {
+            // The number as text, for readers that know no lists.
+            out += "{\\listtext\\pard\\plain ";
+            const QTextListFormat f = list->format();
+            text(numberType(f.style()) == 23 ? bullet(f) : list->itemText(b));
+            out += "\\tab}";
+        }
         int openField = 0;
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
@@ -434,6 +539,20 @@ QByteArray Writer::write() {
         out += ';';
     }
     out += "}\n";
+    if (!lists.empty()) {
+        out += "{\\*\\listtable\n";
+        for (size_t i = 0; i < lists.size(); ++i)
+            listDefinition(lists[i], int(i) + 1);
+        out += "}\n{\\*\\listoverridetable";
+        for (size_t i = 0; i < lists.size(); ++i) {
+            out += "{\\listoverride";
+            num("listid", int(i) + 1);
+            out += "\\listoverridecount0";
+            num("ls", int(i) + 1);
+            out += '}';
+        }
+        out += "}\n";
+    }
     static const std::pair<const char*, const char*> infoWords[] = {
         {"title", "title"},       {"subject", "subject"},  {"author", "author"},
         {"manager", "manager"},   {"company", "company"},  {"category", "category"},
