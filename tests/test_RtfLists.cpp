@@ -1,0 +1,160 @@
+// Lists in RTF as other word processors write them, and through our own
+// RTF and native formats: where the text stands and what number it shows.
+#include "document/pages/PageLayout.h"
+#include "wp/TextControl.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTextList>
+#include <gtest/gtest.h>
+
+namespace {
+
+using wp::TextControl;
+
+// A résumé's lists as LibreOffice and Word write them: an outline-level
+// heading with an empty \listtext, bullets (Symbol font) with a nested
+// level, a numbered list "1. a." whose second level restarts under each
+// item, an old-style \pn bullet, and a paragraph naming a list that the
+// document does not define.
+const char* const kListsRtf =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Liberation Serif;}{\\f1\\fcharset2 Symbol;}"
+    "{\\f2 Courier New;}}\n"
+    "{\\*\\listtable"
+    "{\\list\\listtemplateid1{\\listlevel\\levelnfc255{\\leveltext \\'00;}{\\levelnumbers;}"
+    "\\fi0\\li0}\\listid1}"
+    "{\\list\\listtemplateid2"
+    "{\\listlevel\\levelnfc23\\levelstartat1{\\leveltext \\'01\\u8226 ?;}{\\levelnumbers;}\\f1"
+    "\\fi-360\\li360}"
+    "{\\listlevel\\levelnfc23{\\leveltext \\'01o;}{\\levelnumbers;}\\f2\\fi-360\\li720}\\listid2}"
+    "{\\list\\listtemplateid3"
+    "{\\listlevel\\levelnfc0{\\leveltext \\'02\\'00.;}{\\levelnumbers\\'01;}\\fi-360\\li360}"
+    "{\\listlevel\\levelnfc4{\\leveltext \\'03(\\'01);}{\\levelnumbers\\'02;}\\fi-360\\li720}"
+    "\\listid3}}\n"
+    "{\\listoverridetable{\\listoverride\\listid1\\listoverridecount0\\ls1}"
+    "{\\listoverride\\listid2\\listoverridecount0\\ls2}"
+    "{\\listoverride\\listid3\\listoverridecount0\\ls3}}\n"
+    "\\pard\\plain\\fs36\\b{\\listtext\\pard\\plain \\tab}\\ilvl0\\ls1 \\li0\\fi0 Experience\\par\n"
+    "\\pard\\plain{\\listtext\\pard\\plain \\f1 \\'b7\\tab}\\ilvl0\\ls2 \\li360\\fi-360 "
+    "Led a team of twelve engineers delivering payment services with measurable gains in "
+    "reliability and cost while mentoring junior staff and presenting results to customers "
+    "partners and the board every quarter\\par\n"
+    "{\\listtext\\pard\\plain \\f2 o\\tab}\\ilvl1\\ls2 \\li720\\fi-360 Nested\\par\n"
+    "\\pard{\\listtext 1.\\tab}\\ls3 One\\par\n"
+    "\\pard{\\listtext (a)\\tab}\\ls3\\ilvl1 Sub a\\par\n"
+    "\\pard{\\listtext (b)\\tab}\\ls3\\ilvl1 Sub b\\par\n"
+    "\\pard{\\listtext 2.\\tab}\\ls3 Two\\par\n"
+    "\\pard{\\listtext (a)\\tab}\\ls3\\ilvl1 Again a\\par\n"
+    "\\pard{\\pntext\\f1\\'b7\\tab}{\\*\\pn\\pnlvlblt\\pnf1{\\pntxtb\\'b7}}\\fi-360\\li360 "
+    "Old style\\par\n"
+    "\\pard{\\listtext 7)\\tab}\\ls9 Unknown list}";
+
+QTextBlock blockOf(const QTextDocument* doc, const QString& start) {
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        if (b.text().startsWith(start))
+            return b;
+    ADD_FAILURE() << "no paragraph starts with " << start.toStdString();
+    return {};
+}
+
+// The left edge of a line of a paragraph, in inches from the text's left
+// edge, as the page layout lays it out.
+double lineInch(const QTextBlock& b, int line) {
+    QTextLayout* layout = b.layout();
+    if (!layout || line >= layout->lineCount())
+        return -1;
+    return (layout->position().x() + layout->lineAt(line).x()) / 1440.0;
+}
+
+void layOut(QTextDocument* doc) {
+    doc->documentLayout()->setPaintDevice(wp::PageLayout::twipsDevice());
+    doc->setTextWidth(6.5 * 1440);
+    doc->documentLayout()->documentSize();
+}
+
+QString marker(const QTextBlock& b) {
+    const QTextList* list = b.textList();
+    if (!list)
+        return QStringLiteral("-");
+    switch (list->format().style()) {
+    case QTextListFormat::ListDisc:
+        return QStringLiteral("disc");
+    case QTextListFormat::ListCircle:
+        return QStringLiteral("circle");
+    case QTextListFormat::ListSquare:
+        return QStringLiteral("square");
+    default:
+        return list->itemText(b);
+    }
+}
+
+// What a reader sees of the lists: each paragraph's marker and where its
+// lines start.
+void expectResumeLists(QTextDocument* doc) {
+    layOut(doc);
+    const QTextBlock heading = blockOf(doc, QStringLiteral("Experience"));
+    EXPECT_EQ(heading.text(), QStringLiteral("Experience")); // no tab pushes it right
+    EXPECT_EQ(marker(heading), QStringLiteral("-"));
+    EXPECT_NEAR(lineInch(heading, 0), 0, 0.01);
+
+    const QTextBlock led = blockOf(doc, QStringLiteral("Led a team"));
+    EXPECT_EQ(marker(led), QStringLiteral("disc"));
+    ASSERT_GE(led.layout()->lineCount(), 2);
+    EXPECT_NEAR(lineInch(led, 0), 0.25, 0.01);
+    EXPECT_NEAR(lineInch(led, 1), 0.25, 0.01); // wrapped lines hang at the text
+    const QTextBlock nested = blockOf(doc, QStringLiteral("Nested"));
+    EXPECT_EQ(nested.text(), QStringLiteral("Nested"));
+    EXPECT_EQ(marker(nested), QStringLiteral("circle"));
+    EXPECT_NEAR(lineInch(nested, 0), 0.5, 0.01);
+
+    const QStringList numbered{QStringLiteral("One"), QStringLiteral("Sub a"),
+                               QStringLiteral("Sub b"), QStringLiteral("Two"),
+                               QStringLiteral("Again a")};
+    const QStringList numbers{QStringLiteral("1."), QStringLiteral("(a)"), QStringLiteral("(b)"),
+                              QStringLiteral("2."), QStringLiteral("(a)")};
+    for (int i = 0; i < numbered.size(); ++i) {
+        const QTextBlock b = blockOf(doc, numbered[i]);
+        EXPECT_EQ(b.text(), numbered[i]);
+        EXPECT_EQ(marker(b), numbers[i]) << numbered[i].toStdString();
+    }
+    EXPECT_NEAR(lineInch(blockOf(doc, QStringLiteral("Sub a")), 0), 0.5, 0.01);
+
+    const QTextBlock old = blockOf(doc, QStringLiteral("Old style"));
+    EXPECT_EQ(old.text(), QStringLiteral("Old style"));
+    EXPECT_EQ(marker(old), QStringLiteral("disc"));
+    EXPECT_NEAR(lineInch(old, 0), 0.25, 0.01);
+}
+
+} // namespace
+
+TEST(RtfLists, readsListsAsListsWithHangingIndentsAndTheirOwnNumbers) {
+    TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory(kListsRtf, wp::fmt::Rtf)) << tx.lastError().toStdString();
+    expectResumeLists(tx.document());
+    // A list the document does not define keeps its number as text.
+    const QTextBlock unknown = blockOf(tx.document(), QStringLiteral("7)"));
+    EXPECT_EQ(unknown.text(), QStringLiteral("7)\tUnknown list"));
+    EXPECT_EQ(unknown.textList(), nullptr);
+}
+
+TEST(RtfLists, listsSurviveOurRtfAndNativeFormats) {
+    TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory(kListsRtf, wp::fmt::Rtf));
+    const QByteArray rtf = tx.SaveToMemory(wp::fmt::Rtf);
+    // Readers that know no lists still see the numbers.
+    EXPECT_TRUE(rtf.contains("{\\listtext\\pard\\plain (b)\\tab}")) << rtf.constData();
+    EXPECT_TRUE(rtf.contains("\\listtable"));
+
+    TextControl fromRtf;
+    ASSERT_TRUE(fromRtf.LoadFromMemory(rtf, wp::fmt::Rtf)) << fromRtf.lastError().toStdString();
+    expectResumeLists(fromRtf.document());
+    EXPECT_EQ(fromRtf.SaveToMemory(wp::fmt::Rtf), rtf); // stable from the first save on
+
+    TextControl fromNative;
+    ASSERT_TRUE(fromNative.LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native))
+        << fromNative.lastError().toStdString();
+    expectResumeLists(fromNative.document());
+    EXPECT_EQ(fromNative.SaveToMemory(wp::fmt::Rtf), rtf);
+}
