@@ -1,13 +1,19 @@
-// Lists in RTF as other word processors write them, and through our own
-// RTF and native formats: where the text stands and what number it shows.
+// Lists and pictures in RTF as other word processors write them, and
+// through our own RTF and native formats: where the text stands, what
+// number it shows, how large a picture is.
 #include "document/pages/PageLayout.h"
 #include "wp/TextControl.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextLayout>
 #include <QTextList>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -157,4 +163,132 @@ TEST(RtfLists, listsSurviveOurRtfAndNativeFormats) {
         << fromNative.lastError().toStdString();
     expectResumeLists(fromNative.document());
     EXPECT_EQ(fromNative.SaveToMemory(wp::fmt::Rtf), rtf);
+}
+
+namespace {
+
+// A solid picture of `w` × `h` pixels as PNG or JPEG hex.
+QByteArray pictureHex(int w, int h, QColor color, const char* format) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return data.toHex();
+}
+
+// A résumé photo (PNG, 1.2 × 1.5 inch, with a WMF fallback that must not
+// show), a JPEG logo scaled to half in the header, a JPEG in a table cell
+// and a WMF we cannot draw (1 × 0.5 inch).
+QByteArray picturesRtf() {
+    const QByteArray photo = pictureHex(120, 150, Qt::red, "PNG");
+    const QByteArray logo = pictureHex(96, 48, Qt::blue, "JPEG");
+    return "{\\rtf1\\ansi{\\header \\pard{\\pict\\jpegblip\\picw96\\pich48\\picscalex50"
+           "\\picscaley50\n" +
+           logo +
+           "}\\par}\n"
+           "\\pard{\\*\\shppict{\\pict\\pngblip\\picw120\\pich150\\picwgoal1728\\pichgoal2160\n" +
+           photo +
+           "}}{\\nonshppict{\\pict\\wmetafile8\\picw100\\pich100 0100090000}}\\par\n"
+           "\\trowd\\cellx2880\\cellx5760\\pard\\intbl "
+           "Logo\\cell{\\pict\\jpegblip\\picw96\\pich48 " +
+           logo +
+           "}\\cell\\row\n"
+           "\\pard Frame {\\pict\\wmetafile8\\picw2540\\pich1270\\picwgoal1440\\pichgoal720 "
+           "010009000003}\\par}";
+}
+
+struct Picture {
+    QSizeF inches;
+    QSize pixels;
+};
+
+// The pictures of a document in order: their size on the page (from the
+// laid-out line) and the pixels of the image drawn.
+std::vector<Picture> pictures(QTextDocument* doc) {
+    layOut(doc);
+    std::vector<Picture> found;
+    auto scan = [&](QTextFrame* frame, auto&& self) -> void {
+        for (auto it = frame->begin(); !it.atEnd(); ++it) {
+            if (QTextFrame* child = it.currentFrame()) {
+                self(child, self);
+                continue;
+            }
+            const QTextBlock b = it.currentBlock();
+            for (auto f = b.begin(); !f.atEnd(); ++f) {
+                const QTextFragment frag = f.fragment();
+                if (!frag.charFormat().isImageFormat())
+                    continue;
+                const int at = frag.position() - b.position();
+                const QTextLine line = b.layout()->lineForTextPosition(at);
+                const QTextImageFormat img = frag.charFormat().toImageFormat();
+                const QImage image =
+                    doc->resource(QTextDocument::ImageResource, QUrl(img.name())).value<QImage>();
+                const double width = line.cursorToX(at + 1) - line.cursorToX(at);
+                found.push_back({QSizeF(width / 1440.0, line.ascent() / 1440.0), image.size()});
+            }
+        }
+    };
+    scan(doc->rootFrame(), scan);
+    return found;
+}
+
+void expectPictures(TextControl& tx) {
+    const auto body = pictures(tx.document());
+    ASSERT_EQ(body.size(), 3u); // the fallback of the photo is not shown
+    EXPECT_NEAR(body[0].inches.width(), 1.2, 0.01);
+    EXPECT_NEAR(body[0].inches.height(), 1.5, 0.01);
+    EXPECT_EQ(body[0].pixels, QSize(120, 150));
+    EXPECT_NEAR(body[1].inches.width(), 1.0, 0.01); // 96 pixels at 96 dpi
+    EXPECT_EQ(body[1].pixels, QSize(96, 48));
+    EXPECT_NEAR(body[2].inches.width(), 1.0, 0.01); // the frame keeps the metafile's size
+    EXPECT_NEAR(body[2].inches.height(), 0.5, 0.01);
+    const auto header = pictures(tx.headerFooterDocument(wp::hf::Header));
+    ASSERT_EQ(header.size(), 1u);
+    EXPECT_NEAR(header[0].inches.width(), 0.5, 0.01);
+    EXPECT_NEAR(header[0].inches.height(), 0.25, 0.01);
+    EXPECT_EQ(tx.document()->toPlainText().count(QChar::ObjectReplacementCharacter), 3);
+
+    // The photo is drawn where it stands, in its colour.
+    QImage page(700, 700, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    painter.scale(96.0 / 1440, 96.0 / 1440);
+    tx.document()->documentLayout()->draw(&painter, {});
+    painter.end();
+    EXPECT_EQ(page.pixelColor(57, 72), QColor(Qt::red)); // 0.6 × 0.75 inch
+    EXPECT_EQ(page.pixelColor(130, 72), QColor(Qt::white));
+}
+
+} // namespace
+
+TEST(RtfPictures, picturesShowAtTheirSizeInBodyHeaderAndCellsAndSurviveBothFormats) {
+    TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory(picturesRtf(), wp::fmt::Rtf)) << tx.lastError().toStdString();
+    expectPictures(tx);
+
+    const QByteArray rtf = tx.SaveToMemory(wp::fmt::Rtf);
+    TextControl fromRtf;
+    ASSERT_TRUE(fromRtf.LoadFromMemory(rtf, wp::fmt::Rtf)) << fromRtf.lastError().toStdString();
+    expectPictures(fromRtf);
+    EXPECT_EQ(fromRtf.SaveToMemory(wp::fmt::Rtf), rtf);
+
+    TextControl fromNative;
+    ASSERT_TRUE(fromNative.LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native))
+        << fromNative.lastError().toStdString();
+    expectPictures(fromNative);
+}
+
+TEST(RtfPictures, damagedPictureDataNeitherFailsNorShowsGarbage) {
+    // Odd hex, junk inside the data, a PNG header with nothing after it.
+    TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory("{\\rtf1{\\pict\\pngblip\\picwgoal1440\\pichgoal1440 89504e47zz0}"
+                                  "after}",
+                                  wp::fmt::Rtf))
+        << tx.lastError().toStdString();
+    const auto found = pictures(tx.document());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_NEAR(found[0].inches.width(), 1.0, 0.01); // an empty frame of its size
+    EXPECT_TRUE(tx.document()->toPlainText().endsWith(QStringLiteral("after")));
 }

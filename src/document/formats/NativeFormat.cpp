@@ -832,6 +832,9 @@ bool read(const QByteArray& data, docmodel::DocumentContent& out, QString* error
             r.document(doc.get());
         if (r.left() != sizeof EndMark || std::memcmp(r.p, EndMark, sizeof EndMark) != 0)
             r.fail(QStringLiteral("the end mark is missing"));
+        docmodel::addImageResources(out.body.get());
+        for (auto& doc : out.headerFooter)
+            docmodel::addImageResources(doc.get());
     } catch (const Failure& f) {
         if (error)
             *error = QStringLiteral("damaged document at byte %1: %2")

@@ -2,7 +2,8 @@
 // The RTF reader's parser, shared by the files that each read one part of
 // RTF: RtfReader.cpp (groups, control words, text and code pages, document
 // settings), RtfReadFonts.cpp (font and colour tables), RtfReadLists.cpp
-// (list tables, \pn numbering and the lists built from them), RtfReadText.cpp
+// (list tables, \pn numbering and the lists built from them),
+// RtfReadPictures.cpp (pictures), RtfReadText.cpp
 // (paragraph and character formatting), RtfReadTables.cpp (tables),
 // RtfReadFields.cpp (fields) and RtfReadInfo.cpp (the \info group).
 
@@ -82,6 +83,7 @@ struct Run {
     CharProps props;
     int field = 0;
     bool listText = false; // a list's visible number, dropped when the list is understood
+    bool object = false;   // a picture: one character of its own
 };
 
 struct Para {
@@ -117,6 +119,7 @@ struct Builder {
 
     void text(const QString& t, const CharProps& props, const QTextCharFormat& fmt, int field,
               bool listText);
+    void object(const QTextCharFormat& fmt);
     void closeTable();
     void endPara(const QTextBlockFormat& bf, bool inTable);
     void endCell(const QTextBlockFormat& bf);
@@ -143,6 +146,7 @@ enum class Dest {
     LevelText,         // a list level's \leveltext
     ParaNumbering,     // an old-style \pn group
     ParaNumberingText, // \pntxtb / \pntxta of a \pn group
+    Picture,           // \pict
 };
 
 struct State {
@@ -186,6 +190,13 @@ struct ListDef {
 
 // Overrides from \pn paragraphs get numbers above those of \ls.
 constexpr int ParaNumberingBase = 1 << 20;
+
+struct PictureProps {
+    enum Kind { None, Png, Jpeg, Other } kind = None;
+    int w = 0, h = 0, wGoal = 0, hGoal = 0, scaleX = 0, scaleY = 0;
+    QByteArray data;
+    int half = -1; // a hex digit waiting for its partner
+};
 
 struct FieldCtx {
     int depth = 0;
@@ -244,6 +255,7 @@ private:
     QString numberBefore, numberAfter; // \pntxtb, \pntxta
     // The lists of the document being built: per \ls, the open list of each level.
     std::map<int, std::vector<QTextList*>> openLists;
+    PictureProps picture;
 
     [[noreturn]] void fail(const QString& what) { throw what; }
     Builder& builder() { return builders[st.target]; }
@@ -280,6 +292,13 @@ private:
     void endListGroup();
     const ListLevel* listLevel(int ls, int ilvl) const;
     void insertPara(QTextCursor& cursor, const Para& para, bool reuse);
+
+    // Pictures (RtfReadPictures.cpp).
+    bool pictureDestinationWord(std::string_view word);
+    bool pictureWord(std::string_view word, bool hasParam, int param);
+    void pictureData();
+    void pictureBinary(const char* data, qsizetype size);
+    void endPictureGroup();
 
     // Paragraphs and characters (RtfReadText.cpp).
     bool specialCharacter(std::string_view word);

@@ -13,12 +13,18 @@ void Builder::text(const QString& t, const CharProps& props, const QTextCharForm
                    bool listText) {
     if (!current.runs.empty()) {
         Run& last = current.runs.back();
-        if (last.field == field && last.props == props && last.listText == listText) {
+        if (last.field == field && last.props == props && last.listText == listText &&
+            !last.object) {
             last.text += t;
             return;
         }
     }
     current.runs.push_back({t, fmt, props, field, listText});
+}
+
+void Builder::object(const QTextCharFormat& fmt) {
+    current.runs.push_back(
+        {QString(QChar::ObjectReplacementCharacter), fmt, CharProps(), 0, false, true});
 }
 
 void Builder::closeTable() {

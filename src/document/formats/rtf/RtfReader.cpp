@@ -123,6 +123,7 @@ void Parser::emitText(const QString& text) {
     case Dest::ParaNumberingText:
         listText(text);
         break;
+    case Dest::Picture:
     case Dest::ListTable:
     case Dest::ListOverrideTable:
     case Dest::ParaNumbering:
@@ -153,6 +154,7 @@ void Parser::popGroup() {
     endFieldGroup(int(stack.size()));
     endFontGroup();
     endListGroup();
+    endPictureGroup();
     // A header or footer, or the document itself, ends here.
     if ((st.dest == Dest::HeaderFooter && stack.back().dest != Dest::HeaderFooter) ||
         stack.size() == 1)
@@ -199,66 +201,19 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
 
     // Destinations first.
     if (tableDestinationWord(word) || infoWord(word) || headerFooterWord(word) || fieldWord(word) ||
-        tableIdWord(word) || listDestinationWord(word))
+        tableIdWord(word) || listDestinationWord(word) || pictureDestinationWord(word))
         return;
     static constexpr std::string_view skipped[] = {
-        "stylesheet",
-        "pict",
-        "object",
-        "shp",
-        "shpinst",
-        "shprslt",
-        "footnote",
-        "annotation",
-        "revtbl",
-        "rsidtbl",
-        "xmlnstbl",
-        "themedata",
-        "colorschememapping",
-        "latentstyles",
-        "datastore",
-        "filetbl",
-        "nonshppict",
-        "bkmkstart",
-        "bkmkend",
-        "xe",
-        "tc",
-        "txe",
-        "docvar",
-        "ftnsep",
-        "ftnsepc",
-        "aftnsep",
-        "aftnsepc",
-        "ftncn",
-        "aftncn",
-        "atnid",
-        "atnauthor",
-        "comment",
-        "private",
-        "generator",
-        "operator",
-        "creatim",
-        "revtim",
-        "printim",
-        "buptim",
-        "userprops",
-        "fchars",
-        "lchars",
-        "template",
-        "mmathPr",
-        "pgdsctbl",
-        "panose",
-        "falt",
-        "fname",
-        "nesttableprops",
-        "hlinkbase",
-        "do",
-        "background",
-        "sp",
-        "objdata",
-        "blipuid",
-        "factoidname",
-        "hsv",
+        "stylesheet",   "object",    "shp",        "shpinst",    "shprslt",   "footnote",
+        "annotation",   "revtbl",    "rsidtbl",    "xmlnstbl",   "themedata", "colorschememapping",
+        "latentstyles", "datastore", "filetbl",    "nonshppict", "bkmkstart", "bkmkend",
+        "xe",           "tc",        "txe",        "docvar",     "ftnsep",    "ftnsepc",
+        "aftnsep",      "aftnsepc",  "ftncn",      "aftncn",     "atnid",     "atnauthor",
+        "comment",      "private",   "generator",  "operator",   "creatim",   "revtim",
+        "printim",      "buptim",    "userprops",  "fchars",     "lchars",    "template",
+        "mmathPr",      "pgdsctbl",  "panose",     "falt",       "fname",     "nesttableprops",
+        "hlinkbase",    "do",        "background", "sp",         "objdata",   "blipuid",
+        "factoidname",  "hsv",
     };
     for (std::string_view s : skipped)
         if (word == s) {
@@ -273,7 +228,7 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
     }
 
     if (fontOrColorTableWord(word, hasParam ? param : 1) || listTableWord(word, hasParam, param) ||
-        documentWord(word, hasParam, param))
+        pictureWord(word, hasParam, param) || documentWord(word, hasParam, param))
         return;
     if (!inDocument() || specialCharacter(word))
         return;
@@ -462,6 +417,7 @@ void Parser::parse() {
                     flush();
                     if (value < 0 || value > end - p)
                         fail(QStringLiteral("binary data runs past the end"));
+                    pictureBinary(p, value);
                     p += value;
                     continue;
                 }
@@ -495,6 +451,12 @@ void Parser::parse() {
             }
             if (st.dest != Dest::Skip || c == '*')
                 controlSymbol(c);
+            continue;
+        }
+        if (st.dest == Dest::Picture) {
+            pictureData();
+            if (p < end && *p != '{' && *p != '}' && *p != '\\')
+                ++p; // not picture data: dropped
             continue;
         }
         ++p;
@@ -546,6 +508,7 @@ void Parser::build() {
             doc->setDefaultFont(font);
         }
         buildDocument(doc, builders[i]);
+        docmodel::addImageResources(doc);
     }
     int flags = hfPresent;
     if (titlePage) {

@@ -2,8 +2,11 @@
 
 #include "document/formats/rtf/RtfCommon.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QHash>
+#include <QImage>
+#include <QImageReader>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -318,6 +321,45 @@ private:
         out += "}{\\fldrslt ";
     }
 
+    // A picture: PNG or JPEG data as hex, an empty metafile for one we
+    // cannot draw, with its size on the page.
+    void picture(const QTextImageFormat& f) {
+        QByteArray data = f.property(prop::ImageData).toByteArray();
+        if (!f.hasProperty(prop::ImageData)) {
+            // An image the document holds as a resource only.
+            const QImage image =
+                doc->resource(QTextDocument::ImageResource, QUrl(f.name())).value<QImage>();
+            QBuffer buffer(&data);
+            if (!image.isNull() && buffer.open(QIODevice::WriteOnly))
+                image.save(&buffer, "PNG");
+        }
+        const bool png = data.startsWith("\x89PNG");
+        const bool jpeg = data.startsWith("\xFF\xD8");
+        QSize pixels;
+        if (png || jpeg) {
+            QBuffer buffer(&data);
+            buffer.open(QIODevice::ReadOnly);
+            pixels = QImageReader(&buffer).size();
+        }
+        // Image sizes are 1/96 inch, as Qt takes them.
+        const double w = f.hasProperty(QTextFormat::ImageWidth) ? f.width() : pixels.width();
+        const double h = f.hasProperty(QTextFormat::ImageHeight) ? f.height() : pixels.height();
+        out += png ? "{\\pict\\pngblip" : jpeg ? "{\\pict\\jpegblip" : "{\\pict\\wmetafile8";
+        num("picw", pixels.isValid() ? pixels.width() : std::llround(w * 2540 / 96));
+        num("pich", pixels.isValid() ? pixels.height() : std::llround(h * 2540 / 96));
+        num("picwgoal", std::llround(w * rtf::TwipsPerPixel));
+        num("pichgoal", std::llround(h * rtf::TwipsPerPixel));
+        out += '\n';
+        if (png || jpeg) {
+            const QByteArray hex = data.toHex();
+            for (qsizetype i = 0; i < hex.size(); i += 128) {
+                out += hex.mid(i, 128);
+                out += '\n';
+            }
+        }
+        out += '}';
+    }
+
     // One paragraph; `end` is "\\par", "\\cell" or "" (the document's last).
     void block(const QTextBlock& b, bool inTable, const char* end) {
         const QTextList* list = b.textList();
@@ -343,7 +385,13 @@ private:
             }
             out += '{';
             out += props(frag.charFormatIndex(), f);
-            text(frag.text());
+            if (f.isImageFormat()) {
+                for (QChar ch : frag.text())
+                    if (ch == QChar::ObjectReplacementCharacter)
+                        picture(f.toImageFormat());
+            } else {
+                text(frag.text());
+            }
             out += '}';
         }
         if (openField)
