@@ -8,6 +8,8 @@
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -291,4 +293,33 @@ TEST(RtfPictures, damagedPictureDataNeitherFailsNorShowsGarbage) {
     ASSERT_EQ(found.size(), 1u);
     EXPECT_NEAR(found[0].inches.width(), 1.0, 0.01); // an empty frame of its size
     EXPECT_TRUE(tx.document()->toPlainText().endsWith(QStringLiteral("after")));
+}
+
+TEST(RtfScripts, chineseJapaneseKoreanAndRightToLeftTextPrintAndReadBack) {
+    TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}"
+                                  "\\pard \\u20013?\\u25991?\\u31616?\\u21382? "
+                                  "\\u26085?\\u26412?\\u35486? \\u54620?\\u44397?\\u50612?\\par"
+                                  "\\pard\\rtlpar \\u1513?\\u1500?\\u1493?\\u1501?\\par}",
+                                  wp::fmt::Rtf));
+    const QTextBlock hebrew = tx.document()->lastBlock();
+    EXPECT_EQ(hebrew.blockFormat().layoutDirection(), Qt::RightToLeft);
+    layOut(tx.document());
+    const QTextLine line = hebrew.layout()->lineAt(0);
+    EXPECT_NEAR(line.cursorToX(0) / 1440.0, 6.5, 0.02); // the first letter stands at the right
+    EXPECT_TRUE(tx.SaveToMemory(wp::fmt::Rtf).contains("\\rtlpar"));
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("scripts.pdf"));
+    ASSERT_TRUE(tx.exportPdf(pdf)) << tx.lastPdfError().toStdString();
+    QProcess proc;
+    proc.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(proc.waitForFinished(30000));
+    // A font covers every character, so each one is in the PDF's text (Qt
+    // names some ideographs by their compatible radicals: compare in NFKC).
+    const QString text =
+        QString::fromUtf8(proc.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    EXPECT_TRUE(text.contains(QStringLiteral("中文简历 日本語 한국어"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("שלום"))) << text.toStdString();
 }

@@ -55,6 +55,7 @@ struct ParaProps {
     int align = 0; // 0 left, 1 centre, 2 right, 3 justify
     int li = 0, ri = 0, fi = 0, sb = 0, sa = 0, sl = 0;
     bool slmult = false, intbl = false, pagebb = false, keep = false, keepn = false;
+    bool rtl = false;     // \rtlpar: the paragraph reads right to left
     int ls = 0, ilvl = 0; // list override (\ls, or a \pn numbering) and its level
     QList<QTextOption::Tab> tabs;
     QTextOption::TabType nextTab = QTextOption::LeftTab;

@@ -65,6 +65,10 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         pp.pagebb = n != 0;
     } else if (word == "keep") {
         pp.keep = n != 0;
+    } else if (word == "rtlpar") {
+        pp.rtl = true;
+    } else if (word == "ltrpar") {
+        pp.rtl = false;
     } else if (word == "ls") {
         pp.ls = hasParam ? param : 0;
     } else if (word == "ilvl") {
@@ -220,6 +224,8 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& p) const {
         b.setProperty(prop::KeepTogether, true);
     if (p.keepn)
         b.setProperty(prop::KeepWithNext, true);
+    if (p.rtl)
+        b.setLayoutDirection(Qt::RightToLeft);
     if (p.ls) {
         b.setProperty(ListOverrideProperty, p.ls);
         b.setProperty(ListLevelProperty, p.ilvl);

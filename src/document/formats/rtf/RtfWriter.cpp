@@ -294,6 +294,8 @@ private:
         }
         if (b.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             out += "\\pagebb";
+        if (b.layoutDirection() == Qt::RightToLeft)
+            out += "\\rtlpar";
         if (b.boolProperty(prop::KeepTogether))
             out += "\\keep";
         if (b.boolProperty(prop::KeepWithNext))
