@@ -32,6 +32,7 @@ constexpr int MaxLength = 1000000; // twips
 // All tables of one document together: a short file of empty rows under a
 // wide row definition must not make Qt build millions of cells.
 constexpr qint64 MaxDocumentCells = 100000;
+constexpr int MaxTableDepth = 16;
 
 // A paragraph's list (\ls) and level (\ilvl) ride on its block format until
 // the document is built.
@@ -56,6 +57,7 @@ struct ParaProps {
     int li = 0, ri = 0, fi = 0, sb = 0, sa = 0, sl = 0;
     bool slmult = false, intbl = false, pagebb = false, keep = false, keepn = false;
     bool rtl = false;     // \rtlpar: the paragraph reads right to left
+    int itap = 0;         // table depth: 1 a table of the text, 2 one nested in its cell...
     int ls = 0, ilvl = 0; // list override (\ls, or a \pn numbering) and its level
     QList<QTextOption::Tab> tabs;
     QTextOption::TabType nextTab = QTextOption::LeftTab;
@@ -92,8 +94,12 @@ struct Para {
     std::vector<Run> runs;
 };
 
+struct Table;
+
 struct Cell {
     std::vector<Para> paras;
+    // Nested tables, each before the paragraph of its index.
+    std::vector<std::pair<size_t, std::shared_ptr<Table>>> tables;
 };
 
 struct Row {
@@ -107,6 +113,13 @@ struct Table {
     bool breakBefore = false;
 };
 
+// A table nested in a cell of the table one level up, being read.
+struct NestLevel {
+    Cell cell;
+    std::vector<Cell> rowCells;
+    std::shared_ptr<Table> table;
+};
+
 // Paragraphs and tables of one document, in order.
 struct Builder {
     std::vector<std::variant<Para, Table>> items;
@@ -117,12 +130,17 @@ struct Builder {
     bool breakBefore = false;
     bool used = false; // a header group has filled it already
     int pendingTableId = 0;
+    std::vector<NestLevel> nest; // table depth 2, 3, ...
 
     void text(const QString& t, const CharProps& props, const QTextCharFormat& fmt, int field,
               bool listText);
     void object(const QTextCharFormat& fmt);
     void closeTable();
-    void endPara(const QTextBlockFormat& bf, bool inTable);
+    void endPara(const QTextBlockFormat& bf, bool inTable, int itap = 1);
+    void endNestCell(const QTextBlockFormat& bf, int itap);
+    void endNestRow(const RowDef& def, int itap);
+    Cell& cellAt(int itap);
+    void closeNested(int itap);
     void endCell(const QTextBlockFormat& bf);
     void endRow(const RowDef& def);
     // The document's group is closed: a paragraph without \par still counts.
@@ -159,6 +177,7 @@ struct State {
     int field = 0;            // 1-based index into the open fields when inside a result
     bool listText = false;    // inside \listtext or \pntext
     bool afterNumber = false; // \pntxta rather than \pntxtb
+    bool nestProps = false;   // inside \nesttableprops
     QString infoKey;
 };
 
@@ -236,6 +255,7 @@ private:
     bool titlePage = false;
     int hfPresent = 0;
     RowDef rowDef;
+    RowDef outerRowDef; // the row definition a nested one interrupts
     CellDef cellDef;
     int borderTarget = 0; // 1 row/cell border being described
     std::vector<FieldCtx> fields;
@@ -311,7 +331,8 @@ private:
     // Tables (RtfReadTables.cpp).
     bool tableIdWord(std::string_view word);
     bool rowWord(std::string_view word, bool hasParam, int param);
-    void buildTable(QTextCursor& cursor, const Table& t);
+    void buildTable(QTextCursor& cursor, const Table& t, double available);
+    void endTableGroup();
 
     // Fields (RtfReadFields.cpp).
     bool fieldWord(std::string_view word);

@@ -28,15 +28,39 @@ void Builder::object(const QTextCharFormat& fmt) {
 }
 
 void Builder::closeTable() {
+    closeNested(1);
     if (!rowCells.empty() || !cell.paras.empty())
         endRow(RowDef());
     tableOpen = false;
 }
 
-void Builder::endPara(const QTextBlockFormat& bf, bool inTable) {
+Cell& Builder::cellAt(int itap) {
+    return itap <= 1 ? cell : nest[size_t(itap - 2)].cell;
+}
+
+// Tables deeper than `itap` are complete; paragraphs of a row they did not
+// finish join the cell above, so that no text is lost.
+void Builder::closeNested(int itap) {
+    for (size_t i = nest.size(); i-- > size_t(std::max(0, itap - 1));) {
+        NestLevel& level = nest[i];
+        Cell& parent = cellAt(int(i) + 1);
+        for (Cell& c : level.rowCells)
+            for (Para& para : c.paras)
+                parent.paras.push_back(std::move(para));
+        for (Para& para : level.cell.paras)
+            parent.paras.push_back(std::move(para));
+        nest.pop_back();
+    }
+}
+
+void Builder::endPara(const QTextBlockFormat& bf, bool inTable, int itap) {
     current.format = bf;
+    itap = std::clamp(itap, 1, MaxTableDepth);
     if (inTable) {
-        cell.paras.push_back(std::move(current));
+        closeNested(itap);
+        if (itap > 1 && nest.size() < size_t(itap - 1))
+            nest.resize(size_t(itap - 1));
+        cellAt(itap).paras.push_back(std::move(current));
     } else {
         closeTable();
         if (breakBefore)
@@ -47,6 +71,35 @@ void Builder::endPara(const QTextBlockFormat& bf, bool inTable) {
     current = Para();
 }
 
+void Builder::endNestCell(const QTextBlockFormat& bf, int itap) {
+    itap = std::clamp(itap, 2, MaxTableDepth);
+    endPara(bf, true, itap);
+    NestLevel& level = nest[size_t(itap - 2)];
+    level.rowCells.push_back(std::move(level.cell));
+    level.cell = Cell();
+}
+
+void Builder::endNestRow(const RowDef& def, int itap) {
+    itap = std::clamp(itap, 2, MaxTableDepth);
+    closeNested(itap);
+    if (nest.size() < size_t(itap - 1))
+        return; // no cell of this depth was read
+    NestLevel& level = nest[size_t(itap - 2)];
+    if (!level.cell.paras.empty()) {
+        level.rowCells.push_back(std::move(level.cell));
+        level.cell = Cell();
+    }
+    if (level.rowCells.empty())
+        return;
+    if (!level.table) {
+        level.table = std::make_shared<Table>();
+        Cell& parent = cellAt(itap - 1);
+        parent.tables.emplace_back(parent.paras.size(), level.table);
+    }
+    level.table->rows.push_back({def, std::move(level.rowCells)});
+    level.rowCells.clear();
+}
+
 void Builder::endCell(const QTextBlockFormat& bf) {
     endPara(bf, true);
     rowCells.push_back(std::move(cell));
@@ -54,6 +107,7 @@ void Builder::endCell(const QTextBlockFormat& bf) {
 }
 
 void Builder::endRow(const RowDef& def) {
+    closeNested(1);
     if (!current.runs.empty())
         endPara(QTextBlockFormat(), true);
     if (!cell.paras.empty()) {
@@ -85,6 +139,13 @@ void Builder::finish(const QTextBlockFormat& bf, bool inTable) {
 
 // Our own table id, which the writer puts before a table's first row.
 bool Parser::tableIdWord(std::string_view word) {
+    if (word == "nesttableprops") {
+        // A nested row's definition, inside the outer row's.
+        if (!st.nestProps)
+            outerRowDef = rowDef;
+        st.nestProps = true;
+        return true;
+    }
     if (word != "wptblid")
         return false;
     if (inDocument()) {
@@ -97,13 +158,20 @@ bool Parser::tableIdWord(std::string_view word) {
     return true;
 }
 
+void Parser::endTableGroup() {
+    if (st.nestProps && !stack.back().nestProps)
+        rowDef = outerRowDef;
+}
+
 bool Parser::rowWord(std::string_view word, bool hasParam, int param) {
     const int n = hasParam ? param : 1;
     Builder& b = builder();
     if (word == "cell") {
         b.endCell(blockFormat(st.para));
-    } else if (word == "nestcell" || word == "nestrow") {
-        b.endPara(blockFormat(st.para), true);
+    } else if (word == "nestcell") {
+        b.endNestCell(blockFormat(st.para), std::max(2, st.para.itap));
+    } else if (word == "nestrow") {
+        b.endNestRow(rowDef, std::max(2, st.para.itap));
     } else if (word == "row") {
         b.endRow(rowDef);
     } else if (word == "trowd") {
@@ -150,7 +218,7 @@ bool Parser::rowWord(std::string_view word, bool hasParam, int param) {
     return true;
 }
 
-void Parser::buildTable(QTextCursor& cursor, const Table& t) {
+void Parser::buildTable(QTextCursor& cursor, const Table& t, double available) {
     // Columns: every cell boundary of every row.
     // 64-bit: boundaries of rows with many cells beyond their definitions
     // grow by an inch each.
@@ -181,8 +249,7 @@ void Parser::buildTable(QTextCursor& cursor, const Table& t) {
         return std::min<int>(int(it - bounds.begin()), cols);
     };
 
-    const qint64 textWidth =
-        std::max<qint64>(1440, qint64(out.page.width) - out.page.marginL - out.page.marginR);
+    const double textWidth = std::max(144.0, available);
     QTextTableFormat tf;
     bool border = false;
     int gap = -1;
@@ -311,10 +378,22 @@ void Parser::buildTable(QTextCursor& cursor, const Table& t) {
                 continue;
             QTextCursor cc = cell.firstCursorPosition();
             bool first = true;
-            for (const Para& para : pc.content->paras) {
-                insertPara(cc, para, first);
+            const auto& nested = pc.content->tables;
+            size_t next = 0;
+            auto tablesBefore = [&](size_t para) {
+                for (; next < nested.size() && nested[next].first <= para; ++next)
+                    if (!nested[next].second->rows.empty()) {
+                        buildTable(cc, *nested[next].second,
+                                   double(bounds[size_t(pc.c1)] - bounds[size_t(pc.c0)]));
+                        first = true;
+                    }
+            };
+            for (size_t i = 0; i < pc.content->paras.size(); ++i) {
+                tablesBefore(i);
+                insertPara(cc, pc.content->paras[i], first);
                 first = false;
             }
+            tablesBefore(SIZE_MAX);
         }
     cursor.setPosition(table->lastPosition() + 1);
 }

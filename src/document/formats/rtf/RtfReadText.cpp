@@ -27,18 +27,22 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
     auto& pp = st.para;
     Builder& b = builder();
     if (word == "par") {
-        b.endPara(blockFormat(pp), pp.intbl);
+        b.endPara(blockFormat(pp), pp.intbl, pp.itap);
     } else if (word == "sect") {
-        b.endPara(blockFormat(pp), pp.intbl);
+        b.endPara(blockFormat(pp), pp.intbl, pp.itap);
         b.breakBefore = true;
     } else if (word == "page") {
         if (!b.current.runs.empty())
-            b.endPara(blockFormat(pp), pp.intbl);
+            b.endPara(blockFormat(pp), pp.intbl, pp.itap);
         b.breakBefore = true;
     } else if (word == "pard") {
         pp = ParaProps();
     } else if (word == "intbl") {
         pp.intbl = true;
+        pp.itap = std::max(pp.itap, 1);
+    } else if (word == "itap") {
+        pp.itap = std::clamp(hasParam ? param : 1, 0, MaxTableDepth);
+        pp.intbl = pp.itap > 0;
     } else if (word == "ql") {
         pp.align = 0;
     } else if (word == "qc") {

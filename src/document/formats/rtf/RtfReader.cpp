@@ -155,6 +155,7 @@ void Parser::popGroup() {
     endFontGroup();
     endListGroup();
     endPictureGroup();
+    endTableGroup();
     // A header or footer, or the document itself, ends here.
     if ((st.dest == Dest::HeaderFooter && stack.back().dest != Dest::HeaderFooter) ||
         stack.size() == 1)
@@ -211,7 +212,7 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
         "aftnsep",      "aftnsepc",  "ftncn",      "aftncn",     "atnid",     "atnauthor",
         "comment",      "private",   "generator",  "operator",   "creatim",   "revtim",
         "printim",      "buptim",    "userprops",  "fchars",     "lchars",    "template",
-        "mmathPr",      "pgdsctbl",  "panose",     "falt",       "fname",     "nesttableprops",
+        "mmathPr",      "pgdsctbl",  "panose",     "falt",       "fname",     "nonesttables",
         "hlinkbase",    "do",        "background", "sp",         "objdata",   "blipuid",
         "factoidname",  "hsv",
     };
@@ -490,7 +491,9 @@ void Parser::buildDocument(QTextDocument* doc, Builder& b) {
             const Table& t = std::get<Table>(item);
             if (t.rows.empty())
                 continue;
-            buildTable(cursor, t);
+            buildTable(cursor, t,
+                       double(std::max<qint64>(1440, qint64(out.page.width) - out.page.marginL -
+                                                         out.page.marginR)));
             reuse = true;
         }
     }

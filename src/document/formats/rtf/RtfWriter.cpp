@@ -18,6 +18,9 @@ namespace wp::RtfWriter {
 
 namespace {
 
+// Tables nested deeper than this are written as paragraphs of their cell.
+constexpr int MaxTableDepth = 16;
+
 class Writer {
 public:
     explicit Writer(const docmodel::DocumentParts& parts) : parts(parts) {}
@@ -238,10 +241,13 @@ private:
         out += "}\n";
     }
 
-    void paragraphProps(const QTextBlockFormat& b, bool inTable, const QTextList* list = nullptr) {
+    // `itap` is the paragraph's table depth: 0 outside tables.
+    void paragraphProps(const QTextBlockFormat& b, int itap, const QTextList* list = nullptr) {
         out += "\\pard\\plain";
-        if (inTable)
+        if (itap > 0)
             out += "\\intbl";
+        if (itap > 1)
+            num("itap", itap);
         const Qt::Alignment a = b.alignment() & Qt::AlignHorizontal_Mask;
         if (a & Qt::AlignHCenter)
             out += "\\qc";
@@ -363,9 +369,9 @@ private:
     }
 
     // One paragraph; `end` is "\\par", "\\cell" or "" (the document's last).
-    void block(const QTextBlock& b, bool inTable, const char* end) {
+    void block(const QTextBlock& b, int itap, const char* end) {
         const QTextList* list = b.textList();
-        paragraphProps(b.blockFormat(), inTable, list);
+        paragraphProps(b.blockFormat(), itap, list);
         if (list) {
             // The number as text, for readers that know no lists.
             out += "{\\listtext\\pard\\plain ";
@@ -402,7 +408,38 @@ private:
         out += '\n';
     }
 
-    void tableRow(QTextTable* t, int r, const std::vector<long long>& bounds, int id) {
+    // A row at table depth `depth`: an outer row has its definition first
+    // and ends with \\row; a nested one ends with its definition in
+    // \\nesttableprops and \\nestrow.
+    void tableRow(QTextTable* t, int r, const std::vector<long long>& bounds, int id, int depth) {
+        if (depth == 1) {
+            rowDefinition(t, r, bounds, id);
+            out += '\n';
+        }
+        const int cols = t->columns();
+        for (int c = 0; c < cols;) {
+            const QTextTableCell cell = t->cellAt(r, c);
+            const int span = std::max(1, cell.columnSpan());
+            if (cell.row() < r) {
+                out += "\\pard\\plain\\intbl";
+                if (depth > 1)
+                    num("itap", depth);
+                out += depth > 1 ? " \\nestcell\n" : " \\cell\n";
+            } else {
+                cellContent(cell, depth, double(bounds[std::min(c + span, cols)] - bounds[c]));
+            }
+            c += span;
+        }
+        if (depth == 1) {
+            out += "\\row\n";
+        } else {
+            out += "{\\*\\nesttableprops";
+            rowDefinition(t, r, bounds, id);
+            out += "\\nestrow}{\\nonesttables\\par}\n";
+        }
+    }
+
+    void rowDefinition(QTextTable* t, int r, const std::vector<long long>& bounds, int id) {
         const QTextTableFormat tf = t->format();
         out += "\\trowd";
         num("trgaph", std::llround(tf.cellPadding() * rtf::TwipsPerPixel));
@@ -438,25 +475,36 @@ private:
             num("cellx", bounds[std::min(c + span, cols)]);
             c += span;
         }
-        out += '\n';
-        for (int c = 0; c < cols;) {
-            const QTextTableCell cell = t->cellAt(r, c);
-            const int span = std::max(1, cell.columnSpan());
-            if (cell.row() < r)
-                out += "\\pard\\plain\\intbl \\cell\n";
-            else
-                cellContent(cell);
-            c += span;
-        }
-        out += "\\row\n";
     }
 
     // A cell's paragraphs; nested tables are flattened into paragraphs.
-    void cellContent(const QTextTableCell& cell) {
-        std::vector<QTextBlock> blocks;
-        collectBlocks(cell.begin(), blocks);
-        for (size_t i = 0; i < blocks.size(); ++i)
-            block(blocks[i], true, i + 1 == blocks.size() ? "\\cell" : "\\par");
+    // A cell's paragraphs and nested tables; `width` is the cell's, in twips.
+    void cellContent(const QTextTableCell& cell, int depth, double width) {
+        std::vector<std::pair<QTextBlock, QTextTable*>> items;
+        for (auto it = cell.begin(); !it.atEnd(); ++it) {
+            if (QTextFrame* f = it.currentFrame()) {
+                if (auto* t = qobject_cast<QTextTable*>(f); t && depth < MaxTableDepth) {
+                    items.push_back({QTextBlock(), t});
+                } else {
+                    std::vector<QTextBlock> blocks;
+                    collectBlocks(f->begin(), blocks);
+                    for (const QTextBlock& b : blocks)
+                        items.push_back({b, nullptr});
+                }
+            } else {
+                items.push_back({it.currentBlock(), nullptr});
+            }
+        }
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (QTextTable* t = items[i].second) {
+                const auto bounds = columnBounds(t, width);
+                for (int r = 0; r < t->rows(); ++r)
+                    tableRow(t, r, bounds, 0, depth + 1);
+            } else {
+                const bool last = i + 1 == items.size();
+                block(items[i].first, depth, !last ? "\\par" : depth > 1 ? "\\nestcell" : "\\cell");
+            }
+        }
     }
     void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& blocks) {
         for (; !it.atEnd(); ++it) {
@@ -477,10 +525,10 @@ private:
         }
     }
 
-    std::vector<long long> columnBounds(QTextTable* t) {
+    // `textWidth` is the page's text width for an outer table, the cell's
+    // width for a nested one.
+    std::vector<long long> columnBounds(QTextTable* t, double textWidth) {
         const QTextTableFormat tf = t->format();
-        const double textWidth = std::max<qint64>(
-            1440, qint64(parts.page.width) - parts.page.marginL - parts.page.marginR);
         double width = textWidth;
         const QTextLength w = tf.width();
         if (w.type() == QTextLength::PercentageLength)
@@ -518,10 +566,12 @@ private:
     void table(QTextTable* t) {
         if (t->format().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             out += "\\page\n";
-        const auto bounds = columnBounds(t);
+        const auto bounds = columnBounds(
+            t, double(std::max<qint64>(1440, qint64(parts.page.width) - parts.page.marginL -
+                                                 parts.page.marginR)));
         const int id = t->format().intProperty(prop::TableId);
         for (int r = 0; r < t->rows(); ++r)
-            tableRow(t, r, bounds, id);
+            tableRow(t, r, bounds, id, 1);
     }
 
     void content(const QTextDocument* d) {
@@ -549,7 +599,7 @@ private:
             if (items[i].second)
                 table(items[i].second);
             else
-                block(items[i].first, false, i + 1 == items.size() ? "" : "\\par");
+                block(items[i].first, 0, i + 1 == items.size() ? "" : "\\par");
         }
     }
 };
