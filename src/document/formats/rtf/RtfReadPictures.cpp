@@ -11,20 +11,6 @@
 
 namespace wp::RtfReader::detail {
 
-namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 bool Parser::pictureDestinationWord(std::string_view word) {
     if (word == "shppict")
         return true; // its \pict is the picture itself
@@ -75,7 +61,7 @@ void Parser::pictureData() {
             ++p;
             continue;
         }
-        const int d = hexDigit(c);
+        const int d = rtf::hexValue(c);
         if (d < 0)
             return;
         ++p;

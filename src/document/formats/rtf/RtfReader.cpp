@@ -13,20 +13,6 @@ namespace wp::RtfReader {
 
 namespace detail {
 
-namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 Parser::Parser(const QByteArray& data, docmodel::DocumentContent& out)
     : p(data.constData()), end(data.constData() + data.size()), out(out) {}
 
@@ -433,7 +419,7 @@ void Parser::parse() {
             if (c == '\'') {
                 if (end - p < 2)
                     fail(QStringLiteral("the data ends inside a character code"));
-                const int hi = hexValue(p[0]), lo = hexValue(p[1]);
+                const int hi = rtf::hexValue(p[0]), lo = rtf::hexValue(p[1]);
                 p += 2;
                 if (hi < 0 || lo < 0)
                     continue; // a malformed code is dropped

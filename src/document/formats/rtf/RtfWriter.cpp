@@ -477,13 +477,14 @@ private:
         }
     }
 
-    // A cell's paragraphs; nested tables are flattened into paragraphs.
-    // A cell's paragraphs and nested tables; `width` is the cell's, in twips.
-    void cellContent(const QTextTableCell& cell, int depth, double width) {
+    // The paragraphs and tables of a frame in order; other frames give
+    // their paragraphs, and so do tables when `tables` is false.
+    static std::vector<std::pair<QTextBlock, QTextTable*>> frameItems(QTextFrame::iterator it,
+                                                                      bool tables) {
         std::vector<std::pair<QTextBlock, QTextTable*>> items;
-        for (auto it = cell.begin(); !it.atEnd(); ++it) {
+        for (; !it.atEnd(); ++it) {
             if (QTextFrame* f = it.currentFrame()) {
-                if (auto* t = qobject_cast<QTextTable*>(f); t && depth < MaxTableDepth) {
+                if (auto* t = qobject_cast<QTextTable*>(f); t && tables) {
                     items.push_back({QTextBlock(), t});
                 } else {
                     std::vector<QTextBlock> blocks;
@@ -495,6 +496,12 @@ private:
                 items.push_back({it.currentBlock(), nullptr});
             }
         }
+        return items;
+    }
+
+    // A cell's paragraphs and nested tables; `width` is the cell's, in twips.
+    void cellContent(const QTextTableCell& cell, int depth, double width) {
+        const auto items = frameItems(cell.begin(), depth < MaxTableDepth);
         for (size_t i = 0; i < items.size(); ++i) {
             if (QTextTable* t = items[i].second) {
                 const auto bounds = columnBounds(t, width);
@@ -506,7 +513,7 @@ private:
             }
         }
     }
-    void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& blocks) {
+    static void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& blocks) {
         for (; !it.atEnd(); ++it) {
             if (QTextFrame* f = it.currentFrame()) {
                 if (auto* t = qobject_cast<QTextTable*>(f)) {
@@ -580,21 +587,7 @@ private:
         defaultSize = d->defaultFont().pointSizeF() > 0 ? d->defaultFont().pointSizeF() : 12;
         // Items of the root frame: the last block goes without \par, so that
         // other word processors add no empty paragraph.
-        std::vector<std::pair<QTextBlock, QTextTable*>> items;
-        for (auto it = d->rootFrame()->begin(); !it.atEnd(); ++it) {
-            if (QTextFrame* f = it.currentFrame()) {
-                if (auto* t = qobject_cast<QTextTable*>(f)) {
-                    items.push_back({QTextBlock(), t});
-                } else {
-                    std::vector<QTextBlock> blocks;
-                    collectBlocks(f->begin(), blocks);
-                    for (const QTextBlock& b : blocks)
-                        items.push_back({b, nullptr});
-                }
-            } else {
-                items.push_back({it.currentBlock(), nullptr});
-            }
-        }
+        const auto items = frameItems(d->rootFrame()->begin(), true);
         for (size_t i = 0; i < items.size(); ++i) {
             if (items[i].second)
                 table(items[i].second);
