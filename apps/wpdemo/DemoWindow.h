@@ -31,6 +31,12 @@ private:
     QString pageXml() const;
     /// File > Page Setup...: the page dialog over the document's page format.
     void pageSetup();
+    /// File > Print Preview: the library's preview over the document.
+    void printPreview();
+    /// File > Print: straight to the print dialog.
+    void print();
+    /// The preview at whole page, two pages and 100 %, as PNGs in `dir`.
+    QStringList previewScreenshots(const QString& dir);
     /// Tools > Cover Letter Template: the sample template into the editor.
     void openCoverLetterTemplate();
     /// Tools > Cover Letter Stepper...: the stepper over the current document.

@@ -6,6 +6,7 @@
 #include "errors/modvbCodeShieldSupport.h"
 #include "host/modStartup.h"
 #include "host/modWP.h"
+#include "preview/frmPrintPreview.h"
 #include "stepper/frmStepper.h"
 #include "wp/TextControl.h"
 
@@ -124,6 +125,19 @@ QString clsWP::PageDialogShow(QString& strXML) {
         strResultXML =
             RunDialog<frmPageDlg>([&](frmPageDlg& form) { return form.PageSetup(strXML); });
         return strResultXML;
+    });
+}
+
+QString clsWP::PrintPreviewShow(QString& strXML) {
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "PrintPreviewShow", &members);
+    g.param(QStringLiteral("strXML"), strXML);
+    return g.run([&] {
+        RunDialog<frmPrintPreview>([&](frmPrintPreview& form) {
+            form.ShowPreview(tx());
+            return QString();
+        });
+        return QString();
     });
 }
 
