@@ -396,8 +396,8 @@ TEST(Rtf, libreOfficeReadsOurRtfAndWeReadItsRtf) {
 
 TEST(Rtf, tableMergesBackgroundsHeaderRowsAndNestedTables) {
     // Row 1: a horizontal merge (\\clmgf/\\clmrg) over two columns and a
-    // coloured cell; row 2 has cells of other widths; row 3 holds a nested
-    // table, which reads as paragraphs of its cell.
+    // coloured cell; row 2 has cells of other widths; row 3 holds a
+    // paragraph and a nested table of two cells.
     TextControl tx;
     ASSERT_TRUE(tx.LoadFromMemory(
         rtf("{\\rtf1{\\colortbl;\\red0\\green0\\blue255;}"
@@ -409,7 +409,7 @@ TEST(Rtf, tableMergesBackgroundsHeaderRowsAndNestedTables) {
             "\\pard after}"),
         wp::fmt::Rtf))
         << tx.lastError().toStdString();
-    ASSERT_EQ(tableIds(tx).size(), 1);
+    ASSERT_EQ(tableIds(tx).size(), 2);
     QTextTable* t = tx.table(tableIds(tx).front());
     ASSERT_NE(t, nullptr);
     // Columns at the boundaries 2000, 3000, 4000 and 6000.
@@ -424,13 +424,20 @@ TEST(Rtf, tableMergesBackgroundsHeaderRowsAndNestedTables) {
     EXPECT_EQ(t->cellAt(2, 0).columnSpan(), 4);
     EXPECT_EQ(t->format().headerRowCount(), 1);
     EXPECT_EQ(t->format().alignment(), Qt::AlignHCenter);
-    QStringList cellText;
-    for (QTextBlock b = t->cellAt(2, 0).firstCursorPosition().block();
-         b.isValid() && b.position() < t->cellAt(2, 0).lastPosition() + 1; b = b.next())
-        cellText << b.text();
-    EXPECT_EQ(cellText, (QStringList{QStringLiteral("outer"), QStringLiteral("n1"),
-                                     QStringLiteral("n2"), QString()}));
-    EXPECT_EQ(tx.document()->lastBlock().text(), QStringLiteral("after"));
+    auto expectNested = [](TextControl& doc, QTextTable* outer) {
+        EXPECT_EQ(outer->cellAt(2, 0).firstCursorPosition().block().text(),
+                  QStringLiteral("outer"));
+        QTextTable* nested = doc.table(tableIds(doc).back());
+        ASSERT_NE(nested, nullptr);
+        EXPECT_EQ(nested->parentFrame(), outer);
+        EXPECT_GT(nested->firstPosition(), outer->cellAt(2, 0).firstPosition());
+        EXPECT_EQ(nested->rows(), 1);
+        ASSERT_EQ(nested->columns(), 2);
+        EXPECT_EQ(nested->cellAt(0, 0).firstCursorPosition().block().text(), QStringLiteral("n1"));
+        EXPECT_EQ(nested->cellAt(0, 1).firstCursorPosition().block().text(), QStringLiteral("n2"));
+        EXPECT_EQ(doc.document()->lastBlock().text(), QStringLiteral("after"));
+    };
+    expectNested(tx, t);
     // Written and read again, the cells keep their edges; the boundary at
     // 2000 that no cell edge uses any more is gone from the grid.
     TextControl copy;
@@ -443,4 +450,8 @@ TEST(Rtf, tableMergesBackgroundsHeaderRowsAndNestedTables) {
     EXPECT_EQ(c->cellAt(1, 1).columnSpan(), 2);
     EXPECT_EQ(c->cellAt(1, 1).firstCursorPosition().block().text(), QStringLiteral("right"));
     EXPECT_EQ(c->cellAt(2, 0).columnSpan(), 3);
+    expectNested(copy, c);
+    TextControl native;
+    ASSERT_TRUE(native.LoadFromMemory(copy.SaveToMemory(wp::fmt::Native), wp::fmt::Native));
+    expectNested(native, native.table(tableIds(native).front()));
 }

@@ -51,6 +51,13 @@ constexpr int KeepTogether = QTextFormat::UserProperty + 4;
 /// QTextBlockFormat (bool): the paragraph stays on the page of the next one
 /// (RTF \keepn).
 constexpr int KeepWithNext = QTextFormat::UserProperty + 5;
+/// QTextListFormat (int): the list's nesting level, 0..8 (RTF \ilvl).
+constexpr int ListLevel = QTextFormat::UserProperty + 10;
+/// QTextListFormat (QString): the bullet character of a bulleted list.
+constexpr int ListBullet = QTextFormat::UserProperty + 11;
+/// QTextImageFormat (QByteArray): the picture's PNG or JPEG data; an empty
+/// value marks a picture we cannot draw, kept as an empty frame of its size.
+constexpr int ImageData = QTextFormat::UserProperty + 12;
 } // namespace prop
 
 /// The one character an emptied field keeps, so that it keeps its id, data

@@ -1,11 +1,13 @@
 #include "document/TextControlDocument.h"
 
+#include <QImage>
 #include <QSet>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextTable>
+#include <QUrl>
 
 namespace wp::docmodel {
 
@@ -62,6 +64,22 @@ void prepareDocument(QTextDocument* doc) {
     font.setPointSizeF(12);
     doc->setDefaultFont(font);
     doc->setUndoRedoEnabled(false);
+}
+
+void addImageResources(QTextDocument* doc) {
+    for (const QTextFormat& f : doc->allFormats()) {
+        if (!f.isImageFormat() || !f.hasProperty(prop::ImageData))
+            continue;
+        const QUrl name(f.toImageFormat().name());
+        if (doc->resource(QTextDocument::ImageResource, name).isValid())
+            continue;
+        QImage image = QImage::fromData(f.property(prop::ImageData).toByteArray());
+        if (image.isNull()) {
+            image = QImage(1, 1, QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+        }
+        doc->addResource(QTextDocument::ImageResource, name, image);
+    }
 }
 
 std::vector<FieldRun> fieldRuns(const QTextDocument* doc) {

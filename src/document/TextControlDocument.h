@@ -82,6 +82,11 @@ struct DocumentContent {
 /// page layout places it; the default font).
 void prepareDocument(QTextDocument* doc);
 
+/// Gives the document the images its pictures name: each QTextImageFormat
+/// carries its picture's data (prop::ImageData); one it cannot draw gets a
+/// transparent image, so that it keeps its size as an empty frame.
+void addImageResources(QTextDocument* doc);
+
 /// One field: its id and the body positions [start, end) of its characters.
 struct FieldRun {
     int id = 0;

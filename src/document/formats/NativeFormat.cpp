@@ -9,9 +9,12 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLength>
+#include <QTextList>
 #include <QTextTable>
 #include <QtEndian>
 #include <cstring>
+#include <map>
+#include <set>
 #include <vector>
 
 namespace wp::NativeFormat {
@@ -34,6 +37,7 @@ enum ValueType : quint8 {
     TLengthList = 9,
     TStringList = 10,
     TList = 11,
+    TBytes = 12,
 };
 constexpr int MaxDepth = 32;
 constexpr qint64 MaxTableCells = 65536;
@@ -171,6 +175,13 @@ public:
             u(static_cast<quint64>(p.joinStyle()));
             break;
         }
+        case QMetaType::QByteArray: {
+            const QByteArray b = v.toByteArray();
+            out.append(char(TBytes));
+            u(static_cast<quint64>(b.size()));
+            out.append(b);
+            break;
+        }
         case QMetaType::QStringList: {
             const QStringList l = v.toStringList();
             out.append(char(TStringList));
@@ -207,9 +218,9 @@ public:
         }
     }
 
-    void format(const QTextFormat& fmt) {
+    void format(const QTextFormat& fmt, int objectIndex) {
         u(static_cast<quint64>(fmt.type()));
-        s(fmt.objectIndex());
+        s(objectIndex);
         const auto props = fmt.properties();
         u(static_cast<quint64>(props.size()));
         for (auto it = props.cbegin(); it != props.cend(); ++it) {
@@ -328,11 +339,21 @@ public:
         QByteArray content;
         content.swap(out);
         out.swap(head);
+        // Each list once more, under the object index its paragraphs name:
+        // Qt's collection holds one format for lists that look alike.
+        std::vector<int> extraObjects(extras.size(), -1);
+        std::set<int> listObjects;
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+            if (const QTextList* list = b.textList();
+                list && listObjects.insert(list->objectIndex()).second) {
+                extras.push_back(list->format());
+                extraObjects.push_back(list->objectIndex());
+            }
         u(static_cast<quint64>(formats.size()) + extras.size());
         for (const QTextFormat& fmt : formats)
-            format(fmt);
-        for (const QTextFormat& fmt : extras)
-            format(fmt);
+            format(fmt, fmt.isListFormat() ? -1 : fmt.objectIndex());
+        for (size_t i = 0; i < extras.size(); ++i)
+            format(extras[i], extraObjects[i]);
         out.append(content);
     }
 };
@@ -486,6 +507,12 @@ public:
                 l << length();
             return QVariant::fromValue(l);
         }
+        case TBytes: {
+            const quint64 n = count(1u << 30, "a picture's size");
+            QByteArray b(p, static_cast<qsizetype>(n));
+            p += n;
+            return QVariant(b);
+        }
         case TStringList: {
             const quint64 n = count(10000, "a list of names");
             QStringList l;
@@ -511,9 +538,9 @@ public:
         const quint64 type = u();
         if (type > QTextFormat::UserFormat + 0xFFFF)
             fail(QStringLiteral("a format type is out of range"));
-        const int objectIndex = i32(-1, INT_MAX, "an object index");
         // Object indexes name objects of the writing document; ours are new.
-        Q_UNUSED(objectIndex);
+        // They only tie a list's paragraphs to its list format.
+        objects.push_back(i32(-1, INT_MAX, "an object index"));
         const quint64 n = count(100000, "a property count");
         std::vector<std::pair<int, QVariant>> props;
         props.reserve(n);
@@ -549,6 +576,9 @@ public:
 
     // The document being built.
     std::vector<QTextFormat> formats;
+    std::vector<int> objects;          // object index of each format
+    std::map<int, size_t> listFormats; // object index -> its list format
+    std::map<int, QTextList*> lists;   // object index -> our list
     QTextDocument* doc = nullptr;
     qint64 cellBudget = MaxDocumentCells;
 
@@ -570,6 +600,16 @@ public:
         return f.toCharFormat();
     }
 
+    void addToList(QTextCursor& cursor, int object) {
+        if (object < 0)
+            return;
+        if (const auto list = lists.find(object); list != lists.end()) {
+            list->second->add(cursor.block());
+        } else if (const auto f = listFormats.find(object); f != listFormats.end()) {
+            lists[object] = cursor.createList(formats[f->second].toListFormat());
+        }
+    }
+
     // Reads items into the frame the cursor stands in; the cursor starts in
     // the frame's first (empty) block.
     void frameContent(QTextCursor& cursor, int depth) {
@@ -582,7 +622,8 @@ public:
             if (item == EndOfFrame)
                 break;
             if (item == BlockItem) {
-                const QTextBlockFormat bf = blockFormat(u());
+                const quint64 bi = u();
+                const QTextBlockFormat bf = blockFormat(bi);
                 const QTextCharFormat cf = charFormat(u());
                 if (reuseBlock) {
                     cursor.setBlockFormat(bf);
@@ -591,6 +632,7 @@ public:
                     cursor.insertBlock(bf, cf);
                 }
                 reuseBlock = false;
+                addToList(cursor, objects[bi]);
                 const quint64 n = count(1u << 30, "a fragment count");
                 for (quint64 i = 0; i < n; ++i) {
                     const QTextCharFormat ff = charFormat(u());
@@ -699,9 +741,15 @@ public:
         doc->setDocumentMargin(margin);
         const quint64 n = count(1u << 24, "the format count");
         formats.clear();
+        objects.clear();
+        listFormats.clear();
+        lists.clear();
         formats.reserve(n);
         for (quint64 i = 0; i < n; ++i)
             formats.push_back(format());
+        for (size_t i = 0; i < formats.size(); ++i)
+            if (formats[i].isListFormat() && objects[i] >= 0)
+                listFormats.emplace(objects[i], i);
         const QTextFormat& rf = fmtAt(u());
         if (!rf.isFrameFormat())
             fail(QStringLiteral("the root frame names a format of another kind"));
@@ -784,6 +832,9 @@ bool read(const QByteArray& data, docmodel::DocumentContent& out, QString* error
             r.document(doc.get());
         if (r.left() != sizeof EndMark || std::memcmp(r.p, EndMark, sizeof EndMark) != 0)
             r.fail(QStringLiteral("the end mark is missing"));
+        docmodel::addImageResources(out.body.get());
+        for (auto& doc : out.headerFooter)
+            docmodel::addImageResources(doc.get());
     } catch (const Failure& f) {
         if (error)
             *error = QStringLiteral("damaged document at byte %1: %2")

@@ -86,4 +86,14 @@ QString mergeFieldName(const QString& instruction) {
     return rest.left(end);
 }
 
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 } // namespace wp::rtf

@@ -21,6 +21,9 @@ int codePageOfCharset(int charset);
 /// them is 15 twips).
 constexpr double TwipsPerPixel = 15.0;
 
+/// The value of a hex digit, or -1 for another character.
+int hexValue(char c);
+
 /// The quoted name of a MERGEFIELD instruction, or "" for other fields.
 QString mergeFieldName(const QString& instruction);
 

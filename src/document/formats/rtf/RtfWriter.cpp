@@ -3,17 +3,24 @@
 #include "document/TextControlDocument.h"
 #include "document/formats/rtf/RtfCommon.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QHash>
+#include <QImage>
+#include <QImageReader>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextList>
 #include <QTextTable>
 #include <cmath>
 
 namespace wp::RtfWriter {
 
 namespace {
+
+// Tables nested deeper than this are written as paragraphs of their cell.
+constexpr int MaxTableDepth = 16;
 
 class Writer {
 public:
@@ -28,6 +35,7 @@ private:
     const QTextDocument* doc = nullptr;
     QHash<int, QByteArray> charProps; // by character format index of `doc`
     double defaultSize = 12;
+    std::vector<const QTextList*> lists; // index + 1 = RTF \ls and \listid
 
     int fontIndex(const QString& family) {
         int i = fonts.indexOf(family);
@@ -147,10 +155,100 @@ private:
         return *charProps.insert(formatIndex, p);
     }
 
-    void paragraphProps(const QTextBlockFormat& b, bool inTable) {
+    int listNumber(const QTextList* list) {
+        const auto it = std::find(lists.begin(), lists.end(), list);
+        if (it != lists.end())
+            return int(it - lists.begin()) + 1;
+        lists.push_back(list);
+        return int(lists.size());
+    }
+
+    static int listLevel(const QTextListFormat& f) {
+        return std::clamp(f.intProperty(prop::ListLevel), 0, 8);
+    }
+
+    static QString bullet(const QTextListFormat& f) {
+        const QString b = f.stringProperty(prop::ListBullet);
+        if (!b.isEmpty())
+            return b.left(1);
+        switch (f.style()) {
+        case QTextListFormat::ListCircle:
+            return QString(QChar(0x25E6));
+        case QTextListFormat::ListSquare:
+            return QString(QChar(0x25AA));
+        default:
+            return QString(QChar(0x2022));
+        }
+    }
+
+    static int numberType(QTextListFormat::Style style) {
+        switch (style) {
+        case QTextListFormat::ListDecimal:
+            return 0;
+        case QTextListFormat::ListUpperRoman:
+            return 1;
+        case QTextListFormat::ListLowerRoman:
+            return 2;
+        case QTextListFormat::ListUpperAlpha:
+            return 3;
+        case QTextListFormat::ListLowerAlpha:
+            return 4;
+        default:
+            return 23; // a bullet
+        }
+    }
+
+    // The number stands in the first line's indent; the text hangs at the
+    // left indent.
+    static long long hang(const QTextBlockFormat& b) {
+        return std::min<long long>(360, std::max<long long>(0, twips(b.leftMargin())));
+    }
+
+    // A list of the list table: the list's own level as the format says,
+    // the other levels alike with their own indents, so that \ilvl finds it.
+    void listDefinition(const QTextList* list, int number) {
+        const QTextListFormat f = list->format();
+        const int own = listLevel(f);
+        const long long li = list->count() ? twips(list->item(0).blockFormat().leftMargin()) : 360;
+        const int nfc = numberType(f.style());
+        out += "{\\list\\listtemplateid";
+        out += QByteArray::number(number);
+        for (int level = 0; level < 9; ++level) {
+            out += "\n{\\listlevel";
+            num("levelnfc", nfc);
+            num("levelnfcn", nfc);
+            out += "\\leveljc0\\leveljcn0\\levelfollow0\\levelstartat1{\\leveltext";
+            if (nfc == 23) {
+                out += "\\'01";
+                text(bullet(f));
+                out += ";}{\\levelnumbers;}";
+            } else {
+                const QString prefix = f.numberPrefix().left(20),
+                              suffix = f.numberSuffix().left(20);
+                out += "\\'" + QByteArray::number(prefix.size() + 1 + suffix.size(), 16)
+                                   .rightJustified(2, '0');
+                text(prefix);
+                out += "\\'0" + QByteArray::number(level);
+                text(suffix);
+                out += ";}{\\levelnumbers\\'" +
+                       QByteArray::number(prefix.size() + 1, 16).rightJustified(2, '0') + ";}";
+            }
+            const long long levelLi = std::max<long long>(0, li + 360LL * (level - own));
+            num("fi", -std::min<long long>(360, levelLi));
+            num("li", levelLi);
+            out += '}';
+        }
+        num("listid", number);
+        out += "}\n";
+    }
+
+    // `itap` is the paragraph's table depth: 0 outside tables.
+    void paragraphProps(const QTextBlockFormat& b, int itap, const QTextList* list = nullptr) {
         out += "\\pard\\plain";
-        if (inTable)
+        if (itap > 0)
             out += "\\intbl";
+        if (itap > 1)
+            num("itap", itap);
         const Qt::Alignment a = b.alignment() & Qt::AlignHorizontal_Mask;
         if (a & Qt::AlignHCenter)
             out += "\\qc";
@@ -164,8 +262,12 @@ private:
             num("li", v);
         if (const long long v = twips(b.rightMargin()))
             num("ri", v);
-        if (const long long v = twips(b.textIndent()))
+        if (list) {
+            if (const long long v = hang(b))
+                num("fi", -v);
+        } else if (const long long v = twips(b.textIndent())) {
             num("fi", v);
+        }
         const double before = b.topMargin() - b.doubleProperty(docmodel::SpaceAbove);
         if (const long long v = twips(std::max(0.0, before) * rtf::TwipsPerPixel))
             num("sb", v);
@@ -200,10 +302,16 @@ private:
         }
         if (b.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             out += "\\pagebb";
+        if (b.layoutDirection() == Qt::RightToLeft)
+            out += "\\rtlpar";
         if (b.boolProperty(prop::KeepTogether))
             out += "\\keep";
         if (b.boolProperty(prop::KeepWithNext))
             out += "\\keepn";
+        if (list) {
+            num("ls", listNumber(list));
+            num("ilvl", listLevel(list->format()));
+        }
         out += ' ';
     }
 
@@ -223,9 +331,56 @@ private:
         out += "}{\\fldrslt ";
     }
 
+    // A picture: PNG or JPEG data as hex, an empty metafile for one we
+    // cannot draw, with its size on the page.
+    void picture(const QTextImageFormat& f) {
+        QByteArray data = f.property(prop::ImageData).toByteArray();
+        if (!f.hasProperty(prop::ImageData)) {
+            // An image the document holds as a resource only.
+            const QImage image =
+                doc->resource(QTextDocument::ImageResource, QUrl(f.name())).value<QImage>();
+            QBuffer buffer(&data);
+            if (!image.isNull() && buffer.open(QIODevice::WriteOnly))
+                image.save(&buffer, "PNG");
+        }
+        const bool png = data.startsWith("\x89PNG");
+        const bool jpeg = data.startsWith("\xFF\xD8");
+        QSize pixels;
+        if (png || jpeg) {
+            QBuffer buffer(&data);
+            buffer.open(QIODevice::ReadOnly);
+            pixels = QImageReader(&buffer).size();
+        }
+        // Image sizes are 1/96 inch, as Qt takes them.
+        const double w = f.hasProperty(QTextFormat::ImageWidth) ? f.width() : pixels.width();
+        const double h = f.hasProperty(QTextFormat::ImageHeight) ? f.height() : pixels.height();
+        out += png ? "{\\pict\\pngblip" : jpeg ? "{\\pict\\jpegblip" : "{\\pict\\wmetafile8";
+        num("picw", pixels.isValid() ? pixels.width() : std::llround(w * 2540 / 96));
+        num("pich", pixels.isValid() ? pixels.height() : std::llround(h * 2540 / 96));
+        num("picwgoal", std::llround(w * rtf::TwipsPerPixel));
+        num("pichgoal", std::llround(h * rtf::TwipsPerPixel));
+        out += '\n';
+        if (png || jpeg) {
+            const QByteArray hex = data.toHex();
+            for (qsizetype i = 0; i < hex.size(); i += 128) {
+                out += hex.mid(i, 128);
+                out += '\n';
+            }
+        }
+        out += '}';
+    }
+
     // One paragraph; `end` is "\\par", "\\cell" or "" (the document's last).
-    void block(const QTextBlock& b, bool inTable, const char* end) {
-        paragraphProps(b.blockFormat(), inTable);
+    void block(const QTextBlock& b, int itap, const char* end) {
+        const QTextList* list = b.textList();
+        paragraphProps(b.blockFormat(), itap, list);
+        if (list) {
+            // The number as text, for readers that know no lists.
+            out += "{\\listtext\\pard\\plain ";
+            const QTextListFormat f = list->format();
+            text(numberType(f.style()) == 23 ? bullet(f) : list->itemText(b));
+            out += "\\tab}";
+        }
         int openField = 0;
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
@@ -240,7 +395,13 @@ private:
             }
             out += '{';
             out += props(frag.charFormatIndex(), f);
-            text(frag.text());
+            if (f.isImageFormat()) {
+                for (QChar ch : frag.text())
+                    if (ch == QChar::ObjectReplacementCharacter)
+                        picture(f.toImageFormat());
+            } else {
+                text(frag.text());
+            }
             out += '}';
         }
         if (openField)
@@ -249,7 +410,38 @@ private:
         out += '\n';
     }
 
-    void tableRow(QTextTable* t, int r, const std::vector<long long>& bounds, int id) {
+    // A row at table depth `depth`: an outer row has its definition first
+    // and ends with \\row; a nested one ends with its definition in
+    // \\nesttableprops and \\nestrow.
+    void tableRow(QTextTable* t, int r, const std::vector<long long>& bounds, int id, int depth) {
+        if (depth == 1) {
+            rowDefinition(t, r, bounds, id);
+            out += '\n';
+        }
+        const int cols = t->columns();
+        for (int c = 0; c < cols;) {
+            const QTextTableCell cell = t->cellAt(r, c);
+            const int span = std::max(1, cell.columnSpan());
+            if (cell.row() < r) {
+                out += "\\pard\\plain\\intbl";
+                if (depth > 1)
+                    num("itap", depth);
+                out += depth > 1 ? " \\nestcell\n" : " \\cell\n";
+            } else {
+                cellContent(cell, depth, double(bounds[std::min(c + span, cols)] - bounds[c]));
+            }
+            c += span;
+        }
+        if (depth == 1) {
+            out += "\\row\n";
+        } else {
+            out += "{\\*\\nesttableprops";
+            rowDefinition(t, r, bounds, id);
+            out += "\\nestrow}{\\nonesttables\\par}\n";
+        }
+    }
+
+    void rowDefinition(QTextTable* t, int r, const std::vector<long long>& bounds, int id) {
         const QTextTableFormat tf = t->format();
         out += "\\trowd";
         num("trgaph", std::llround(tf.cellPadding() * rtf::TwipsPerPixel));
@@ -285,27 +477,45 @@ private:
             num("cellx", bounds[std::min(c + span, cols)]);
             c += span;
         }
-        out += '\n';
-        for (int c = 0; c < cols;) {
-            const QTextTableCell cell = t->cellAt(r, c);
-            const int span = std::max(1, cell.columnSpan());
-            if (cell.row() < r)
-                out += "\\pard\\plain\\intbl \\cell\n";
-            else
-                cellContent(cell);
-            c += span;
-        }
-        out += "\\row\n";
     }
 
-    // A cell's paragraphs; nested tables are flattened into paragraphs.
-    void cellContent(const QTextTableCell& cell) {
-        std::vector<QTextBlock> blocks;
-        collectBlocks(cell.begin(), blocks);
-        for (size_t i = 0; i < blocks.size(); ++i)
-            block(blocks[i], true, i + 1 == blocks.size() ? "\\cell" : "\\par");
+    // The paragraphs and tables of a frame in order; other frames give
+    // their paragraphs, and so do tables when `tables` is false.
+    static std::vector<std::pair<QTextBlock, QTextTable*>> frameItems(QTextFrame::iterator it,
+                                                                      bool tables) {
+        std::vector<std::pair<QTextBlock, QTextTable*>> items;
+        for (; !it.atEnd(); ++it) {
+            if (QTextFrame* f = it.currentFrame()) {
+                if (auto* t = qobject_cast<QTextTable*>(f); t && tables) {
+                    items.push_back({QTextBlock(), t});
+                } else {
+                    std::vector<QTextBlock> blocks;
+                    collectBlocks(f->begin(), blocks);
+                    for (const QTextBlock& b : blocks)
+                        items.push_back({b, nullptr});
+                }
+            } else {
+                items.push_back({it.currentBlock(), nullptr});
+            }
+        }
+        return items;
     }
-    void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& blocks) {
+
+    // A cell's paragraphs and nested tables; `width` is the cell's, in twips.
+    void cellContent(const QTextTableCell& cell, int depth, double width) {
+        const auto items = frameItems(cell.begin(), depth < MaxTableDepth);
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (QTextTable* t = items[i].second) {
+                const auto bounds = columnBounds(t, width);
+                for (int r = 0; r < t->rows(); ++r)
+                    tableRow(t, r, bounds, 0, depth + 1);
+            } else {
+                const bool last = i + 1 == items.size();
+                block(items[i].first, depth, !last ? "\\par" : depth > 1 ? "\\nestcell" : "\\cell");
+            }
+        }
+    }
+    static void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& blocks) {
         for (; !it.atEnd(); ++it) {
             if (QTextFrame* f = it.currentFrame()) {
                 if (auto* t = qobject_cast<QTextTable*>(f)) {
@@ -324,10 +534,10 @@ private:
         }
     }
 
-    std::vector<long long> columnBounds(QTextTable* t) {
+    // `textWidth` is the page's text width for an outer table, the cell's
+    // width for a nested one.
+    std::vector<long long> columnBounds(QTextTable* t, double textWidth) {
         const QTextTableFormat tf = t->format();
-        const double textWidth = std::max<qint64>(
-            1440, qint64(parts.page.width) - parts.page.marginL - parts.page.marginR);
         double width = textWidth;
         const QTextLength w = tf.width();
         if (w.type() == QTextLength::PercentageLength)
@@ -365,10 +575,12 @@ private:
     void table(QTextTable* t) {
         if (t->format().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             out += "\\page\n";
-        const auto bounds = columnBounds(t);
+        const auto bounds = columnBounds(
+            t, double(std::max<qint64>(1440, qint64(parts.page.width) - parts.page.marginL -
+                                                 parts.page.marginR)));
         const int id = t->format().intProperty(prop::TableId);
         for (int r = 0; r < t->rows(); ++r)
-            tableRow(t, r, bounds, id);
+            tableRow(t, r, bounds, id, 1);
     }
 
     void content(const QTextDocument* d) {
@@ -377,26 +589,12 @@ private:
         defaultSize = d->defaultFont().pointSizeF() > 0 ? d->defaultFont().pointSizeF() : 12;
         // Items of the root frame: the last block goes without \par, so that
         // other word processors add no empty paragraph.
-        std::vector<std::pair<QTextBlock, QTextTable*>> items;
-        for (auto it = d->rootFrame()->begin(); !it.atEnd(); ++it) {
-            if (QTextFrame* f = it.currentFrame()) {
-                if (auto* t = qobject_cast<QTextTable*>(f)) {
-                    items.push_back({QTextBlock(), t});
-                } else {
-                    std::vector<QTextBlock> blocks;
-                    collectBlocks(f->begin(), blocks);
-                    for (const QTextBlock& b : blocks)
-                        items.push_back({b, nullptr});
-                }
-            } else {
-                items.push_back({it.currentBlock(), nullptr});
-            }
-        }
+        const auto items = frameItems(d->rootFrame()->begin(), true);
         for (size_t i = 0; i < items.size(); ++i) {
             if (items[i].second)
                 table(items[i].second);
             else
-                block(items[i].first, false, i + 1 == items.size() ? "" : "\\par");
+                block(items[i].first, 0, i + 1 == items.size() ? "" : "\\par");
         }
     }
 };
@@ -436,6 +634,20 @@ QByteArray Writer::write() {
         out += ';';
     }
     out += "}\n";
+    if (!lists.empty()) {
+        out += "{\\*\\listtable\n";
+        for (size_t i = 0; i < lists.size(); ++i)
+            listDefinition(lists[i], int(i) + 1);
+        out += "}\n{\\*\\listoverridetable";
+        for (size_t i = 0; i < lists.size(); ++i) {
+            out += "{\\listoverride";
+            num("listid", int(i) + 1);
+            out += "\\listoverridecount0";
+            num("ls", int(i) + 1);
+            out += '}';
+        }
+        out += "}\n";
+    }
     static const std::pair<const char*, const char*> infoWords[] = {
         {"title", "title"},       {"subject", "subject"},  {"author", "author"},
         {"manager", "manager"},   {"company", "company"},  {"category", "category"},

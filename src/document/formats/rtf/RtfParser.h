@@ -1,0 +1,352 @@
+#pragma once
+// The RTF reader's parser, shared by the files that each read one part of
+// RTF: RtfReader.cpp (groups, control words, text and code pages, document
+// settings), RtfReadFonts.cpp (font and colour tables), RtfReadLists.cpp
+// (list tables, \pn numbering and the lists built from them),
+// RtfReadPictures.cpp (pictures), RtfReadText.cpp
+// (paragraph and character formatting), RtfReadTables.cpp (tables),
+// RtfReadFields.cpp (fields) and RtfReadInfo.cpp (the \info group).
+
+#include "document/TextControlDocument.h"
+
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <QTextFormat>
+#include <QTextOption>
+#include <map>
+#include <memory>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+class QStringDecoder;
+class QTextCursor;
+class QTextList;
+
+namespace wp::RtfReader::detail {
+
+constexpr int MaxDepth = 512;
+constexpr int MaxColumns = 256;
+constexpr int MaxLength = 1000000; // twips
+// All tables of one document together: a short file of empty rows under a
+// wide row definition must not make Qt build millions of cells.
+constexpr qint64 MaxDocumentCells = 100000;
+constexpr int MaxTableDepth = 16;
+
+// A paragraph's list (\ls) and level (\ilvl) ride on its block format until
+// the document is built.
+constexpr int ListOverrideProperty = QTextFormat::UserProperty + 0x7F00;
+constexpr int ListLevelProperty = QTextFormat::UserProperty + 0x7F01;
+
+// --- what a destination collects -------------------------------------------
+
+struct CharProps {
+    bool bold = false, italic = false, strike = false, hidden = false, caps = false;
+    int underline = 0; // 0 none, 1 single, 2 double, 3 dotted, 4 dashed, 5 wave
+    int font = -1;     // -1: the default font
+    int halfPoints = 24;
+    int color = 0; // colour table index, 0: automatic
+    int background = 0;
+    int vertical = 0; // 1 superscript, -1 subscript
+    bool operator==(const CharProps&) const = default;
+};
+
+struct ParaProps {
+    int align = 0; // 0 left, 1 centre, 2 right, 3 justify
+    int li = 0, ri = 0, fi = 0, sb = 0, sa = 0, sl = 0;
+    bool slmult = false, intbl = false, pagebb = false, keep = false, keepn = false, widows = false;
+    bool rtl = false;     // \rtlpar: the paragraph reads right to left
+    int itap = 0;         // table depth: 1 a table of the text, 2 one nested in its cell...
+    int ls = 0, ilvl = 0; // list override (\ls, or a \pn numbering) and its level
+    QList<QTextOption::Tab> tabs;
+    QTextOption::TabType nextTab = QTextOption::LeftTab;
+};
+
+struct CellDef {
+    int right = 0;
+    int vmerge = 0; // 1 first of a vertical merge, 2 merged into the cell above
+    int hmerge = 0; // 1 first of a horizontal merge, 2 merged into the cell before
+    int background = 0;
+    bool border = false;
+    int pad[4] = {-1, -1, -1, -1}; // left, top, right, bottom; -1 the row's
+};
+
+struct RowDef {
+    std::vector<CellDef> cells;
+    int left = 0;
+    int gap = -1;
+    int align = 0;
+    bool header = false;
+    bool border = false;
+    int pad[4] = {-1, -1, -1, -1}; // left, top, right, bottom; -1 none given
+    int height = 0;                // \trrh: at least (or exactly, if below 0)
+};
+
+struct Run {
+    QString text;
+    QTextCharFormat format;
+    CharProps props;
+    int field = 0;
+    bool listText = false; // a list's visible number, dropped when the list is understood
+    bool object = false;   // a picture: one character of its own
+};
+
+struct Para {
+    QTextBlockFormat format;
+    std::vector<Run> runs;
+};
+
+struct Table;
+
+struct Cell {
+    std::vector<Para> paras;
+    // Nested tables, each before the paragraph of its index.
+    std::vector<std::pair<size_t, std::shared_ptr<Table>>> tables;
+};
+
+struct Row {
+    RowDef def;
+    std::vector<Cell> cells;
+};
+
+struct Table {
+    std::vector<Row> rows;
+    int id = 0;
+    bool breakBefore = false;
+};
+
+// A table nested in a cell of the table one level up, being read.
+struct NestLevel {
+    Cell cell;
+    std::vector<Cell> rowCells;
+    std::shared_ptr<Table> table;
+};
+
+// Paragraphs and tables of one document, in order.
+struct Builder {
+    std::vector<std::variant<Para, Table>> items;
+    Para current;
+    Cell cell;
+    std::vector<Cell> rowCells;
+    bool tableOpen = false;
+    bool breakBefore = false;
+    bool used = false; // a header group has filled it already
+    int pendingTableId = 0;
+    std::vector<NestLevel> nest; // table depth 2, 3, ...
+
+    void text(const QString& t, const CharProps& props, const QTextCharFormat& fmt, int field,
+              bool listText);
+    void object(const QTextCharFormat& fmt);
+    void closeTable();
+    void endPara(const QTextBlockFormat& bf, bool inTable, int itap = 1);
+    void endNestCell(const QTextBlockFormat& bf, int itap);
+    void endNestRow(const RowDef& def, int itap);
+    Cell& cellAt(int itap);
+    void closeNested(int itap);
+    void endCell(const QTextBlockFormat& bf);
+    void endRow(const RowDef& def);
+    // The document's group is closed: a paragraph without \par still counts.
+    void finish(const QTextBlockFormat& bf, bool inTable);
+};
+
+// --- group state -----------------------------------------------------------
+
+enum class Dest {
+    Body,
+    HeaderFooter, // text into builders[target]
+    Skip,
+    InfoGroup, // the \info group: its children name the properties
+    FontTable,
+    ColorTable,
+    Info,              // text into info[infoKey]
+    FieldInst,         // text into the field's instruction
+    WpFieldId,         // our own field id
+    WpTableId,         // our own table id
+    ListTable,         // \listtable
+    ListOverrideTable, // \listoverridetable
+    LevelText,         // a list level's \leveltext
+    ParaNumbering,     // an old-style \pn group
+    ParaNumberingText, // \pntxtb / \pntxta of a \pn group
+    Picture,           // \pict
+};
+
+struct State {
+    Dest dest = Dest::Body;
+    int target = 0; // 0 body, 1..4 header/footer index + 1
+    CharProps chr;
+    ParaProps para;
+    int uc = 1;
+    int field = 0;            // 1-based index into the open fields when inside a result
+    bool listText = false;    // inside \listtext or \pntext
+    bool afterNumber = false; // \pntxta rather than \pntxtb
+    bool nestProps = false;   // inside \nesttableprops
+    QString infoKey;
+};
+
+struct FontEntry {
+    QString name;
+    int charset = -1;
+};
+
+// Bullets of symbol fonts, which the documents' fonts do not have: mapped to
+// their Unicode characters and shown in the text's own font.
+enum class Symbolic { No, Symbol, Wingdings };
+Symbolic symbolicFont(const FontEntry& f);
+char16_t symbolCharacter(Symbolic kind, char16_t ch);
+
+// One level of a list definition. `text` is the level text without its
+// length: characters 0..8 stand for the numbers of those levels.
+struct ListLevel {
+    int nfc = 0; // 0 decimal, 1/2 upper/lower roman, 3/4 upper/lower letter, 23 bullet, 255 none
+    int start = 1;
+    QString text;
+    int li = 0, fi = 0;
+    int font = -1;
+    bool operator==(const ListLevel&) const = default;
+};
+
+struct ListDef {
+    int id = 0;
+    std::vector<ListLevel> levels;
+};
+
+// Overrides from \pn paragraphs get numbers above those of \ls.
+constexpr int ParaNumberingBase = 1 << 20;
+
+struct PictureProps {
+    enum Kind { None, Png, Jpeg, Other } kind = None;
+    int w = 0, h = 0, wGoal = 0, hGoal = 0, scaleX = 0, scaleY = 0;
+    QByteArray data;
+    int half = -1; // a hex digit waiting for its partner
+};
+
+struct FieldCtx {
+    int depth = 0;
+    QString inst;
+    QString idText;
+    int id = 0;
+    QString name;
+    bool merge = false;
+    int pageField = 0;
+    int emitted = 0;
+    CharProps lastProps;
+};
+
+class Parser {
+public:
+    Parser(const QByteArray& data, docmodel::DocumentContent& out);
+    ~Parser();
+
+    bool run(QString* error);
+
+private:
+    const char* p;
+    const char* end;
+    docmodel::DocumentContent& out;
+
+    std::vector<State> stack;
+    State st;
+    Builder builders[1 + docmodel::HeaderFooterCount];
+    std::map<int, FontEntry> fonts;
+    std::vector<QColor> colors;
+    int colorR = -1, colorG = -1, colorB = -1;
+    int fontNumber = 0;
+    int fontCharset = -1;
+    QString fontName;
+    int deff = -1;
+    int docCodePage = 1252;
+    bool titlePage = false;
+    int hfPresent = 0;
+    RowDef rowDef;
+    RowDef outerRowDef; // the row definition a nested one interrupts
+    CellDef cellDef;
+    int borderTarget = 0; // 1 row/cell border being described
+    std::vector<FieldCtx> fields;
+    int nextFieldId = 1;
+    bool ignorableNext = false;
+    int skipFallback = 0;
+    QByteArray pendingBytes;
+    QString pendingText;
+    QString failure;
+    std::unique_ptr<QStringDecoder> decoder;
+    int decoderCodePage = 1252;
+    qint64 cellBudget = MaxDocumentCells;
+    std::vector<ListDef> listDefs;
+    std::map<int, int> listOverrides; // \ls number -> \listid
+    int overrideLs = 0, overrideId = 0;
+    std::vector<ListLevel> paraNumberings; // \pn definitions, \ls = base + index
+    ListLevel paraNumbering;
+    QString numberBefore, numberAfter; // \pntxtb, \pntxta
+    // The lists of the document being built: per \ls, the open list of each level.
+    std::map<int, std::vector<QTextList*>> openLists;
+    PictureProps picture;
+
+    [[noreturn]] void fail(const QString& what) { throw what; }
+    Builder& builder() { return builders[st.target]; }
+    bool inDocument() const { return st.dest == Dest::Body || st.dest == Dest::HeaderFooter; }
+    void destination(Dest d);
+
+    // Groups, control words and text (RtfReader.cpp).
+    void parse();
+    void pushGroup();
+    void popGroup();
+    void controlWord(std::string_view word, bool hasParam, int param);
+    void controlSymbol(char ch);
+    bool documentWord(std::string_view word, bool hasParam, int param);
+    bool headerFooterWord(std::string_view word);
+    void headerFooter(int flag);
+    int currentCodePage() const;
+    void flushBytes();
+    void flush();
+    void emitText(const QString& text);
+    void build();
+    void buildDocument(QTextDocument* doc, Builder& b);
+
+    // Font and colour tables (RtfReadFonts.cpp).
+    bool tableDestinationWord(std::string_view word);
+    bool fontOrColorTableWord(std::string_view word, int n);
+    bool fontOrColorTableText(char ch);
+    void endFontGroup();
+    Symbolic currentSymbolic() const;
+
+    // Lists (RtfReadLists.cpp).
+    bool listDestinationWord(std::string_view word);
+    bool listTableWord(std::string_view word, bool hasParam, int param);
+    void listText(const QString& text);
+    void endListGroup();
+    const ListLevel* listLevel(int ls, int ilvl) const;
+    void insertPara(QTextCursor& cursor, const Para& para, bool reuse);
+
+    // Pictures (RtfReadPictures.cpp).
+    bool pictureDestinationWord(std::string_view word);
+    bool pictureWord(std::string_view word, bool hasParam, int param);
+    void pictureData();
+    void pictureBinary(const char* data, qsizetype size);
+    void endPictureGroup();
+
+    // Paragraphs and characters (RtfReadText.cpp).
+    bool specialCharacter(std::string_view word);
+    bool paragraphWord(std::string_view word, bool hasParam, int param);
+    bool characterWord(std::string_view word, bool hasParam, int param);
+    QTextCharFormat charFormat(const CharProps& c) const;
+    QTextBlockFormat blockFormat(const ParaProps& p) const;
+
+    // Tables (RtfReadTables.cpp).
+    bool tableIdWord(std::string_view word);
+    bool rowWord(std::string_view word, bool hasParam, int param);
+    void buildTable(QTextCursor& cursor, const Table& t, double available);
+    void endTableGroup();
+
+    // Fields (RtfReadFields.cpp).
+    bool fieldWord(std::string_view word);
+    void beginField();
+    void beginFieldResult();
+    void endFieldGroup(int depth);
+    int fieldOfText(const QString& text, QTextCharFormat& fmt);
+
+    // The \info group (RtfReadInfo.cpp).
+    bool infoWord(std::string_view word);
+};
+
+} // namespace wp::RtfReader::detail

@@ -1,0 +1,309 @@
+// Lists: the list table and its overrides, the older \pn numbering of single
+// paragraphs, and the QTextLists built from them. A paragraph whose list is
+// understood drops its \listtext (the number as text, for readers that know
+// no lists) and hangs at its left indent, with Qt drawing the number.
+#include "document/formats/rtf/RtfParser.h"
+
+#include <QTextCursor>
+#include <QTextList>
+#include <algorithm>
+
+namespace wp::RtfReader::detail {
+
+namespace {
+
+constexpr int MaxLevels = 9;
+constexpr int MaxLists = 4096;
+
+bool isPlaceholder(QChar ch) {
+    return ch.unicode() < MaxLevels;
+}
+
+QTextListFormat::Style bulletStyle(QChar ch) {
+    switch (ch.unicode()) {
+    case 0x25A0: // ■
+    case 0x25AA: // ▪
+    case 0x25FC:
+    case 0x25FE:
+    case 0x2B1B:
+        return QTextListFormat::ListSquare;
+    case 0x25E6: // ◦
+    case 0x25CB: // ○
+    case u'o':
+        return QTextListFormat::ListCircle;
+    default:
+        return QTextListFormat::ListDisc;
+    }
+}
+
+QTextListFormat::Style numberStyle(int nfc) {
+    switch (nfc) {
+    case 1:
+        return QTextListFormat::ListUpperRoman;
+    case 2:
+        return QTextListFormat::ListLowerRoman;
+    case 3:
+        return QTextListFormat::ListUpperAlpha;
+    case 4:
+        return QTextListFormat::ListLowerAlpha;
+    default:
+        return QTextListFormat::ListDecimal;
+    }
+}
+
+// The visible characters of a level text: no placeholders, no spaces.
+QString visibleText(const QString& text) {
+    QString v;
+    for (QChar ch : text)
+        if (!isPlaceholder(ch) && !ch.isSpace())
+            v += ch;
+    return v;
+}
+
+} // namespace
+
+bool Parser::listDestinationWord(std::string_view word) {
+    if (word == "listtable" || word == "listoverridetable") {
+        destination(st.dest == Dest::Body
+                        ? (word == "listtable" ? Dest::ListTable : Dest::ListOverrideTable)
+                        : Dest::Skip);
+        return true;
+    }
+    if (word == "pn") {
+        if (inDocument()) {
+            destination(Dest::ParaNumbering);
+            paraNumbering = ListLevel();
+            numberBefore.clear();
+            numberAfter.clear();
+        } else {
+            destination(Dest::Skip);
+        }
+        return true;
+    }
+    if (word == "pntxtb" || word == "pntxta") {
+        if (st.dest == Dest::ParaNumbering) {
+            st.dest = Dest::ParaNumberingText;
+            st.afterNumber = word == "pntxta";
+        } else {
+            destination(Dest::Skip);
+        }
+        return true;
+    }
+    if (word == "listtext" || word == "pntext") {
+        st.listText = true;
+        return true;
+    }
+    return false;
+}
+
+bool Parser::listTableWord(std::string_view word, bool hasParam, int param) {
+    if (st.dest != Dest::ListTable && st.dest != Dest::ListOverrideTable &&
+        st.dest != Dest::LevelText && st.dest != Dest::ParaNumbering &&
+        st.dest != Dest::ParaNumberingText)
+        return false;
+    if (word == "u" || word == "uc")
+        return false; // characters of a level text
+    const int n = hasParam ? param : 1;
+    const int length = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
+    if (st.dest == Dest::ListOverrideTable) {
+        if (word == "listoverride") {
+            overrideLs = overrideId = 0;
+        } else if (word == "listid") {
+            overrideId = n;
+            if (const auto it = listOverrides.find(overrideLs); it != listOverrides.end())
+                it->second = overrideId;
+        } else if (word == "ls") {
+            overrideLs = n;
+            if (int(listOverrides.size()) < MaxLists)
+                listOverrides[overrideLs] = overrideId;
+        } else if (word == "lfolevel") {
+            destination(Dest::Skip);
+        }
+        return true;
+    }
+    if (st.dest == Dest::ParaNumbering || st.dest == Dest::ParaNumberingText) {
+        ListLevel& l = paraNumbering;
+        static constexpr std::pair<std::string_view, int> types[] = {
+            {"pnlvlblt", 23}, {"pndec", 0}, {"pnucrm", 1}, {"pnlcrm", 2}, {"pnucltr", 3},
+            {"pnlcltr", 4},   {"pnord", 0}, {"pncard", 0}, {"pnordt", 0}, {"pncardtext", 0}};
+        for (const auto& [w, nfc] : types)
+            if (word == w)
+                l.nfc = nfc;
+        if (word == "pnstart")
+            l.start = std::max(0, n);
+        else if (word == "pnf")
+            l.font = n;
+        return true;
+    }
+    if (st.dest == Dest::LevelText)
+        return true;
+    // The list table.
+    if (word == "list") {
+        if (int(listDefs.size()) < MaxLists)
+            listDefs.emplace_back();
+        return true;
+    }
+    if (listDefs.empty())
+        return true;
+    ListDef& def = listDefs.back();
+    if (word == "listid") {
+        def.id = n;
+        return true;
+    }
+    if (word == "listlevel") {
+        if (def.levels.size() < MaxLevels)
+            def.levels.emplace_back();
+        return true;
+    }
+    if (word == "listname" || word == "levelnumbers" || word == "liststylename") {
+        destination(Dest::Skip);
+        return true;
+    }
+    if (def.levels.empty())
+        return true;
+    ListLevel& l = def.levels.back();
+    if (word == "levelnfc" || word == "levelnfcn")
+        l.nfc = n;
+    else if (word == "levelstartat")
+        l.start = std::max(0, n);
+    else if (word == "leveltext")
+        st.dest = Dest::LevelText;
+    else if (word == "li" || word == "lin")
+        l.li = length;
+    else if (word == "fi")
+        l.fi = length;
+    else if (word == "f")
+        l.font = n;
+    return true;
+}
+
+void Parser::listText(const QString& text) {
+    if (st.dest == Dest::ParaNumberingText) {
+        (st.afterNumber ? numberAfter : numberBefore) += text;
+        return;
+    }
+    if (!listDefs.empty() && !listDefs.back().levels.empty()) {
+        QString& t = listDefs.back().levels.back().text;
+        if (t.size() < 256)
+            t += text;
+    }
+}
+
+void Parser::endListGroup() {
+    const Dest parent = stack.back().dest;
+    if (st.dest == Dest::LevelText && parent != Dest::LevelText && !listDefs.empty() &&
+        !listDefs.back().levels.empty()) {
+        // The first character counts the level text's characters.
+        QString& t = listDefs.back().levels.back().text;
+        const int n = t.isEmpty() ? 0 : t.at(0).unicode();
+        t = t.mid(1, n);
+    } else if (st.dest == Dest::ParaNumbering && parent != Dest::ParaNumbering &&
+               parent != Dest::ParaNumberingText) {
+        ListLevel l = paraNumbering;
+        l.text = l.nfc == 23 ? numberBefore.left(1) : numberBefore + QChar(0) + numberAfter;
+        auto it = std::find(paraNumberings.begin(), paraNumberings.end(), l);
+        if (it == paraNumberings.end()) {
+            if (int(paraNumberings.size()) >= MaxLists)
+                return;
+            paraNumberings.push_back(l);
+            it = paraNumberings.end() - 1;
+        }
+        if (stack.back().para.ls > 0 && stack.back().para.ls < ParaNumberingBase)
+            return; // the paragraph names a list of the list table as well
+        stack.back().para.ls = ParaNumberingBase + int(it - paraNumberings.begin());
+        stack.back().para.ilvl = 0;
+    }
+}
+
+const ListLevel* Parser::listLevel(int ls, int ilvl) const {
+    if (ls >= ParaNumberingBase) {
+        const size_t i = size_t(ls - ParaNumberingBase);
+        return i < paraNumberings.size() ? &paraNumberings[i] : nullptr;
+    }
+    const auto o = listOverrides.find(ls);
+    if (o == listOverrides.end())
+        return nullptr;
+    for (const ListDef& def : listDefs)
+        if (def.id == o->second)
+            return ilvl < int(def.levels.size()) ? &def.levels[size_t(ilvl)] : nullptr;
+    return nullptr;
+}
+
+void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
+    QTextBlockFormat bf = para.format;
+    const int ls = bf.intProperty(ListOverrideProperty);
+    const int ilvl = std::clamp(bf.intProperty(ListLevelProperty), 0, MaxLevels - 1);
+    bf.clearProperty(ListOverrideProperty);
+    bf.clearProperty(ListLevelProperty);
+    const ListLevel* level = ls ? listLevel(ls, ilvl) : nullptr;
+    // A level without a number (LibreOffice's outline levels on headings)
+    // is no list; its \listtext is only the tab after the missing number.
+    bool understood = level != nullptr;
+    bool isList = understood && level->nfc != 255;
+    if (understood && !isList && !visibleText(level->text).isEmpty())
+        understood = false;
+    if (isList) {
+        // Text and wrapped lines both start at the left indent; the number
+        // stands before the first line.
+        double li = bf.leftMargin(), fi = bf.textIndent();
+        if (li == 0 && fi == 0) {
+            li = level->li;
+            fi = level->fi;
+        }
+        if (fi > 0)
+            li += fi;
+        bf.setLeftMargin(std::max(0.0, li));
+        bf.clearProperty(QTextFormat::TextIndent);
+    }
+    if (reuse)
+        cursor.setBlockFormat(bf);
+    else
+        cursor.insertBlock(bf);
+    for (const Run& run : para.runs)
+        if (!(understood && run.listText))
+            cursor.insertText(run.text, run.format);
+    if (!isList)
+        return;
+
+    std::vector<QTextList*>& open = openLists[ls];
+    open.resize(MaxLevels);
+    // A new item of a level restarts the numbering of the levels below it.
+    std::fill(open.begin() + ilvl + 1, open.end(), nullptr);
+    if (open[size_t(ilvl)]) {
+        open[size_t(ilvl)]->add(cursor.block());
+        return;
+    }
+    QTextListFormat lf;
+    lf.setIndent(0);
+    lf.setProperty(prop::ListLevel, ilvl);
+    if (level->nfc == 23) {
+        QString bullet = visibleText(level->text).left(1);
+        if (bullet.isEmpty())
+            bullet = QString(QChar(0x2022));
+        const auto font = fonts.find(level->font);
+        if (font != fonts.end())
+            if (const Symbolic kind = symbolicFont(font->second); kind != Symbolic::No)
+                bullet = QChar(symbolCharacter(kind, bullet.at(0).unicode()));
+        lf.setStyle(bulletStyle(bullet.at(0)));
+        lf.setProperty(prop::ListBullet, bullet);
+    } else {
+        lf.setStyle(numberStyle(level->nfc));
+        // The level's own number splits the text; numbers of the levels
+        // above (as in "1.2.") are not shown.
+        const qsizetype at = level->text.indexOf(QChar(ilvl));
+        const QString before = at < 0 ? QString() : level->text.left(at);
+        const QString after = at < 0 ? level->text : level->text.mid(at + 1);
+        auto strip = [](const QString& s) {
+            QString r;
+            for (QChar ch : s)
+                if (!isPlaceholder(ch))
+                    r += ch;
+            return r;
+        };
+        lf.setNumberPrefix(strip(before));
+        lf.setNumberSuffix(strip(after));
+    }
+    open[size_t(ilvl)] = cursor.createList(lf);
+}
+
+} // namespace wp::RtfReader::detail
