@@ -396,6 +396,15 @@ int PageView::editedAreaPage() const {
 }
 
 void PageView::editArea(int flag, int page) {
+    if (switchArea(flag, page)) {
+        cursorMoved();
+        ensureCaretVisible();
+    }
+}
+
+// Moves the editing to area `flag` (0: the body) without scrolling; false
+// when nothing changed.
+bool PageView::switchArea(int flag, int page) {
     QTextDocument* doc = nullptr;
     if (flag) {
         doc = m_layout->headerFooterDocument(flag);
@@ -407,10 +416,10 @@ void PageView::editArea(int flag, int page) {
         if (!shows(page))
             page = shows(1) ? 1 : (shows(2) ? 2 : 0);
         if (m_draft || !doc || page == 0)
-            return;
+            return false;
     }
     if (flag == m_area && (!flag || page == m_areaPage))
-        return;
+        return false;
     const bool changed = flag != m_area;
     if (changed) {
         if (!m_area)
@@ -432,8 +441,7 @@ void PageView::editArea(int flag, int page) {
     viewport()->update();
     if (changed)
         emit editedAreaChanged(flag);
-    cursorMoved();
-    ensureCaretVisible();
+    return true;
 }
 
 // An area whose document went, or that the format no longer shows, gives
@@ -701,7 +709,7 @@ void PageView::mouseDoubleClickEvent(QMouseEvent* event) {
     // A double-click into a header or footer edits it in place, one into
     // the body returns there; either puts the caret under the pointer.
     if (hit.area != m_area) {
-        editArea(hit.area, hit.page);
+        switchArea(hit.area, hit.page);
         if (m_area != hit.area)
             return;
         const int pos = m_area ? areaPositionAt(pt) : positionAt(pt);

@@ -120,6 +120,7 @@ private:
     Hit hitAt(const QPoint& viewportPoint) const;
     int areaPositionAt(const QPoint& viewportPoint) const;
     QTextDocument* editedDocument() const;
+    bool switchArea(int flag, int page);
     void leaveAreaIfGone();
     void drawAreaSelection(QPainter* painter, int page) const;
     void dimBody(QPainter* painter, int page) const;
