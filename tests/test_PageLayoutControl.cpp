@@ -69,6 +69,62 @@ void keepShot(const QImage& img, const QString& name) {
         img.save(dir + QLatin1Char('/') + name);
 }
 
+// A viewport point on a page of the control's view, given in page twips;
+// the view scrolls the page into sight first.
+QPoint onSheet(wp::PageView* view, int page, QPointF twips) {
+    QScrollBar* bar = view->verticalScrollBar();
+    const double s = view->pixelsPerTwip();
+    bar->setValue(bar->value() + view->pageOrigin(page).y() + int(twips.y() * s) -
+                  view->viewport()->height() / 2);
+    return view->pageOrigin(page) + (twips * s).toPoint();
+}
+
+// A double-click as the user gives it: a click, then the second press.
+void doubleClick(wp::PageView* view, QPoint at) {
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+}
+
+// The darkest grey in a rectangle of the view's viewport.
+int darkest(wp::PageView* view, QRect r) {
+    const QImage img = view->viewport()->grab().toImage();
+    int least = 255;
+    r &= img.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            least = std::min(least, qGray(img.pixel(x, y)));
+    return least;
+}
+
+struct EditedControl {
+    TextControl tx;
+    wp::PageView* view;
+    wp::PageLayout* layout;
+
+    EditedControl() {
+        fill(tx, 100);
+        QTextCursor(tx.headerFooterDocument(wp::hf::Header)).insertText(QStringLiteral("Draft"));
+        QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageHeader))
+            .insertText(QStringLiteral("Title"));
+        QTextCursor(tx.headerFooterDocument(wp::hf::Footer)).insertText(QStringLiteral("Foot"));
+        QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageFooter))
+            .insertText(QStringLiteral("First foot"));
+        tx.setHeaderFooter(15);
+        tx.resize(900, 700);
+        tx.show();
+        tx.activateWindow();
+        tx.setFocus();
+        QApplication::processEvents();
+        view = qobject_cast<wp::PageView*>(tx.editView());
+        layout = view->pageLayout();
+    }
+    // A point on the first line of a page's header or footer.
+    QPoint inArea(int page, bool footer, double dx = 30) {
+        const auto place = layout->headerFooterPlace(page, footer);
+        return onSheet(view, page, place.origin + QPointF(dx, 120));
+    }
+};
+
 } // namespace
 
 TEST(TextControlPages, printPageDrawsTheSheetAtPrintZoomAndRefusesWhatItCannotDraw) {
@@ -278,96 +334,6 @@ TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHead
         QString::fromUtf8(info.readAllStandardOutput()).contains(QStringLiteral("792 x 612")));
 }
 
-TEST(TextControlPages, rtfSpacingAndIndentsLandAtTheirTwipsOnThePage) {
-    TextControl tx;
-    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}"
-                           "\\pard\\fs24 One\\par\\pard\\sb720\\li720 Two\\par"
-                           "\\pard\\sl-600\\slmult0 Three\\par\\pard\\sl-600\\slmult0 Four\\par"
-                           "\\pard\\keep\\keepn " +
-                           QByteArray("Kept lines still wrap at the margin. ").repeated(20) +
-                           "\\par}";
-    ASSERT_TRUE(tx.LoadFromMemory(rtf, wp::fmt::Rtf)) << qPrintable(tx.lastError());
-    auto* view = qobject_cast<wp::PageView*>(tx.editView());
-    const wp::PageLayout* layout = view->pageLayout();
-    const QTextDocument* doc = tx.document();
-    const QRectF one = layout->caretRect(doc->findBlockByNumber(0).position()).second;
-    const QRectF two = layout->caretRect(doc->findBlockByNumber(1).position()).second;
-    const QRectF three = layout->caretRect(doc->findBlockByNumber(2).position()).second;
-    EXPECT_EQ(one.left(), tx.PageMarginL());
-    EXPECT_EQ(two.left(), tx.PageMarginL() + 720);
-    // A 12-point line is 276 twips; half an inch of space comes before "Two".
-    EXPECT_NEAR(two.top() - one.top(), 276 + 720, 2);
-    // Exact line heights of 600 twips.
-    const QRectF four = layout->caretRect(doc->findBlockByNumber(3).position()).second;
-    EXPECT_NEAR(four.top() - three.top(), 600, 2);
-    // A paragraph kept together still wraps into lines.
-    const QTextBlock kept = doc->findBlockByNumber(4);
-    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepTogether));
-    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepWithNext));
-    EXPECT_GT(layout->caretRect(kept.position() + kept.length() - 1).second.top(),
-              layout->caretRect(kept.position()).second.top() + 1000);
-}
-
-namespace {
-
-// A viewport point on a page of the control's view, given in page twips;
-// the view scrolls the page into sight first.
-QPoint onSheet(wp::PageView* view, int page, QPointF twips) {
-    QScrollBar* bar = view->verticalScrollBar();
-    const double s = view->pixelsPerTwip();
-    bar->setValue(bar->value() + view->pageOrigin(page).y() + int(twips.y() * s) -
-                  view->viewport()->height() / 2);
-    return view->pageOrigin(page) + (twips * s).toPoint();
-}
-
-// A double-click as the user gives it: a click, then the second press.
-void doubleClick(wp::PageView* view, QPoint at) {
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
-}
-
-// The darkest grey in a rectangle of the view's viewport.
-int darkest(wp::PageView* view, QRect r) {
-    const QImage img = view->viewport()->grab().toImage();
-    int least = 255;
-    r &= img.rect();
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            least = std::min(least, qGray(img.pixel(x, y)));
-    return least;
-}
-
-struct EditedControl {
-    TextControl tx;
-    wp::PageView* view;
-    wp::PageLayout* layout;
-
-    EditedControl() {
-        fill(tx, 100);
-        QTextCursor(tx.headerFooterDocument(wp::hf::Header)).insertText(QStringLiteral("Draft"));
-        QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageHeader))
-            .insertText(QStringLiteral("Title"));
-        QTextCursor(tx.headerFooterDocument(wp::hf::Footer)).insertText(QStringLiteral("Foot"));
-        QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageFooter))
-            .insertText(QStringLiteral("First foot"));
-        tx.setHeaderFooter(15);
-        tx.resize(900, 700);
-        tx.show();
-        tx.activateWindow();
-        tx.setFocus();
-        QApplication::processEvents();
-        view = qobject_cast<wp::PageView*>(tx.editView());
-        layout = view->pageLayout();
-    }
-    // A point on the first line of a page's header or footer.
-    QPoint inArea(int page, bool footer, double dx = 30) {
-        const auto place = layout->headerFooterPlace(page, footer);
-        return onSheet(view, page, place.origin + QPointF(dx, 120));
-    }
-};
-
-} // namespace
-
 TEST(TextControlPages, headerEditedInPlaceShowsOnEveryPageAndKeepsItsOwnUndo) {
     EditedControl e;
     TextControl& tx = e.tx;
@@ -483,4 +449,34 @@ TEST(TextControlPages, areasFollowTheFlagsAndATallHeaderPushesTheBodyDown) {
     EXPECT_EQ(e.view->editedArea(), 0);
     QTest::keyClicks(e.view, QStringLiteral("Z"));
     EXPECT_TRUE(tx.document()->firstBlock().text().startsWith(QLatin1Char('Z')));
+}
+
+TEST(TextControlPages, rtfSpacingAndIndentsLandAtTheirTwipsOnThePage) {
+    TextControl tx;
+    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}"
+                           "\\pard\\fs24 One\\par\\pard\\sb720\\li720 Two\\par"
+                           "\\pard\\sl-600\\slmult0 Three\\par\\pard\\sl-600\\slmult0 Four\\par"
+                           "\\pard\\keep\\keepn " +
+                           QByteArray("Kept lines still wrap at the margin. ").repeated(20) +
+                           "\\par}";
+    ASSERT_TRUE(tx.LoadFromMemory(rtf, wp::fmt::Rtf)) << qPrintable(tx.lastError());
+    auto* view = qobject_cast<wp::PageView*>(tx.editView());
+    const wp::PageLayout* layout = view->pageLayout();
+    const QTextDocument* doc = tx.document();
+    const QRectF one = layout->caretRect(doc->findBlockByNumber(0).position()).second;
+    const QRectF two = layout->caretRect(doc->findBlockByNumber(1).position()).second;
+    const QRectF three = layout->caretRect(doc->findBlockByNumber(2).position()).second;
+    EXPECT_EQ(one.left(), tx.PageMarginL());
+    EXPECT_EQ(two.left(), tx.PageMarginL() + 720);
+    // A 12-point line is 276 twips; half an inch of space comes before "Two".
+    EXPECT_NEAR(two.top() - one.top(), 276 + 720, 2);
+    // Exact line heights of 600 twips.
+    const QRectF four = layout->caretRect(doc->findBlockByNumber(3).position()).second;
+    EXPECT_NEAR(four.top() - three.top(), 600, 2);
+    // A paragraph kept together still wraps into lines.
+    const QTextBlock kept = doc->findBlockByNumber(4);
+    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepTogether));
+    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepWithNext));
+    EXPECT_GT(layout->caretRect(kept.position() + kept.length() - 1).second.top(),
+              layout->caretRect(kept.position()).second.top() + 1000);
 }
