@@ -1,12 +1,12 @@
 // cADO on the embedded database: connection strings, accounts, inquiries,
 // queries, saves and the retry policy against real SQLite files.
+#include "data/AdoError.h"
 #include "data/SqlText.h"
 #include "data/Workgroup.h"
 #include "support/TestSupport.h"
 #include "test_cADO_support.h"
 #include "wp/hooks.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
 
@@ -122,6 +122,61 @@ TEST(SqlText, translatesTopOnlyWhereTheDatabaseLacksIt) {
     EXPECT_EQ(translateTop(notTop, Dialect::SQLite), notTop);
     const QString column = QStringLiteral("SELECT topic FROM t");
     EXPECT_EQ(translateTop(column, Dialect::PostgreSQL), column);
+    EXPECT_EQ(translateTop(QStringLiteral("SELECT TOP (7) a FROM t"), Dialect::SQLite),
+              QStringLiteral("SELECT a FROM t LIMIT 7"));
+    // The limit goes before trailing comments, never into them; comments
+    // and literals that look like the end do not count.
+    EXPECT_EQ(translateTop(QStringLiteral("SELECT TOP 2 a FROM t ORDER BY a -- newest first"),
+                           Dialect::PostgreSQL),
+              QStringLiteral("SELECT a FROM t ORDER BY a LIMIT 2 -- newest first"));
+    EXPECT_EQ(
+        translateTop(QStringLiteral("-- lead\nSELECT TOP 2 a FROM t WHERE b = '--;' /* x; */;"),
+                     Dialect::SQLite),
+        QStringLiteral("-- lead\nSELECT a FROM t WHERE b = '--;' LIMIT 2 /* x; */;"));
+    auto refused = [](const QString& sql) {
+        try {
+            translateTop(sql, Dialect::SQLite);
+        } catch (const wp::Error& e) {
+            return e.number == ado::DB_E_ERRORSINCOMMAND && e.description.contains(sql);
+        }
+        return false;
+    };
+    EXPECT_TRUE(refused(QStringLiteral("SELECT TOP 10 PERCENT a FROM t")));
+    EXPECT_TRUE(refused(QStringLiteral("SELECT TOP 3 WITH TIES a FROM t ORDER BY a")));
+    EXPECT_TRUE(refused(QStringLiteral("SELECT TOP @n a FROM t")));
+    EXPECT_TRUE(refused(QStringLiteral("SELECT TOP 1 a FROM t; DELETE FROM t")));
+    EXPECT_FALSE(refused(QStringLiteral("SELECT TOP 10 a FROM t")));
+}
+
+TEST(SqlText, connectionStringsLoseOnlyTheirPassword) {
+    using wp::data::withoutPassword;
+    EXPECT_EQ(withoutPassword(QStringLiteral("Data source=/d/mv.mdb;User ID = 'u';Password = "
+                                             "'s3cret';Mode=ReadWrite;")),
+              QStringLiteral("Data source=/d/mv.mdb;User ID = 'u';Password = '';Mode=ReadWrite;"));
+    EXPECT_EQ(withoutPassword(QStringLiteral("Provider=MSDASQL.1;Password=pw;User ID=u")),
+              QStringLiteral("Provider=MSDASQL.1;Password=;User ID=u"));
+}
+
+TEST(SqlText, sqliteFailuresAreClassifiedByTheirPrimaryCode) {
+    // Qt's driver reports extended result codes: the low byte decides.
+    const std::pair<int, qint32> cases[] = {
+        {5, ado::E_FAIL},                       // BUSY
+        {517, ado::E_FAIL},                     // BUSY_SNAPSHOT
+        {262, ado::E_FAIL},                     // LOCKED_SHAREDCACHE
+        {266, ado::E_FAIL},                     // IOERR_READ
+        {1299, ado::DB_E_INTEGRITYVIOLATION},   // CONSTRAINT_NOTNULL
+        {2067, ado::DB_E_INTEGRITYVIOLATION},   // CONSTRAINT_UNIQUE
+        {1032, ado::DB_SEC_E_PERMISSIONDENIED}, // READONLY_DBMOVED
+        {526, ado::STG_E_FILENOTFOUND},         // CANTOPEN_ISDIR
+        {1, ado::DB_E_ERRORSINCOMMAND},
+    };
+    for (const auto& [code, number] : cases)
+        EXPECT_EQ(wp::data::sqliteError(QSqlError(QString(), QStringLiteral("x"),
+                                                  QSqlError::StatementError, QString::number(code)),
+                                        QStringLiteral("/d/mv.mdb"))
+                      .number,
+                  number)
+            << code;
 }
 
 TEST(SqlText, readsConnectionStringsAndBaseTables) {
@@ -207,7 +262,10 @@ TEST(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
     RecordsetRef kept =
         a.GetRS(kStepperQuery, ado::adOpenKeyset, ado::adLockOptimistic, ado::adUseServer);
     EXPECT_TRUE(kept->ActiveConnection().contains(QStringLiteral("User ID = '") +
-                                                  cADOInternal::ReadWriteUser() + u'\''));
+                                                  cADOInternal::ReadWriteUser() +
+                                                  QStringLiteral("';Password = '';")))
+        << kept->ActiveConnection().toStdString();
+    EXPECT_FALSE(kept->ActiveConnection().contains(cADOInternal::PassRW(a)));
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
@@ -252,6 +310,12 @@ TEST(cADOQueries, runSqlReturnsRowsAffectedAndPassesFailuresOn) {
               3);
     EXPECT_EQ(a.RunSQL(QStringLiteral("DELETE FROM tblJobApplications WHERE 1 = 0")), 0);
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    // Constraints are integrity violations, whatever the extended code.
+    EXPECT_EQ(errorOf([&] {
+                  a.RunSQL(QStringLiteral("INSERT INTO tblJobApplications (strCompany) VALUES "
+                                          "('Northwind')"));
+              }).number,
+              ado::DB_E_INTEGRITYVIOLATION);
     const wp::Error e = errorOf([&] { a.RunSQL(QStringLiteral("UPDATE tblNope SET a = 1")); });
     EXPECT_EQ(e.number, ado::DB_E_ERRORSINCOMMAND);
     EXPECT_TRUE(e.description.contains(QStringLiteral("tblNope")));
@@ -354,58 +418,145 @@ TEST(cADOSaving, batchRecordWritesAllPendingChanges) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
+TEST(cADOSaving, quotedNamesAndGeneratedKeysKeepNewRowsEditable) {
+    DataDir dir;
+    DirectConnection db(dir.mdb());
+    ASSERT_EQ(db.exec({QStringLiteral(
+                  "CREATE TABLE [tbl Notes] (id INTEGER PRIMARY KEY AUTOINCREMENT, [Order] "
+                  "INTEGER, [note text] TEXT, strAdded TEXT DEFAULT 'today')")}),
+              QString());
+    cADO a;
+    opened(a, dir);
+    RecordsetRef rs = a.GetBatchRecord(QStringLiteral("SELECT * FROM [tbl Notes]"));
+    for (int i = 1; i <= 2; ++i) {
+        rs->AddNew();
+        rs->setValue(QStringLiteral("Order"), i);
+        rs->setValue(QStringLiteral("note text"), QStringLiteral("note %1").arg(i));
+    }
+    ASSERT_TRUE(a.SaveBatchRecord(rs));
+    rs->MoveFirst();
+    EXPECT_EQ(rs->Value(QStringLiteral("id")).toInt(), 1);
+    EXPECT_EQ(rs->Text(QStringLiteral("strAdded")), QStringLiteral("today"));
+    rs->setValue(QStringLiteral("note text"), QStringLiteral("changed"));
+    rs->MoveNext();
+    EXPECT_EQ(rs->Value(QStringLiteral("id")).toInt(), 2);
+    rs->Delete();
+    ASSERT_TRUE(a.SaveBatchRecord(rs));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT group_concat(id || ':' || [note text]) FROM "
+                                       "[tbl Notes]"))
+                  .toString(),
+              QStringLiteral("1:changed"));
+}
+
 TEST(cADORetry, lockReleasedDuringTheWaitsLetsTheCallSucceed) {
     DataDir dir;
     DirectConnection db(dir.mdb());
     ASSERT_EQ(db.exec(jobAppInserts(25)), QString());
     DirectConnection locker(dir.mdb());
     ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
-    // The waits process pending events: this timer ends the lock.
-    bool released = false;
-    QTimer::singleShot(1000, [&] {
-        locker.exec({QStringLiteral("ROLLBACK")});
-        released = true;
-    });
     cADO a;
     opened(a, dir);
+    WaitCounter counter;
+    counter.onWait = [&](int n) {
+        if (n == 4)
+            locker.exec({QStringLiteral("ROLLBACK")});
+    };
+    counter.install(a);
     RecordsetRef rs = a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient);
-    EXPECT_TRUE(released);
+    EXPECT_EQ(counter.waits, std::vector<qint32>(4, 250));
     EXPECT_EQ(rs->RecordCount(), 20);
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTwentyRetries) {
+TEST(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTheLimit) {
     DataDir dir;
     DirectConnection locker(dir.mdb());
     ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
-    int ticks = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-    ticker.start(100);
     ReportRecorder recorder;
     cADO a;
     opened(a, dir);
-    QElapsedTimer clock;
-    clock.start();
+    WaitCounter counter;
+    counter.install(a);
     const wp::Error e =
         errorOf([&] { a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient); });
-    const qint64 waited = clock.elapsed();
     EXPECT_EQ(e.number, ado::E_FAIL);
     EXPECT_EQ(e.source, QStringLiteral("QSQLITE"));
     EXPECT_EQ(e.description, QStringLiteral("database is locked"));
-    EXPECT_GE(waited, 21 * 250 - 50); // 21 waits before the failure is passed on
-    EXPECT_GT(ticks, 0);              // events ran during the waits
+    EXPECT_EQ(counter.waits, std::vector<qint32>(21, 250)); // the 21st failure is passed on
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
     EXPECT_TRUE(recorder.reports.empty());
 
-    // GetBatchRecord has its own limit: 11 waits of 200 ms, well short of GetRS's.
-    clock.restart();
-    const wp::Error batch =
-        errorOf([&] { a.GetBatchRecord(QStringLiteral("SELECT * FROM tblJobApplications")); });
-    const qint64 batchWaited = clock.elapsed();
-    EXPECT_EQ(batch.number, ado::E_FAIL);
-    EXPECT_GE(batchWaited, 11 * 200 - 50);
-    EXPECT_LT(batchWaited, 21 * 250 - 50);
+    counter.waits.clear();
+    EXPECT_EQ(errorOf([&] {
+                  a.GetBatchRecord(QStringLiteral("SELECT * FROM tblJobApplications"));
+              }).number,
+              ado::E_FAIL);
+    EXPECT_EQ(counter.waits, std::vector<qint32>(11, 200));
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+}
+
+TEST(cADORetry, membersWithoutRetriesWaitForALock) {
+    DataDir dir;
+    DirectConnection db(dir.mdb());
+    ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
+    ASSERT_EQ(
+        db.exec({QStringLiteral("INSERT INTO tblVersion (lngMajor, lngMinor) VALUES (2, 7)")}),
+        QString());
+    ReportRecorder recorder;
+    cADO a;
+    opened(a, dir);
+    auto locked = [&](const std::function<void()>& call) {
+        auto lock = HeldLock::onFile(dir.mdb(), 300);
+        ASSERT_EQ(lock->taken(), QString());
+        call();
+    };
+    locked([&] { EXPECT_TRUE(cADOInternal::TableExists(a, QStringLiteral("tblVersion"))); });
+    locked([&] { EXPECT_EQ(a.VersionDB(), QStringLiteral("2;7")); });
+    a.setUserID(cADOInternal::ReadWriteUser());
+    cADOInternal::setPassword(a, cADOInternal::PassRW(a));
+    RecordsetRef rs;
+    locked([&] { rs = a.GetRecord(QStringLiteral("SELECT * FROM tblJobApplications")); });
+    ASSERT_TRUE(rs);
+    EXPECT_EQ(rs->RecordCount(), 3);
+    locked([&] {
+        EXPECT_EQ(a.ReadOnlyRecord(QStringLiteral("SELECT * FROM tblVersion"))->RecordCount(), 2);
+    });
+    rs->MoveFirst();
+    rs->setValue(QStringLiteral("strStatus"), QStringLiteral("Offer"));
+    locked([&] { EXPECT_TRUE(a.SaveRecord(rs)); });
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT Count(*) FROM tblJobApplications WHERE strStatus = "
+                                       "'Offer'"))
+                  .toInt(),
+              1);
+    EXPECT_TRUE(recorder.reports.empty());
+
+    // Locked beyond the wait: a failure, not the version of an empty database.
+    DirectConnection locker(dir.mdb());
+    ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
+    EXPECT_EQ(errorOf([&] { a.VersionDB(); }).number, wp::err::ApplicationDefined);
+    ASSERT_EQ(recorder.reports.size(), 1u);
+    EXPECT_EQ(recorder.reports[0].number, ado::E_FAIL);
+    EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("VersionDB"));
+}
+
+TEST(cADORetry, refusedLoginTriedAgainLeavesNoCredentials) {
+    DataDir dir;
+    ASSERT_TRUE(QFile::remove(dir.mdw()));
+    wp::data::createWorkgroup(dir.mdw(),
+                              {{cADOInternal::ReadWriteUser(), QStringLiteral("old"), false}});
+    cADO a;
+    opened(a, dir);
+    WaitCounter counter;
+    counter.onWait = [&](int n) {
+        if (n == 2) { // the administrator puts the right password in
+            QFile::remove(dir.mdw());
+            wp::data::createWorkgroup(
+                dir.mdw(), {{cADOInternal::ReadWriteUser(), cADOInternal::PassRW(a), false}});
+        }
+    };
+    counter.install(a);
+    EXPECT_EQ(a.RunSQL(QStringLiteral("DELETE FROM tblVersion")), 1);
+    EXPECT_EQ(counter.waits, std::vector<qint32>(2, 0)); // no pause before a login
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 

@@ -12,8 +12,12 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <chrono>
+#include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 
 namespace wptest {
 
@@ -65,6 +69,51 @@ private:
     static inline int s_count = 0;
     QString m_name;
     bool m_open = false;
+};
+
+/// A lock that a second program holds for `holdMs`, on a thread of its own
+/// (so that it ends while the caller is blocked in the database).
+class HeldLock {
+public:
+    using Open = std::function<std::unique_ptr<DirectConnection>()>;
+    HeldLock(Open open, const QStringList& take, const QStringList& release, int holdMs) {
+        std::promise<QString> taken;
+        m_taken = taken.get_future();
+        m_thread = std::thread([open, take, release, holdMs, p = std::move(taken)]() mutable {
+            std::unique_ptr<DirectConnection> c = open();
+            p.set_value(c->isOpen() ? c->exec(take) : QStringLiteral("cannot connect"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+            c->exec(release);
+        });
+    }
+    /// The embedded database, locked exclusively.
+    static std::unique_ptr<HeldLock> onFile(const QString& path, int holdMs) {
+        return std::make_unique<HeldLock>(
+            [path] { return std::make_unique<DirectConnection>(path); },
+            QStringList{QStringLiteral("BEGIN EXCLUSIVE")}, QStringList{QStringLiteral("ROLLBACK")},
+            holdMs);
+    }
+    ~HeldLock() { m_thread.join(); }
+    /// "" once the lock is held, else why not.
+    QString taken() { return m_taken.get(); }
+
+private:
+    std::future<QString> m_taken;
+    std::thread m_thread;
+};
+
+/// Counts the retry policy's pauses instead of sleeping; `onWait` runs at
+/// each (with its number, from 1).
+struct WaitCounter {
+    std::vector<qint32> waits;
+    std::function<void(int)> onWait;
+    void install(wp::cADO& a) {
+        wp::cADOInternal::setWait(a, [this](qint32 ms) {
+            waits.push_back(ms);
+            if (onWait)
+                onWait(int(waits.size()));
+        });
+    }
 };
 
 /// A data directory with a new "mv.mdb" and "mv.mdw".

@@ -3,7 +3,11 @@
 #include "dialogs/frmPageDlg.h"
 #include "dialogs/frmResumeProps.h"
 #include "dialogs/frmResumeTitle.h"
+#include "preview/frmPrintPreview.h"
+#include "preview/modPrintDlg.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -15,6 +19,7 @@
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 static QString readText(const QString& path) {
@@ -60,8 +65,17 @@ DemoWindow::DemoWindow(const QString& samplesDir, const QString& userDataDir, QW
     file->addAction(QStringLiteral("Save &As…"), QKeySequence::SaveAs, this, &DemoWindow::saveAs);
     file->addSeparator();
     file->addAction(QStringLiteral("Page Set&up…"), this, &DemoWindow::pageSetup);
+    file->addAction(QStringLiteral("Print Pre&view"), QKeySequence(Qt::CTRL | Qt::Key_F2), this,
+                    &DemoWindow::printPreview);
+    file->addAction(QStringLiteral("&Print…"), QKeySequence::Print, this, &DemoWindow::print);
+    file->addSeparator();
     file->addAction(QStringLiteral("P&roperties…"), this, &DemoWindow::resumeProperties);
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    tools->addAction(QStringLiteral("Cover Letter &Template"), this,
+                     &DemoWindow::openCoverLetterTemplate);
+    tools->addAction(QStringLiteral("Cover Letter &Stepper…"), this,
+                     &DemoWindow::coverLetterStepper);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About"), this, [this] {
         QMessageBox::about(this, windowTitle(),
@@ -179,6 +193,64 @@ void DemoWindow::pageSetup() {
     m_tx->setPageFormat(format);
 }
 
+void DemoWindow::printPreview() {
+    QString xml;
+    try {
+        m_wp->PrintPreviewShow(xml);
+    } catch (const wp::Error& e) {
+        QMessageBox::warning(this, windowTitle(), e.description);
+    }
+}
+
+void DemoWindow::print() {
+    qint32 flags = wp::modPrintDlg::PD_RETURNDC;
+    try {
+        wp::modPrintDlg::PrintDialogTX(m_tx, flags);
+    } catch (const wp::Error& e) {
+        QMessageBox::warning(this, windowTitle(), e.description);
+    }
+}
+
+QStringList DemoWindow::previewScreenshots(const QString& dir) {
+    QStringList paths;
+    // Driven from inside its modal loop, as a user would: grab, switch, grab.
+    auto* timer = new QTimer(this);
+    timer->setInterval(20);
+    int waited = 0;
+    connect(timer, &QTimer::timeout, this, [&, timer] {
+        auto* preview = qobject_cast<wp::frmPrintPreview*>(QApplication::activeModalWidget());
+        if (!preview || !preview->isVisible()) {
+            if (++waited > 250)
+                timer->stop();
+            return;
+        }
+        timer->stop();
+        auto shot = [&](const char* name) {
+            QCoreApplication::processEvents();
+            const QString path = dir + QLatin1Char('/') + QLatin1String(name);
+            if (preview->grab().save(path))
+                paths << path;
+        };
+        auto run = [&](qint32 id) {
+            if (QAction* a = preview->findChild<QAction*>(QString::number(id)))
+                a->trigger();
+        };
+        preview->resize(900, 760);
+        shot("frmPrintPreview.png");
+        run(wp::frmPrintPreview::ID_TWOPAGES);
+        shot("frmPrintPreview-two.png");
+        run(wp::frmPrintPreview::ID_TWOPAGES);
+        run(wp::frmPrintPreview::ID_ZOOMIN);
+        run(wp::frmPrintPreview::ID_ZOOMIN);
+        shot("frmPrintPreview-100.png");
+        run(wp::frmPrintPreview::ID_CLOSE);
+    });
+    timer->start();
+    printPreview();
+    delete timer;
+    return paths;
+}
+
 void DemoWindow::resumeProperties() {
     QString unused;
     QString result;
@@ -243,6 +315,8 @@ QStringList DemoWindow::writeScreenshots(const QString& dir) {
         if (page.grab().save(shot))
             paths << shot;
     }
+    paths << previewScreenshots(dir);
+    paths << stepperScreenshots(dir);
     {
         // The properties of the sample résumé, one picture a tab.
         wp::frmResumeProps props;

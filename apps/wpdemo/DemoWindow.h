@@ -31,6 +31,18 @@ private:
     QString pageXml() const;
     /// File > Page Setup...: the page dialog over the document's page format.
     void pageSetup();
+    /// File > Print Preview: the library's preview over the document.
+    void printPreview();
+    /// File > Print: straight to the print dialog.
+    void print();
+    /// The preview at whole page, two pages and 100 %, as PNGs in `dir`.
+    QStringList previewScreenshots(const QString& dir);
+    /// Tools > Cover Letter Template: the sample template into the editor.
+    void openCoverLetterTemplate();
+    /// Tools > Cover Letter Stepper...: the stepper over the current document.
+    void coverLetterStepper();
+    /// The stepper on step 1 and on the first step with missing values.
+    QStringList stepperScreenshots(const QString& dir);
     /// File > Properties...: the résumé XML kept in the control's Tag; what
     /// Save returns is stored there and its properties go into the document.
     void resumeProperties();

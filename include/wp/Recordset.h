@@ -47,6 +47,8 @@ constexpr qint32 DB_SEC_E_PERMISSIONDENIED = -2147217911; // 0x80040E09
 constexpr qint32 DB_E_INTEGRITYVIOLATION = -2147217873; // 0x80040E2F
 /// The statement failed (syntax, missing table or column, ...).
 constexpr qint32 DB_E_ERRORSINCOMMAND = -2147217900; // 0x80040E14
+/// The statement outlasted the command time-out.
+constexpr qint32 DB_E_ABORTLIMITREACHED = -2147217871; // 0x80040E31
 /// A changed row is no longer in the database as it was read.
 constexpr qint32 DB_E_CONCURRENCYVIOLATION = -2147217864; // 0x80040E38
 /// The database or workgroup file does not exist.
@@ -85,8 +87,8 @@ public:
     qint32 CursorLocation() const;
     /// The query the rows came from.
     QString Source() const;
-    /// The connection string while the record set holds a connection; empty
-    /// once it is detached.
+    /// The connection string while the record set holds a connection, with
+    /// its password left out; empty once it is detached.
     QString ActiveConnection() const;
 
     /// Before the first row (also true when there are no rows).

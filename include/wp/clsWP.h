@@ -69,6 +69,15 @@ public:
     /// unchanged (close box). A page XML the dialog cannot read throws
     /// wp::Error 65535 after its report.
     Q_INVOKABLE QString PageDialogShow(QString& strXML);
+    /// The print preview of the host's document (tx): a private copy shown
+    /// page by page, with printing. Returns "" once the window has closed;
+    /// the host's document is never changed.
+    Q_INVOKABLE QString PrintPreviewShow(QString& strXML);
+    /// The cover letter stepper over the host's document (`tx`), merged
+    /// with the stored and sample job applications one at a time. Returns
+    /// "" once the window has closed; a data set that cannot be built
+    /// throws wp::Error 65535 after its report and the window never shows.
+    Q_INVOKABLE QString CoverLetterStepper(QString& strXML);
 
     /// The résumé properties dialog over the résumé XML that the host keeps
     /// in the document control's Tag (strXML is not read). Returns the

@@ -1,10 +1,14 @@
 #pragma once
 // Seams through which a host (or a test) answers what the library would
-// otherwise ask of the desktop: outside components and message boxes.
+// otherwise ask of the desktop: outside components, message boxes, the
+// printer and the print dialog.
 
 #include <QObject>
 #include <QString>
 #include <functional>
+
+class QPrintDialog;
+class QPrinter;
 
 namespace wp {
 
@@ -34,5 +38,22 @@ void setMessageBoxHandler(MessageBoxHandler handler);
 /// Shows a message: `style` is an icon code above, `title` the caption.
 /// Returns 1 (OK).
 int MsgBox(const QString& text, int style = mb::OKOnly, const QString& title = QString());
+
+/// The library-wide current printer, made on first use (the system's
+/// default printer, full page: pages are drawn from the paper's edge). A
+/// host may point it at a queue or a PDF file; a printer chosen in the print
+/// dialog stays current for the rest of the process. Needs a QApplication.
+QPrinter& currentPrinter();
+
+using PrintDialogHandler = std::function<int(QPrintDialog& dialog)>;
+/// Installs a handler that answers the print dialog instead of the user. It
+/// receives the prepared, unshown dialog, may change its range, pages,
+/// copies and printer, and returns QDialog::Accepted or QDialog::Rejected;
+/// the library then reads the choice from the dialog. An empty function
+/// restores the real dialog.
+void setPrintDialogHandler(PrintDialogHandler handler);
+
+/// Runs a print dialog: the handler when one is installed, else exec().
+int ExecPrintDialog(QPrintDialog& dialog);
 
 } // namespace wp

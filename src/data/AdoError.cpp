@@ -45,8 +45,9 @@ void raiseRecordset(qint32 number) {
 }
 
 wp::Error sqliteError(const QSqlError& error, const QString& path) {
-    // Qt reports SQLite's primary result code.
-    const int code = error.nativeErrorCode().toInt();
+    // Qt's driver turns SQLite's extended result codes on: the primary code
+    // is the low byte (SQLITE_CONSTRAINT_NOTNULL 1299 is SQLITE_CONSTRAINT).
+    const int code = error.nativeErrorCode().toInt() & 0xff;
     switch (code) {
     case 5:  // SQLITE_BUSY
     case 6:  // SQLITE_LOCKED
@@ -69,26 +70,36 @@ wp::Error sqliteError(const QSqlError& error, const QString& path) {
     }
 }
 
+bool connectionLost(const QString& sqlState) {
+    return sqlState.startsWith(QLatin1String("08")) || sqlState == QLatin1String("57P01") ||
+           sqlState == QLatin1String("57P02") || sqlState == QLatin1String("57P03");
+}
+
 wp::Error odbcError(const QSqlError& error, const QString& sqlState, bool connecting) {
     const QString text = describe(error);
-    const QString cls = sqlState.left(2);
-    // Drivers report a refused login in different ways: PostgreSQL's as a
-    // failed connection (08001) with its own words, SQL Server as 28000.
+    // 28000 (SQL Server, FreeTDS) and 28P01 (PostgreSQL) are refused logins.
+    // PostgreSQL's ODBC driver hides the server's SQLSTATE of a failed
+    // connection behind 08001; its words are all there is to go on then.
     const bool authFailed =
-        cls == QLatin1String("28") ||
-        text.contains(QLatin1String("authentication failed"), Qt::CaseInsensitive) ||
-        text.contains(QLatin1String("Login failed"), Qt::CaseInsensitive) ||
-        (text.contains(QLatin1String("role \"")) && text.contains(QLatin1String("does not exist")));
+        sqlState.startsWith(QLatin1String("28")) ||
+        (connecting &&
+         (text.contains(QLatin1String("authentication failed"), Qt::CaseInsensitive) ||
+          text.contains(QLatin1String("Login failed"), Qt::CaseInsensitive) ||
+          (text.contains(QLatin1String("role \"")) &&
+           text.contains(QLatin1String("does not exist")))));
     if (authFailed)
         return wp::Error(ado::DB_SEC_E_AUTH_FAILED, kOdbcSource, text);
-    if (connecting || cls == QLatin1String("08") || cls == QLatin1String("40") ||
-        sqlState == QLatin1String("55P03") || sqlState == QLatin1String("57014") ||
-        sqlState == QLatin1String("HYT00") || sqlState == QLatin1String("HYT01") ||
-        sqlState == QLatin1String("57P01"))
+    // A statement the command time-out ended is not retried: it would only
+    // take as long again.
+    if (sqlState == QLatin1String("57014") || sqlState == QLatin1String("HYT00") ||
+        sqlState == QLatin1String("HYT01"))
+        return wp::Error(ado::DB_E_ABORTLIMITREACHED, kOdbcSource, text);
+    if (connecting || connectionLost(sqlState) || sqlState.startsWith(QLatin1String("40")) ||
+        sqlState == QLatin1String("55P03"))
         return wp::Error(ado::E_FAIL, kOdbcSource, text);
     if (sqlState == QLatin1String("42501"))
         return wp::Error(ado::DB_SEC_E_PERMISSIONDENIED, kOdbcSource, text);
-    if (cls == QLatin1String("23"))
+    if (sqlState.startsWith(QLatin1String("23")))
         return wp::Error(ado::DB_E_INTEGRITYVIOLATION, kOdbcSource, text);
     return wp::Error(ado::DB_E_ERRORSINCOMMAND, kOdbcSource, text);
 }

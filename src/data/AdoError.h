@@ -20,8 +20,13 @@ wp::Error sqliteError(const QSqlError& error, const QString& path);
 
 /// The error of a failed ODBC call; `sqlState` is the first diagnostic's
 /// SQLSTATE when it could be read. Refused logins are DB_SEC_E_AUTH_FAILED,
-/// lost connections, lock and deadlock failures E_FAIL.
+/// lost connections, lock and deadlock failures E_FAIL, a statement that
+/// outlasted the command time-out DB_E_ABORTLIMITREACHED.
 wp::Error odbcError(const QSqlError& error, const QString& sqlState, bool connecting);
+
+/// Whether `sqlState` says the connection itself is gone (class 08, or the
+/// server shutting down or restarting: 57P01 to 57P03).
+bool connectionLost(const QString& sqlState);
 
 /// Throws an error with `number`, the data source `source` and `description`.
 [[noreturn]] void raiseAdo(qint32 number, const QString& source, const QString& description);

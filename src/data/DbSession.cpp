@@ -37,13 +37,17 @@ QString freeTdsTarget(const QString& serverName) {
     return out;
 }
 
+// Seconds a login may take before the server counts as unreachable.
+constexpr int kLoginTimeoutS = 2;
+// A lock on a server table, where the retry policy waits between tries.
+constexpr int kRetryLockWaitMs = 50;
+
 } // namespace
 
-DbSession::DbSession(const QString& connectionString)
-    : m_name(nextName()), m_connectionString(connectionString) {
+DbSession::DbSession(const QString& connectionString, const SessionLimits& limits)
+    : m_name(nextName()), m_connectionString(withoutPassword(connectionString)), m_limits(limits) {
     const QMap<QString, QString> cs = parseConnectionString(connectionString);
     const QString provider = cs.value(QStringLiteral("provider")).toLower();
-    QSqlError failure;
     {
         QSqlDatabase db;
         if (provider.startsWith(QLatin1String("microsoft.jet.oledb"))) {
@@ -57,10 +61,10 @@ DbSession::DbSession(const QString& connectionString)
                                       cs.value(QStringLiteral("password")));
             db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
             db.setDatabaseName(m_path);
-            // Busy means "try again later": the retry policy waits, not SQLite.
-            db.setConnectOptions(
-                m_readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=0")
-                           : QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+            const QString busy =
+                QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(std::max(0, limits.busyTimeoutMs));
+            db.setConnectOptions(m_readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;") + busy
+                                            : busy);
         } else if (provider == QLatin1String("sqloledb") ||
                    provider.startsWith(QLatin1String("msdasql"))) {
             m_odbc = true;
@@ -77,20 +81,37 @@ DbSession::DbSession(const QString& connectionString)
             }
             db.setUserName(cs.value(QStringLiteral("user id")));
             db.setPassword(cs.value(QStringLiteral("password")));
-            db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=5"));
+            // A server that does not answer costs each try of the retry
+            // policy this long, so it is short; a statement that does not
+            // finish ends with the command time-out.
+            db.setConnectOptions(
+                QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
+                    .arg(kLoginTimeoutS)
+                    .arg(std::max(0, limits.commandTimeoutS)));
         } else {
             raiseAdo(ado::E_FAIL, QStringLiteral("ADODB.Connection"),
                      QStringLiteral("Provider cannot be found. It may not be properly installed."));
         }
-        if (!db.open())
-            failure = db.lastError();
     }
-    if (failure.isValid()) {
+    try {
+        open();
+    } catch (...) {
         QSqlDatabase::removeDatabase(m_name);
-        throw m_odbc ? odbcError(failure, QString(), true) : sqliteError(failure, m_path);
+        throw;
     }
+}
+
+void DbSession::raiseOpenFailure(const QSqlError& failure) {
+    throw m_odbc ? odbcError(failure, QString(), true) : sqliteError(failure, m_path);
+}
+
+void DbSession::open() {
+    QSqlDatabase d = db();
+    if (!d.open())
+        raiseOpenFailure(d.lastError());
+    m_lost = false;
     if (m_odbc && m_dialect != Dialect::SqlServer) {
-        const QString dbms = odbc::connectionInfo(handleOf(db().driver()->handle()), SQL_DBMS_NAME);
+        const QString dbms = odbc::connectionInfo(handleOf(d.driver()->handle()), SQL_DBMS_NAME);
         if (dbms.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
             m_dialect = Dialect::PostgreSQL;
         else if (dbms.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive))
@@ -99,15 +120,22 @@ DbSession::DbSession(const QString& connectionString)
             m_dialect = Dialect::SQLite;
     }
     if (m_dialect == Dialect::PostgreSQL && m_odbc) {
-        // A table lock would otherwise make a query wait without end; failing
-        // soon hands the wait to the retry policy, as a busy file does.
-        try {
-            execRaw(QStringLiteral("SET lock_timeout = 50"));
-        } catch (...) {
-            QSqlDatabase::removeDatabase(m_name);
-            throw;
-        }
+        // A table lock makes a query wait: briefly where the retry policy
+        // does the waiting, a few seconds elsewhere. The server ends any
+        // statement that outlasts the command time-out.
+        execRaw(QStringLiteral("SET lock_timeout = %1")
+                    .arg(m_limits.busyTimeoutMs > 0 ? m_limits.busyTimeoutMs : kRetryLockWaitMs));
+        execRaw(QStringLiteral("SET statement_timeout = %1")
+                    .arg(qint64(std::max(0, m_limits.commandTimeoutS)) * 1000));
     }
+}
+
+void DbSession::reopen() {
+    {
+        QSqlDatabase d = db();
+        d.close();
+    }
+    open();
 }
 
 DbSession::~DbSession() {
@@ -148,6 +176,7 @@ QSqlQuery DbSession::execRaw(const QString& sql, const QVariantList& values,
 void DbSession::raise(const QSqlQuery& failed) const {
     if (m_odbc) {
         const QString state = odbc::statementState(handleOf(failed.result()->handle()));
+        m_lost = m_lost || connectionLost(state);
         throw odbcError(failed.lastError(), state, false);
     }
     throw sqliteError(failed.lastError(), m_path);

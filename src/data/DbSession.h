@@ -14,16 +14,25 @@
 
 namespace wp::data {
 
+/// How long a connection waits before it gives up.
+struct SessionLimits {
+    /// On a locked database or table. 0 where the retry policy waits instead.
+    int busyTimeoutMs = 0;
+    /// On any one statement, on a server (the data-access default is 30 s).
+    int commandTimeoutS = 30;
+};
+
 class DbSession {
 public:
     /// Opens the connection; throws wp::Error in the data-access numbers.
-    explicit DbSession(const QString& connectionString);
+    explicit DbSession(const QString& connectionString, const SessionLimits& limits = {});
     ~DbSession();
     DbSession(const DbSession&) = delete;
     DbSession& operator=(const DbSession&) = delete;
 
     QSqlDatabase db() const;
     Dialect dialect() const { return m_dialect; }
+    /// The connection string with its password left out.
     const QString& connectionString() const { return m_connectionString; }
     /// Whether the account may only read (embedded database).
     bool readOnly() const { return m_readOnly; }
@@ -44,13 +53,24 @@ public:
     /// The translated SQL for this connection.
     QString translate(const QString& sql) const { return translateTop(sql, m_dialect); }
 
+    /// Whether the server ended the connection (a failure of SQLSTATE class
+    /// 08, or the server shutting down): only a new connection helps.
+    bool lost() const { return m_lost; }
+    /// Opens the connection again with the same account; throws as opening does.
+    void reopen();
+
 private:
+    void open();
+    [[noreturn]] void raiseOpenFailure(const QSqlError& failure);
+
     QString m_name;
     QString m_connectionString;
     QString m_path; // the SQLite file (type 0)
     Dialect m_dialect = Dialect::Other;
     bool m_odbc = false;
     bool m_readOnly = false;
+    SessionLimits m_limits;
+    mutable bool m_lost = false;
 };
 
 using DbSessionPtr = std::shared_ptr<DbSession>;

@@ -49,10 +49,14 @@ bool Recordset::Impl::fill(QSqlQuery& query) {
 }
 
 void Recordset::Impl::describeTable(const data::DbSession& s) {
-    table = data::baseTable(source);
+    bool quoted = false;
+    table = data::baseTable(source, &quoted);
     keyFields.clear();
     if (table.isEmpty())
         return;
+    // PostgreSQL keeps an unquoted name in lower case.
+    if (!quoted && s.dialect() == data::Dialect::PostgreSQL)
+        table = table.toLower();
     QSqlIndex pk = s.db().primaryIndex(table);
     if (pk.isEmpty())
         pk = s.db().primaryIndex(table.toLower());
@@ -66,19 +70,25 @@ void Recordset::Impl::describeTable(const data::DbSession& s) {
     }
 }
 
-void Recordset::Impl::writeChanges(const data::DbSession& s) const {
+Recordset::Impl::Generated Recordset::Impl::writeChanges(const data::DbSession& s) const {
     if (lockType == ado::adLockReadOnly || table.isEmpty())
         raiseRecordset(ado::adErrFeatureNotAvailable);
+    // Names go out quoted, so that spaces and reserved words survive.
+    const QSqlDriver* driver = s.db().driver();
+    const QString tableSql = driver->escapeIdentifier(table, QSqlDriver::TableName);
+    auto name = [&](const QString& field) {
+        return driver->escapeIdentifier(field, QSqlDriver::FieldName);
+    };
     const QStringList& keys = keyFields.isEmpty() ? fields : keyFields;
     auto where = [&](const Row& row, QVariantList& values) {
         QStringList parts;
         for (const QString& k : keys) {
             const QVariant& v = row.original[size_t(indexByName.value(k.toLower()))];
             if (v.isValid()) {
-                parts << k + QStringLiteral(" = ?");
+                parts << name(k) + QStringLiteral(" = ?");
                 values << v;
             } else {
-                parts << k + QStringLiteral(" IS NULL");
+                parts << name(k) + QStringLiteral(" IS NULL");
             }
         }
         return QStringLiteral(" WHERE ") + parts.join(QStringLiteral(" AND "));
@@ -89,7 +99,20 @@ void Recordset::Impl::writeChanges(const data::DbSession& s) const {
                            QStringLiteral("Row cannot be located for updating. Some values may "
                                           "have been changed since it was last read."));
     };
-    for (const Row& row : rows) {
+    // A new row is read back as stored (its generated key above all), so
+    // that it can be changed or deleted later through this record set.
+    QStringList returned;
+    for (const QString& f : fields)
+        returned << name(f);
+    const data::Dialect dialect = s.dialect();
+    const bool returning = dialect == data::Dialect::SQLite || dialect == data::Dialect::PostgreSQL;
+    const QString output =
+        dialect == data::Dialect::SqlServer
+            ? QStringLiteral(" OUTPUT INSERTED.") + returned.join(QStringLiteral(", INSERTED."))
+            : QString();
+    Generated generated;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const Row& row = rows[r];
         QVariantList values;
         switch (row.status) {
         case Status::Unchanged:
@@ -101,12 +124,12 @@ void Recordset::Impl::writeChanges(const data::DbSession& s) const {
                 const QVariant& was = row.original[i];
                 if (now.isValid() == was.isValid() && now == was)
                     continue;
-                sets << fields.at(int(i)) + QStringLiteral(" = ?");
+                sets << name(fields.at(int(i))) + QStringLiteral(" = ?");
                 values << now;
             }
             if (sets.isEmpty())
                 break;
-            const QString sql = QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") +
+            const QString sql = QStringLiteral("UPDATE ") + tableSql + QStringLiteral(" SET ") +
                                 sets.join(QStringLiteral(", ")) + where(row, values);
             expectOne(s.execRaw(sql, values));
             break;
@@ -116,31 +139,51 @@ void Recordset::Impl::writeChanges(const data::DbSession& s) const {
             for (size_t i = 0; i < row.values.size(); ++i) {
                 if (!row.values[i].isValid())
                     continue;
-                cols << fields.at(int(i));
+                cols << name(fields.at(int(i)));
                 marks << QStringLiteral("?");
                 values << row.values[i];
             }
-            const QString sql =
-                cols.isEmpty()
-                    ? QStringLiteral("INSERT INTO ") + table + QStringLiteral(" DEFAULT VALUES")
-                    : QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") +
-                          cols.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
-                          marks.join(QStringLiteral(", ")) + u')';
-            s.execRaw(sql, values);
+            QString sql = QStringLiteral("INSERT INTO ") + tableSql;
+            if (cols.isEmpty())
+                sql += output + QStringLiteral(" DEFAULT VALUES");
+            else
+                sql += QStringLiteral(" (") + cols.join(QStringLiteral(", ")) + u')' + output +
+                       QStringLiteral(" VALUES (") + marks.join(QStringLiteral(", ")) + u')';
+            if (returning)
+                sql += QStringLiteral(" RETURNING ") + returned.join(QStringLiteral(", "));
+            QSqlQuery q = s.execRaw(sql, values);
+            if ((returning || !output.isEmpty()) && q.next()) {
+                std::vector<QVariant> stored(row.values.size());
+                for (size_t i = 0; i < stored.size(); ++i)
+                    stored[i] = q.isNull(int(i)) ? QVariant() : q.value(int(i));
+                generated.emplace_back(r, std::move(stored));
+            } else if (keyFields.size() == 1) {
+                // Elsewhere the driver's last key is the best there is.
+                const QVariant id = q.lastInsertId();
+                if (id.isValid()) {
+                    std::vector<QVariant> stored = row.values;
+                    stored[size_t(indexByName.value(keyFields.first().toLower()))] = id;
+                    generated.emplace_back(r, std::move(stored));
+                }
+            }
             break;
         }
         case Status::Deleted: {
             if (row.original.empty())
                 break; // added and deleted before any save
-            const QString sql = QStringLiteral("DELETE FROM ") + table + where(row, values);
+            const QString sql = QStringLiteral("DELETE FROM ") + tableSql + where(row, values);
             expectOne(s.execRaw(sql, values));
             break;
         }
         }
     }
+    return generated;
 }
 
-void Recordset::Impl::acceptChanges() {
+void Recordset::Impl::acceptChanges(const Generated& generated) {
+    for (const auto& [r, stored] : generated)
+        if (r < rows.size() && rows[r].status == Status::New)
+            rows[r].values = stored;
     std::vector<Row> kept;
     kept.reserve(rows.size());
     qint64 newPos = -1;

@@ -32,8 +32,8 @@ struct Recordset::Impl {
     bool bof = true;
     bool eof = true;
 
-    // Where changes go: the base table and its key columns (all columns
-    // when the table has no primary key).
+    // Where changes go: the base table (its name as the database knows it)
+    // and its key columns (all columns when the table has no primary key).
     QString table;
     QStringList keyFields;
     data::DbSessionPtr session; // held while the record set is connected
@@ -43,11 +43,15 @@ struct Recordset::Impl {
     bool fill(QSqlQuery& query);
     /// Looks up the base table and its key for later writes.
     void describeTable(const data::DbSession& session);
+    /// Values the database gave new rows (generated keys, defaults), by row.
+    using Generated = std::vector<std::pair<size_t, std::vector<QVariant>>>;
     /// Writes every pending change through `session` (inside the caller's
-    /// transaction); throws the classified failure.
-    void writeChanges(const data::DbSession& session) const;
-    /// After a successful write: the pending changes become the rows as read.
-    void acceptChanges();
+    /// transaction); throws the classified failure. Returns the rows that
+    /// new rows became in the database.
+    Generated writeChanges(const data::DbSession& session) const;
+    /// After a successful write: the pending changes (with what the
+    /// database generated for new rows) become the rows as read.
+    void acceptChanges(const Generated& generated = {});
 
     int fieldIndex(const QString& name) const; // throws adErrItemNotFound
     void requireOpen() const;

@@ -30,8 +30,17 @@ QStringList schemaStatements(Dialect dialect) {
                            "PRIMARY KEY (lngMajor, lngMinor))"),
             QStringLiteral("INSERT INTO tblVersion (lngMajor, lngMinor, dtmApplied) "
                            "VALUES (1, 0, CURRENT_TIMESTAMP)"),
-            // The read-only account reads, and nothing more.
+            // The read-only account reads, and nothing more: PUBLIC's
+            // default rights (temporary tables, objects in the public
+            // schema) are taken away.
             QStringLiteral("GRANT SELECT ON tblJobApplications, tblVersion TO \"%1\"")
+                .arg(cADOInternal::ReadOnlyUser()),
+            QStringLiteral("REVOKE ALL ON SCHEMA public FROM PUBLIC"),
+            QStringLiteral("GRANT USAGE ON SCHEMA public TO \"%1\"")
+                .arg(cADOInternal::ReadOnlyUser()),
+            QStringLiteral("DO $$BEGIN EXECUTE format('REVOKE ALL ON DATABASE %I FROM PUBLIC', "
+                           "current_database()); EXECUTE format('GRANT CONNECT ON DATABASE %I TO "
+                           "%I', current_database(), '%1'); END$$")
                 .arg(cADOInternal::ReadOnlyUser()),
         };
     }

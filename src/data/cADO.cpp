@@ -16,6 +16,8 @@
 #include <csignal>
 #include <functional>
 #include <initializer_list>
+#include <optional>
+#include <utility>
 
 namespace wp {
 
@@ -47,6 +49,12 @@ constexpr Limits kGetRS{250, 20, true};
 constexpr Limits kRunSQL{250, 20, true};
 constexpr Limits kSaveBatchRecord{250, 20, false};
 constexpr Limits kGetBatchRecord{200, 10, false};
+
+// Members without the retry policy let the database wait this long for a
+// lock before they fail.
+constexpr int kBusyTimeoutMs = 5000;
+// The command time-out of a stored-procedure command, in seconds.
+constexpr qint32 kCommandTimeoutS = 5;
 
 QString readWriteUser() {
     return fromCodes({77, 111, 114, 118, 97, 108, 101, 65, 112, 112});
@@ -82,7 +90,9 @@ struct cADO::Impl {
         qint32 Mode = ado::adModeShareDenyNone;
         DbSessionPtr session;
         qint32 State() const { return session ? ado::adStateOpen : ado::adStateClosed; }
-        void Open() { session = std::make_shared<DbSession>(ConnectionString); }
+        void Open(const data::SessionLimits& limits) {
+            session = std::make_shared<DbSession>(ConnectionString, limits);
+        }
         void Close() { session.reset(); }
     };
 
@@ -95,6 +105,26 @@ struct cADO::Impl {
     QString m_strUserID;
     QString m_strPassword;
     QString m_strServerName;
+    // Seconds a statement may run on a server (the data-access default).
+    qint32 commandTimeoutS = 30;
+    // Why the last TableExists said no, when the database was busy.
+    std::optional<wp::Error> tableBusy;
+    // The pause between tries of the retry policy; tests count them.
+    std::function<void(qint32 ms)> wait;
+
+    // Members with the retry policy do their own waiting for locks.
+    data::SessionLimits retrying() const { return {0, commandTimeoutS}; }
+    data::SessionLimits waiting() const { return {kBusyTimeoutMs, commandTimeoutS}; }
+
+    void pause(qint32 ms) {
+        if (wait) {
+            wait(ms);
+            return;
+        }
+        QCoreApplication::processEvents();
+        if (ms > 0)
+            QThread::msleep(static_cast<unsigned long>(ms));
+    }
 
     void clearCredentials() {
         m_strUserID.clear();
@@ -104,12 +134,12 @@ struct cADO::Impl {
 
 // The retry policy for transient failures: one counter for all steps of a
 // call; a busy or locked database (and an object not there yet) is waited
-// for, a refused login answered with the account again, anything else
-// clears the credentials and the class connection string and is passed on.
+// for, a refused login tried again (the step supplies the account again),
+// anything else clears the credentials and the class connection string and
+// is passed on. A step that finds its connection lost opens it again first.
 class RetryPolicy {
 public:
-    RetryPolicy(cADO::Impl& d, const Limits& limits, std::function<void()> supplyAccount)
-        : m_d(d), m_limits(limits), m_supply(std::move(supplyAccount)) {}
+    RetryPolicy(cADO::Impl& d, const Limits& limits) : m_d(d), m_limits(limits) {}
 
     template <class F> auto step(F&& f) -> decltype(f()) {
         for (;;) {
@@ -121,11 +151,19 @@ public:
         }
     }
 
+    /// A step on `session` that reconnects first when the server dropped it.
+    template <class F> auto on(DbSession& session, F&& f) -> decltype(f()) {
+        return step([&] {
+            if (session.lost())
+                session.reopen();
+            return f();
+        });
+    }
+
 private:
     void handle(const wp::Error& e) {
         if (e.number == ado::E_FAIL || e.number == err::ObjectNotSet) {
-            QCoreApplication::processEvents();
-            QThread::msleep(static_cast<unsigned long>(m_limits.waitMs));
+            m_d.pause(m_limits.waitMs);
             if (++m_retries <= m_limits.limit)
                 return;
             m_d.clearCredentials();
@@ -133,10 +171,9 @@ private:
         }
         if (m_limits.retryLogin && e.number == ado::DB_SEC_E_AUTH_FAILED) {
             // Unbounded in the original; the same counter bounds it here.
-            if (++m_retries <= m_limits.limit) {
-                m_supply();
+            m_d.pause(0);
+            if (++m_retries <= m_limits.limit)
                 return;
-            }
             m_d.clearCredentials();
             throw e;
         }
@@ -151,7 +188,6 @@ private:
 
     cADO::Impl& m_d;
     Limits m_limits;
-    std::function<void()> m_supply;
     qint32 m_retries = 0;
 };
 
@@ -259,10 +295,15 @@ bool cADO::TableExists(const QString& sTableName) {
         setAccount(*d, kReadOnlyUser, PassRO());
         const QString strConnect = RebuildConnection();
         d->clearCredentials();
-        DbSession session(strConnect);
+        DbSession session(strConnect, d->waiting());
         QSqlQuery q =
             session.exec(QStringLiteral("SELECT Count(*) as MyCount FROM ") + sTableName + u';');
         return q.next();
+    } catch (const wp::Error& e) {
+        d->clearCredentials();
+        if (e.number == ado::E_FAIL)
+            d->tableBusy = e; // still locked after the wait: not "no such table"
+        return false;
     } catch (...) {
         d->clearCredentials();
         return false;
@@ -274,12 +315,17 @@ QString cADO::VersionDB() {
     Guard g("cADO", "VersionDB");
     g.disableModuleVariables().local(QStringLiteral("strVersion"), strVersion);
     return g.run([&] {
-        if (!TableExists(QStringLiteral("tblVersion")))
+        d->tableBusy.reset();
+        if (!TableExists(QStringLiteral("tblVersion"))) {
+            // A database too busy to answer has a version all the same.
+            if (d->tableBusy)
+                throw *std::exchange(d->tableBusy, std::nullopt);
             return strVersion = QStringLiteral("1;0");
+        }
         setAccount(*d, kReadOnlyUser, PassRO());
         const QString strConnect = RebuildConnection();
         d->clearCredentials();
-        DbSession session(strConnect);
+        DbSession session(strConnect, d->waiting());
         Recordset rs;
         rs.impl().source = QStringLiteral(
             "SELECT MAX(lngMinor) As MaxMinor, lngMajor As MaxMajor FROM tblVersion WHERE "
@@ -381,20 +427,22 @@ RecordsetRef newRecordset(const QString& source, qint32 location, qint32 type, q
 
 RecordsetRef cADO::GetRS(const QString& strQuery, qint32 strCursorType, qint32 strLockType,
                          qint32 strCursorLocation) {
-    auto supplyAccount = [&] {
+    // The account is in the credential fields only while the string is built.
+    auto connectionString = [&] {
         if (strLockType == ado::adLockReadOnly)
             setAccount(*d, kReadOnlyUser, PassRO());
         else
             setAccount(*d, readWriteUser(), PassRW());
+        const QString strConnect = RebuildConnection();
+        d->clearCredentials();
+        return strConnect;
     };
-    RetryPolicy retry(*d, kGetRS, supplyAccount);
+    RetryPolicy retry(*d, kGetRS);
     try {
         RecordsetRef rs = newRecordset(strQuery, strCursorLocation, strCursorType, strLockType);
-        supplyAccount();
-        DbSessionPtr session =
-            retry.step([&] { return std::make_shared<DbSession>(RebuildConnection()); });
-        d->clearCredentials();
-        retry.step([&] { openInto(*rs, *session); });
+        DbSessionPtr session = retry.step(
+            [&] { return std::make_shared<DbSession>(connectionString(), d->retrying()); });
+        retry.on(*session, [&] { openInto(*rs, *session); });
         // A client cursor is handed out detached: the caller holds no
         // connection while reading.
         if (strCursorLocation != ado::adUseClient && rs->State() == ado::adStateOpen)
@@ -416,7 +464,7 @@ RecordsetRef cADO::GetRecord(const QString& strQuery) {
             newRecordset(strQuery, ado::adUseClient, ado::adOpenKeyset, ado::adLockOptimistic);
         RecordsetRef rs = d->m_rsSingle;
         d->m_rsSingle.reset();
-        DbSession session(RebuildConnection());
+        DbSession session(RebuildConnection(), d->waiting());
         openInto(*rs, session);
         return rs;
     });
@@ -432,25 +480,28 @@ RecordsetRef cADO::ReadOnlyRecord(const QString& strQuery, qint32 strCursorType)
             newRecordset(strQuery, ado::adUseClient, ado::adOpenStatic, ado::adLockReadOnly);
         RecordsetRef rs = d->m_rsSingle;
         d->m_rsSingle.reset();
-        DbSession session(RebuildConnection());
+        DbSession session(RebuildConnection(), d->waiting());
         openInto(*rs, session);
         return rs;
     });
 }
 
 RecordsetRef cADO::GetBatchRecord(const QString& strQuery) {
-    auto supplyAccount = [&] { setAccount(*d, readWriteUser(), PassRW()); };
-    RetryPolicy retry(*d, kGetBatchRecord, supplyAccount);
+    auto connectionString = [&] {
+        setAccount(*d, readWriteUser(), PassRW());
+        const QString strConnect = RebuildConnection();
+        d->clearCredentials();
+        return strConnect;
+    };
+    RetryPolicy retry(*d, kGetBatchRecord);
     try {
         d->m_rsBatch =
             newRecordset(strQuery, ado::adUseClient, ado::adOpenKeyset, ado::adLockBatchOptimistic);
         RecordsetRef rs = d->m_rsBatch;
         d->m_rsBatch.reset();
-        supplyAccount();
-        DbSessionPtr session =
-            retry.step([&] { return std::make_shared<DbSession>(RebuildConnection()); });
-        d->clearCredentials();
-        retry.step([&] { openInto(*rs, *session); });
+        DbSessionPtr session = retry.step(
+            [&] { return std::make_shared<DbSession>(connectionString(), d->retrying()); });
+        retry.on(*session, [&] { openInto(*rs, *session); });
         return rs;
     } catch (...) {
         d->m_rsBatch.reset();
@@ -460,16 +511,19 @@ RecordsetRef cADO::GetBatchRecord(const QString& strQuery) {
 }
 
 qint32 cADO::RunSQL(const QString& strSQL) {
-    auto supplyAccount = [&] { setAccount(*d, readWriteUser(), PassRW()); };
-    RetryPolicy retry(*d, kRunSQL, supplyAccount);
+    RetryPolicy retry(*d, kRunSQL);
     try {
-        // Every statement kind runs with the read-write account.
-        supplyAccount();
-        d->m_cnn.ConnectionString = RebuildConnection();
-        d->clearCredentials();
+        // Every statement kind runs with the read-write account, which is
+        // in the credential fields only while the string is built (again
+        // after a refused login).
         qint32 lngRecordsAffected = 0;
-        retry.step([&] { d->m_cnn.Open(); });
         retry.step([&] {
+            setAccount(*d, readWriteUser(), PassRW());
+            d->m_cnn.ConnectionString = RebuildConnection();
+            d->clearCredentials();
+            d->m_cnn.Open(d->retrying());
+        });
+        retry.on(*d->m_cnn.session, [&] {
             QSqlQuery q = d->m_cnn.session->exec(strSQL);
             lngRecordsAffected = q.isSelect() ? -1 : q.numRowsAffected();
         });
@@ -494,16 +548,16 @@ bool cADO::SaveRecord(const RecordsetRef& AdoRS) {
             setAccount(*d, readWriteUser(), PassRW());
             d->m_cnn.ConnectionString = RebuildConnection();
             d->clearCredentials();
-            d->m_cnn.Open();
+            d->m_cnn.Open(d->waiting());
             if (!AdoRS)
                 wp::raise(err::ObjectNotSet);
             Recordset::Impl& r = AdoRS->impl();
             r.session = d->m_cnn.session;
             try {
                 r.session->transaction();
-                r.writeChanges(*r.session);
+                const Recordset::Impl::Generated generated = r.writeChanges(*r.session);
                 r.session->commit();
-                r.acceptChanges();
+                r.acceptChanges(generated);
             } catch (...) {
                 // Nothing of a failed save stays in the database.
                 blnResult = false;
@@ -523,29 +577,32 @@ bool cADO::SaveRecord(const RecordsetRef& AdoRS) {
 }
 
 bool cADO::SaveBatchRecord(const RecordsetRef& AdoRS) {
-    RetryPolicy retry(*d, kSaveBatchRecord, {});
+    RetryPolicy retry(*d, kSaveBatchRecord);
     try {
-        setAccount(*d, readWriteUser(), PassRW());
         retry.step([&] {
             if (!AdoRS)
                 wp::raise(err::ObjectNotSet);
-            AdoRS->impl().session = std::make_shared<DbSession>(RebuildConnection());
+            setAccount(*d, readWriteUser(), PassRW());
+            const QString strConnect = RebuildConnection();
+            d->clearCredentials();
+            AdoRS->impl().session = std::make_shared<DbSession>(strConnect, d->retrying());
         });
-        d->clearCredentials();
-        retry.step([&] {
-            Recordset::Impl& r = AdoRS->impl();
-            // One transaction, so that a step run again never writes twice.
+        Recordset::Impl& r = AdoRS->impl();
+        retry.on(*r.session, [&] {
+            // One transaction, so that a step run again never writes twice
+            // and a lost connection leaves nothing half-written.
             r.session->transaction();
+            Recordset::Impl::Generated generated;
             try {
-                r.writeChanges(*r.session);
+                generated = r.writeChanges(*r.session);
                 r.session->commit();
             } catch (...) {
                 r.session->rollback();
                 throw;
             }
-            r.acceptChanges();
+            r.acceptChanges(generated);
         });
-        AdoRS->impl().session.reset();
+        r.session.reset();
         d->clearCredentials();
         return true;
     } catch (...) {
@@ -592,8 +649,6 @@ RecordsetRef Command::Execute(const QVariant& parameter, qint32 /*options*/) {
         data::raiseAdo(ado::DB_E_ERRORSINCOMMAND, QStringLiteral("QSQLITE"),
                        QStringLiteral("The embedded database has no stored procedures ('%1').")
                            .arg(d->commandText));
-    if (s.dialect() == data::Dialect::PostgreSQL)
-        s.execRaw(QStringLiteral("SET statement_timeout = %1").arg(d->commandTimeout * 1000));
     QVariantList values;
     QString call = QStringLiteral("{call ") + d->commandText;
     if (parameter.isValid()) {
@@ -618,11 +673,12 @@ CommandRef cADO::CreateStoredProcedure(const QString& strQuery, const QString& s
         .param(QStringLiteral("isPrepared"), isPrepared);
     return g.run([&] {
         auto impl = std::make_unique<Command::Impl>();
-        impl->session = std::make_shared<DbSession>(RebuildConnection()); // the caller's account
+        impl->session = std::make_shared<DbSession>( // the caller's account
+            RebuildConnection(), data::SessionLimits{kBusyTimeoutMs, kCommandTimeoutS});
         impl->commandText = strQuery;
         impl->prepared = isPrepared;
         impl->commandType = ado::adCmdStoredProc;
-        impl->commandTimeout = 5;
+        impl->commandTimeout = kCommandTimeoutS;
         return std::make_shared<Command>(std::move(impl));
     });
 }
@@ -637,10 +693,11 @@ RecordsetRef cADO::spRst(const QString& strNameSP, const QString& strParms) {
         setAccount(*d, kReadOnlyUser, PassRO());
         const QString strConnect = RebuildConnection();
         d->clearCredentials();
-        impl->session = std::make_shared<DbSession>(strConnect);
+        impl->session = std::make_shared<DbSession>(
+            strConnect, data::SessionLimits{kBusyTimeoutMs, kCommandTimeoutS});
         impl->commandType = ado::adCmdStoredProc;
         impl->commandText = strNameSP;
-        impl->commandTimeout = 5;
+        impl->commandTimeout = kCommandTimeoutS;
         Command cmd(std::move(impl));
         return cmd.Execute(strParms, -1);
     });
@@ -659,5 +716,11 @@ QString cADOInternal::ReadWriteUser() {
 }
 bool cADOInternal::CredentialsEmpty(const cADO& ado) {
     return ado.d->m_strUserID.isEmpty() && ado.d->m_strPassword.isEmpty();
+}
+void cADOInternal::setWait(cADO& ado, std::function<void(qint32)> wait) {
+    ado.d->wait = std::move(wait);
+}
+void cADOInternal::setCommandTimeout(cADO& ado, qint32 seconds) {
+    ado.d->commandTimeoutS = seconds;
 }
 } // namespace wp

@@ -6,6 +6,8 @@
 
 #include "wp/cADO.h"
 
+#include <functional>
+
 namespace wp {
 
 struct cADOInternal {
@@ -22,6 +24,11 @@ struct cADOInternal {
     static QString ReadWriteUser();
     /// Whether the credential fields are both empty.
     static bool CredentialsEmpty(const cADO& ado);
+    /// Replaces the retry policy's pause (processing pending events, then
+    /// sleeping `ms`; 0 before a login is tried again); empty restores it.
+    static void setWait(cADO& ado, std::function<void(qint32 ms)> wait);
+    /// The command time-out on a server, in seconds (30 unless changed).
+    static void setCommandTimeout(cADO& ado, qint32 seconds);
 };
 
 } // namespace wp

@@ -6,9 +6,12 @@
 #include "errors/modvbCodeShieldSupport.h"
 #include "host/modStartup.h"
 #include "host/modWP.h"
+#include "preview/frmPrintPreview.h"
+#include "stepper/frmStepper.h"
 #include "wp/TextControl.h"
 
 #include <QMetaMethod>
+#include <QScopeGuard>
 
 namespace wp {
 
@@ -122,6 +125,35 @@ QString clsWP::PageDialogShow(QString& strXML) {
         strResultXML =
             RunDialog<frmPageDlg>([&](frmPageDlg& form) { return form.PageSetup(strXML); });
         return strResultXML;
+    });
+}
+
+QString clsWP::PrintPreviewShow(QString& strXML) {
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "PrintPreviewShow", &members);
+    g.param(QStringLiteral("strXML"), strXML);
+    return g.run([&] {
+        RunDialog<frmPrintPreview>([&](frmPrintPreview& form) {
+            form.ShowPreview(tx());
+            return QString();
+        });
+        return QString();
+    });
+}
+
+QString clsWP::CoverLetterStepper(QString& strXML) {
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "CoverLetterStepper", &members);
+    g.param(QStringLiteral("strXML"), strXML);
+    return g.run([&] {
+        // The window goes after every call, so the next one builds it afresh.
+        auto release = qScopeGuard([] { FormInstance<frmStepper>::release(); });
+        return RunDialog<frmStepper>([&](frmStepper& form) {
+            form.setTx(tx());
+            form.DoStepper(QStringLiteral("keyStepFirst"));
+            ShowModal(&form);
+            return QString();
+        });
     });
 }
 

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QHash>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace wp {
 
@@ -13,6 +15,10 @@ QHash<QString, std::function<QObject*()>>& registry() {
 }
 MessageBoxHandler& messageHandler() {
     static MessageBoxHandler handler;
+    return handler;
+}
+PrintDialogHandler& printHandler() {
+    static PrintDialogHandler handler;
     return handler;
 }
 } // namespace
@@ -65,6 +71,36 @@ int MsgBox(const QString& text, int style, const QString& title) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok);
     box.exec();
     return 1;
+}
+
+namespace {
+QPrinter* g_printer = nullptr;
+void dropPrinter() {
+    delete g_printer;
+    g_printer = nullptr;
+}
+} // namespace
+
+QPrinter& currentPrinter() {
+    // Made on first use, after the application object (a QPrinter asks the
+    // print system for its default queue), and dropped with that object,
+    // while the print system is still there.
+    if (!g_printer) {
+        g_printer = new QPrinter(QPrinter::HighResolution);
+        g_printer->setFullPage(true);
+        qAddPostRoutine(dropPrinter);
+    }
+    return *g_printer;
+}
+
+void setPrintDialogHandler(PrintDialogHandler handler) {
+    printHandler() = std::move(handler);
+}
+
+int ExecPrintDialog(QPrintDialog& dialog) {
+    if (printHandler())
+        return printHandler()(dialog);
+    return dialog.exec();
 }
 
 } // namespace wp

@@ -1,0 +1,271 @@
+#include "preview/modPrintDlg.h"
+
+#include "errors/modvbCodeShieldSupport.h"
+#include "wp/TextControl.h"
+#include "wp/hooks.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QPainter>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProgressDialog>
+#include <QScopeGuard>
+#include <QWidget>
+#include <algorithm>
+
+namespace wp::modPrintDlg {
+
+using modvbCodeShieldSupport::Guard;
+
+namespace {
+QPointer<QWidget> g_lockedWindow;
+
+[[noreturn]] void printerError(const QPrinter& printer) {
+    raise(ErrPrinter, QStringLiteral("wp"),
+          QStringLiteral("Printer error: the printer \"%1\" did not take the job.")
+              .arg(printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName()
+                                                                 : printer.printerName()));
+}
+
+// The dialog works on a printer of its own, set up like the current one, so
+// that the choice can be applied to the current printer setting by setting.
+void copyPrinterSettings(const QPrinter& from, QPrinter& to) {
+    to.setFullPage(true);
+    if (from.outputFormat() == QPrinter::PdfFormat) {
+        to.setOutputFileName(from.outputFileName());
+    } else {
+        to.setPrinterName(from.printerName());
+    }
+    to.setPageLayout(from.pageLayout());
+    to.setDuplex(from.duplex());
+    to.setColorMode(from.colorMode());
+    to.setPaperSource(from.paperSource());
+    to.setDocName(from.docName());
+    if (from.outputFormat() == QPrinter::NativeFormat && from.printerName().isEmpty())
+        raise(ErrPrinterInfo, QStringLiteral("wp"),
+              QStringLiteral("Printer information is not available: no printer is installed."));
+}
+} // namespace
+
+PRINTDLG_TYPE PrintDialogTX(TextControl* tx, qint32& PrintFlags) {
+    PRINTDLG_TYPE PRINTDLG;
+    qint16 iViewMode = 0;
+    bool bReturn = false;
+    QString NewPrinterName;
+    qint32 iStartPage = 0;
+    qint32 iEndPage = 0;
+    qint32 intCopies = 0;
+    qint32 lngErrNum = 0;
+    QString strErrDesc;
+    QString strErrSrc;
+    Guard g("modPrintDlg", "PrintDialogTX");
+    g.param(QStringLiteral("tx"), tx)
+        .param(QStringLiteral("PrintFlags"), PrintFlags)
+        .local(QStringLiteral("iViewMode"), iViewMode)
+        .local(QStringLiteral("bReturn"), bReturn)
+        .local(QStringLiteral("NewPrinterName"), NewPrinterName)
+        .local(QStringLiteral("iStartPage"), iStartPage)
+        .local(QStringLiteral("iEndPage"), iEndPage)
+        .local(QStringLiteral("intCopies"), intCopies)
+        .local(QStringLiteral("lngErrNum"), lngErrNum)
+        .local(QStringLiteral("strErrDesc"), strErrDesc)
+        .local(QStringLiteral("strErrSrc"), strErrSrc);
+    return g.run([&] {
+        if (!tx)
+            raise(err::ObjectNotSet);
+        iViewMode = tx->ViewMode();
+        if (PrintFlags == 0)
+            PrintFlags = PD_RETURNDC;
+        const qint32 pages = tx->CurrentPages();
+        PRINTDLG.Flags = PrintFlags;
+        PRINTDLG.nFromPage = 1;
+        PRINTDLG.nToPage = pages;
+        PRINTDLG.nMinPage = 1;
+        PRINTDLG.nMaxPage = pages;
+        PRINTDLG.nCopies = 1;
+
+        // Whatever happens below, the control keeps its view mode and no
+        // device of ours.
+        QPainter* oldDevice = tx->PrintDevice();
+        auto restore = qScopeGuard([&] {
+            tx->setPrintDevice(oldDevice);
+            tx->setViewMode(iViewMode);
+        });
+
+        // A printer error (482) ends the work, missing printer information
+        // (484) is passed over, anything else goes to the report.
+        bool stopped = false;
+        auto step = [&](auto&& body) {
+            if (stopped)
+                return;
+            try {
+                body();
+            } catch (...) {
+                const Error e = modvbCodeShieldSupport::currentError(std::current_exception());
+                lngErrNum = e.number;
+                strErrDesc = e.description;
+                strErrSrc = e.source;
+                if (lngErrNum == ErrPrinter)
+                    stopped = true;
+                else if (lngErrNum != ErrPrinterInfo)
+                    throw;
+            }
+        };
+
+        QPrinter& printer = currentPrinter();
+        QPrinter dlgPrinter(QPrinter::HighResolution);
+        QPrintDialog dialog(&dlgPrinter);
+        dialog.setObjectName(QStringLiteral("PrintDialog"));
+        // After the dialog is built: building it selects a printer of its own.
+        step([&] { copyPrinterSettings(printer, dlgPrinter); });
+        step([&] {
+            dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+            dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+            dialog.setMinMax(PRINTDLG.nMinPage, PRINTDLG.nMaxPage);
+            dlgPrinter.setPrintRange(QPrinter::AllPages);
+            dlgPrinter.setFromTo(PRINTDLG.nFromPage, PRINTDLG.nToPage);
+            dlgPrinter.setCopyCount(PRINTDLG.nCopies);
+            bReturn = ExecPrintDialog(dialog) == QDialog::Accepted;
+        });
+        PRINTDLG.accepted = bReturn;
+        if (!bReturn || stopped)
+            return PRINTDLG;
+
+        step([&] {
+            NewPrinterName = dlgPrinter.printerName().toUpper();
+            if (dlgPrinter.outputFormat() == QPrinter::PdfFormat) {
+                if (!dlgPrinter.outputFileName().isEmpty())
+                    printer.setOutputFileName(dlgPrinter.outputFileName());
+            } else if (NewPrinterName != printer.printerName().toUpper() ||
+                       printer.outputFormat() != QPrinter::NativeFormat) {
+                // Names compare without regard to case; the whole list is searched.
+                const QList<QPrinterInfo> installed = QPrinterInfo::availablePrinters();
+                for (const QPrinterInfo& info : installed) {
+                    if (info.printerName().toUpper() == NewPrinterName) {
+                        // Output to a file would win over the queue.
+                        printer.setOutputFileName(QString());
+                        printer.setPrinterName(info.printerName());
+                    }
+                }
+            }
+        });
+
+        // Each setting on its own; a printer that refuses one keeps its own.
+        printer.setFullPage(true);
+        printer.setDuplex(dlgPrinter.duplex());
+        printer.setPageOrientation(dlgPrinter.pageLayout().orientation());
+        printer.setPageSize(dlgPrinter.pageLayout().pageSize());
+        printer.setColorMode(dlgPrinter.colorMode());
+        printer.setPaperSource(dlgPrinter.paperSource());
+        // Every copy is a job of its own, so each job carries one copy.
+        printer.setCopyCount(1);
+
+        PRINTDLG.nCopies = dlgPrinter.copyCount();
+        PRINTDLG.nFromPage = dlgPrinter.fromPage();
+        PRINTDLG.nToPage = dlgPrinter.toPage();
+        iStartPage = PRINTDLG.nFromPage < 1 ? 1 : PRINTDLG.nFromPage;
+        iEndPage = PRINTDLG.nToPage < 1 ? pages : PRINTDLG.nToPage;
+        // A range past the end prints the pages that exist.
+        iEndPage = std::min(iEndPage, pages);
+        intCopies = PRINTDLG.nCopies < 1 ? 1 : PRINTDLG.nCopies;
+
+        tx->setViewMode(2);
+        if (printer.docName().isEmpty()) {
+            const QString title = tx->documentProperty(info::Title);
+            printer.setDocName(title.isEmpty() ? QStringLiteral("Document") : title);
+        }
+
+        const int pagesPerJob = std::max(0, iEndPage - iStartPage + 1);
+        const int total = pagesPerJob * intCopies;
+        if (pagesPerJob == 0)
+            return PRINTDLG;
+        std::unique_ptr<QProgressDialog> progress;
+        if (total > ProgressThreshold) {
+            progress =
+                std::make_unique<QProgressDialog>(QString(), QStringLiteral("Cancel"), 0, total);
+            progress->setObjectName(QStringLiteral("dlgPrintProgress"));
+            progress->setWindowTitle(QStringLiteral("Printing"));
+            progress->setWindowModality(Qt::ApplicationModal);
+            progress->setMinimumDuration(0);
+            progress->setAutoClose(false);
+            progress->setAutoReset(false);
+            progress->setValue(0);
+        }
+        int done = 0;
+        bool cancelled = false;
+        for (int copy = 1; copy <= intCopies && !stopped && !cancelled; ++copy) {
+            QPainter painter;
+            // A job stopped halfway is closed with the pages drawn so far:
+            // a queue cannot take back a job once it has begun (Qt's print
+            // engines cannot abort one). A file written halfway is removed.
+            auto finish = qScopeGuard([&] {
+                tx->setPrintDevice(oldDevice);
+                if (painter.isActive()) {
+                    printer.abort();
+                    painter.end();
+                    if (printer.outputFormat() == QPrinter::PdfFormat &&
+                        !printer.outputFileName().isEmpty())
+                        QFile::remove(printer.outputFileName());
+                }
+            });
+            step([&] {
+                if (!painter.begin(&printer))
+                    printerError(printer);
+            });
+            for (qint32 page = iStartPage; page <= iEndPage && !stopped; ++page) {
+                step([&] {
+                    if (page > iStartPage && !printer.newPage())
+                        printerError(printer);
+                    tx->setPrintDevice(&painter);
+                    tx->PrintPage(page);
+                });
+                ++done;
+                if (progress) {
+                    progress->setLabelText(QStringLiteral("Printing page %1 of %2, copy %3 of %4")
+                                               .arg(page)
+                                               .arg(iEndPage)
+                                               .arg(copy)
+                                               .arg(intCopies));
+                    progress->setValue(done);
+                    QCoreApplication::processEvents();
+                    if (progress->wasCanceled()) {
+                        cancelled = true;
+                        break;
+                    }
+                }
+            }
+            if (cancelled || stopped)
+                continue;
+            step([&] {
+                tx->setPrintDevice(oldDevice);
+                if (!painter.end() || printer.printerState() == QPrinter::Error)
+                    printerError(printer);
+                ++PRINTDLG.jobsPrinted;
+            });
+        }
+        return PRINTDLG;
+    });
+}
+
+void LockWindow(QWidget* hwnd, bool blnValue) {
+    Guard g("modPrintDlg", "LockWindow");
+    g.param(QStringLiteral("hwnd"), hwnd).param(QStringLiteral("blnValue"), blnValue);
+    g.run([&] {
+        if (blnValue) {
+            if (!hwnd)
+                raise(err::ObjectNotSet);
+            if (g_lockedWindow && g_lockedWindow != hwnd)
+                g_lockedWindow->setUpdatesEnabled(true);
+            hwnd->setUpdatesEnabled(false);
+            g_lockedWindow = hwnd;
+        } else if (g_lockedWindow) {
+            g_lockedWindow->setUpdatesEnabled(true);
+            g_lockedWindow = nullptr;
+        }
+    });
+}
+
+} // namespace wp::modPrintDlg
