@@ -200,6 +200,37 @@ TEST(PageLayout, pageSizeAndMarginsDecideThePages) {
     EXPECT_GE(layout.pageCount(), 1);
 }
 
+TEST(PageLayout, marginsThatLeaveNoBodyStillGiveEachPageALine) {
+    auto doc = paragraphs(10);
+    auto header = textDoc(QStringLiteral("Header"));
+    PageLayout layout;
+    layout.setDocument(doc.get());
+    PageFormat letter;
+    letter.marginT = letter.marginB = 7920; // 5.5 inches each on an 11-inch page
+    layout.setPageFormat(letter);
+    // Never more pages than lines; each page shows a whole line of text.
+    EXPECT_GE(layout.pageCount(), 1);
+    EXPECT_LE(layout.pageCount(), 10);
+    EXPECT_EQ(layout.lineText(1, 1), QStringLiteral("Line 1"));
+    const QRectF body = layout.bodyRect(1);
+    EXPECT_GE(body.height(), 240);
+    EXPECT_GE(body.top(), 0);
+    EXPECT_LE(body.bottom(), letter.height);
+    // A header distance below the sheet's foot, a footer above its head.
+    PageFormat hf = letter;
+    hf.marginT = hf.marginB = 720;
+    hf.headerPosition = hf.footerPosition = 20000;
+    hf.headerFooter = wp::hf::Header | wp::hf::Footer;
+    layout.setHeaderFooterDocument(wp::hf::Header, header.get());
+    layout.setHeaderFooterDocument(wp::hf::Footer, header.get());
+    layout.setPageFormat(hf);
+    EXPECT_LE(layout.pageCount(), 10);
+    int lines = 0;
+    for (int p = 1; p <= layout.pageCount(); ++p)
+        lines += layout.lineCount(p);
+    EXPECT_EQ(lines, 10);
+}
+
 TEST(PageLayout, explicitPageBreaksStartANewPage) {
     auto doc = paragraphs(6);
     QTextCursor c(doc->findBlockByNumber(3));

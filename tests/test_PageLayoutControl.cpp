@@ -491,3 +491,47 @@ TEST(TextControlPages, rtfSpacingAndIndentsLandAtTheirTwipsOnThePage) {
     EXPECT_GT(layout->caretRect(kept.position() + kept.length() - 1).second.top(),
               layout->caretRect(kept.position()).second.top() + 1000);
 }
+
+TEST(TextControlPages, rtfSpaceAddsUpWritesBackAndWidowsMoveWithTheirParagraph) {
+    TextControl tx;
+    // 400 twips after "One" and 300 before "Two": 700 apart, as a word
+    // processor lays it out; written back, each keeps its own.
+    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}"
+                           "\\pard\\fs24\\sa400 One\\par\\pard\\sb300 Two\\par}";
+    ASSERT_TRUE(tx.LoadFromMemory(rtf, wp::fmt::Rtf)) << qPrintable(tx.lastError());
+    auto* view = qobject_cast<wp::PageView*>(tx.editView());
+    const wp::PageLayout* layout = view->pageLayout();
+    const QTextDocument* doc = tx.document();
+    const double one = layout->caretRect(doc->findBlockByNumber(0).position()).second.top();
+    const double two = layout->caretRect(doc->findBlockByNumber(1).position()).second.top();
+    EXPECT_NEAR(two - one, 276 + 700, 2);
+    const QByteArray saved = tx.SaveToMemory(wp::fmt::Rtf);
+    EXPECT_TRUE(saved.contains("\\sb300")) << saved.constData();
+    EXPECT_FALSE(saved.contains("\\sb700")) << saved.constData();
+
+    // A page break that would leave one line of a paragraph alone on either
+    // page moves the break; without \widctlpar the page is filled.
+    const QByteArray filler = QByteArray("\\pard Filler\\par").repeated(44);
+    const QByteArray para =
+        QByteArray("Widow and orphan text wraps over three lines here. ").repeated(5);
+    for (const bool widows : {true, false}) {
+        TextControl t;
+        const QByteArray doc3 = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\fs24" +
+                                filler + "\\pard" + (widows ? "\\widctlpar " : " ") + para +
+                                "\\par}";
+        ASSERT_TRUE(t.LoadFromMemory(doc3, wp::fmt::Rtf));
+        const wp::PageLayout* l = qobject_cast<wp::PageView*>(t.editView())->pageLayout();
+        const QTextBlock last = t.document()->lastBlock();
+        ASSERT_GE(last.layout()->lineCount(), 3);
+        const int firstPage = l->pageAndLine(last.position()).first;
+        const int lastPage = l->pageAndLine(last.position() + last.length() - 1).first;
+        ASSERT_EQ(l->pageCount(), 2);
+        if (widows) {
+            // Two lines fit on page 1; the third would be left alone on page 2.
+            EXPECT_EQ(firstPage, 2);
+        } else {
+            EXPECT_EQ(firstPage, 1);
+            EXPECT_EQ(lastPage, 2);
+        }
+    }
+}

@@ -1,4 +1,5 @@
 // RTF in and out of the document control.
+#include "support/TestSupport.h"
 #include "test_TextControlSample.h"
 #include "wp/TextControl.h"
 
@@ -344,8 +345,7 @@ TEST(Rtf, malformedAndTruncatedRtfIsRefusedAndChangesNothing) {
 
 TEST(Rtf, libreOfficeReadsOurRtfAndWeReadItsRtf) {
     const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
-    if (soffice.isEmpty())
-        GTEST_SKIP() << "LibreOffice is not installed";
+    WP_REQUIRE_SERVICE(!soffice.isEmpty(), "LibreOffice is not installed");
     TextControl tx;
     buildSample(tx);
     QTemporaryDir dir;

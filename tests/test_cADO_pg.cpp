@@ -37,11 +37,9 @@ QString env(const char* name) {
 class PostgreSQL : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (env("WP_PG_DSN").isEmpty() && env("CI") == QLatin1String("true"))
-            FAIL() << "no PostgreSQL test server in CI: tools/test-services could not start one";
-        if (env("WP_PG_DSN").isEmpty())
-            GTEST_SKIP() << "no PostgreSQL test server: WP_PG_DSN is not set (./run test starts "
-                            "one through tools/test-services; see its output for why it did not)";
+        WP_REQUIRE_SERVICE(!env("WP_PG_DSN").isEmpty(),
+                           "no PostgreSQL test server: WP_PG_DSN is not set (./run test starts "
+                           "one through tools/test-services; see its output for why it did not)");
         // Test processes share the one database: one at a time.
         m_lock = ::open(qPrintable(env("WP_PG_LOCKFILE")), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         ASSERT_GE(m_lock, 0) << "cannot open WP_PG_LOCKFILE";

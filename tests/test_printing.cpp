@@ -193,8 +193,8 @@ bool waitForCompletedJobs(int count) {
 } // namespace
 
 TEST_F(Printing, theQueueChosenBecomesCurrentAndEachCopyIsAJobOfTheRange) {
-    if (queue().isEmpty())
-        GTEST_SKIP() << "no print queue: run tools/test-services start (CUPS) first";
+    WP_REQUIRE_SERVICE(!queue().isEmpty(),
+                       "no print queue: run tools/test-services start (CUPS) first");
     ASSERT_TRUE(QPrinterInfo::printerInfo(queue()).printerName() == queue());
     auto tx = wptest::hostDocument(4);
     tx->setDocumentProperty(wp::info::Title, QStringLiteral("wp-print-test"));
@@ -252,8 +252,8 @@ TEST_F(Printing, cancellingALongJobStopsItAndStartsNoFurtherCopy) {
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_EQ(tx->PrintDevice(), nullptr);
 
-    if (queue().isEmpty())
-        GTEST_SKIP() << "no print queue: run tools/test-services start (CUPS) first";
+    WP_REQUIRE_SERVICE(!queue().isEmpty(),
+                       "no print queue: run tools/test-services start (CUPS) first");
     // A queue: the job in hand ends short, no second copy follows.
     const int docsBefore = int(spooledDocuments().size());
     const int jobsBefore = completedJobs();

@@ -152,4 +152,89 @@ void renumberDuplicates(QTextDocument* doc) {
     }
 }
 
+int pageFieldOf(const QString& instruction) {
+    const QString name = instruction.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    if (name == QLatin1String("PAGE"))
+        return PageNumber;
+    if (name == QLatin1String("NUMPAGES"))
+        return PageCount;
+    if (name == QLatin1String("SECTIONPAGES"))
+        return SectionPages;
+    return 0;
+}
+
+static void addSpaceAfterToNext(QTextFrame* frame, QTextCursor& cursor) {
+    auto walk = [&cursor](QTextFrame::iterator it) {
+        QTextBlock prev;
+        QTextFrame* prevFrame = nullptr;
+        for (; !it.atEnd(); ++it) {
+            if (QTextFrame* child = it.currentFrame()) {
+                // Qt leaves out the space after a paragraph that a table
+                // follows: the table's top margin carries it.
+                if (const double after = prev.isValid() ? prev.blockFormat().bottomMargin() : 0;
+                    after > 0) {
+                    QTextFrameFormat f = child->frameFormat();
+                    f.setTopMargin(f.topMargin() + after);
+                    child->setFrameFormat(f);
+                }
+                addSpaceAfterToNext(child, cursor);
+                prev = QTextBlock();
+                prevFrame = child;
+                continue;
+            }
+            const QTextBlock block = it.currentBlock();
+            // And the space before a paragraph that follows a table: the
+            // table's bottom margin carries that.
+            if (const double before = prevFrame ? block.blockFormat().topMargin() : 0; before > 0) {
+                QTextFrameFormat f = prevFrame->frameFormat();
+                f.setBottomMargin(f.bottomMargin() + before);
+                prevFrame->setFrameFormat(f);
+            }
+            prevFrame = nullptr;
+            const double extra = prev.isValid() ? prev.blockFormat().bottomMargin() : 0.0;
+            if (extra > 0) {
+                QTextBlockFormat f = block.blockFormat();
+                f.setTopMargin(f.topMargin() + extra);
+                f.setProperty(SpaceAbove, extra);
+                cursor.setPosition(block.position());
+                cursor.setBlockFormat(f);
+            }
+            prev = block;
+        }
+    };
+    if (auto* table = qobject_cast<QTextTable*>(frame)) {
+        for (int r = 0; r < table->rows(); ++r)
+            for (int c = 0; c < table->columns(); ++c) {
+                QTextTableCell cell = table->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c)
+                    continue;
+                walk(cell.begin());
+                // Qt leaves out the space before a cell's first paragraph
+                // and after its last: the cell's padding carries them.
+                const double before = cell.firstCursorPosition().blockFormat().topMargin();
+                const double after = cell.lastCursorPosition().blockFormat().bottomMargin();
+                if (before <= 0 && after <= 0)
+                    continue;
+                QTextTableCellFormat cf = cell.format().toTableCellFormat();
+                const double pad = table->format().cellPadding();
+                auto side = [&cf, pad](int property) {
+                    return cf.hasProperty(property) ? cf.doubleProperty(property) : pad;
+                };
+                cf.setTopPadding(side(QTextFormat::TableCellTopPadding) + std::max(0.0, before));
+                cf.setBottomPadding(side(QTextFormat::TableCellBottomPadding) +
+                                    std::max(0.0, after));
+                cell.setFormat(cf);
+            }
+    } else {
+        walk(frame->begin());
+    }
+}
+
+void addSpaceAfterToNext(QTextDocument* doc) {
+    if (!doc)
+        return;
+    QTextCursor cursor(doc);
+    addSpaceAfterToNext(doc->rootFrame(), cursor);
+}
+
 } // namespace wp::docmodel

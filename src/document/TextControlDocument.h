@@ -24,6 +24,32 @@ int hfIndex(int flag);
 /// hf:: flag of index 0..3.
 int hfFlag(int index);
 
+/// Character format (int, one of PageNumber..SectionPages): the run shows a
+/// page number that drawing fills in for each page.
+constexpr int PageFieldKind = QTextFormat::UserProperty + 40;
+enum PageField { PageNumber = 1, PageCount = 2, SectionPages = 3 };
+/// The PageField of a field instruction ("PAGE", "NUMPAGES \* ARABIC"...),
+/// 0 for any other field.
+int pageFieldOf(const QString& instruction);
+
+/// Block format (double, 96-dpi pixels): the part of the top margin that is
+/// the previous paragraph's space after. Word processors add the space after
+/// one paragraph to the space before the next where Qt takes the larger of
+/// the two; a document read from such a format carries the sum in the top
+/// margin, and writing it back takes the part out again.
+constexpr int SpaceAbove = QTextFormat::UserProperty + 41;
+/// Adds each paragraph's space after to the top margin of the paragraph that
+/// follows it in the same frame or cell (see SpaceAbove).
+void addSpaceAfterToNext(QTextDocument* doc);
+
+/// Table cell format (int, twips): the least height of the cell's row, which
+/// the layout meets by growing the row's bottom padding.
+constexpr int RowHeight = QTextFormat::UserProperty + 42;
+
+/// Block format (bool): a page never ends after a paragraph's first line or
+/// before its last (widow and orphan control).
+constexpr int WidowControl = QTextFormat::UserProperty + 43;
+
 /// What a save reads: the control's documents and settings, not owned.
 struct DocumentParts {
     const QTextDocument* body = nullptr;

@@ -61,3 +61,15 @@ template <class T> T* child(QWidget* root, const QString& name) {
 }
 
 } // namespace wptest
+
+/// A test that needs an outside service (a database server, a print queue,
+/// LibreOffice) skips without it on a developer's machine; in CI (CI=true) a
+/// missing service is a failure, never a quiet skip.
+#define WP_REQUIRE_SERVICE(available, why)                                                         \
+    do {                                                                                           \
+        if (!(available)) {                                                                        \
+            if (qEnvironmentVariable("CI") == QLatin1String("true"))                               \
+                FAIL() << "in CI: " << why;                                                        \
+            GTEST_SKIP() << why;                                                                   \
+        }                                                                                          \
+    } while (false)

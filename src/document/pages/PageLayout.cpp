@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextFrame>
 #include <QTextLayout>
 #include <QTextTable>
@@ -24,6 +25,8 @@ constexpr double kTwipsPerInch = 1440.0;
 constexpr double kFormatScale = kTwipsPerInch / 96.0;
 constexpr double kEps = 0.01;
 constexpr double kTabStop = 720 / kFormatScale;
+// A 12-point line: the least body height of a page when the body is empty.
+constexpr double kMinLine = 240;
 
 double docHeight(QTextDocument* doc) {
     return doc ? doc->documentLayout()->documentSize().height() : 0.0;
@@ -139,8 +142,15 @@ PageLayout::Areas PageLayout::areas(int pageIndex) const {
     if (a.footer)
         a.bodyBottom =
             std::min(a.bodyBottom, m_format.height - m_format.footerPosition - docHeight(a.footer));
-    if (a.bodyBottom - a.bodyTop < 1)
-        a.bodyBottom = a.bodyTop + 1; // a degenerate format still makes progress
+    // Margins or header/footer distances that leave no room for text still
+    // give each page room for its tallest line, so that a one-page document
+    // never turns into thousands of sliver pages; the body then moves up
+    // over the bottom margin as far as the sheet allows.
+    const double minBody = std::min(m_minBody, double(std::max(1, m_format.height)));
+    if (a.bodyBottom - a.bodyTop < minBody) {
+        a.bodyTop = std::clamp(a.bodyTop, 0.0, std::max(0.0, m_format.height - minBody));
+        a.bodyBottom = a.bodyTop + minBody;
+    }
     return a;
 }
 
@@ -163,6 +173,11 @@ void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items,
     if (block.blockNumber() < int(m_blockFirstLine.size()))
         m_blockFirstLine[block.blockNumber()] = int(m_lines.size());
     const bool together = fmt.boolProperty(prop::KeepTogether);
+    const bool widows = fmt.boolProperty(docmodel::WidowControl);
+    // The paragraph's own space before, without the space after of the one
+    // before it that the top margin carries too.
+    const double spaceBefore =
+        std::max(0.0, fmt.topMargin() - fmt.doubleProperty(docmodel::SpaceAbove)) * kFormatScale;
     const int blockPos = block.position();
     const int n = tl ? tl->lineCount() : 0;
     for (int i = 0; i < n; ++i) {
@@ -179,9 +194,14 @@ void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items,
         // A paragraph kept together, or the first line after one kept with
         // its next, joins the piece before it: they change pages as one.
         const bool join =
-            !items->empty() && ((i > 0 && together) || (i == 0 && m_keepWithNext && !before));
+            !items->empty() && ((i > 0 && (together || (widows && (i == 1 || i == n - 1)))) ||
+                                (i == 0 && m_keepWithNext && !before));
         if (join)
             items->back().bottom = std::max(items->back().bottom, l.bottom);
+        else if (i == 0 && atRoot && (before || items->empty()))
+            // The document's first page, and a page begun by a page break,
+            // keep the paragraph's space before; other pages begin with text.
+            items->push_back(Item{l.top - spaceBefore, l.top - spaceBefore, l.bottom, before});
         else
             items->push_back(Item{l.top, l.top, l.bottom, i == 0 && before});
     }
@@ -322,12 +342,18 @@ void PageLayout::paginate() const {
         m_keepWithNext = false;
         collectFrame(m_body->rootFrame(), items, pending);
     }
+    m_minBody = kMinLine;
+    for (const Line& l : m_lines)
+        m_minBody = std::max(m_minBody, l.bottom - l.top);
 
     auto bodyHeight = [this](int pageIndex) {
         const Areas a = areas(pageIndex);
         return a.bodyBottom - a.bodyTop;
     };
     Page cur;
+    // The first paragraph's space before shows on the first page too.
+    if (!items.empty())
+        cur.y0 = std::min(0.0, items.front().start);
     double h = bodyHeight(0);
     for (const Item& item : items) {
         const bool pageHasContent = item.start > cur.y0 + kEps;
@@ -375,6 +401,80 @@ void PageLayout::paginate() const {
     m_order.resize(m_lines.size());
     for (size_t i = 0; i < m_lines.size(); ++i)
         m_order[m_pages[m_lines[i].page].firstLine + m_lines[i].onPage] = int(i);
+}
+
+static void collectTables(QTextFrame* frame, std::vector<QTextTable*>& out) {
+    for (QTextFrame* child : frame->childFrames()) {
+        if (auto* table = qobject_cast<QTextTable*>(child))
+            out.push_back(table);
+        collectTables(child, out);
+    }
+}
+
+void PageLayout::fitRowHeights(QTextDocument* doc, double textWidth) {
+    if (!doc)
+        return;
+    std::vector<QTextTable*> tables;
+    collectTables(doc->rootFrame(), tables);
+    auto rowHeight = [](const QTextTableCell& cell) {
+        return cell.format().intProperty(docmodel::RowHeight);
+    };
+    bool any = false;
+    for (QTextTable* t : tables)
+        for (int r = 0; r < t->rows() && !any; ++r)
+            for (int c = 0; c < t->columns() && !any; ++c)
+                any = rowHeight(t->cellAt(r, c)) > 0;
+    if (!any)
+        return;
+    QAbstractTextDocumentLayout* layout = doc->documentLayout();
+    layout->setPaintDevice(twipsDevice());
+    doc->setDocumentMargin(0);
+    doc->setTextWidth(std::max(1.0, textWidth));
+    for (QTextTable* t : tables) {
+        const QTextTableFormat tf = t->format();
+        const double border = tf.border() * kFormatScale;
+        auto pad = [&tf](const QTextTableCellFormat& cf, int property, double value) {
+            return cf.hasProperty(property) ? value : tf.cellPadding();
+        };
+        for (int r = 0; r < t->rows(); ++r) {
+            // The cells that begin on this row and end on it.
+            std::vector<QTextTableCell> cells;
+            int least = 0;
+            for (int c = 0; c < t->columns(); ++c) {
+                const QTextTableCell cell = t->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c || cell.rowSpan() != 1)
+                    continue;
+                cells.push_back(cell);
+                least = std::max(least, rowHeight(cell));
+            }
+            if (least <= 0)
+                continue;
+            double height = 0;
+            for (const QTextTableCell& cell : cells) {
+                const QTextBlock first = cell.firstCursorPosition().block();
+                const QTextBlock last = cell.lastCursorPosition().block();
+                const QTextTableCellFormat cf = cell.format().toTableCellFormat();
+                const double top = layout->blockBoundingRect(first).top();
+                const double bottom = layout->blockBoundingRect(last).bottom();
+                height = std::max(
+                    height, bottom - top +
+                                (pad(cf, QTextFormat::TableCellTopPadding, cf.topPadding()) +
+                                 pad(cf, QTextFormat::TableCellBottomPadding, cf.bottomPadding())) *
+                                    kFormatScale +
+                                border);
+            }
+            const double missing = least - height;
+            if (missing < 1)
+                continue;
+            for (QTextTableCell& cell : cells) {
+                QTextTableCellFormat cf = cell.format().toTableCellFormat();
+                cf.setBottomPadding(
+                    pad(cf, QTextFormat::TableCellBottomPadding, cf.bottomPadding()) +
+                    missing / kFormatScale);
+                cell.setFormat(cf);
+            }
+        }
+    }
 }
 
 int PageLayout::pageCount() const {
@@ -433,8 +533,8 @@ void PageLayout::drawPage(QPainter* painter, int page, double zoomPercent,
 // Draws a document's layout with its origin at `origin`, limited to `clip`
 // (document coordinates).
 static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& origin,
-                         const QRectF& clip,
-                         const QAbstractTextDocumentLayout::PaintContext* base) {
+                         const QRectF& clip, const QAbstractTextDocumentLayout::PaintContext* base,
+                         const QTextBlock& split = QTextBlock()) {
     QAbstractTextDocumentLayout::PaintContext ctx;
     if (base)
         ctx = *base;
@@ -445,8 +545,73 @@ static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& o
     painter->save();
     painter->translate(origin);
     painter->setClipRect(clip, Qt::IntersectClip);
-    doc->documentLayout()->draw(painter, ctx);
+    // Qt draws a paragraph from the last line above the clip on: a page that
+    // begins inside a paragraph would carry that line of the page before,
+    // hidden by the clip but in a PDF's text all the same. Unless a selection
+    // or caret is to be shown, such a paragraph's lines on this page are
+    // drawn one by one and Qt draws from the next paragraph on.
+    QTextLayout* tl = split.isValid() ? split.layout() : nullptr;
+    const bool plain = !base || (base->selections.isEmpty() && base->cursorPosition < 0);
+    if (tl && plain) {
+        const QRectF r = doc->documentLayout()->blockBoundingRect(split);
+        if (r.bottom() + 1 < ctx.clip.bottom()) {
+            ctx.clip.setTop(std::max(ctx.clip.top(), r.bottom() + 1));
+            doc->documentLayout()->draw(painter, ctx);
+        }
+        painter->setPen(Qt::black);
+        for (int i = 0; i < tl->lineCount(); ++i) {
+            const QTextLine line = tl->lineAt(i);
+            const double top = tl->position().y() + line.y();
+            if (top + kEps >= clip.top() && top < clip.bottom() - 1)
+                line.draw(painter, tl->position());
+        }
+    } else {
+        doc->documentLayout()->draw(painter, ctx);
+    }
     painter->restore();
+}
+
+QTextBlock PageLayout::splitBlock(const Page& pg) const {
+    if (pg.lineCount == 0 || !m_body)
+        return QTextBlock();
+    const Line& l = m_lines[m_order[pg.firstLine]];
+    const QTextBlock block = m_body->findBlock(l.blockPos);
+    // Only paragraphs of the root frame: table rows never split.
+    const bool inside = l.start > 0 && block.isValid() && block.layout() &&
+                        m_body->frameAt(l.blockPos) == m_body->rootFrame();
+    return inside ? block : QTextBlock();
+}
+
+std::unique_ptr<QTextDocument> PageLayout::numbered(QTextDocument* doc, int page) const {
+    struct Run {
+        int pos, length, kind;
+        QTextCharFormat format;
+    };
+    std::vector<Run> runs;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (const int kind = f.charFormat().intProperty(docmodel::PageFieldKind))
+                runs.push_back({f.position(), f.length(), kind, f.charFormat()});
+        }
+    }
+    if (runs.empty())
+        return nullptr;
+    std::unique_ptr<QTextDocument> copy(doc->clone());
+    // One run of a field may come in several fragments: the number goes in
+    // the first, the others are emptied.
+    QTextCursor c(copy.get());
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+        const bool first = std::next(it) == runs.rend() ||
+                           std::next(it)->pos + std::next(it)->length != it->pos ||
+                           std::next(it)->kind != it->kind;
+        const int number = it->kind == docmodel::PageNumber ? page : pageCount();
+        c.setPosition(it->pos);
+        c.setPosition(it->pos + it->length, QTextCursor::KeepAnchor);
+        c.insertText(first ? QString::number(number) : QString(), it->format);
+    }
+    prepare(copy.get());
+    return copy;
 }
 
 void PageLayout::drawPageTwips(QPainter* painter, int page,
@@ -460,9 +625,12 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
     painter->setRenderHint(QPainter::Antialiasing, true);
     painter->setRenderHint(QPainter::TextAntialiasing, true);
     const double left = m_format.marginL;
+    // Page numbers in a header or footer show this page's.
+    const auto header = a.header ? numbered(a.header, page) : nullptr;
+    const auto footer = a.footer ? numbered(a.footer, page) : nullptr;
     if (a.header) {
         const QPointF origin(left, m_format.headerPosition);
-        drawDocument(painter, a.header, origin,
+        drawDocument(painter, header ? header.get() : a.header, origin,
                      QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
     if (m_body) {
@@ -471,11 +639,11 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
                          QRectF(-left, pg.headTop, sheet.width(), pg.lead()), context);
         }
         drawDocument(painter, m_body, QPointF(left, a.bodyTop + pg.lead() - pg.y0),
-                     QRectF(-left, pg.y0, sheet.width(), pg.y1 - pg.y0), context);
+                     QRectF(-left, pg.y0, sheet.width(), pg.y1 - pg.y0), context, splitBlock(pg));
     }
     if (a.footer) {
         const QPointF origin(left, m_format.height - m_format.footerPosition - docHeight(a.footer));
-        drawDocument(painter, a.footer, origin,
+        drawDocument(painter, footer ? footer.get() : a.footer, origin,
                      QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
     painter->restore();
@@ -501,7 +669,7 @@ void PageLayout::drawBodySlice(QPainter* painter, int page,
     if (m_body) {
         const double left = m_format.marginL;
         drawDocument(painter, m_body, QPointF(left, -pg.y0),
-                     QRectF(-left, pg.y0, strip.width(), strip.height()), context);
+                     QRectF(-left, pg.y0, strip.width(), strip.height()), context, splitBlock(pg));
     }
     painter->restore();
 }

@@ -15,13 +15,14 @@
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <memory>
 #include <utility>
 #include <vector>
 
 class QPainter;
 class QPaintDevice;
-class QTextBlock;
 class QTextFrame;
 class QTextTable;
 
@@ -35,6 +36,10 @@ public:
 
     /// The device every document of a layout is measured on: 1440 dpi.
     static QPaintDevice* twipsDevice();
+    /// Grows the bottom padding of table rows whose cells ask for a least
+    /// height (docmodel::RowHeight) until they reach it, laid out at
+    /// `textWidth` twips on the twips device.
+    static void fitRowHeights(QTextDocument* doc, double textWidth);
 
     /// The body document (not owned). Its layout is moved to the twips
     /// device and the page's text width.
@@ -150,6 +155,8 @@ private:
     Areas areas(int pageIndex) const;
     int areaFlag(int pageIndex, bool footer) const;
     void prepare(QTextDocument* doc) const;
+    QTextBlock splitBlock(const Page& pg) const; // a root paragraph the page begins inside
+    std::unique_ptr<QTextDocument> numbered(QTextDocument* doc, int page) const;
     int lineIndexOf(int pos) const;
     const Page& pageAt(int page) const;
     void markDirty();
@@ -163,6 +170,7 @@ private:
     mutable std::vector<Line> m_lines;
     mutable std::vector<int> m_blockFirstLine; // block number → first index in m_lines
     mutable std::vector<int> m_order;
+    mutable double m_minBody = 240;      // least body height of a page: its tallest line
     mutable bool m_keepWithNext = false; // while collecting: glue the next piece          //
                                          // m_lines indices by page, then line
 };

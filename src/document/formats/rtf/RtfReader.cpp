@@ -1,4 +1,5 @@
 #include "document/formats/rtf/RtfReader.h"
+#include "document/pages/PageLayout.h"
 
 #include "document/formats/rtf/RtfCommon.h"
 
@@ -42,7 +43,7 @@ struct CharProps {
 struct ParaProps {
     int align = 0; // 0 left, 1 centre, 2 right, 3 justify
     int li = 0, ri = 0, fi = 0, sb = 0, sa = 0, sl = 0;
-    bool slmult = false, intbl = false, pagebb = false, keep = false, keepn = false;
+    bool slmult = false, intbl = false, pagebb = false, keep = false, keepn = false, widows = false;
     QList<QTextOption::Tab> tabs;
     QTextOption::TabType nextTab = QTextOption::LeftTab;
 };
@@ -53,6 +54,7 @@ struct CellDef {
     int hmerge = 0; // 1 first of a horizontal merge, 2 merged into the cell before
     int background = 0;
     bool border = false;
+    int pad[4] = {-1, -1, -1, -1}; // left, top, right, bottom; -1 the row's
 };
 
 struct RowDef {
@@ -62,6 +64,8 @@ struct RowDef {
     int align = 0;
     bool header = false;
     bool border = false;
+    int pad[4] = {-1, -1, -1, -1}; // left, top, right, bottom; -1 none given
+    int height = 0;                // \trrh: at least (or exactly, if below 0)
 };
 
 struct Run {
@@ -237,6 +241,7 @@ struct FieldCtx {
     int id = 0;
     QString name;
     bool merge = false;
+    int pageField = 0;
     int emitted = 0;
     CharProps lastProps;
 };
@@ -363,6 +368,9 @@ private:
                     fmt.setProperty(prop::FieldId, f.id);
                     fmt.setProperty(prop::FieldData, f.name);
                     f.emitted += t.size();
+                } else if (f.pageField) {
+                    fmt.setProperty(docmodel::PageFieldKind, f.pageField);
+                    fieldId = -f.pageField; // a run of its own
                 }
             }
             builder().text(t, st.chr, fmt, fieldId);
@@ -469,6 +477,8 @@ private:
             b.setProperty(prop::KeepTogether, true);
         if (p.keepn)
             b.setProperty(prop::KeepWithNext, true);
+        if (p.widows)
+            b.setProperty(docmodel::WidowControl, true);
         return b;
     }
 
@@ -523,6 +533,7 @@ private:
         FieldCtx& f = fields.back();
         f.name = rtf::mergeFieldName(f.inst);
         f.merge = !f.name.isEmpty() && inDocument();
+        f.pageField = docmodel::pageFieldOf(f.inst);
         if (f.merge) {
             bool ok = false;
             int id = f.idText.trimmed().toInt(&ok);
@@ -910,6 +921,8 @@ private:
             pp.nextTab = QTextOption::LeftTab;
         } else if (word == "keepn") {
             pp.keepn = n != 0;
+        } else if (word == "widctlpar" || word == "nowidctlpar") {
+            pp.widows = word[0] == 'w';
         } else if (word == "b") {
             c.bold = n != 0;
         } else if (word == "i") {
@@ -965,6 +978,19 @@ private:
             rowDef.left = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
         } else if (word == "trgaph") {
             rowDef.gap = hasParam ? std::clamp(param, 0, MaxLength) : 0;
+        } else if (const size_t side = std::string_view("ltrb").find(word.back());
+                   side < 4 && ((word.starts_with("clpad") && word.size() == 6) ||
+                                (word.starts_with("trpadd") && word.size() == 7))) {
+            // Cell padding, or the row's for cells that give none. Word (and
+            // everyone after it) writes a cell's top padding as \clpadl and
+            // its left as \clpadt.
+            const size_t cellSide = side == 0 ? 1 : side == 1 ? 0 : side;
+            if (word[0] == 'c')
+                cellDef.pad[cellSide] = std::clamp(n, 0, MaxLength);
+            else
+                rowDef.pad[side] = std::clamp(n, 0, MaxLength);
+        } else if (word == "trrh") {
+            rowDef.height = std::clamp(n, -MaxLength, MaxLength);
         } else if (word == "trqc") {
             rowDef.align = 1;
         } else if (word == "trqr") {
@@ -1179,6 +1205,28 @@ void Parser::parse() {
         fail(QStringLiteral("the data ends inside a group (%1 not closed)").arg(stack.size()));
 }
 
+// Padding from the cell, else from the row (the table's \trgaph padding
+// stays for sides neither gives), and the row's least height.
+static void applyCellLayout(QTextTableCell& cell, const RowDef& row, const CellDef* def) {
+    QTextTableCellFormat cf = cell.format().toTableCellFormat();
+    bool changed = row.height != 0;
+    for (int side = 0; side < 4; ++side) {
+        const int twips = def && def->pad[side] >= 0 ? def->pad[side] : row.pad[side];
+        if (twips < 0)
+            continue;
+        const double px = twips / rtf::TwipsPerPixel;
+        side == 0   ? cf.setLeftPadding(px)
+        : side == 1 ? cf.setTopPadding(px)
+        : side == 2 ? cf.setRightPadding(px)
+                    : cf.setBottomPadding(px);
+        changed = true;
+    }
+    if (row.height != 0)
+        cf.setProperty(docmodel::RowHeight, std::abs(row.height));
+    if (changed)
+        cell.setFormat(cf);
+}
+
 void Parser::buildTable(QTextCursor& cursor, const Table& t) {
     // Columns: every cell boundary of every row.
     // 64-bit: boundaries of rows with many cells beyond their definitions
@@ -1336,6 +1384,7 @@ void Parser::buildTable(QTextCursor& cursor, const Table& t) {
                 cf.setBackground(colors[pc.def->background]);
                 cell.setFormat(cf);
             }
+            applyCellLayout(cell, t.rows[r].def, pc.def);
             if (!pc.content)
                 continue;
             QTextCursor cc = cell.firstCursorPosition();
@@ -1435,7 +1484,13 @@ bool Parser::run(QString* error) {
 
 bool read(const QByteArray& data, docmodel::DocumentContent& out, QString* error) {
     Parser parser(data, out);
-    return parser.run(error);
+    if (!parser.run(error))
+        return false;
+    docmodel::addSpaceAfterToNext(out.body.get());
+    for (const auto& doc : out.headerFooter)
+        docmodel::addSpaceAfterToNext(doc.get());
+    PageLayout::fitRowHeights(out.body.get(), out.page.width - out.page.marginL - out.page.marginR);
+    return true;
 }
 
 } // namespace wp::RtfReader

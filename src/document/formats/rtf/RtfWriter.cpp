@@ -1,5 +1,6 @@
 #include "document/formats/rtf/RtfWriter.h"
 
+#include "document/TextControlDocument.h"
 #include "document/formats/rtf/RtfCommon.h"
 
 #include <QColor>
@@ -165,7 +166,8 @@ private:
             num("ri", v);
         if (const long long v = twips(b.textIndent()))
             num("fi", v);
-        if (const long long v = twips(b.topMargin() * rtf::TwipsPerPixel))
+        const double before = b.topMargin() - b.doubleProperty(docmodel::SpaceAbove);
+        if (const long long v = twips(std::max(0.0, before) * rtf::TwipsPerPixel))
             num("sb", v);
         if (const long long v = twips(b.bottomMargin() * rtf::TwipsPerPixel))
             num("sa", v);

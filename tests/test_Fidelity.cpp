@@ -1,0 +1,235 @@
+// Our pages beside LibreOffice's: every document of tests/corpus is written
+// by LibreOffice as RTF and as PDF when the tests are built; we load the RTF,
+// print it to PDF, and compare what a reader of both PDFs sees: the number
+// of pages, the text of each page and where each line stands.
+#include "wp/TextControl.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace {
+
+constexpr double kPointsPerInch = 72.0;
+
+struct PdfLine {
+    QString text;
+    double x = 0, top = 0, bottom = 0;
+};
+using PdfPages = std::vector<std::vector<PdfLine>>;
+
+// The lines of each page, as pdftotext finds them, in points from the
+// sheet's top left corner.
+PdfPages readPdf(const QString& pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"),
+            {QStringLiteral("-bbox-layout"), pdf, QStringLiteral("-")});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+        ADD_FAILURE() << "pdftotext failed on " << pdf.toStdString();
+        return {};
+    }
+    PdfPages pages;
+    QXmlStreamReader xml(p.readAllStandardOutput());
+    PdfLine line;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            const auto a = xml.attributes();
+            if (xml.name() == QLatin1String("page")) {
+                pages.emplace_back();
+            } else if (xml.name() == QLatin1String("line")) {
+                line = PdfLine{{},
+                               a.value(QLatin1String("xMin")).toDouble(),
+                               a.value(QLatin1String("yMin")).toDouble(),
+                               a.value(QLatin1String("yMax")).toDouble()};
+            } else if (xml.name() == QLatin1String("word")) {
+                const QString word = xml.readElementText();
+                line.text += (line.text.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+            }
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("line") && !pages.empty()) {
+            pages.back().push_back(line);
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << pdf.toStdString();
+    return pages;
+}
+
+QString pageText(const std::vector<PdfLine>& lines) {
+    QStringList words;
+    for (const PdfLine& l : lines)
+        words << l.text;
+    return words.join(QLatin1Char(' '));
+}
+
+// How many of LibreOffice's lines we print with the same words on the same
+// page, the left edge within 0.1 inch and the height within 0.25 inch.
+struct Match {
+    int matched = 0, total = 0;
+};
+
+Match matchLines(const PdfPages& theirs, const PdfPages& ours) {
+    Match m;
+    for (size_t p = 0; p < theirs.size(); ++p) {
+        std::vector<bool> used(p < ours.size() ? ours[p].size() : 0, false);
+        for (const PdfLine& t : theirs[p]) {
+            ++m.total;
+            for (size_t k = 0; k < used.size(); ++k) {
+                const PdfLine& o = ours[p][k];
+                if (!used[k] && o.text == t.text && std::abs(o.x - t.x) <= 0.1 * kPointsPerInch &&
+                    std::abs(o.top - t.top) <= 0.25 * kPointsPerInch) {
+                    used[k] = true;
+                    ++m.matched;
+                    break;
+                }
+            }
+        }
+    }
+    return m;
+}
+
+struct Corpus {
+    QString name;
+    PdfPages theirs, ours;
+};
+
+class Fidelity : public ::testing::Test {
+protected:
+    // Loads the converted document `name` and prints it with our pages.
+    static Corpus load(const QString& name) {
+        Corpus c{name, {}, {}};
+        const QDir dir(QStringLiteral(WP_CORPUS_DIR));
+        const QString rtf = dir.filePath(name + QStringLiteral(".rtf"));
+        const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
+        if (!QFileInfo::exists(rtf) || !QFileInfo::exists(pdf)) {
+            ADD_FAILURE() << name.toStdString()
+                          << ": LibreOffice's conversion is missing (build the corpus target)";
+            return c;
+        }
+        c.theirs = readPdf(pdf);
+        wp::TextControl tx;
+        if (!tx.LoadFromFile(rtf)) {
+            ADD_FAILURE() << name.toStdString() << ": " << tx.lastError().toStdString();
+            return c;
+        }
+        static QTemporaryDir out;
+        const QString ours = out.filePath(name + QStringLiteral(".pdf"));
+        EXPECT_TRUE(tx.exportPdf(ours)) << tx.lastPdfError().toStdString();
+        c.ours = readPdf(ours);
+        EXPECT_EQ(int(c.ours.size()), tx.CurrentPages()) << name.toStdString();
+        return c;
+    }
+
+    static QStringList names() {
+        QStringList list;
+        const QDir src(QStringLiteral(WP_CORPUS_SOURCE));
+        for (const QString& f : src.entryList({QStringLiteral("*.fodt")}, QDir::Files, QDir::Name))
+            list << QFileInfo(f).completeBaseName();
+        return list;
+    }
+
+    // The line of a page whose text starts with `prefix`.
+    static const PdfLine* find(const Corpus& c, size_t page, const QString& prefix) {
+        if (page >= c.ours.size())
+            return nullptr;
+        for (const PdfLine& l : c.ours[page])
+            if (l.text.startsWith(prefix))
+                return &l;
+        return nullptr;
+    }
+};
+
+} // namespace
+
+TEST_F(Fidelity, everyDocumentHasLibreOfficesPagesTextAndLines) {
+    const QStringList list = names();
+    ASSERT_GE(list.size(), 7);
+    Match all;
+    for (const QString& name : list) {
+        const Corpus c = load(name);
+        const std::string n = name.toStdString();
+        ASSERT_FALSE(c.theirs.empty()) << n;
+        EXPECT_EQ(c.ours.size(), c.theirs.size()) << n << ": page count";
+        int samePages = 0;
+        for (size_t p = 0; p < std::min(c.ours.size(), c.theirs.size()); ++p)
+            samePages += pageText(c.ours[p]) == pageText(c.theirs[p]);
+        EXPECT_EQ(samePages, int(c.theirs.size())) << n << ": pages with the same text";
+        const Match m = matchLines(c.theirs, c.ours);
+        all.matched += m.matched;
+        all.total += m.total;
+        std::printf("%-16s %3zu/%3zu pages %4d/%4d lines match (%.1f %%)\n", n.c_str(),
+                    c.ours.size(), c.theirs.size(), m.matched, m.total,
+                    100.0 * m.matched / std::max(1, m.total));
+    }
+    const double share = 100.0 * all.matched / std::max(1, all.total);
+    std::printf("all              %d/%d lines match (%.1f %%)\n", all.matched, all.total, share);
+    RecordProperty("line_match_percent", QString::number(share, 'f', 1).toStdString());
+    EXPECT_GE(share, 95.0);
+}
+
+TEST_F(Fidelity, footersNumberEveryPage) {
+    for (const QString& name : {QStringLiteral("fields"), QStringLiteral("resume")}) {
+        const Corpus c = load(name);
+        ASSERT_EQ(c.ours.size(), c.theirs.size()) << name.toStdString();
+        const int n = int(c.ours.size());
+        ASSERT_GE(n, 2);
+        for (int p = 1; p <= n; ++p) {
+            ASSERT_FALSE(c.ours[p - 1].empty());
+            const PdfLine& last = c.ours[p - 1].back();
+            EXPECT_TRUE(last.text.endsWith(QStringLiteral("age %1 of %2").arg(p).arg(n)))
+                << name.toStdString() << " page " << p << ": " << last.text.toStdString();
+            // Where LibreOffice puts its footer.
+            ASSERT_FALSE(c.theirs[p - 1].empty());
+            EXPECT_EQ(c.theirs[p - 1].back().text, last.text);
+            EXPECT_NEAR(last.top, c.theirs[p - 1].back().top, 0.05 * kPointsPerInch);
+        }
+    }
+}
+
+TEST_F(Fidelity, lineHeightsAndSpacingMatchLibreOffice) {
+    const Corpus c = load(QStringLiteral("spacing"));
+    ASSERT_FALSE(c.ours.empty());
+    // An exact line height of 0.3 inch: the lines of the paragraph are
+    // 21.6 points apart, whatever the font.
+    const PdfLine* first = find(c, 0, QStringLiteral("Exact 1."));
+    ASSERT_NE(first, nullptr);
+    const PdfLine* second = first + 1;
+    EXPECT_NEAR(second->top - first->top, 21.6, 0.5);
+    // Each paragraph starts where LibreOffice starts it.
+    for (size_t p = 0; p < c.theirs.size(); ++p) {
+        for (const PdfLine& t : c.theirs[p]) {
+            static const QRegularExpression start(QStringLiteral("^[A-Za-z]+ \\d+\\."));
+            const auto m = start.match(t.text);
+            if (!m.hasMatch())
+                continue;
+            const PdfLine* o = find(c, p, m.captured(0));
+            ASSERT_NE(o, nullptr) << t.text.toStdString() << " not on page " << p + 1;
+            EXPECT_NEAR(o->top, t.top, 0.05 * kPointsPerInch) << t.text.toStdString();
+        }
+    }
+}
+
+TEST_F(Fidelity, tableRowsKeepLibreOfficesHeightsAcrossPages) {
+    const Corpus c = load(QStringLiteral("table-rows"));
+    ASSERT_EQ(c.ours.size(), c.theirs.size());
+    // Rows begin with their year: each row's first line where LibreOffice
+    // puts it, on the same page, padding and minimum height included.
+    int rows = 0;
+    for (size_t p = 0; p < c.theirs.size(); ++p) {
+        for (const PdfLine& t : c.theirs[p]) {
+            if (!QRegularExpression(QStringLiteral("^20\\d\\d$")).match(t.text).hasMatch())
+                continue;
+            ++rows;
+            const PdfLine* o = find(c, p, t.text);
+            ASSERT_NE(o, nullptr) << t.text.toStdString() << " not on page " << p + 1;
+            EXPECT_NEAR(o->top, t.top, 0.05 * kPointsPerInch) << t.text.toStdString();
+            EXPECT_NEAR(o->x, t.x, 0.05 * kPointsPerInch) << t.text.toStdString();
+        }
+    }
+    EXPECT_EQ(rows, 22);
+}
