@@ -67,23 +67,11 @@ void focus(QWidget* form, QWidget* to) {
 QString showPageDialog(const QString& xml, const std::function<void(QWidget*)>& step) {
     wp::clsWP host;
     QString strXML = xml;
-    bool stepped = false;
-    wptest::whenModal([&](QWidget* modal) {
-        QPointer<QWidget> form(modal);
-        EXPECT_EQ(modal->objectName(), QStringLiteral("frmPageDlg"));
-        EXPECT_EQ(modal->windowTitle(), QStringLiteral("Page Setup"));
-        stepped = true;
-        step(modal);
-        if (form && form->isVisible()) {
-            ADD_FAILURE() << "the step left the dialog open";
-            button(form, "pbCancel")->click();
-        }
-    });
-    const QString result = host.PageDialogShow(strXML);
-    EXPECT_TRUE(stepped);
+    const QString result = wptest::runModal(
+        QStringLiteral("frmPageDlg"), QStringLiteral("Page Setup"),
+        [&] { return host.PageDialogShow(strXML); }, step);
     EXPECT_EQ(strXML, xml) << "the caller's text must not change";
     EXPECT_FALSE(wp::modWP::FormInstance<frmPageDlg>::exists());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return result;
 }
 
@@ -399,22 +387,8 @@ TEST_F(PageDlg, unreadablePageXmlFailsWithReportsAndError65535) {
         recorder.reports.clear();
         wp::clsWP host;
         QString strXML = bad.xml;
-        // Nothing may open; if it does, close it so the test cannot hang.
-        bool opened = false;
-        wptest::whenModal(
-            [&](QWidget* f) {
-                opened = true;
-                f->close();
-            },
-            300);
-        try {
-            host.PageDialogShow(strXML);
-            ADD_FAILURE() << "no failure for " << bad.xml.toStdString();
-        } catch (const wp::Error& e) {
-            EXPECT_EQ(e.number, 65535);
-        }
-        QTest::qWait(350);
-        EXPECT_FALSE(opened);
+        SCOPED_TRACE(bad.xml.toStdString());
+        wptest::expectFailsWithoutWindow([&] { host.PageDialogShow(strXML); });
         ASSERT_EQ(recorder.reports.size(), 3u) << bad.xml.toStdString();
         EXPECT_EQ(recorder.reports[0].module, QStringLiteral("frmPageDlg"));
         EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("Form_Load"));
@@ -490,14 +464,7 @@ TEST_F(PageDlg, controlsSitAtTheirTwipsPositionsInTabOrder) {
     EXPECT_EQ(child<QLabel>(&form, QStringLiteral("cjlbl(1)"))->text(), QStringLiteral("Height:"));
     EXPECT_EQ(child<QLabel>(&form, QStringLiteral("cjlbl(3)"))->text(), QStringLiteral("Top:"));
 
-    QStringList order;
-    QWidget* w = paperList(&form);
-    do {
-        if (w->focusPolicy() & Qt::TabFocus)
-            order << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w != paperList(&form));
-    EXPECT_EQ(order,
+    EXPECT_EQ(wptest::tabOrder(paperList(&form)),
               QStringList({"cmbPaperSize", "fePage(0)", "fePage(1)", "feMargins(0)", "feMargins(1)",
                            "feMargins(2)", "feMargins(3)", "pbOK", "pbCancel"}));
 }

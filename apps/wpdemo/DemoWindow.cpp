@@ -1,8 +1,10 @@
 #include "DemoWindow.h"
 
+#include "dialogs/frmHeaderProperties.h"
 #include "dialogs/frmPageDlg.h"
 #include "dialogs/frmResumeProps.h"
 #include "dialogs/frmResumeTitle.h"
+#include "dialogs/frmTableDlg.h"
 #include "preview/frmPrintPreview.h"
 #include "preview/modPrintDlg.h"
 
@@ -71,6 +73,10 @@ DemoWindow::DemoWindow(const QString& samplesDir, const QString& userDataDir, QW
     file->addSeparator();
     file->addAction(QStringLiteral("P&roperties…"), this, &DemoWindow::resumeProperties);
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    QMenu* insert = menuBar()->addMenu(QStringLiteral("&Insert"));
+    insert->addAction(QStringLiteral("&Table…"), this, &DemoWindow::insertTable);
+    QMenu* format = menuBar()->addMenu(QStringLiteral("F&ormat"));
+    format->addAction(QStringLiteral("&Header and Footer…"), this, &DemoWindow::headerFooter);
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->addAction(QStringLiteral("Cover Letter &Template"), this,
                      &DemoWindow::openCoverLetterTemplate);
@@ -166,19 +172,22 @@ QString DemoWindow::pageXml() const {
         .arg(m_tx->PageMarginB());
 }
 
-void DemoWindow::pageSetup() {
-    QString xml = pageXml();
-    QString result;
+std::optional<QString> DemoWindow::showDialog(QString (wp::clsWP::*function)(QString&),
+                                              QString xml) {
     try {
-        result = m_wp->PageDialogShow(xml);
+        return (m_wp.get()->*function)(xml);
     } catch (const wp::Error& e) {
         QMessageBox::warning(this, windowTitle(), e.description);
-        return;
+        return std::nullopt;
     }
-    if (result.isEmpty())
-        return; // cancelled
+}
+
+void DemoWindow::pageSetup() {
+    const std::optional<QString> result = showDialog(&wp::clsWP::PageDialogShow, pageXml());
+    if (!result || result->isEmpty())
+        return; // failed or cancelled
     wp::KXml doc;
-    doc.LoadXml(result);
+    doc.LoadXml(*result);
     const wp::KXmlRef size = doc.ChildNode(QStringLiteral("page_size"));
     const wp::KXmlRef margins = doc.ChildNode(QStringLiteral("doc_margins"));
     if (!size || !margins)
@@ -193,13 +202,23 @@ void DemoWindow::pageSetup() {
     m_tx->setPageFormat(format);
 }
 
+void DemoWindow::headerFooter() {
+    // The dialog sets the document control itself; its result is always "".
+    showDialog(&wp::clsWP::HeaderPropertiesShow);
+}
+
+void DemoWindow::insertTable() {
+    const std::optional<QString> result = showDialog(&wp::clsWP::TableDialogShow);
+    if (!result || result->isEmpty())
+        return; // failed or cancelled
+    wp::KXml doc;
+    doc.LoadXml(*result);
+    statusBar()->showMessage(
+        QStringLiteral("Table %1 inserted").arg(doc.ChildValue(QStringLiteral("table_id"))), 5000);
+}
+
 void DemoWindow::printPreview() {
-    QString xml;
-    try {
-        m_wp->PrintPreviewShow(xml);
-    } catch (const wp::Error& e) {
-        QMessageBox::warning(this, windowTitle(), e.description);
-    }
+    showDialog(&wp::clsWP::PrintPreviewShow);
 }
 
 void DemoWindow::print() {
@@ -252,20 +271,13 @@ QStringList DemoWindow::previewScreenshots(const QString& dir) {
 }
 
 void DemoWindow::resumeProperties() {
-    QString unused;
-    QString result;
-    try {
-        result = m_wp->ResumePropertiesShow(unused);
-    } catch (const wp::Error& e) {
-        QMessageBox::warning(this, windowTitle(), e.description);
-        return;
-    }
-    if (result.isEmpty())
-        return; // nothing to store
-    m_tx->setTag(result);
+    const std::optional<QString> result = showDialog(&wp::clsWP::ResumePropertiesShow);
+    if (!result || result->isEmpty())
+        return; // failed, or nothing to store
+    m_tx->setTag(*result);
     // The properties travel with the document when it is saved as RTF.
     wp::KXml doc;
-    doc.LoadXml(result);
+    doc.LoadXml(*result);
     if (const wp::KXmlRef props = doc.SelectNode(QStringLiteral("props"))) {
         for (const QString& key :
              {wp::info::Title, wp::info::Subject, wp::info::Author, wp::info::Manager,
@@ -317,6 +329,25 @@ QStringList DemoWindow::writeScreenshots(const QString& dir) {
     }
     paths << previewScreenshots(dir);
     paths << stepperScreenshots(dir);
+    {
+        // Loaded from a copy of the page format: loading may switch the
+        // header and footer on, and a screenshot must not change the document.
+        wp::TextControl copy;
+        copy.setPageFormat(m_tx->pageFormat());
+        wp::frmHeaderProperties header;
+        header.setTx(&copy);
+        header.Load();
+        const QString shot = dir + QStringLiteral("/frmHeaderProperties.png");
+        if (header.grab().save(shot))
+            paths << shot;
+    }
+    {
+        wp::frmTableDlg table;
+        table.Load();
+        const QString shot = dir + QStringLiteral("/frmTableDlg.png");
+        if (table.grab().save(shot))
+            paths << shot;
+    }
     {
         // The properties of the sample résumé, one picture a tab.
         wp::frmResumeProps props;

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 class QLabel;
 
@@ -27,10 +28,17 @@ public:
 
 private:
     QString environmentXml() const;
+    /// Runs one of clsWP's dialog functions; a failure is shown and gives
+    /// no result.
+    std::optional<QString> showDialog(QString (wp::clsWP::*function)(QString&), QString xml = {});
     /// The document's page size and margins as page XML, in twips.
     QString pageXml() const;
     /// File > Page Setup...: the page dialog over the document's page format.
     void pageSetup();
+    /// Format > Header and Footer...: distances and first page, set on the document.
+    void headerFooter();
+    /// Insert > Table...: a table at the caret; its id goes to the status bar.
+    void insertTable();
     /// File > Print Preview: the library's preview over the document.
     void printPreview();
     /// File > Print: straight to the print dialog.

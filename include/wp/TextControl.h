@@ -219,7 +219,8 @@ public:
     /// Inserts a rows x cols table at body position `pos` (-1: the caret)
     /// under `id` (0: the smallest free id). Returns the table's id, or 0
     /// when refused: rows or cols below 1, an id below 0 or already used,
-    /// a position inside a table or out of range.
+    /// a position inside a table or out of range, or more than 100000
+    /// table cells in the document (it could not be loaded again).
     Q_INVOKABLE qint16 TableInsert(qint32 rows, qint32 cols, qint32 pos, qint16 id);
     /// Enumerates the body's tables in document order: start with
     /// enumState 0; each call sets tableId and returns the next state, or

@@ -69,6 +69,16 @@ public:
     /// unchanged (close box). A page XML the dialog cannot read throws
     /// wp::Error 65535 after its report.
     Q_INVOKABLE QString PageDialogShow(QString& strXML);
+    /// The header and footer dialog over the document control: distances in
+    /// millimetres and a separate first page, applied to the control on
+    /// Save. Returns "". Without a document control it throws wp::Error
+    /// 65535 after its report.
+    Q_INVOKABLE QString HeaderPropertiesShow(QString& strXML);
+    /// The table dialog: on Save a table of the chosen size is inserted at
+    /// the document control's input position under a fresh id. Returns
+    /// "<tbl><table_id>id</table_id></tbl>" (Save), "" (Cancel) or the
+    /// previous call's result (close box, Escape).
+    Q_INVOKABLE QString TableDialogShow(QString& strXML);
     /// The print preview of the host's document (tx): a private copy shown
     /// page by page, with printing. Returns "" once the window has closed;
     /// the host's document is never changed.

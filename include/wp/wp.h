@@ -2,6 +2,7 @@
 // Everything a host needs, in one include.
 
 #include "wp/Error.h"
+#include "wp/KSortedList.h"
 #include "wp/KXml.h"
 #include "wp/PageFormat.h"
 #include "wp/Recordset.h"

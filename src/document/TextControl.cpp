@@ -539,6 +539,15 @@ qint16 TextControl::TableInsert(qint32 rows, qint32 cols, qint32 pos, qint16 id)
     QSet<int> used;
     for (QTextTable* t : all)
         used.insert(t->format().intProperty(prop::TableId));
+    // A table that the document could save but never load again is refused.
+    qint64 cells = qint64(rows) * cols;
+    for (const QTextDocument* doc :
+         {document(), headerFooterDocument(hf::Header), headerFooterDocument(hf::FirstPageHeader),
+          headerFooterDocument(hf::Footer), headerFooterDocument(hf::FirstPageFooter)})
+        for (QTextTable* t : docmodel::tables(doc))
+            cells += qint64(t->rows()) * t->columns();
+    if (cells > docmodel::MaxDocumentCells)
+        return 0;
     if (id == 0) {
         int free = 1;
         while (used.contains(free))

@@ -93,6 +93,9 @@ struct FieldRun {
 std::vector<FieldRun> fieldRuns(const QTextDocument* doc);
 /// The document's tables in document order (nested ones after their parent).
 std::vector<QTextTable*> tables(const QTextDocument* doc);
+/// The most table cells a document may hold in all its tables together:
+/// the readers refuse more.
+constexpr qint64 MaxDocumentCells = 100000;
 
 /// Gives every field and table a unique id again after text was pasted in:
 /// the second run of a repeated id gets the next free one.

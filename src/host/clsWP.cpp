@@ -1,8 +1,10 @@
 #include "wp/clsWP.h"
 
+#include "dialogs/frmHeaderProperties.h"
 #include "dialogs/frmPageDlg.h"
 #include "dialogs/frmResumeProps.h"
 #include "dialogs/frmResumeTitle.h"
+#include "dialogs/frmTableDlg.h"
 #include "errors/modvbCodeShieldSupport.h"
 #include "host/modStartup.h"
 #include "host/modWP.h"
@@ -125,6 +127,33 @@ QString clsWP::PageDialogShow(QString& strXML) {
         strResultXML =
             RunDialog<frmPageDlg>([&](frmPageDlg& form) { return form.PageSetup(strXML); });
         return strResultXML;
+    });
+}
+
+QString clsWP::HeaderPropertiesShow(QString& strXML) {
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "HeaderPropertiesShow", &members);
+    g.param(QStringLiteral("strXML"), strXML);
+    return g.run([&] {
+        RunDialog<frmHeaderProperties>([&](frmHeaderProperties& form) {
+            form.setTx(tx());
+            form.ShowDialog();
+            return QString();
+        });
+        return QString();
+    });
+}
+
+QString clsWP::TableDialogShow(QString& strXML) {
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "TableDialogShow", &members);
+    g.param(QStringLiteral("strXML"), strXML);
+    return g.run([&] {
+        return RunDialog<frmTableDlg>([&](frmTableDlg& form) {
+            form.setTx(tx());
+            form.ShowDialog();
+            return gstrReturnXML;
+        });
     });
 }
 

@@ -1,10 +1,15 @@
 #include "support/TestSupport.h"
 
+#include "wp/Error.h"
 #include "wp/hooks.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPointer>
+#include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace wptest {
@@ -52,6 +57,43 @@ ReportRecorder::~ReportRecorder() {
     wp::unregisterComponent(QStringLiteral("errs.Error"));
 }
 
+QStringList ReportRecorder::takeProcedures() {
+    QStringList names;
+    for (const ReportCall& r : reports)
+        names << r.procedure;
+    reports.clear();
+    return names;
+}
+
+void expectFailsWithoutWindow(const std::function<void()>& call) {
+    bool opened = false;
+    whenModal(
+        [&](QWidget* f) {
+            opened = true;
+            f->close();
+        },
+        300);
+    try {
+        call();
+        ADD_FAILURE() << "the call did not fail";
+    } catch (const wp::Error& e) {
+        EXPECT_EQ(e.number, 65535);
+    }
+    QTest::qWait(350);
+    EXPECT_FALSE(opened) << "a window opened";
+}
+
+QStringList tabOrder(QWidget* first) {
+    QStringList order;
+    QWidget* w = first;
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
+            order << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w && w != first);
+    return order;
+}
+
 void whenModal(std::function<void(QWidget*)> step, int timeoutMs) {
     auto* timer = new QTimer;
     auto elapsed = std::make_shared<QElapsedTimer>();
@@ -69,6 +111,29 @@ void whenModal(std::function<void(QWidget*)> step, int timeoutMs) {
         }
     });
     timer->start();
+}
+
+QString runModal(const QString& formName, const QString& caption,
+                 const std::function<QString()>& open, const std::function<void(QWidget*)>& step) {
+    bool stepped = false;
+    whenModal([&](QWidget* modal) {
+        QPointer<QWidget> form(modal);
+        EXPECT_EQ(modal->objectName(), formName);
+        EXPECT_EQ(modal->windowTitle(), caption);
+        stepped = true;
+        step(modal);
+        if (form && form->isVisible()) {
+            ADD_FAILURE() << "the step left " << formName.toStdString() << " open";
+            if (auto* cancel = child<QAbstractButton>(form, QStringLiteral("pbCancel")))
+                cancel->click();
+            if (form && form->isVisible())
+                form->close();
+        }
+    });
+    const QString result = open();
+    EXPECT_TRUE(stepped) << formName.toStdString() << " never came up";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return result;
 }
 
 } // namespace wptest

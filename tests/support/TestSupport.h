@@ -46,6 +46,8 @@ class ReportRecorder {
 public:
     explicit ReportRecorder(QString action = QStringLiteral("continue"));
     ~ReportRecorder();
+    /// The procedure names reported so far, in order; clears the reports.
+    QStringList takeProcedures();
     std::vector<ReportCall> reports;
     int actionReads = 0;
     QString action;
@@ -54,6 +56,23 @@ public:
 /// Runs `step` once the next modal window is up (polled from a timer inside
 /// its event loop); gives up after `timeoutMs`.
 void whenModal(std::function<void(QWidget* modal)> step, int timeoutMs = 5000);
+
+/// Runs `open`, a call that shows a modal window and returns once it has
+/// closed, with `step` acting on the window once it is up. The window must
+/// carry `formName` and `caption`; a step that leaves it open is a failure,
+/// and its pbCancel button then closes it. Windows unloaded on the way are
+/// deleted before this returns what `open` returned.
+QString runModal(const QString& formName, const QString& caption,
+                 const std::function<QString()>& open,
+                 const std::function<void(QWidget* form)>& step);
+
+/// Runs `call`, which must fail with wp::Error 65535 before any modal window
+/// opens; one that opens anyway is closed, so the test cannot hang.
+void expectFailsWithoutWindow(const std::function<void()>& call);
+
+/// The object names of the controls that Tab visits, from `first` round
+/// to it again (a combo box's own line edit is the box).
+QStringList tabOrder(QWidget* first);
 
 /// The child of `root` with that objectName, of type T (nullptr when none).
 template <class T> T* child(QWidget* root, const QString& name) {
