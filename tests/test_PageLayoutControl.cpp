@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -67,6 +68,73 @@ void keepShot(const QImage& img, const QString& name) {
     if (!dir.isEmpty())
         img.save(dir + QLatin1Char('/') + name);
 }
+
+// Each page's text in the control's PDF (none when the export fails).
+QStringList pdfPages(TextControl& tx) {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("pages.pdf"));
+    QStringList pages;
+    if (tx.exportPdf(pdf))
+        for (int p = 1, n = pdfPageCount(pdf); p <= n; ++p)
+            pages << pdfText(pdf, p);
+    return pages;
+}
+
+// A viewport point on a page of the control's view, given in page twips;
+// the view scrolls the page into sight first.
+QPoint onSheet(wp::PageView* view, int page, QPointF twips) {
+    QScrollBar* bar = view->verticalScrollBar();
+    const double s = view->pixelsPerTwip();
+    bar->setValue(bar->value() + view->pageOrigin(page).y() + int(twips.y() * s) -
+                  view->viewport()->height() / 2);
+    return view->pageOrigin(page) + (twips * s).toPoint();
+}
+
+// A double-click as the user gives it: a click, then the second press.
+void doubleClick(wp::PageView* view, QPoint at) {
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+}
+
+// The darkest grey in a rectangle of the view's viewport.
+int darkest(wp::PageView* view, QRect r) {
+    const QImage img = view->viewport()->grab().toImage();
+    int least = 255;
+    r &= img.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            least = std::min(least, qGray(img.pixel(x, y)));
+    return least;
+}
+
+struct EditedControl {
+    TextControl tx;
+    wp::PageView* view;
+    wp::PageLayout* layout;
+
+    EditedControl() {
+        fill(tx, 100);
+        QTextCursor(tx.headerFooterDocument(wp::hf::Header)).insertText(QStringLiteral("Draft"));
+        QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageHeader))
+            .insertText(QStringLiteral("Title"));
+        QTextCursor(tx.headerFooterDocument(wp::hf::Footer)).insertText(QStringLiteral("Foot"));
+        QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageFooter))
+            .insertText(QStringLiteral("First foot"));
+        tx.setHeaderFooter(15);
+        tx.resize(900, 700);
+        tx.show();
+        tx.activateWindow();
+        tx.setFocus();
+        QApplication::processEvents();
+        view = qobject_cast<wp::PageView*>(tx.editView());
+        layout = view->pageLayout();
+    }
+    // A point on the first line of a page's header or footer.
+    QPoint inArea(int page, bool footer, double dx = 30) {
+        const auto place = layout->headerFooterPlace(page, footer);
+        return onSheet(view, page, place.origin + QPointF(dx, 120));
+    }
+};
 
 } // namespace
 
@@ -275,6 +343,123 @@ TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHead
     info.waitForFinished(30000);
     EXPECT_TRUE(
         QString::fromUtf8(info.readAllStandardOutput()).contains(QStringLiteral("792 x 612")));
+}
+
+TEST(TextControlPages, headerEditedInPlaceShowsOnEveryPageAndKeepsItsOwnUndo) {
+    EditedControl e;
+    TextControl& tx = e.tx;
+    const QString body = tx.document()->toPlainText();
+    tx.setSelStart(10);
+    QTextDocument* header = tx.headerFooterDocument(wp::hf::Header);
+
+    doubleClick(e.view, e.inArea(2, false, 1));
+    ASSERT_EQ(tx.editedHeaderFooter(), wp::hf::Header);
+    EXPECT_EQ(e.view->editedArea(), wp::hf::Header);
+    EXPECT_EQ(e.view->editedAreaPage(), 2);
+    EXPECT_EQ(tx.SelStart(), 0); // the header's caret, at the click
+    // The body is dimmed, the header is not.
+    const QRect caret = e.view->caretViewportRect();
+    const double s = e.view->pixelsPerTwip();
+    const QRect bodyText(e.view->pageOrigin(2) + QPoint(int(1440 * s), int(1500 * s)),
+                         QSize(int(2000 * s), int(2000 * s)));
+    EXPECT_GE(darkest(e.view, bodyText), 100);
+    EXPECT_LT(darkest(e.view, caret.adjusted(0, 0, int(600 * s), 0)), 60);
+
+    QTest::keyClicks(e.view, QStringLiteral("Confidential "));
+    EXPECT_EQ(header->toPlainText(), QStringLiteral("Confidential Draft"));
+    EXPECT_EQ(tx.SelStart(), 13);
+    QTest::keyClick(e.view, Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(tx.SelText(), QStringLiteral("Draft"));
+    keepShot(e.view->grab().toImage(), QStringLiteral("control-header-editing.png"));
+    tx.setFormatSelection(true);
+    tx.setForeColor(255);
+    EXPECT_EQ(QTextCursor(header->findBlockByNumber(0)).block().begin().fragment().text(),
+              QStringLiteral("Confidential "));
+    EXPECT_EQ(tx.ForeColor(), 255);
+    EXPECT_EQ(tx.document()->toPlainText(), body);
+
+    // Undo takes back the header's changes, never the body's.
+    QTest::keyClick(e.view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(tx.ForeColor(), 0);
+    for (int i = 0; i < 20 && header->toPlainText() != QStringLiteral("Draft"); ++i)
+        QTest::keyClick(e.view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(header->toPlainText(), QStringLiteral("Draft"));
+    EXPECT_EQ(tx.document()->toPlainText(), body);
+    QTest::keyClick(e.view, Qt::Key_Home);
+    QTest::keyClicks(e.view, QStringLiteral("Copy "));
+
+    // Escape returns to the body and its caret.
+    QTest::keyClick(e.view, Qt::Key_Escape);
+    EXPECT_EQ(tx.editedHeaderFooter(), 0);
+    EXPECT_EQ(e.view->editedArea(), 0);
+    EXPECT_EQ(tx.SelStart(), 10);
+    QTest::keyClicks(e.view, QStringLiteral("X"));
+    EXPECT_EQ(tx.document()->firstBlock().text(), QStringLiteral("Paragraph X1"));
+    EXPECT_EQ(header->toPlainText(), QStringLiteral("Copy Draft"));
+    EXPECT_LT(darkest(e.view, bodyText), 60);
+
+    // Read back from paper: page 1 keeps its own header, the others show
+    // the edited one.
+    const QStringList pages = pdfPages(tx);
+    ASSERT_EQ(pages.size(), tx.CurrentPages());
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("Title")));
+    EXPECT_FALSE(pages[0].contains(QStringLiteral("Copy Draft")));
+    for (int p = 1; p < pages.size(); ++p)
+        EXPECT_TRUE(pages[p].contains(QStringLiteral("Copy Draft"))) << p;
+}
+
+TEST(TextControlPages, areasFollowTheFlagsAndATallHeaderPushesTheBodyDown) {
+    EditedControl e;
+    TextControl& tx = e.tx;
+    const int linesBefore = e.layout->lineCount(1);
+    // Page 1 has its own header and footer.
+    doubleClick(e.view, e.inArea(1, true));
+    EXPECT_EQ(tx.editedHeaderFooter(), wp::hf::FirstPageFooter);
+    doubleClick(e.view, e.inArea(1, false));
+    ASSERT_EQ(tx.editedHeaderFooter(), wp::hf::FirstPageHeader);
+    for (int i = 0; i < 8; ++i) {
+        QTest::keyClick(e.view, Qt::Key_Return);
+        QTest::keyClicks(e.view, QStringLiteral("Address line"));
+    }
+    EXPECT_EQ(tx.headerFooterDocument(wp::hf::FirstPageHeader)->blockCount(), 9);
+    // Nine lines below a 720-twip distance pass the 1440-twip margin.
+    const double headerBottom =
+        720 +
+        tx.headerFooterDocument(wp::hf::FirstPageHeader)->documentLayout()->documentSize().height();
+    EXPECT_GT(headerBottom, 1440 + 1000);
+    EXPECT_DOUBLE_EQ(e.layout->bodyRect(1).top(), headerBottom);
+    EXPECT_DOUBLE_EQ(e.layout->bodyRect(2).top(), 1440);
+    EXPECT_GE(e.layout->caretRect(0).second.top(), headerBottom);
+    EXPECT_LT(e.layout->lineCount(1), linesBefore - 3);
+
+    // A double-click into the body returns with the caret there.
+    const QRectF third = e.layout->caretRect(e.layout->positionAt(1, 3, 0)).second;
+    doubleClick(e.view, onSheet(e.view, 1, third.center() + QPointF(300, 0)));
+    EXPECT_EQ(tx.editedHeaderFooter(), 0);
+    EXPECT_EQ(tx.CurrentInputPosition()[1], 3);
+    EXPECT_EQ(tx.SelLength(), 0);
+
+    // Without header flags the top of a page is the body's: a double-click
+    // there selects a word of the body's first line.
+    tx.setHeaderFooter(wp::hf::Footer);
+    doubleClick(e.view, onSheet(e.view, 2, QPointF(1500, 800)));
+    EXPECT_EQ(tx.editedHeaderFooter(), 0);
+    EXPECT_FALSE(tx.SelText().isEmpty());
+    // Flags that take away the edited area end its editing; so does a load.
+    doubleClick(e.view, e.inArea(2, true));
+    ASSERT_EQ(tx.editedHeaderFooter(), wp::hf::Footer);
+    EXPECT_THROW(tx.editHeaderFooter(wp::hf::Header), wp::Error);
+    tx.setHeaderFooter(wp::hf::Header);
+    EXPECT_EQ(tx.editedHeaderFooter(), 0);
+    EXPECT_EQ(e.view->editedArea(), 0);
+    tx.editHeaderFooter(wp::hf::Header);
+    EXPECT_EQ(e.view->editedArea(), wp::hf::Header);
+    EXPECT_EQ(e.view->textCursor().document(), tx.headerFooterDocument(wp::hf::Header));
+    ASSERT_TRUE(tx.LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native));
+    EXPECT_EQ(tx.editedHeaderFooter(), 0);
+    EXPECT_EQ(e.view->editedArea(), 0);
+    QTest::keyClicks(e.view, QStringLiteral("Z"));
+    EXPECT_TRUE(tx.document()->firstBlock().text().startsWith(QLatin1Char('Z')));
 }
 
 TEST(TextControlPages, rtfSpacingAndIndentsLandAtTheirTwipsOnThePage) {

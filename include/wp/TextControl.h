@@ -110,6 +110,14 @@ public:
     /// hf::Footer, hf::FirstPageFooter); always present, whether or not the
     /// HeaderFooter flags show it. nullptr for any other flag.
     QTextDocument* headerFooterDocument(int flag) const;
+    /// The header or footer area edited in place (an hf:: flag), 0 while
+    /// the body is. Meanwhile the selection members (SelStart, SelLength,
+    /// SelText, ForeColor, textCursor) act on that area; the input position,
+    /// fields, tables and the body's caret stay with the body.
+    int editedHeaderFooter() const;
+    /// Edits area `flag` in place, caret at its start; 0 returns to the body
+    /// and its caret. An area the HeaderFooter flags do not show is error 5.
+    void editHeaderFooter(int flag);
 
     // --- page format (twips) ---------------------------------------------
 
@@ -175,7 +183,8 @@ public:
     /// Moves the caret (collapsing the selection); positionLocator maps
     /// (page, line, column) to a position when it is set.
     Q_INVOKABLE void setCurrentInputPosition(qint32 page, qint32 line, qint32 column);
-    /// The control's caret in the body (a copy); setTextCursor moves it.
+    /// The control's caret (a copy): in the body, or in the header or footer
+    /// being edited; setTextCursor moves it within that document.
     QTextCursor textCursor() const;
     void setTextCursor(const QTextCursor& cursor);
 
@@ -289,6 +298,8 @@ signals:
     void documentReplaced();
     /// Page size, margins, header/footer flags or distances changed.
     void pageFormatChanged();
+    /// Editing moved between the body (0) and a header or footer (hf:: flag).
+    void headerFooterEditingChanged(int flag);
     /// The caret or the selection moved through one of the members above.
     void cursorPositionChanged();
     /// The mouse is over field `fieldId`: set `mousePointer` to the pointer

@@ -33,6 +33,9 @@ using docmodel::FieldRun;
 struct TextControl::Private {
     DocumentContent content;
     QTextCursor cursor;
+    // The header or footer edited in place (hf:: flag, 0: none) and its caret.
+    int hfEdited = 0;
+    QTextCursor hfCursor;
     bool formatSelection = false;
     qint16 fieldCurrent = 0;
     QString lastError;
@@ -54,6 +57,9 @@ struct TextControl::Private {
         }
         return runs;
     }
+    // The caret the selection members act on.
+    QTextCursor& sel() { return hfEdited ? hfCursor : cursor; }
+    const QTextCursor& sel() const { return hfEdited ? hfCursor : cursor; }
     const FieldRun* field(int id) const {
         if (id == 0)
             return nullptr;
@@ -94,6 +100,30 @@ QTextDocument* TextControl::headerFooterDocument(int flag) const {
     return i < 0 ? nullptr : d->content.headerFooter[i].get();
 }
 
+int TextControl::editedHeaderFooter() const {
+    return d->hfEdited;
+}
+
+void TextControl::editHeaderFooter(int flag) {
+    if (flag != 0) {
+        // The area must be on some page: a first-page one hides the other
+        // of its kind on a document of one page.
+        const int flags = d->content.page.headerFooter;
+        const int firstOfKind = (flag == hf::Header || flag == hf::FirstPageHeader)
+                                    ? hf::FirstPageHeader
+                                    : hf::FirstPageFooter;
+        if (docmodel::hfIndex(flag) < 0 || !(flags & flag) ||
+            (flag != firstOfKind && (flags & firstOfKind) && CurrentPages() < 2))
+            refuse();
+    }
+    if (flag == d->hfEdited)
+        return;
+    d->hfEdited = flag;
+    d->hfCursor = flag ? QTextCursor(headerFooterDocument(flag)) : QTextCursor();
+    emit headerFooterEditingChanged(flag);
+    emit cursorPositionChanged();
+}
+
 // --- page format -------------------------------------------------------------
 
 PageFormat TextControl::pageFormat() const {
@@ -110,6 +140,8 @@ void TextControl::setPageFormat(const PageFormat& format) {
         return;
     d->content.page = format;
     emit pageFormatChanged();
+    if (d->hfEdited && !(format.headerFooter & d->hfEdited))
+        editHeaderFooter(0);
 }
 
 namespace {
@@ -213,24 +245,26 @@ static int lastPosition(const QTextDocument* doc) {
 }
 
 qint32 TextControl::SelStart() const {
-    return d->cursor.selectionStart();
+    return d->sel().selectionStart();
 }
 
 void TextControl::setSelStart(qint32 pos) {
-    d->cursor.setPosition(qBound(0, pos, lastPosition(document())));
+    QTextCursor& c = d->sel();
+    c.setPosition(qBound(0, pos, lastPosition(c.document())));
     emit cursorPositionChanged();
 }
 
 qint32 TextControl::SelLength() const {
-    return d->cursor.selectionEnd() - d->cursor.selectionStart();
+    return d->sel().selectionEnd() - d->sel().selectionStart();
 }
 
 void TextControl::setSelLength(qint32 length) {
     if (length < 0)
         refuse();
-    const int start = d->cursor.selectionStart();
-    d->cursor.setPosition(start);
-    d->cursor.setPosition(qMin(start + length, lastPosition(document())), QTextCursor::KeepAnchor);
+    QTextCursor& c = d->sel();
+    const int start = c.selectionStart();
+    c.setPosition(start);
+    c.setPosition(qMin(start + length, lastPosition(c.document())), QTextCursor::KeepAnchor);
     emit cursorPositionChanged();
 }
 
@@ -242,7 +276,18 @@ static QString plainFromDocumentText(QString text) {
 }
 
 QString TextControl::SelText() const {
-    return plainFromDocumentText(d->cursor.selectedText());
+    return plainFromDocumentText(d->sel().selectedText());
+}
+
+// The field id of the character at `pos` (0: none), in any of the documents.
+static int fieldIdAt(const QTextDocument* doc, int pos) {
+    const QTextBlock block = doc->findBlock(pos);
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment f = it.fragment();
+        if (pos >= f.position() && pos < f.position() + f.length())
+            return f.charFormat().intProperty(prop::FieldId);
+    }
+    return 0;
 }
 
 void TextControl::setSelText(const QString& text) {
@@ -251,15 +296,17 @@ void TextControl::setSelText(const QString& text) {
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     // Text typed next to a field is not part of it; only text put strictly
     // inside a field joins it.
-    QTextCharFormat f = d->cursor.charFormat();
-    const int start = d->cursor.selectionStart();
-    const int end = d->cursor.selectionEnd();
+    QTextCursor& c = d->sel();
+    QTextCharFormat f = c.charFormat();
+    const int start = c.selectionStart();
+    const int end = c.selectionEnd();
     const int id = f.intProperty(prop::FieldId);
-    if (id != 0 && !(start > 0 && fieldAt(start - 1) == id && fieldAt(end) == id)) {
+    if (id != 0 && !(start > 0 && fieldIdAt(c.document(), start - 1) == id &&
+                     fieldIdAt(c.document(), end) == id)) {
         f.clearProperty(prop::FieldId);
         f.clearProperty(prop::FieldData);
     }
-    d->cursor.insertText(t, f);
+    c.insertText(t, f);
     emit cursorPositionChanged();
 }
 
@@ -276,12 +323,13 @@ static qint32 toColorRef(const QColor& c) {
 
 qint32 TextControl::ForeColor() const {
     QTextCharFormat f;
-    if (d->cursor.hasSelection()) {
-        QTextCursor c(document());
-        c.setPosition(d->cursor.selectionStart() + 1);
+    const QTextCursor& sel = d->sel();
+    if (sel.hasSelection()) {
+        QTextCursor c(sel.document());
+        c.setPosition(sel.selectionStart() + 1);
         f = c.charFormat();
     } else {
-        f = d->cursor.charFormat();
+        f = sel.charFormat();
     }
     if (f.foreground().style() == Qt::NoBrush)
         return 0;
@@ -294,9 +342,9 @@ void TextControl::setForeColor(qint32 colorref) {
     QTextCharFormat f;
     f.setForeground(QColor(colorref & 0xFF, (colorref >> 8) & 0xFF, (colorref >> 16) & 0xFF));
     if (d->formatSelection) {
-        d->cursor.mergeCharFormat(f);
+        d->sel().mergeCharFormat(f);
     } else {
-        QTextCursor all(document());
+        QTextCursor all(d->sel().document());
         all.select(QTextCursor::Document);
         all.mergeCharFormat(f);
     }
@@ -338,13 +386,13 @@ void TextControl::setCurrentInputPosition(qint32 page, qint32 line, qint32 colum
 }
 
 QTextCursor TextControl::textCursor() const {
-    return d->cursor;
+    return d->sel();
 }
 
 void TextControl::setTextCursor(const QTextCursor& cursor) {
-    if (cursor.document() != document())
+    if (cursor.document() != d->sel().document())
         refuse();
-    d->cursor = cursor;
+    d->sel() = cursor;
     emit cursorPositionChanged();
 }
 
@@ -615,6 +663,9 @@ bool TextControl::LoadFromMemory(const QByteArray& data, int format, bool select
     // The Tag belongs to the control, not to the document: a host that keeps
     // its own data there still finds it after loading.
     loaded.tag = d->content.tag;
+    const bool wasEditingHeaderFooter = d->hfEdited != 0;
+    d->hfEdited = 0;
+    d->hfCursor = QTextCursor();
     // The old documents live until the view has let go of them.
     DocumentContent old = std::move(d->content);
     d->content = std::move(loaded);
@@ -628,6 +679,8 @@ bool TextControl::LoadFromMemory(const QByteArray& data, int format, bool select
     emit documentReplaced();
     if (pageChanged)
         emit pageFormatChanged();
+    if (wasEditingHeaderFooter)
+        emit headerFooterEditingChanged(0);
     emit cursorPositionChanged();
     return true;
 }

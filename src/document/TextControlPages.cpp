@@ -31,6 +31,10 @@ public:
         // Typing goes through the control, whose rules keep typed text out
         // of a field it only touches.
         view.insertText = [this](QTextCursor& cursor, const QString& text) {
+            if (cursor.document() != tc->textCursor().document()) {
+                cursor.insertText(text); // the view shows another part than the control edits
+                return;
+            }
             syncing = true;
             tc->setTextCursor(cursor);
             tc->setSelText(text);
@@ -44,6 +48,22 @@ public:
         });
         QObject::connect(tc, &TextControl::pageFormatChanged, &view,
                          [this] { layout.setPageFormat(tc->pageFormat()); });
+        // One edited part: a header or footer entered in the view or
+        // through the control is edited in both.
+        QObject::connect(tc, &TextControl::headerFooterEditingChanged, &view, [this](int flag) {
+            if (syncing || view.editedArea() == flag)
+                return;
+            syncing = true;
+            view.editArea(flag);
+            syncing = false;
+        });
+        QObject::connect(&view, &PageView::editedAreaChanged, &view, [this](int flag) {
+            if (syncing || tc->editedHeaderFooter() == flag)
+                return;
+            syncing = true;
+            tc->editHeaderFooter(flag);
+            syncing = false;
+        });
         // One caret: the view's and the control's move together.
         QObject::connect(tc, &TextControl::cursorPositionChanged, &view, [this] {
             if (!syncing && view.textCursor() != tc->textCursor()) {
@@ -54,7 +74,7 @@ public:
         });
         auto fromView = [this] {
             if (!syncing && view.textCursor() != tc->textCursor() && !view.textCursor().isNull() &&
-                view.textCursor().document() == tc->document()) {
+                view.textCursor().document() == tc->textCursor().document()) {
                 syncing = true;
                 tc->setTextCursor(view.textCursor());
                 syncing = false;

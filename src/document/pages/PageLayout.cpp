@@ -129,16 +129,10 @@ void PageLayout::prepare(QTextDocument* doc) const {
 
 PageLayout::Areas PageLayout::areas(int pageIndex) const {
     Areas a;
-    const int flags = m_format.headerFooter;
-    const bool first = pageIndex == 0;
-    if (first && (flags & hf::FirstPageHeader))
-        a.header = m_hf[1];
-    else if (flags & hf::Header)
-        a.header = m_hf[0];
-    if (first && (flags & hf::FirstPageFooter))
-        a.footer = m_hf[3];
-    else if (flags & hf::Footer)
-        a.footer = m_hf[2];
+    if (const int flag = areaFlag(pageIndex, false))
+        a.header = m_hf[docmodel::hfIndex(flag)];
+    if (const int flag = areaFlag(pageIndex, true))
+        a.footer = m_hf[docmodel::hfIndex(flag)];
     a.bodyTop = m_format.marginT;
     a.bodyBottom = m_format.height - m_format.marginB;
     // A header or footer taller than its margin pushes the body back, as in
@@ -789,6 +783,37 @@ std::pair<int, QRectF> PageLayout::caretRect(int pos) const {
     const double x = r.left() + line.cursorToX(pos - block.position());
     const QPointF topLeft = documentToPage(l.page + 1, QPointF(x, l.top));
     return {l.page + 1, QRectF(topLeft, QSizeF(15, l.bottom - l.top))};
+}
+
+// The hf:: flag of the header (footer) a page shows, 0 for none: the
+// first-page one on the first page when the format has it.
+int PageLayout::areaFlag(int pageIndex, bool footer) const {
+    const int flags = m_format.headerFooter;
+    const int first = footer ? hf::FirstPageFooter : hf::FirstPageHeader;
+    const int other = footer ? hf::Footer : hf::Header;
+    if (pageIndex == 0 && (flags & first))
+        return first;
+    return (flags & other) ? other : 0;
+}
+
+PageLayout::HeaderFooterPlace PageLayout::headerFooterPlace(int page, bool footer) const {
+    pageAt(page);
+    HeaderFooterPlace place;
+    const int flag = areaFlag(page - 1, footer);
+    if (!flag || !m_hf[docmodel::hfIndex(flag)])
+        return place;
+    place.flag = flag;
+    place.doc = m_hf[docmodel::hfIndex(flag)];
+    const Areas a = areas(page - 1);
+    if (footer) {
+        place.origin = QPointF(m_format.marginL,
+                               m_format.height - m_format.footerPosition - docHeight(place.doc));
+        place.area = QRectF(0, a.bodyBottom, m_format.width, m_format.height - a.bodyBottom);
+    } else {
+        place.origin = QPointF(m_format.marginL, m_format.headerPosition);
+        place.area = QRectF(0, 0, m_format.width, a.bodyTop);
+    }
+    return place;
 }
 
 } // namespace wp

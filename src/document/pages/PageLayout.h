@@ -80,6 +80,17 @@ public:
 
     /// The body area of a page, in page twips.
     QRectF bodyRect(int page) const;
+    /// The header (or footer) area as a page shows it, in page twips: its
+    /// hf:: flag and document (0 and nullptr: the page has none), where the
+    /// document's origin lies, and the part of the sheet above (below) the
+    /// body that belongs to it.
+    struct HeaderFooterPlace {
+        int flag = 0;
+        QTextDocument* doc = nullptr;
+        QPointF origin;
+        QRectF area;
+    };
+    HeaderFooterPlace headerFooterPlace(int page, bool footer) const;
     /// Page (from 1) and line on that page (from 1) of a body position.
     std::pair<int, int> pageAndLine(int pos) const;
     /// Body position of page/line/column (column from 0, clamped to the
@@ -142,6 +153,7 @@ private:
     void collectBlock(const QTextBlock& block, std::vector<Item>* items, bool& pendingBreak,
                       bool atRoot = false) const;
     Areas areas(int pageIndex) const;
+    int areaFlag(int pageIndex, bool footer) const;
     void prepare(QTextDocument* doc) const;
     QTextBlock splitBlock(const Page& pg) const; // a root paragraph the page begins inside
     std::unique_ptr<QTextDocument> numbered(QTextDocument* doc, int page) const;

@@ -1,6 +1,7 @@
 #include "document/pages/PageView.h"
 
 #include "document/pages/PageLayout.h"
+#include "wp/PageFormat.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,6 +13,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -22,6 +24,27 @@ namespace {
 constexpr int kGap = 16; // desk between and around the sheets, pixels
 const QColor kDesk(0x9a, 0x9a, 0x9a);
 const QColor kShadow(0x60, 0x60, 0x60);
+// Laid over the body while a header or footer is edited.
+const QColor kDimmed(255, 255, 255, 150);
+
+bool isFooter(int flag) {
+    return flag == hf::Footer || flag == hf::FirstPageFooter;
+}
+
+// The caret of a position in a header or footer document, in that
+// document's own coordinates (twips).
+QRectF caretInDocument(QTextDocument* doc, int pos) {
+    const QTextBlock block = doc->findBlock(std::clamp(pos, 0, doc->characterCount() - 1));
+    const QRectF r = doc->documentLayout()->blockBoundingRect(block);
+    QTextLayout* tl = block.layout();
+    QTextLine line = tl ? tl->lineForTextPosition(pos - block.position()) : QTextLine();
+    if (!line.isValid() && tl && tl->lineCount() > 0)
+        line = tl->lineAt(tl->lineCount() - 1);
+    if (!line.isValid())
+        return QRectF(r.topLeft(), QSizeF(15, std::max(r.height(), 240.0)));
+    return QRectF(r.left() + line.cursorToX(pos - block.position()), r.top() + line.y(), 15,
+                  line.height());
+}
 
 struct KeyMove {
     QKeySequence::StandardKey key;
@@ -77,6 +100,21 @@ PageView::PageView(PageLayout* layout, QWidget* parent)
 PageView::~PageView() = default;
 
 void PageView::setTextCursor(const QTextCursor& cursor) {
+    // A caret in another part of the page moves the editing there.
+    QTextDocument* doc = cursor.document();
+    if (m_area && doc && doc == m_layout->document()) {
+        editArea(0);
+    } else if (doc && doc != editedDocument() && !m_draft) {
+        for (int flag : {hf::Header, hf::FirstPageHeader, hf::Footer, hf::FirstPageFooter}) {
+            if (m_layout->headerFooterDocument(flag) == doc) {
+                editArea(flag);
+                if (m_area == flag)
+                    break;
+            }
+        }
+    }
+    if (doc && doc != editedDocument())
+        return;
     m_cursor = cursor;
     cursorMoved();
     ensureCaretVisible();
@@ -85,6 +123,8 @@ void PageView::setTextCursor(const QTextCursor& cursor) {
 void PageView::setDraft(bool on) {
     if (on == m_draft)
         return;
+    if (on)
+        editArea(0); // the draft view shows no headers or footers
     m_draft = on;
     m_sheetsDirty = true;
     updateScrollBars();
@@ -157,7 +197,8 @@ int PageView::pageAtY(int contentY) const {
 
 void PageView::onPagesChanged() {
     m_sheetsDirty = true;
-    if (m_layout->document() &&
+    leaveAreaIfGone();
+    if (!m_area && m_layout->document() &&
         (m_cursor.isNull() || m_cursor.document() != m_layout->document())) {
         m_cursor = QTextCursor(m_layout->document());
         m_lastPos = m_lastAnchor = -1;
@@ -198,12 +239,16 @@ void PageView::scrollContentsBy(int, int) {
 void PageView::paintEvent(QPaintEvent* event) {
     QPainter p(viewport());
     p.fillRect(event->rect(), kDesk);
-    if (m_layout->document() && (m_cursor.isNull() || m_cursor.document() != m_layout->document()))
+    leaveAreaIfGone();
+    if (m_area && editedAreaPage() == 0)
+        editArea(0); // no page shows the area any more
+    if (!m_area && m_layout->document() &&
+        (m_cursor.isNull() || m_cursor.document() != m_layout->document()))
         m_cursor = QTextCursor(m_layout->document());
     const int pages = m_layout->pageCount();
     const int first = pageAtY(event->rect().top() + verticalScrollBar()->value());
     QAbstractTextDocumentLayout::PaintContext ctx;
-    if (m_cursor.hasSelection()) {
+    if (!m_area && m_cursor.hasSelection()) {
         QAbstractTextDocumentLayout::Selection sel;
         sel.cursor = m_cursor;
         sel.format.setBackground(palette().brush(QPalette::Active, QPalette::Highlight));
@@ -226,6 +271,11 @@ void PageView::paintEvent(QPaintEvent* event) {
             p.fillRect(QRect(origin + QPoint(3, 3), QSize(width, height)), kShadow);
             p.translate(origin);
             m_layout->drawPage(&p, page, m_zoom, &ctx);
+            if (m_area) {
+                p.scale(s, s);
+                dimBody(&p, page);
+                drawAreaSelection(&p, page);
+            }
         }
         p.restore();
         if (m_draft && page < pages) {
@@ -241,7 +291,17 @@ void PageView::paintEvent(QPaintEvent* event) {
 QRect PageView::caretViewportRect() const {
     if (m_cursor.isNull())
         return QRect();
-    const auto [page, r] = m_layout->caretRect(m_cursor.position());
+    int page = 1;
+    QRectF r;
+    if (m_area) {
+        page = editedAreaPage();
+        const auto place = m_layout->headerFooterPlace(page, isFooter(m_area));
+        if (place.flag != m_area)
+            return QRect();
+        r = caretInDocument(place.doc, m_cursor.position()).translated(place.origin);
+    } else {
+        std::tie(page, r) = m_layout->caretRect(m_cursor.position());
+    }
     const double s = pixelsPerTwip();
     const QPoint o = pageOrigin(page);
     const double top = r.top() - sheetTopTwips(page);
@@ -281,13 +341,167 @@ void PageView::showEvent(QShowEvent* event) {
     ensureCaretVisible();
 }
 
+PageView::Hit PageView::hitAt(const QPoint& pt) const {
+    Hit h;
+    h.page = pageAtY(pt.y() + verticalScrollBar()->value());
+    h.pagePoint =
+        QPointF(pt - pageOrigin(h.page)) / pixelsPerTwip() + QPointF(0, sheetTopTwips(h.page));
+    if (!m_draft) {
+        for (bool footer : {false, true}) {
+            const auto place = m_layout->headerFooterPlace(h.page, footer);
+            if (place.flag && place.area.contains(h.pagePoint)) {
+                h.area = place.flag;
+                break;
+            }
+        }
+    }
+    return h;
+}
+
 int PageView::positionAt(const QPoint& pt) const {
     if (!m_layout->document())
         return -1;
-    const int page = pageAtY(pt.y() + verticalScrollBar()->value());
-    const QPointF pagePoint =
-        QPointF(pt - pageOrigin(page)) / pixelsPerTwip() + QPointF(0, sheetTopTwips(page));
-    return m_layout->hitTest(page, pagePoint);
+    const Hit h = hitAt(pt);
+    return m_layout->hitTest(h.page, h.pagePoint);
+}
+
+// The position in the edited area nearest to a viewport point, taken on the
+// sheet that shows the area's caret.
+int PageView::areaPositionAt(const QPoint& pt) const {
+    const int page = editedAreaPage();
+    const auto place = m_layout->headerFooterPlace(page, isFooter(m_area));
+    if (!m_area || place.flag != m_area)
+        return -1;
+    QPointF p = QPointF(pt - pageOrigin(page)) / pixelsPerTwip() - place.origin;
+    const QSizeF size = place.doc->documentLayout()->documentSize();
+    p.setX(std::clamp(p.x(), 0.0, std::max(0.0, size.width() - 1)));
+    p.setY(std::clamp(p.y(), 0.0, std::max(0.0, size.height() - 1)));
+    const int pos = place.doc->documentLayout()->hitTest(p, Qt::FuzzyHit);
+    return pos >= 0 ? pos : place.doc->characterCount() - 1;
+}
+
+QTextDocument* PageView::editedDocument() const {
+    return m_area ? m_layout->headerFooterDocument(m_area) : m_layout->document();
+}
+
+int PageView::editedAreaPage() const {
+    if (!m_area)
+        return 0;
+    // The page the area was entered on, or the first that still shows it.
+    const int pages = m_layout->pageCount();
+    for (int p : {m_areaPage, 1, 2})
+        if (p >= 1 && p <= pages && m_layout->headerFooterPlace(p, isFooter(m_area)).flag == m_area)
+            return p;
+    return 0;
+}
+
+void PageView::editArea(int flag, int page) {
+    if (switchArea(flag, page)) {
+        cursorMoved();
+        ensureCaretVisible();
+    }
+}
+
+// Moves the editing to area `flag` (0: the body) without scrolling; false
+// when nothing changed.
+bool PageView::switchArea(int flag, int page) {
+    QTextDocument* doc = nullptr;
+    if (flag) {
+        doc = m_layout->headerFooterDocument(flag);
+        const bool footer = isFooter(flag);
+        auto shows = [&](int p) {
+            return p >= 1 && p <= m_layout->pageCount() &&
+                   m_layout->headerFooterPlace(p, footer).flag == flag;
+        };
+        if (!shows(page))
+            page = shows(1) ? 1 : (shows(2) ? 2 : 0);
+        if (m_draft || !doc || page == 0)
+            return false;
+    }
+    if (flag == m_area && (!flag || page == m_areaPage))
+        return false;
+    const bool changed = flag != m_area;
+    if (changed) {
+        if (!m_area)
+            m_bodyCursor = m_cursor;
+        if (flag) {
+            m_cursor = QTextCursor(doc);
+        } else {
+            QTextDocument* body = m_layout->document();
+            m_cursor = !m_bodyCursor.isNull() && m_bodyCursor.document() == body
+                           ? m_bodyCursor
+                           : (body ? QTextCursor(body) : QTextCursor());
+            m_bodyCursor = QTextCursor();
+        }
+        m_area = flag;
+        m_lastPos = m_lastAnchor = -1;
+        m_selecting = false;
+    }
+    m_areaPage = flag ? page : 1;
+    viewport()->update();
+    if (changed)
+        emit editedAreaChanged(flag);
+    return true;
+}
+
+// An area whose document went, or that the format no longer shows, gives
+// the editing back to the body.
+void PageView::leaveAreaIfGone() {
+    if (!m_area)
+        return;
+    QTextDocument* doc = m_layout->headerFooterDocument(m_area);
+    if (!doc || m_cursor.document() != doc || m_draft ||
+        !(m_layout->pageFormat().headerFooter & m_area))
+        editArea(0);
+}
+
+void PageView::dimBody(QPainter* painter, int page) const {
+    const QRectF body = m_layout->bodyRect(page);
+    painter->fillRect(QRectF(0, body.top(), m_layout->pageSize().width(), body.height()), kDimmed);
+    const auto place = m_layout->headerFooterPlace(page, isFooter(m_area));
+    if (place.flag != m_area)
+        return;
+    // A dashed line parts the edited area from the body.
+    QPen pen(palette().color(QPalette::Active, QPalette::Highlight), 0, Qt::DashLine);
+    pen.setCosmetic(true);
+    painter->setPen(pen);
+    const double y = isFooter(m_area) ? place.area.top() : place.area.bottom();
+    painter->drawLine(QPointF(0, y), QPointF(place.area.width(), y));
+}
+
+// The selection in the edited area, laid over the text as the sheet drew it.
+void PageView::drawAreaSelection(QPainter* painter, int page) const {
+    if (!m_cursor.hasSelection())
+        return;
+    const auto place = m_layout->headerFooterPlace(page, isFooter(m_area));
+    if (place.flag != m_area || place.doc != m_cursor.document())
+        return;
+    QColor color = palette().color(QPalette::Active, QPalette::Highlight);
+    color.setAlpha(110);
+    const int start = m_cursor.selectionStart(), end = m_cursor.selectionEnd();
+    QTextDocument* doc = place.doc;
+    for (QTextBlock b = doc->findBlock(start); b.isValid() && b.position() <= end; b = b.next()) {
+        QTextLayout* tl = b.layout();
+        if (!tl)
+            continue;
+        const QPointF topLeft =
+            place.origin + doc->documentLayout()->blockBoundingRect(b).topLeft();
+        for (int i = 0; i < tl->lineCount(); ++i) {
+            const QTextLine line = tl->lineAt(i);
+            const int ls = b.position() + line.textStart();
+            const int le = ls + line.textLength();
+            const int from = std::max(start, ls), to = std::min(end, le);
+            if (from > to || (from == to && end <= le))
+                continue;
+            const double x1 = line.cursorToX(from - b.position());
+            double x2 = line.cursorToX(to - b.position());
+            if (end > le) // the selection goes on past the line's end
+                x2 = std::max(x2, x1 + 90);
+            painter->fillRect(QRectF(topLeft.x() + std::min(x1, x2), topLeft.y() + line.y(),
+                                     std::abs(x2 - x1), line.height()),
+                              color);
+        }
+    }
 }
 
 void PageView::cursorMoved(bool selectionMayChange) {
@@ -308,6 +522,10 @@ void PageView::cursorMoved(bool selectionMayChange) {
 }
 
 void PageView::moveByPage(bool down, QTextCursor::MoveMode mode) {
+    if (m_area) { // a header or footer is one short piece
+        m_cursor.movePosition(down ? QTextCursor::End : QTextCursor::Start, mode);
+        return;
+    }
     const QRect caret = caretViewportRect();
     const int dy = viewport()->height() * 9 / 10;
     QScrollBar* v = verticalScrollBar();
@@ -347,6 +565,11 @@ bool PageView::handleMove(QKeyEvent* event) {
 void PageView::keyPressEvent(QKeyEvent* event) {
     if (m_cursor.isNull()) {
         event->ignore();
+        return;
+    }
+    if (m_area && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        editArea(0);
+        event->accept();
         return;
     }
     QTextDocument* doc = m_cursor.document();
@@ -427,7 +650,16 @@ void PageView::mousePressEvent(QMouseEvent* event) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
-    const int pos = positionAt(event->position().toPoint());
+    const QPoint pt = event->position().toPoint();
+    const Hit hit = hitAt(pt);
+    // While a header or footer is edited, the dimmed body and the other
+    // areas wait for a double-click; in the body, a press on a header or
+    // footer leaves the caret where it is, as the press may begin one.
+    if (hit.area != m_area)
+        return;
+    if (m_area)
+        m_areaPage = hit.page;
+    const int pos = m_area ? areaPositionAt(pt) : positionAt(pt);
     if (pos < 0)
         return;
     m_cursor.setPosition(pos, (event->modifiers() & Qt::ShiftModifier) ? QTextCursor::KeepAnchor
@@ -439,7 +671,7 @@ void PageView::mousePressEvent(QMouseEvent* event) {
 void PageView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pt = event->position().toPoint();
     if (m_selecting && (event->buttons() & Qt::LeftButton)) {
-        const int pos = positionAt(pt);
+        const int pos = m_area ? areaPositionAt(pt) : positionAt(pt);
         if (pos >= 0 && pos != m_cursor.position()) {
             m_cursor.setPosition(pos, QTextCursor::KeepAnchor);
             cursorMoved();
@@ -451,7 +683,10 @@ void PageView::mouseMoveEvent(QMouseEvent* event) {
 
 void PageView::updatePointer(const QPoint& pt) {
     int code = 0;
-    if (fieldAt && fieldPointer) {
+    if (m_area) {
+        if (hitAt(pt).area != m_area)
+            code = 1; // the dimmed body takes no clicks but a double-click
+    } else if (fieldAt && fieldPointer) {
         const int pos = positionAt(pt);
         const int id = pos >= 0 ? fieldAt(pos) : 0;
         if (id != 0)
@@ -469,7 +704,24 @@ void PageView::mouseReleaseEvent(QMouseEvent* event) {
 void PageView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
-    const int pos = positionAt(event->position().toPoint());
+    const QPoint pt = event->position().toPoint();
+    const Hit hit = hitAt(pt);
+    // A double-click into a header or footer edits it in place, one into
+    // the body returns there; either puts the caret under the pointer.
+    if (hit.area != m_area) {
+        switchArea(hit.area, hit.page);
+        if (m_area != hit.area)
+            return;
+        const int pos = m_area ? areaPositionAt(pt) : positionAt(pt);
+        if (pos >= 0)
+            m_cursor.setPosition(pos);
+        cursorMoved();
+        ensureCaretVisible();
+        return;
+    }
+    if (m_area)
+        m_areaPage = hit.page;
+    const int pos = m_area ? areaPositionAt(pt) : positionAt(pt);
     if (pos < 0)
         return;
     m_cursor.setPosition(pos);

@@ -9,6 +9,9 @@
 #include <functional>
 #include <vector>
 
+class QPainter;
+class QTextDocument;
+
 namespace wp {
 
 class PageLayout;
@@ -22,9 +25,20 @@ public:
 
     PageLayout* pageLayout() const { return m_layout; }
 
-    /// The caret and selection, on the layout's document.
+    /// The caret and selection, on the layout's document or, while a header
+    /// or footer is edited, on that area's document.
     QTextCursor textCursor() const { return m_cursor; }
     void setTextCursor(const QTextCursor& cursor);
+
+    /// The header or footer edited in place (an hf:: flag; 0: the body) and
+    /// the page whose sheet shows its caret.
+    int editedArea() const { return m_area; }
+    int editedAreaPage() const;
+    /// Edits area `flag` in place as page `page` shows it (0: the first page
+    /// that shows it), caret at its start; the body is dimmed meanwhile.
+    /// With 0, returns to the body and its caret. An area that no page
+    /// shows, or the draft view, leaves the body edited.
+    void editArea(int flag, int page = 0);
 
     /// Zoom of the sheets, percent of their real size on this screen.
     double zoom() const { return m_zoom; }
@@ -61,6 +75,8 @@ public:
 signals:
     void cursorPositionChanged();
     void selectionChanged();
+    /// Editing moved between the body (0) and a header or footer (hf:: flag).
+    void editedAreaChanged(int flag);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -94,9 +110,26 @@ private:
     void copy() const;
     void paste();
     void updatePointer(const QPoint& viewportPoint);
+    // Where a viewport point falls: its page, the point in page twips, and
+    // the header or footer area under it (hf:: flag, 0: the body).
+    struct Hit {
+        int page = 1;
+        QPointF pagePoint;
+        int area = 0;
+    };
+    Hit hitAt(const QPoint& viewportPoint) const;
+    int areaPositionAt(const QPoint& viewportPoint) const;
+    QTextDocument* editedDocument() const;
+    bool switchArea(int flag, int page);
+    void leaveAreaIfGone();
+    void drawAreaSelection(QPainter* painter, int page) const;
+    void dimBody(QPainter* painter, int page) const;
 
     PageLayout* m_layout;
     QTextCursor m_cursor;
+    int m_area = 0;           // hf:: flag of the area edited in place, 0: the body
+    int m_areaPage = 1;       // the page whose sheet shows its caret
+    QTextCursor m_bodyCursor; // the body's caret while an area is edited
     double m_zoom = 100;
     bool m_draft = false;
     mutable bool m_sheetsDirty = true;
