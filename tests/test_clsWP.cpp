@@ -170,8 +170,9 @@ TEST_F(ClsWP, lateBindingReachesEveryContractMemberByName) {
         WP_DIALOG_FUNCTION(ResumeTitleRetrieve)};
     ASSERT_TRUE(dialogs[1].second);
     for (const auto& [name, declared] : dialogs) {
-        if (declared)
+        if (declared) {
             EXPECT_GE(mo->indexOfMethod(QByteArray(name) + "(QString&)"), 0) << name;
+        }
     }
 
     // Puts by name reach the library, not a dynamic property of the object.
