@@ -320,6 +320,16 @@ void hostHandler(int) {
 }
 } // namespace
 
+TEST(ExceptionFilterDeathTest, stackOverflowOutsideAnyGuardIsNamedAndEndsTheProcessCleanly) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            modStartup::Main();
+            recurse(0);
+        },
+        ::testing::ExitedWithCode(70), "0xC00000FD \\(Stack Overflow\\)");
+}
+
 TEST(ExceptionFilterDeathTest, faultInNoexceptCodeIsWrittenOutBeforeTheEnd) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(
