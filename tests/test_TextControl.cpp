@@ -234,7 +234,7 @@ TEST(TextControl, nativeRoundTripKeepsEverything) {
     EXPECT_EQ(copy.document()->toPlainText(), tx.document()->toPlainText());
     EXPECT_EQ(copy.pageFormat(), tx.pageFormat());
     EXPECT_EQ(copy.BaseLine(), 3);
-    EXPECT_EQ(copy.Tag(), tx.Tag());
+    EXPECT_EQ(copy.Tag(), ""); // the Tag stays the control's own
     EXPECT_EQ(copy.documentProperty(wp::info::Author), QStringLiteral("Jane"));
     EXPECT_EQ(copy.headerFooterDocument(wp::hf::Header)->toPlainText(), QStringLiteral("Header"));
     EXPECT_EQ(copy.headerFooterDocument(wp::hf::FirstPageFooter)->toPlainText(),
@@ -380,4 +380,25 @@ TEST(TextControl, headerFilledAsPlainTextSavesAndLoadsInTheNativeFormat) {
     ASSERT_TRUE(copy.LoadFromMemory(data, 8));
     EXPECT_EQ(copy.headerFooterDocument(wp::hf::Header)->toPlainText(), "Anna Berg");
     EXPECT_EQ(copy.headerFooterDocument(wp::hf::Footer)->toPlainText(), "page");
+}
+
+TEST(TextControl, tagBelongsToTheControlAndSurvivesEveryLoad) {
+    TextControl source;
+    buildSample(source);
+    const QString hostXml =
+        QStringLiteral("<resume id=\"7\"><props><title>Mine</title></props></resume>");
+    for (int format : {wp::fmt::Native, wp::fmt::Rtf, wp::fmt::PlainText}) {
+        TextControl tx;
+        tx.setTag(hostXml);
+        const QByteArray data = source.SaveToMemory(format);
+        ASSERT_TRUE(tx.LoadFromMemory(data, format)) << format;
+        EXPECT_EQ(tx.Tag(), hostXml) << format;
+        ASSERT_TRUE(tx.LoadFromMemory(data, format, true)) << format; // into the selection
+        EXPECT_EQ(tx.Tag(), hostXml) << format;
+        EXPECT_FALSE(tx.LoadFromMemory("\x01garbage", wp::fmt::Native));
+        EXPECT_EQ(tx.Tag(), hostXml) << format;
+        tx.setTag(QString());
+        ASSERT_TRUE(tx.LoadFromMemory(source.SaveToMemory(wp::fmt::Native), wp::fmt::Native));
+        EXPECT_EQ(tx.Tag(), "") << "a document's saved Tag must not replace the control's";
+    }
 }

@@ -1,6 +1,8 @@
 #include "DemoWindow.h"
 
 #include "dialogs/frmPageDlg.h"
+#include "dialogs/frmResumeProps.h"
+#include "dialogs/frmResumeTitle.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -8,9 +10,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 static QString readText(const QString& path) {
@@ -18,8 +22,20 @@ static QString readText(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
-DemoWindow::DemoWindow(const QString& samplesDir, QWidget* parent)
-    : QMainWindow(parent), m_samples(samplesDir), m_wp(std::make_unique<wp::clsWP>()) {
+QString DemoWindow::defaultUserDataDir() {
+    const QString app = QCoreApplication::applicationDirPath();
+    for (const QString& dir :
+         {app + QStringLiteral("/userdata"), app + QStringLiteral("/../share/wp/userdata")}) {
+        if (QFileInfo::exists(dir + QStringLiteral("/app.mvdt")))
+            return QDir(dir).absolutePath();
+    }
+    return QString();
+}
+
+DemoWindow::DemoWindow(const QString& samplesDir, const QString& userDataDir, QWidget* parent)
+    : QMainWindow(parent), m_samples(samplesDir),
+      m_userData(userDataDir.isEmpty() ? defaultUserDataDir() : userDataDir),
+      m_wp(std::make_unique<wp::clsWP>()) {
     setObjectName(QStringLiteral("wpdemo"));
     setWindowTitle(QStringLiteral("wp demo"));
 
@@ -37,12 +53,20 @@ DemoWindow::DemoWindow(const QString& samplesDir, QWidget* parent)
     m_wp->setTx(m_tx);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&New Résumé…"), QKeySequence::New, this,
+                    &DemoWindow::newResume);
     file->addAction(QStringLiteral("&Open…"), QKeySequence::Open, this, &DemoWindow::open);
     file->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, &DemoWindow::save);
     file->addAction(QStringLiteral("Save &As…"), QKeySequence::SaveAs, this, &DemoWindow::saveAs);
     file->addSeparator();
     file->addAction(QStringLiteral("Page Set&up…"), this, &DemoWindow::pageSetup);
+    file->addAction(QStringLiteral("P&roperties…"), this, &DemoWindow::resumeProperties);
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    tools->addAction(QStringLiteral("Cover Letter &Template"), this,
+                     &DemoWindow::openCoverLetterTemplate);
+    tools->addAction(QStringLiteral("Cover Letter &Stepper…"), this,
+                     &DemoWindow::coverLetterStepper);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About"), this, [this] {
         QMessageBox::about(this, windowTitle(),
@@ -53,7 +77,9 @@ DemoWindow::DemoWindow(const QString& samplesDir, QWidget* parent)
                               .arg(m_wp->Version(), QDir::toNativeSeparators(m_samples)));
     statusBar()->addWidget(m_status);
 
-    // The host starts on the sample résumé.
+    // The host starts on the sample résumé, its XML kept in the control's
+    // Tag (which loading a document leaves alone).
+    m_tx->setTag(readText(m_samples + QStringLiteral("/resume.xml")));
     openFile(m_samples + QStringLiteral("/resume.rtf"));
 }
 
@@ -110,10 +136,14 @@ bool DemoWindow::saveAs() {
 }
 
 QString DemoWindow::environmentXml() const {
-    // The sample environment names the samples folder as every data directory.
+    // The sample environment names the samples folder as the data
+    // directories, and the folder of the built template archive as the
+    // user's own (the samples folder when there is none).
     QString xml = readText(m_samples + QStringLiteral("/env.xml"));
     const QString dir = QDir(m_samples).absolutePath() + QLatin1Char('/');
-    return xml.replace(QStringLiteral("$SAMPLES/"), dir);
+    const QString user = m_userData.isEmpty() ? dir : QDir(m_userData).absolutePath() + '/';
+    return xml.replace(QStringLiteral("$SAMPLES/"), dir)
+        .replace(QStringLiteral("$USERDATA/"), user);
 }
 
 QString DemoWindow::pageXml() const {
@@ -154,6 +184,45 @@ void DemoWindow::pageSetup() {
     m_tx->setPageFormat(format);
 }
 
+void DemoWindow::resumeProperties() {
+    QString unused;
+    QString result;
+    try {
+        result = m_wp->ResumePropertiesShow(unused);
+    } catch (const wp::Error& e) {
+        QMessageBox::warning(this, windowTitle(), e.description);
+        return;
+    }
+    if (result.isEmpty())
+        return; // nothing to store
+    m_tx->setTag(result);
+    // The properties travel with the document when it is saved as RTF.
+    wp::KXml doc;
+    doc.LoadXml(result);
+    if (const wp::KXmlRef props = doc.SelectNode(QStringLiteral("props"))) {
+        for (const QString& key :
+             {wp::info::Title, wp::info::Subject, wp::info::Author, wp::info::Manager,
+              wp::info::Company, wp::info::Category, wp::info::Keywords, wp::info::Comments})
+            m_tx->setDocumentProperty(key, props->ChildValue(key));
+    }
+}
+
+void DemoWindow::newResume() {
+    QString unused;
+    const QString title = m_wp->ResumeTitleRetrieve(unused);
+    if (title.isEmpty())
+        return; // cancelled
+    m_tx->LoadFromMemory(QByteArray(), wp::fmt::PlainText);
+    wp::KXml resume;
+    resume.CreateRoot(QStringLiteral("resume"));
+    resume.SetChildValue(QStringLiteral("name"), title);
+    resume.AddChild(QStringLiteral("props"))->SetChildValue(QStringLiteral("title"), title);
+    m_tx->setTag(resume.Xml());
+    m_tx->setDocumentProperty(wp::info::Title, title);
+    m_fileName.clear();
+    setWindowTitle(QStringLiteral("wp demo — %1").arg(title));
+}
+
 QStringList DemoWindow::writeScreenshots(const QString& dir) {
     QDir().mkpath(dir);
     QStringList paths;
@@ -177,6 +246,31 @@ QStringList DemoWindow::writeScreenshots(const QString& dir) {
         page.Load(pageXml());
         const QString shot = dir + QStringLiteral("/frmPageDlg.png");
         if (page.grab().save(shot))
+            paths << shot;
+    }
+    paths << stepperScreenshots(dir);
+    {
+        // The properties of the sample résumé, one picture a tab.
+        wp::frmResumeProps props;
+        props.Load(m_tx->Tag());
+        auto* tabs = props.findChild<QTabWidget*>(QStringLiteral("tabProps"));
+        props.show();
+        for (int i = 0; tabs && i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            QCoreApplication::processEvents();
+            const QString shot =
+                dir + QStringLiteral("/frmResumeProps-%1.png").arg(tabs->widget(i)->objectName());
+            if (props.grab().save(shot))
+                paths << shot;
+        }
+        props.hide();
+    }
+    {
+        wp::frmResumeTitle title;
+        if (auto* field = title.findChild<QLineEdit*>(QStringLiteral("feTitle")))
+            field->setText(QStringLiteral("Résumé for Northwind, 2026"));
+        const QString shot = dir + QStringLiteral("/frmResumeTitle.png");
+        if (title.grab().save(shot))
             paths << shot;
     }
     return paths;

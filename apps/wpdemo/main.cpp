@@ -17,11 +17,18 @@ int main(int argc, char** argv) {
     QCommandLineOption shots(QStringLiteral("screenshots"),
                              QStringLiteral("Write PNGs of the windows there and quit"),
                              QStringLiteral("dir"));
+    QCommandLineOption userData(QStringLiteral("user-data"),
+                                QStringLiteral("This-user data directory (template archive "
+                                               "app.mvdt); default: the one built beside wpdemo"),
+                                QStringLiteral("dir"));
     parser.addOption(samples);
+    parser.addOption(userData);
     parser.addOption(shots);
     parser.process(app);
 
-    DemoWindow window(QDir(parser.value(samples)).absolutePath());
+    DemoWindow window(QDir(parser.value(samples)).absolutePath(),
+                      parser.isSet(userData) ? QDir(parser.value(userData)).absolutePath()
+                                             : QString());
     window.resize(1000, 760);
     window.show();
     if (parser.isSet(shots)) {

@@ -6,11 +6,13 @@
 #include <QApplication>
 #include <QTextStream>
 
-int dbCommand(const QStringList& args); // DbCommand.cpp
+int dbCommand(const QStringList& args);    // DbCommand.cpp
+int mergeCommand(const QStringList& args); // MergeCommand.cpp
 
 static int usage() {
     QTextStream(stderr) << "usage: wptool version\n"
-                           "       wptool convert IN OUT\n";
+                           "       wptool convert IN OUT\n"
+                           "       wptool merge TEMPLATE DATA_DIR OUT.pdf | --rtf OUTDIR\n";
     return 2;
 }
 
@@ -23,6 +25,8 @@ int main(int argc, char** argv) {
         return usage();
     if (args.first() == QStringLiteral("pdf"))
         return pdfCommand(args.mid(1));
+    if (args.first() == QStringLiteral("merge"))
+        return mergeCommand(args.mid(1));
     if (args.first() == QStringLiteral("db"))
         return dbCommand(args.mid(1));
     if (args.first() == QStringLiteral("version")) {

@@ -74,6 +74,20 @@ public:
     /// unchanged (close box). A page XML the dialog cannot read throws
     /// wp::Error 65535 after its report.
     Q_INVOKABLE QString PageDialogShow(QString& strXML);
+    /// The cover letter stepper over the host's document (`tx`), merged
+    /// with the stored and sample job applications one at a time. Returns
+    /// "" once the window has closed; a data set that cannot be built
+    /// throws wp::Error 65535 after its report and the window never shows.
+    Q_INVOKABLE QString CoverLetterStepper(QString& strXML);
+
+    /// The résumé properties dialog over the résumé XML that the host keeps
+    /// in the document control's Tag (strXML is not read). Returns the
+    /// résumé XML with the edited properties (Save after a change) or "".
+    Q_INVOKABLE QString ResumePropertiesShow(QString& strXML);
+
+    /// Asks for the title of a new résumé (strXML is not read). Returns the
+    /// title as typed, or "" when the user cancels.
+    Q_INVOKABLE QString ResumeTitleRetrieve(QString& strXML);
 
     /// Reaches a member by its dispatch id, as a late-bound host would.
     QVariant Invoke(qint32 dispid, const QVariantList& args = {},

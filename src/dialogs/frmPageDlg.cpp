@@ -1,5 +1,6 @@
 #include "dialogs/frmPageDlg.h"
 
+#include "dialogs/FormSupport.h"
 #include "dialogs/modTX.h"
 #include "host/modWP.h"
 #include "wp/KXml.h"
@@ -9,13 +10,11 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
-#include <QScreen>
 #include <cfloat>
 #include <cstdlib>
 
@@ -27,29 +26,8 @@ using modvbCodeShieldSupport::Guard;
 using modWP::g_intMeasurement;
 
 namespace {
-// Positions are designed in twips; the screen's resolution turns them into pixels.
-class TwipsToPixels {
-public:
-    TwipsToPixels() {
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            m_x = screen->logicalDotsPerInchX() / 1440.0;
-            m_y = screen->logicalDotsPerInchY() / 1440.0;
-        }
-    }
-    QRect rect(int left, int top, int width, int height) const {
-        return {x(left), y(top), x(width), y(height)};
-    }
-    int x(int twips) const { return qRound(twips * m_x); }
-    int y(int twips) const { return qRound(twips * m_y); }
-
-private:
-    double m_x = 96.0 / 1440.0;
-    double m_y = 96.0 / 1440.0;
-};
-
-QString arrayName(const char* name, int index) {
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
+using forms::arrayName;
+using forms::TwipsToPixels;
 
 // An attribute of the page XML as a single-precision number of twips. The
 // host writes its numbers in the invariant form.

@@ -603,6 +603,9 @@ bool TextControl::LoadFromMemory(const QByteArray& data, int format, bool select
         emit cursorPositionChanged();
         return true;
     }
+    // The Tag belongs to the control, not to the document: a host that keeps
+    // its own data there still finds it after loading.
+    loaded.tag = d->content.tag;
     // The old documents live until the view has let go of them.
     DocumentContent old = std::move(d->content);
     d->content = std::move(loaded);

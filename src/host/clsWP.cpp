@@ -1,12 +1,16 @@
 #include "wp/clsWP.h"
 
 #include "dialogs/frmPageDlg.h"
+#include "dialogs/frmResumeProps.h"
+#include "dialogs/frmResumeTitle.h"
 #include "errors/modvbCodeShieldSupport.h"
 #include "host/modStartup.h"
 #include "host/modWP.h"
+#include "stepper/frmStepper.h"
 #include "wp/TextControl.h"
 
 #include <QMetaMethod>
+#include <QScopeGuard>
 
 namespace wp {
 
@@ -137,6 +141,44 @@ QString clsWP::PageDialogShow(QString& strXML) {
             RunDialog<frmPageDlg>([&](frmPageDlg& form) { return form.PageSetup(strXML); });
         return strResultXML;
     });
+}
+
+QString clsWP::CoverLetterStepper(QString& strXML) {
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "CoverLetterStepper", &members);
+    g.param(QStringLiteral("strXML"), strXML);
+    return g.run([&] {
+        // The window goes after every call, so the next one builds it afresh.
+        auto release = qScopeGuard([] { FormInstance<frmStepper>::release(); });
+        return RunDialog<frmStepper>([&](frmStepper& form) {
+            form.setTx(tx());
+            form.DoStepper(QStringLiteral("keyStepFirst"));
+            ShowModal(&form);
+            return QString();
+        });
+    });
+}
+
+QString clsWP::ResumePropertiesShow(QString& strXML) {
+    QString sXML;
+    ClsWPVariables members(m_tx);
+    Guard g("clsWP", "ResumePropertiesShow", &members);
+    g.param(QStringLiteral("strXML"), strXML).local(QStringLiteral("sXML"), sXML);
+    return g.run([&] {
+        // The control is reached by name, as any late-bound host object.
+        if (!m_tx)
+            raise(err::ObjectNotSet);
+        const QString strTag = m_tx->property("Tag").toString();
+        sXML = RunDialog<frmResumeProps>(
+            [&](frmResumeProps& form) { return form.ShowProperties(strTag); });
+        return sXML;
+    });
+}
+
+QString clsWP::ResumeTitleRetrieve(QString& strXML) {
+    Q_UNUSED(strXML);
+    // No handler here: a failure reaches the host as it is.
+    return RunDialog<frmResumeTitle>([](frmResumeTitle& form) { return form.ShowForm(); });
 }
 
 QVariant clsWP::Invoke(qint32 dispid, const QVariantList& args, InvokeKind kind) {

@@ -1,0 +1,66 @@
+#pragma once
+// The prompt for the name of a new résumé.
+
+#include "dialogs/FormSupport.h"
+#include "errors/modvbCodeShieldSupport.h"
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace wp {
+
+class frmResumeTitle : public QDialog, public modvbCodeShieldSupport::ModuleVariables {
+    Q_OBJECT
+public:
+    explicit frmResumeTitle(QWidget* parent = nullptr);
+    ~frmResumeTitle() override;
+
+    /// Shows the window modally and returns, once it has closed, the title
+    /// as typed (Save) or "" (Cancel, close box).
+    QString ShowForm();
+    /// What the two buttons call: 1 accepts a title that is not blank (else
+    /// asks for one and stays open), 0 cancels; the result is emptied first.
+    void SaveCancel(qint16 index);
+    /// The accepted title ("" until Save accepts one).
+    QString ResumeTitle() const { return m_sResumeTitle; }
+
+    /// Whether `text` is blank for a title: nothing left once spaces (and
+    /// only spaces) are cut from both ends.
+    static bool IsBlankTitle(const QString& text);
+
+    QString DumpModuleVariables() const override;
+
+public slots:
+    /// Escape acts as the Cancel button.
+    void reject() override;
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void BuildControls();
+    void Unload();
+
+    void Form_Activate();
+    void Form_Unload();
+    void feTitle_KeyPress(int KeyAscii);
+    void pbOK_Click();
+    void pbCancel_Click();
+
+    QString m_sResumeTitle;
+    forms::ShowScope m_show;
+
+    QLabel* cjlblDesc = nullptr;
+    QLabel* cjlblTitle = nullptr;
+    QLineEdit* feTitle = nullptr;
+    QPushButton* pbOK = nullptr;
+    QPushButton* pbCancel = nullptr;
+};
+
+} // namespace wp

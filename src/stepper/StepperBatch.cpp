@@ -1,0 +1,110 @@
+#include "stepper/StepperBatch.h"
+
+#include "stepper/TemplateMerge.h"
+#include "wp/TextControl.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+
+namespace wp::stepper {
+
+namespace {
+// Runs `each` on the letter of every step, merged into a fresh copy of the
+// template; stops at the first letter `each` refuses.
+template <class Each>
+BatchResult forEachLetter(const TextControl& templ, const KXmlRef& steps, const Progress& progress,
+                          Each&& each) {
+    BatchResult r;
+    const QByteArray source = templ.SaveToMemory(fmt::Native, false);
+    const qint32 count = steps ? steps->ChildCount() : 0;
+    TextControl letter;
+    for (qint32 k = 1; k <= count; ++k) {
+        if (!letter.LoadFromMemory(source, fmt::Native, false)) {
+            r.error = letter.lastError();
+            return r;
+        }
+        modWP::LoadJobAppTemplateFields(&letter, steps->ChildAt(k - 1));
+        if (!each(letter, k, r))
+            return r;
+        ++r.letters;
+        if (progress)
+            progress(k, count);
+    }
+    r.ok = true;
+    return r;
+}
+} // namespace
+
+BatchResult MergeToPdf(const TextControl& templ, const KXmlRef& steps, const QString& pdfPath,
+                       const Progress& progress) {
+    {
+        QFile probe(pdfPath);
+        if (!probe.open(QIODevice::WriteOnly)) {
+            BatchResult r;
+            r.error = QStringLiteral("Cannot write the PDF file \"%1\": %2")
+                          .arg(pdfPath, probe.errorString());
+            return r;
+        }
+    }
+    const PageFormat f = templ.pageFormat();
+    QPdfWriter writer(pdfPath);
+    writer.setCreator(QStringLiteral("wp"));
+    writer.setResolution(1200);
+    // A landscape sheet is a portrait paper size turned on its side.
+    const bool landscape = f.width > f.height;
+    const QSizeF inches =
+        landscape ? QSizeF(f.height, f.width) / 1440.0 : QSizeF(f.width, f.height) / 1440.0;
+    writer.setPageLayout(QPageLayout(
+        QPageSize(inches, QPageSize::Inch, QString(), QPageSize::ExactMatch),
+        landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        BatchResult r;
+        r.error = QStringLiteral("Cannot write the PDF file \"%1\".").arg(pdfPath);
+        return r;
+    }
+    BatchResult r = forEachLetter(templ, steps, progress,
+                                  [&](TextControl& letter, qint32, BatchResult& result) {
+                                      letter.setPrintDevice(&painter);
+                                      letter.setPrintZoom(100);
+                                      const qint32 pages = letter.CurrentPages();
+                                      for (qint32 p = 1; p <= pages; ++p) {
+                                          if (result.pages > 0)
+                                              writer.newPage();
+                                          letter.PrintPage(p);
+                                          ++result.pages;
+                                      }
+                                      letter.setPrintDevice(nullptr);
+                                      return true;
+                                  });
+    if (!painter.end() && r.ok) {
+        r.ok = false;
+        r.error = QStringLiteral("Cannot finish the PDF file \"%1\".").arg(pdfPath);
+    }
+    return r;
+}
+
+BatchResult MergeToRtf(const TextControl& templ, const KXmlRef& steps, const QString& dir,
+                       const Progress& progress) {
+    if (!QDir().mkpath(dir)) {
+        BatchResult r;
+        r.error = QStringLiteral("Cannot create the folder \"%1\".").arg(dir);
+        return r;
+    }
+    return forEachLetter(
+        templ, steps, progress, [&](TextControl& letter, qint32 k, BatchResult& result) {
+            const QString file =
+                QDir(dir).filePath(QStringLiteral("%1.rtf").arg(k, 3, 10, QLatin1Char('0')));
+            if (!letter.SaveToFile(file, fmt::Rtf)) {
+                result.error = letter.lastError();
+                return false;
+            }
+            result.pages += letter.CurrentPages();
+            return true;
+        });
+}
+
+} // namespace wp::stepper

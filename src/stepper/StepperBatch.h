@@ -1,0 +1,37 @@
+#pragma once
+// Every step of a stepper data set merged at once: one PDF with the letters
+// one after another, or one RTF file per letter.
+
+#include "wp/KXml.h"
+
+#include <QString>
+#include <functional>
+
+namespace wp {
+class TextControl;
+}
+
+namespace wp::stepper {
+
+/// Called after each letter with its step number and the number of steps.
+using Progress = std::function<void(qint32 step, qint32 count)>;
+
+struct BatchResult {
+    bool ok = false;
+    qint32 letters = 0;
+    qint32 pages = 0;
+    QString error; ///< why it failed ("" on success)
+};
+
+/// Merges each `job_app` of `steps` (in step order) into a fresh copy of
+/// `templ`, as the stepper shows it, and draws the letters into one PDF
+/// file, each starting on a new page.
+BatchResult MergeToPdf(const TextControl& templ, const KXmlRef& steps, const QString& pdfPath,
+                       const Progress& progress = {});
+
+/// The same merge written as one RTF file per letter into `dir`: 001.rtf,
+/// 002.rtf, ...
+BatchResult MergeToRtf(const TextControl& templ, const KXmlRef& steps, const QString& dir,
+                       const Progress& progress = {});
+
+} // namespace wp::stepper

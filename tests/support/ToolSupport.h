@@ -1,0 +1,57 @@
+#pragma once
+// Running the command-line tool and reading the PDFs it writes, with
+// poppler's own tools as the independent reader.
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace wptest {
+
+struct ToolRun {
+    int code = -1;
+    QString out, err;
+};
+
+/// Runs the built wptool (beside the tests' folder) with `args`.
+inline ToolRun wptool(const QStringList& args) {
+    const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/../wptool");
+    ToolRun r;
+    if (!QFileInfo::exists(exe)) {
+        r.err = QStringLiteral("no wptool at ") + exe;
+        return r;
+    }
+    QProcess p;
+    p.start(exe, args);
+    if (!p.waitForFinished(120000))
+        return r;
+    r.code = p.exitCode();
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+/// The text of pages `first` to `last` of a PDF (pdftotext).
+inline QString pdfText(const QString& pdf, int first, int last) {
+    QProcess proc;
+    proc.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-f"), QString::number(first), QStringLiteral("-l"),
+                QString::number(last), pdf, QStringLiteral("-")});
+    proc.waitForFinished(30000);
+    return QString::fromUtf8(proc.readAllStandardOutput());
+}
+
+/// The number of pages of a PDF (pdfinfo), -1 when it cannot be read.
+inline int pdfPageCount(const QString& pdf) {
+    QProcess proc;
+    proc.start(QStringLiteral("pdfinfo"), {pdf});
+    proc.waitForFinished(30000);
+    for (const QString& line : QString::fromUtf8(proc.readAllStandardOutput()).split(u'\n'))
+        if (line.startsWith(QStringLiteral("Pages:")))
+            return line.mid(6).trimmed().toInt();
+    return -1;
+}
+
+} // namespace wptest

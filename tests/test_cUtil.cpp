@@ -1,0 +1,213 @@
+// cUtil: one entry of a real ZIP archive read and written as UTF-8 text.
+#include "support/TestSupport.h"
+#include "support/ZipSupport.h"
+#include "wp/Error.h"
+#include "wp/cUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using wp::cUtil;
+
+namespace {
+
+using wptest::fileBytes;
+
+// Printable text that hardly compresses.
+QString noise(qsizetype size) {
+    QString text(size, Qt::Uninitialized);
+    auto* rng = QRandomGenerator::global();
+    for (auto& c : text)
+        c = QChar(u'!' + rng->bounded(90));
+    return text;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Runs `body` in a child process and returns its exit status (-1 when it was
+// killed). When the tests run as root, the child first becomes "nobody" so
+// that file permissions apply to it.
+int inChild(const std::function<int()>& body, bool dropRoot) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (dropRoot && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(99);
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST(cUtil, writesCreatesAndReplacesEntriesReadableByLibzip) {
+    QTemporaryDir dir;
+    const QString zip = dir.filePath("app.mvdt");
+    cUtil u;
+    EXPECT_EQ(u.ReadEntry(zip, "doc_prop_descs.xml"), ""); // no archive yet
+    EXPECT_EQ(u.lastError(), "");
+
+    const QString text = QString::fromUtf8("<descs ver=\"1\"><d>Résumé — 履歴書</d></descs>");
+    u.WriteEntry(zip, "doc_prop_descs.xml", text);
+    u.WriteEntry(zip, "cvl_data.xml", "<cvl/>");
+    EXPECT_EQ(wptest::zipEntry(zip, "doc_prop_descs.xml"), text.toUtf8());
+    EXPECT_EQ(u.ReadEntry(zip, "doc_prop_descs.xml"), text);
+
+    u.WriteEntry(zip, "doc_prop_descs.xml", "<descs ver=\"1\"/>");
+    EXPECT_EQ(wptest::zipNames(zip), (QStringList{"doc_prop_descs.xml", "cvl_data.xml"}));
+    EXPECT_EQ(wptest::zipEntry(zip, "doc_prop_descs.xml"), "<descs ver=\"1\"/>");
+    EXPECT_EQ(wptest::zipEntry(zip, "cvl_data.xml"), "<cvl/>"); // the others stay
+
+    EXPECT_EQ(u.ReadEntry(zip, "missing.xml"), "");
+    EXPECT_EQ(u.lastError(), "");
+    // An entry written by another program, with a byte-order mark.
+    ASSERT_TRUE(wptest::makeZip(zip, {{"bom.xml", "\xEF\xBB\xBF<a>\xC3\xA9</a>"}}));
+    EXPECT_EQ(u.ReadEntry(zip, "bom.xml"), QString::fromUtf8("<a>é</a>"));
+    // Into a folder that does not exist.
+    EXPECT_THROW(u.WriteEntry(dir.filePath("no/such/app.mvdt"), "a", "b"), wp::Error);
+}
+
+TEST(cUtil, damagedArchiveReadsAsMissingAndIsNotOverwritten) {
+    QTemporaryDir dir;
+    const QString zip = dir.filePath("app.mvdt");
+    cUtil u;
+    writeFile(zip, "PK\x03\x04 this is not really an archive");
+    const QByteArray before = fileBytes(zip);
+    EXPECT_EQ(u.ReadEntry(zip, "doc_prop_descs.xml"), "");
+    EXPECT_NE(u.lastError(), "");
+    try {
+        u.WriteEntry(zip, "doc_prop_descs.xml", "<descs/>");
+        ADD_FAILURE() << "a damaged archive was written";
+    } catch (const wp::Error& e) {
+        EXPECT_TRUE(e.description.contains("app.mvdt")) << e.description.toStdString();
+    }
+    EXPECT_EQ(fileBytes(zip), before);
+
+    // A good archive cut short loses its directory.
+    ASSERT_TRUE(wptest::makeZip(zip, {{"a.xml", QByteArray(5000, 'x')}}));
+    writeFile(zip, fileBytes(zip).chopped(30));
+    EXPECT_TRUE(u.ReadEntry(zip, "a.xml").isEmpty());
+    EXPECT_NE(u.lastError(), "");
+
+    // A flipped byte in the compressed data fails the checksum.
+    QByteArray text;
+    for (int i = 0; i < 2000; ++i)
+        text += QByteArray::number(i * 7919 % 1000) + ' ';
+    ASSERT_TRUE(wptest::makeZip(zip, {{"a.xml", text}}));
+    QByteArray bytes = fileBytes(zip);
+    bytes[200] = char(bytes[200] ^ 0x55);
+    writeFile(zip, bytes);
+    EXPECT_EQ(u.ReadEntry(zip, "a.xml"), "");
+    EXPECT_NE(u.lastError(), "");
+    EXPECT_EQ(u.ReadEntry(zip, "missing.xml"), ""); // a good read clears the error
+    EXPECT_EQ(u.lastError(), "");
+}
+
+TEST(cUtil, readOnlyFolderIsReportedAndTheArchiveKept) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("data");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString zip = folder + "/app.mvdt";
+    cUtil().WriteEntry(zip, "doc_prop_descs.xml", "<descs ver=\"1\"/>");
+    const QByteArray before = fileBytes(zip);
+    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0555), 0);
+
+    const int rc = inChild(
+        [&] {
+            cUtil u;
+            if (u.ReadEntry(zip, "doc_prop_descs.xml") != "<descs ver=\"1\"/>")
+                return 2;
+            try {
+                u.WriteEntry(zip, "doc_prop_descs.xml", "<descs ver=\"1\"><new/></descs>");
+            } catch (const wp::Error& e) {
+                return e.description.contains("app.mvdt") ? 0 : 3;
+            }
+            return 1; // written although the folder is read-only
+        },
+        true);
+    chmod(QFile::encodeName(folder).constData(), 0755);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(fileBytes(zip), before);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"app.mvdt"}); // no leftovers
+}
+
+TEST(cUtil, fullDiskIsReportedAndTheArchiveKept) {
+    QTemporaryDir dir;
+    const QString disk = dir.filePath("disk");
+    ASSERT_TRUE(QDir().mkdir(disk));
+    if (mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a small file system needs privileges this run lacks";
+    const auto unmount = qScopeGuard([&] { umount(QFile::encodeName(disk).constData()); });
+    const QString zip = disk + "/app.mvdt";
+    cUtil u;
+    u.WriteEntry(zip, "doc_prop_descs.xml", "<descs ver=\"1\"/>");
+    const QByteArray before = fileBytes(zip);
+    EXPECT_THROW(u.WriteEntry(zip, "big.xml", noise(100000)), wp::Error); // above 64 KiB packed
+    EXPECT_EQ(fileBytes(zip), before);
+    EXPECT_EQ(QDir(disk).entryList(QDir::Files), QStringList{"app.mvdt"});
+}
+
+TEST(cUtil, interruptedWriteLeavesTheOldArchiveIntact) {
+    QTemporaryDir dir;
+    const QString zip = dir.filePath("app.mvdt");
+    cUtil().WriteEntry(zip, "doc_prop_descs.xml", "<descs ver=\"1\"/>");
+    const QByteArray before = fileBytes(zip);
+
+    // Slow to compress, so the write takes long enough to be cut.
+    const QString big = noise(40 * 1024 * 1024);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        cUtil().WriteEntry(zip, "big.xml", big);
+        _exit(0);
+    }
+    // Kill the writer as soon as its temporary file appears beside the archive.
+    bool sawTemp = false;
+    for (int i = 0; i < 20000 && !sawTemp; ++i) {
+        sawTemp = QDir(dir.path()).entryList(QDir::Files).size() > 1;
+        if (!sawTemp)
+            QThread::usleep(200);
+    }
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(sawTemp);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the write finished before it could be interrupted";
+    EXPECT_EQ(fileBytes(zip), before);
+    EXPECT_EQ(cUtil().ReadEntry(zip, "doc_prop_descs.xml"), "<descs ver=\"1\"/>");
+    EXPECT_EQ(wptest::zipNames(zip), QStringList{"doc_prop_descs.xml"});
+}
+
+TEST(cUtil, entriesAboveTheLimitAreRefused) {
+    QTemporaryDir dir;
+    const QString zip = dir.filePath("app.mvdt");
+    cUtil u;
+    // Zeros compress to almost nothing: a small archive with a huge entry.
+    ASSERT_TRUE(wptest::makeZip(
+        zip, {{"huge.xml", QByteArray(cUtil::MaxEntrySize + 1, '\0')}, {"small.xml", "<a/>"}}));
+    EXPECT_EQ(u.ReadEntry(zip, "huge.xml"), "");
+    EXPECT_TRUE(u.lastError().contains("huge.xml")) << u.lastError().toStdString();
+    EXPECT_EQ(u.ReadEntry(zip, "small.xml"), "<a/>");
+
+    const QByteArray before = fileBytes(zip);
+    EXPECT_THROW(u.WriteEntry(zip, "big.xml", QString(cUtil::MaxEntrySize + 1, 'a')), wp::Error);
+    EXPECT_EQ(fileBytes(zip), before);
+    // Exactly at the limit is still fine.
+    u.WriteEntry(zip, "big.xml", QString(cUtil::MaxEntrySize, 'a'));
+    EXPECT_EQ(wptest::zipEntry(zip, "big.xml")->size(), cUtil::MaxEntrySize);
+}

@@ -1,0 +1,326 @@
+// The résumé properties dialog, driven modally through
+// clsWP::ResumePropertiesShow over a real template archive.
+#include "dialogs/frmResumeProps.h"
+#include "host/modWP.h"
+#include "support/TestSupport.h"
+#include "support/ZipSupport.h"
+#include "wp/KXml.h"
+#include "wp/TextControl.h"
+#include "wp/cUtil.h"
+#include "wp/clsWP.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using wp::frmResumeProps;
+using wptest::child;
+
+namespace {
+const char* const kKeys[8] = {"title",   "subject",  "author",   "manager",
+                              "company", "category", "keywords", "comments"};
+
+QLineEdit* summ(QWidget* f, int i) {
+    return child<QLineEdit>(f, QStringLiteral("feSumm(%1)").arg(i));
+}
+QPlainTextEdit* box(QWidget* f, const QString& name) {
+    return child<QPlainTextEdit>(f, name);
+}
+QPlainTextEdit* desc(QWidget* f, int i) {
+    return box(f, QStringLiteral("feDesc(%1)").arg(i));
+}
+void click(QWidget* f, const char* name) {
+    child<QPushButton>(f, QString::fromLatin1(name))->click();
+}
+using wptest::fileBytes;
+
+// The eight property values of a returned résumé, in order ("<none>" when
+// the element is missing).
+QStringList props(const QString& xml) {
+    wp::KXml doc;
+    EXPECT_TRUE(doc.LoadXml(xml)) << xml.toStdString();
+    const wp::KXmlRef p = doc.SelectNode(QStringLiteral("props"));
+    QStringList values;
+    for (const char* key : kKeys)
+        values << (p && p->HasChild(QString::fromLatin1(key))
+                       ? p->ChildValue(QString::fromLatin1(key))
+                       : QStringLiteral("<none>"));
+    return values;
+}
+
+class ResumeProps : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        wp::modWP::g_strThisUserMorvaleDataDir = dir.path() + QLatin1Char('/');
+    }
+    void TearDown() override { wp::modWP::ResetGlobals(); }
+    QString archive() const { return dir.filePath(QStringLiteral("app.mvdt")); }
+
+    // Runs ResumePropertiesShow over a control whose Tag holds `tag`, with
+    // `step` acting on the open dialog; a step that leaves it open fails.
+    QString show(const QString& tag, const std::function<void(QWidget*)>& step) {
+        wp::TextControl tx;
+        tx.setTag(tag);
+        wp::clsWP host;
+        host.setTx(&tx);
+        QString strXML = QStringLiteral("<not read/>");
+        bool stepped = false;
+        wptest::whenModal([&](QWidget* modal) {
+            QPointer<QWidget> form(modal);
+            EXPECT_EQ(modal->objectName(), QStringLiteral("frmResumeProps"));
+            QApplication::setActiveWindow(modal);
+            stepped = true;
+            step(modal);
+            if (form && form->isVisible()) {
+                ADD_FAILURE() << "the step left the dialog open";
+                click(form, "pbCancel");
+            }
+        });
+        const QString result = host.ResumePropertiesShow(strXML);
+        EXPECT_TRUE(stepped);
+        EXPECT_EQ(tx.Tag(), tag) << "the dialog never writes the Tag";
+        EXPECT_FALSE(wp::modWP::FormInstance<frmResumeProps>::exists());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return result;
+    }
+
+    // Opens the description box `i` for editing through its pop-up command.
+    static void editDescription(QWidget* f, int i) {
+        QTest::mouseClick(desc(f, i)->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+        auto* menu = child<QMenu>(f, QStringLiteral("cbrEdit"));
+        ASSERT_TRUE(menu);
+        QAction* edit = menu->findChild<QAction*>(QStringLiteral("1099"));
+        ASSERT_TRUE(edit);
+        EXPECT_EQ(edit->text(), QStringLiteral("Edit text"));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(edit).center());
+        EXPECT_FALSE(desc(f, i)->isReadOnly());
+        EXPECT_TRUE(desc(f, i)->hasFocus());
+    }
+
+    QTemporaryDir dir;
+};
+
+const QString kFull = QStringLiteral(
+    "<resume id=\"9\"><name>Jane</name><props><title>CV</title><subject>Engineer</subject>"
+    "<author>Jane Doe</author><manager/><company>Acme</company><category/>"
+    "<keywords>C++, Qt</keywords><comments>Hi</comments></props><body>keep</body></resume>");
+const QString kEmptyProps = QStringLiteral(
+    "<resume><props><title/><subject/><author/><manager/><company/><category/><keywords/>"
+    "<comments/></props></resume>");
+} // namespace
+
+TEST_F(ResumeProps, saveWithoutChangeCountsFilledFieldsAsChanges) {
+    // All properties empty: nothing to store.
+    EXPECT_EQ(show(kEmptyProps, [](QWidget* f) { click(f, "pbOK"); }), QString());
+    // Filled fields count as changes: the whole résumé comes back.
+    const QString result = show(kFull, [](QWidget* f) {
+        EXPECT_EQ(f->windowTitle(), QStringLiteral("Properties"));
+        EXPECT_EQ(summ(f, 0)->text(), QStringLiteral("CV"));
+        EXPECT_EQ(summ(f, 5)->text(), QString());
+        EXPECT_EQ(box(f, "feKeywords")->toPlainText(), QStringLiteral("C++, Qt"));
+        EXPECT_EQ(box(f, "feComments")->toPlainText(), QStringLiteral("Hi"));
+        // No archive: the help texts keep their design-time texts.
+        EXPECT_EQ(desc(f, 0)->toPlainText(), QStringLiteral("Summary"));
+        EXPECT_EQ(desc(f, 2)->toPlainText(), QStringLiteral("Comments"));
+        auto* tabs = child<QTabWidget>(f, QStringLiteral("tabProps"));
+        EXPECT_EQ(tabs->currentIndex(), 0);
+        EXPECT_EQ(tabs->tabToolTip(0),
+                  "Set the document properties that will show up in your resume when you share "
+                  "it as a MS Word document.  Property information will show up in META tags "
+                  "when saved as a web page.");
+        EXPECT_EQ(tabs->widget(2)->objectName(), QStringLiteral("pagComments"));
+        // Focus moves: activation to the title, a tab to its box.
+        EXPECT_TRUE(QTest::qWaitFor([f] { return summ(f, 0)->hasFocus(); }, 2000));
+        tabs->setCurrentIndex(1);
+        EXPECT_TRUE(box(f, "feKeywords")->hasFocus());
+        tabs->setCurrentIndex(2);
+        EXPECT_TRUE(box(f, "feComments")->hasFocus());
+        click(f, "pbOK");
+    });
+    EXPECT_EQ(props(result),
+              QStringList({"CV", "Engineer", "Jane Doe", "", "Acme", "", "C++, Qt", "Hi"}));
+    wp::KXml doc;
+    ASSERT_TRUE(doc.LoadXml(result));
+    EXPECT_EQ(doc.AttributeValue(QStringLiteral("id")), QStringLiteral("9"));
+    EXPECT_EQ(doc.ChildValue(QStringLiteral("name")), QStringLiteral("Jane"));
+    EXPECT_EQ(doc.ChildValue(QStringLiteral("body")), QStringLiteral("keep"));
+}
+
+TEST_F(ResumeProps, editsAreWrittenAsTypedAndCancelOrCloseKeepNothing) {
+    const QString result = show(kEmptyProps, [](QWidget* f) {
+        summ(f, 1)->setText(QStringLiteral("  Lead developer  "));
+        box(f, "feComments")->setPlainText(QStringLiteral("line 1\nline 2 "));
+        click(f, "pbOK");
+    });
+    EXPECT_EQ(props(result),
+              QStringList({"", "  Lead developer  ", "", "", "", "", "", "line 1\nline 2 "}));
+
+    // An emptied field writes an empty element.
+    EXPECT_EQ(props(show(kFull,
+                         [](QWidget* f) {
+                             summ(f, 0)->clear();
+                             box(f, "feKeywords")->clear();
+                             click(f, "pbOK");
+                         })),
+              QStringList({"", "Engineer", "Jane Doe", "", "Acme", "", "", "Hi"}));
+
+    EXPECT_EQ(show(kFull,
+                   [](QWidget* f) {
+                       summ(f, 2)->setText(QStringLiteral("Someone else"));
+                       click(f, "pbCancel");
+                   }),
+              QString());
+    EXPECT_EQ(show(kFull,
+                   [](QWidget* f) {
+                       summ(f, 2)->setText(QStringLiteral("Someone else"));
+                       f->close();
+                   }),
+              QString());
+}
+
+TEST_F(ResumeProps, aResumeWithoutPropsGetsThemUnderItsRoot) {
+    const QString result =
+        show(QStringLiteral("<resume><name>Jane</name></resume>"), [](QWidget* f) {
+            summ(f, 0)->setText(QStringLiteral("New"));
+            click(f, "pbOK");
+        });
+    wp::KXml doc;
+    ASSERT_TRUE(doc.LoadXml(result));
+    EXPECT_EQ(doc.TagName(), QStringLiteral("resume"));
+    EXPECT_EQ(doc.ChildValue(QStringLiteral("name")), QStringLiteral("Jane"));
+    ASSERT_EQ(doc.ChildCount(), 2);
+    EXPECT_EQ(doc.ChildAt(1)->TagName(), QStringLiteral("props"));
+    EXPECT_EQ(props(result), QStringList({"New", "", "", "", "", "", "", ""}));
+
+    // Without a résumé there is nothing to write the properties into.
+    for (const QString& tag : {QString(), QStringLiteral("not <xml")}) {
+        EXPECT_EQ(show(tag,
+                       [](QWidget* f) {
+                           EXPECT_EQ(summ(f, 0)->text(), QString());
+                           summ(f, 0)->setText(QStringLiteral("x"));
+                           click(f, "pbOK");
+                       }),
+                  QString());
+    }
+}
+
+TEST_F(ResumeProps, helpTextsComeFromTheBuiltTemplateArchive) {
+    const QString built = QStringLiteral(WP_USER_DATA_DIR "/app.mvdt");
+    ASSERT_TRUE(QFile::copy(built, archive())) << built.toStdString();
+    wp::KXml source;
+    ASSERT_TRUE(source.LoadXml(QString::fromUtf8(
+        fileBytes(QStringLiteral(WP_SAMPLES_DIR "/archive/doc_prop_descs.xml")))));
+    const QByteArray before = fileBytes(archive());
+    show(kFull, [&](QWidget* f) {
+        EXPECT_EQ(desc(f, 0)->toPlainText(), source.ChildValue(QStringLiteral("summary")));
+        EXPECT_EQ(desc(f, 1)->toPlainText(), source.ChildValue(QStringLiteral("keywords")));
+        EXPECT_FALSE(desc(f, 0)->toPlainText().isEmpty());
+        EXPECT_TRUE(desc(f, 0)->isReadOnly());
+        // Outside the development environment: no pop-up, and leaving a
+        // description box writes nothing.
+        QTest::mouseClick(desc(f, 0)->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+        EXPECT_EQ(child<QMenu>(f, QStringLiteral("cbrEdit")), nullptr);
+        desc(f, 0)->setFocus(Qt::MouseFocusReason);
+        summ(f, 0)->setFocus(Qt::MouseFocusReason);
+        click(f, "pbCancel");
+    });
+    EXPECT_EQ(fileBytes(archive()), before);
+}
+
+TEST_F(ResumeProps, developmentEnvironmentEditsCreateTheDescriptionEntry) {
+    wp::modWP::g_blnInIDE = true;
+    ASSERT_TRUE(wptest::makeZip(archive(), {{"cvl_data.xml", "<cvl/>"}}));
+    show(kFull, [](QWidget* f) {
+        child<QTabWidget>(f, QStringLiteral("tabProps"))->setCurrentIndex(1);
+        editDescription(f, 1);
+        desc(f, 1)->selectAll();
+        QTest::keyClicks(desc(f, 1), QStringLiteral("List your skills."));
+        box(f, "feKeywords")->setFocus(Qt::MouseFocusReason);
+        EXPECT_TRUE(desc(f, 1)->isReadOnly()) << "leaving the box ends the editing";
+        click(f, "pbCancel");
+    });
+    EXPECT_EQ(wptest::zipEntry(archive(), "cvl_data.xml"), "<cvl/>");
+    const auto entry = wptest::zipEntry(archive(), "doc_prop_descs.xml");
+    ASSERT_TRUE(entry);
+    wp::KXml doc;
+    ASSERT_TRUE(doc.LoadXml(QString::fromUtf8(*entry)));
+    EXPECT_EQ(doc.TagName(), QStringLiteral("descs"));
+    EXPECT_EQ(doc.AttributeValue(QStringLiteral("ver")), QStringLiteral("1"));
+    ASSERT_EQ(doc.ChildCount(), 1);
+    EXPECT_EQ(doc.ChildAt(0)->TagName(), QStringLiteral("keywords"));
+    EXPECT_EQ(doc.ChildAt(0)->Text(), QStringLiteral("List your skills."));
+
+    // The next showing reads the text back; an edit of another page joins it.
+    show(kFull, [](QWidget* f) {
+        EXPECT_EQ(desc(f, 1)->toPlainText(), QStringLiteral("List your skills."));
+        editDescription(f, 0);
+        desc(f, 0)->setPlainText(QStringLiteral("About you."));
+        summ(f, 3)->setFocus(Qt::TabFocusReason);
+        click(f, "pbOK");
+    });
+    EXPECT_EQ(wp::cUtil().ReadEntry(archive(), "doc_prop_descs.xml"),
+              "<descs ver=\"1\"><keywords>List your skills.</keywords>"
+              "<summary>About you.</summary></descs>");
+}
+
+TEST_F(ResumeProps, anArchiveThatCannotBeWrittenIsReportedAndKept) {
+    wp::modWP::g_blnInIDE = true;
+    QFile damaged(archive());
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("PK\x03\x04 damaged");
+    damaged.close();
+    const QByteArray before = fileBytes(archive());
+    wptest::ReportRecorder reports;
+    show(kFull, [](QWidget* f) {
+        EXPECT_EQ(desc(f, 0)->toPlainText(), QStringLiteral("Summary"));
+        editDescription(f, 0);
+        desc(f, 0)->setPlainText(QStringLiteral("Lost?"));
+        summ(f, 0)->setFocus(Qt::MouseFocusReason);
+        EXPECT_TRUE(desc(f, 0)->isReadOnly());
+        click(f, "pbCancel");
+    });
+    ASSERT_EQ(reports.reports.size(), 1u);
+    EXPECT_EQ(reports.reports[0].module, QStringLiteral("frmResumeProps"));
+    EXPECT_EQ(reports.reports[0].procedure, QStringLiteral("feDesc_Validate"));
+    EXPECT_TRUE(reports.reports[0].description.contains("app.mvdt"));
+    EXPECT_TRUE(reports.reports[0].variables.contains("m_blnChanged"));
+    EXPECT_EQ(fileBytes(archive()), before);
+}
+
+TEST_F(ResumeProps, reachedByDispatchIdAndReportedWithoutAControl) {
+    wp::TextControl tx;
+    tx.setTag(kEmptyProps);
+    wp::clsWP host;
+    host.setTx(&tx);
+    wptest::whenModal([](QWidget* f) {
+        summ(f, 4)->setText(QStringLiteral("Initech"));
+        click(f, "pbOK");
+    });
+    const QString result =
+        host.Invoke(wp::clsWP::DISPID_ResumePropertiesShow, {QString()}).toString();
+    EXPECT_EQ(props(result), QStringList({"", "", "", "", "Initech", "", "", ""}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    wptest::ReportRecorder reports;
+    wp::clsWP bare;
+    QString strXML;
+    try {
+        bare.ResumePropertiesShow(strXML);
+        ADD_FAILURE() << "no control, yet no failure";
+    } catch (const wp::Error& e) {
+        EXPECT_EQ(e.number, 65535);
+    }
+    ASSERT_EQ(reports.reports.size(), 1u);
+    EXPECT_EQ(reports.reports[0].module, QStringLiteral("clsWP"));
+    EXPECT_EQ(reports.reports[0].procedure, QStringLiteral("ResumePropertiesShow"));
+    EXPECT_EQ(reports.reports[0].number, 91);
+}

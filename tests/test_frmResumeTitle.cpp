@@ -1,0 +1,125 @@
+// The résumé title prompt, driven modally through clsWP::ResumeTitleRetrieve.
+#include "dialogs/frmResumeTitle.h"
+#include "host/modWP.h"
+#include "support/TestSupport.h"
+#include "wp/clsWP.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using wp::frmResumeTitle;
+using wptest::child;
+
+namespace {
+QLineEdit* titleField(QWidget* f) {
+    return child<QLineEdit>(f, QStringLiteral("feTitle"));
+}
+void click(QWidget* f, const char* name) {
+    child<QPushButton>(f, QString::fromLatin1(name))->click();
+}
+
+// Runs ResumeTitleRetrieve with `step` acting on the open window; a step that
+// leaves it open fails and cancels it.
+QString retrieve(const std::function<void(QWidget*)>& step) {
+    wp::clsWP host;
+    QString strXML = QStringLiteral("<ignored/>");
+    bool stepped = false;
+    wptest::whenModal([&](QWidget* modal) {
+        QPointer<QWidget> form(modal);
+        EXPECT_EQ(modal->objectName(), QStringLiteral("frmResumeTitle"));
+        EXPECT_EQ(modal->windowTitle(), QStringLiteral("Resume Title"));
+        EXPECT_EQ(titleField(modal)->text(), "") << "every call starts with an empty field";
+        stepped = true;
+        step(modal);
+        if (form && form->isVisible()) {
+            ADD_FAILURE() << "the step left the window open";
+            click(form, "pbCancel");
+        }
+    });
+    const QString result = host.ResumeTitleRetrieve(strXML);
+    EXPECT_TRUE(stepped);
+    EXPECT_EQ(strXML, QStringLiteral("<ignored/>"));
+    EXPECT_FALSE(wp::modWP::FormInstance<frmResumeTitle>::exists());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return result;
+}
+} // namespace
+
+TEST(ResumeTitle, savesTheTitleAsTypedWithItsSpacesAndTabs) {
+    wptest::MessageRecorder boxes;
+    EXPECT_EQ(retrieve([](QWidget* f) {
+                  EXPECT_EQ(child<QLabel>(f, QStringLiteral("cjlblDesc"))->text(),
+                            "The resume title is the name of the resume as it will appear on the "
+                            "resume tree when viewing your resumes.  Provide a unique name.");
+                  EXPECT_EQ(child<QLabel>(f, QStringLiteral("cjlblTitle"))->text(),
+                            "Resume Title:");
+                  EXPECT_EQ(child<QPushButton>(f, QStringLiteral("pbOK"))->text(), "Save");
+                  EXPECT_TRUE(QTest::qWaitFor([f] { return titleField(f)->hasFocus(); }, 2000))
+                      << "activation focuses the title";
+                  titleField(f)->setText(QStringLiteral("  Senior Engineer 2026 "));
+                  click(f, "pbOK");
+              }),
+              QStringLiteral("  Senior Engineer 2026 "));
+    // Two calls in a row: the second starts afresh (checked in retrieve) and
+    // a title of tabs only is a title.
+    EXPECT_EQ(retrieve([](QWidget* f) {
+                  titleField(f)->setText(QStringLiteral("\t\t"));
+                  click(f, "pbOK");
+              }),
+              QStringLiteral("\t\t"));
+    EXPECT_TRUE(boxes.messages.empty());
+}
+
+TEST(ResumeTitle, enterInTheFieldSaves) {
+    wptest::MessageRecorder boxes;
+    EXPECT_EQ(retrieve([](QWidget* f) {
+                  QTest::keyClicks(titleField(f), QStringLiteral("Draft"));
+                  QTest::keyClick(titleField(f), Qt::Key_Return);
+              }),
+              QStringLiteral("Draft"));
+    EXPECT_TRUE(boxes.messages.empty());
+}
+
+TEST(ResumeTitle, blankTitleIsRefusedAndCancelThenReturnsNothing) {
+    wptest::MessageRecorder boxes;
+    EXPECT_EQ(retrieve([&](QWidget* f) {
+                  titleField(f)->setText(QStringLiteral("   "));
+                  QTest::keyClick(titleField(f), Qt::Key_Enter);
+                  ASSERT_EQ(boxes.messages.size(), 1u);
+                  EXPECT_EQ(boxes.messages[0].text,
+                            "Please provide a title for the resume.  Thank you.");
+                  EXPECT_EQ(boxes.messages[0].title, "Missing Title");
+                  EXPECT_EQ(boxes.messages[0].style, 64);
+                  EXPECT_TRUE(f->isVisible()) << "a refused title keeps the window open";
+                  click(f, "pbOK"); // empty: refused again
+                  EXPECT_EQ(boxes.messages.size(), 2u);
+                  EXPECT_TRUE(f->isVisible());
+                  click(f, "pbCancel");
+              }),
+              QString());
+
+    // Typing a title after a refusal is accepted; the close box returns nothing.
+    EXPECT_EQ(retrieve([](QWidget* f) {
+                  click(f, "pbOK");
+                  titleField(f)->setText(QStringLiteral("x"));
+                  click(f, "pbOK");
+              }),
+              QStringLiteral("x"));
+    EXPECT_EQ(retrieve([](QWidget* f) {
+                  titleField(f)->setText(QStringLiteral("typed, then closed"));
+                  f->close();
+              }),
+              QString());
+}
+
+TEST(ResumeTitle, blankMeansOnlySpaces) {
+    EXPECT_TRUE(frmResumeTitle::IsBlankTitle(""));
+    EXPECT_TRUE(frmResumeTitle::IsBlankTitle("    "));
+    EXPECT_FALSE(frmResumeTitle::IsBlankTitle(" \t "));
+    EXPECT_FALSE(frmResumeTitle::IsBlankTitle(QString(QChar(0x00A0))));
+    EXPECT_FALSE(frmResumeTitle::IsBlankTitle(" a "));
+}
