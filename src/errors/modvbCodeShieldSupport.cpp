@@ -143,8 +143,8 @@ void Guard::report(std::exception_ptr ex) {
     else
         moduleVars = QStringLiteral("{None}");
     const QString params = dump::list(m_params);
-    Report(vbcsErrorNumber, m_module, m_procedure, vbcsErrorDescription, vbcsErrorLine, locals,
-           moduleVars, params);
+    Report(vbcsErrorNumber, QString::fromLatin1(m_module), QString::fromLatin1(m_procedure),
+           vbcsErrorDescription, vbcsErrorLine, locals, moduleVars, params);
 }
 
 QString ExceptionName(quint32 code) {

@@ -80,8 +80,7 @@ void atOutermostGuard(void (*fn)(void*), void* ctx);
 class Guard {
 public:
     Guard(const char* module, const char* procedure, const ModuleVariables* owner = nullptr)
-        : m_module(QString::fromLatin1(module)), m_procedure(QString::fromLatin1(procedure)),
-          m_owner(owner) {}
+        : m_module(module), m_procedure(procedure), m_owner(owner) {}
 
     template <class T> Guard& param(const QString& name, const T& value) {
         m_params.push_back(dump::bind(name, value));
@@ -151,8 +150,10 @@ private:
     }
     void report(std::exception_ptr ex);
 
-    QString m_module;
-    QString m_procedure;
+    // Names stay literals until a report needs them: a guard costs no heap
+    // until it fails (and a frame abandoned by a stack overflow loses none).
+    const char* m_module;
+    const char* m_procedure;
     const ModuleVariables* m_owner;
     bool m_disabled = false;
     std::vector<dump::Variable> m_params;
