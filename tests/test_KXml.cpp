@@ -94,3 +94,70 @@ TEST(KXml, writesBackWhatItReadInTheSameOrder) {
     EXPECT_EQ(x.Xml(), "<a><moved k=\"v\"/></a>");
     EXPECT_EQ(other.Xml(), "<r/>");
 }
+
+TEST(KXml, handlesIntoRemovedSubtreesStayUsable) {
+    KXml x, y;
+    ASSERT_TRUE(x.LoadXml("<r><a><b k=\"1\">t</b></a><c><d/></c><e/></r>"));
+    ASSERT_TRUE(y.LoadXml("<s/>"));
+    auto b = x.FindNode("b");
+    auto a = x.ChildNode("a");
+    x.RemoveChild("a");
+    a.reset(); // the removed element goes; its child lives on in the handle
+    y.AppendNode(b);
+    EXPECT_EQ(y.Xml(), "<s><b k=\"1\">t</b></s>");
+    EXPECT_EQ(x.Xml(), "<r><c><d/></c><e/></r>");
+
+    // Replacing a child's content drops the elements inside it.
+    auto d = x.FindNode("d");
+    x.SetChildValue("c", "v");
+    d->SetAttribute("n", "2");
+    d->AddChild("f", "g");
+    EXPECT_EQ(d->ChildValue("f"), "g");
+    y.AppendNode(d);
+    EXPECT_EQ(y.Xml(), "<s><b k=\"1\">t</b><d n=\"2\"><f>g</f></d></s>");
+    EXPECT_EQ(x.Xml(), "<r><c>v</c><e/></r>");
+
+    // A removed element keeps its whole subtree while a handle holds it.
+    auto e = x.ChildNode("e");
+    e->AddChild("h", "i");
+    x.RemoveChild("e");
+    EXPECT_EQ(e->ChildCount(), 1);
+    EXPECT_EQ(e->FindNode("h")->Text(), "i");
+    e->AppendNode(y.ChildNode("d"));
+    EXPECT_EQ(e->ChildAt(1)->TagName(), "d");
+    EXPECT_EQ(y.Xml(), "<s><b k=\"1\">t</b></s>");
+}
+
+namespace {
+QString nested(int depth) {
+    return QString("<n>").repeated(depth) + "x" + QString("</n>").repeated(depth);
+}
+} // namespace
+
+TEST(KXml, deepDocumentsAreBoundedOnLoadAndNeverRecurse) {
+    KXml x;
+    EXPECT_TRUE(x.LoadXml(nested(1000)));
+    EXPECT_EQ(x.Text(), "x");
+    EXPECT_FALSE(x.LoadXml(nested(1001))) << "deeper than the limit loads like bad XML";
+    EXPECT_EQ(x.Xml(), "");
+    EXPECT_FALSE(x.LoadXml(nested(200000)));
+
+    // Handles build trees of any depth: writing, searching, reading the text
+    // and freeing them must not recurse per level.
+    const int depth = 200000;
+    x.CreateRoot("n");
+    wp::KXmlRef at = x.SelectNode("n");
+    for (int i = 1; i < depth; ++i)
+        at = at->AddChild("n");
+    at->SetAttribute("id", "leaf");
+    at->SetChildValue("v", "deep");
+    EXPECT_EQ(x.Xml(), QString("<n>").repeated(depth - 1) + "<n id=\"leaf\"><v>deep</v></n>" +
+                           QString("</n>").repeated(depth - 1));
+    EXPECT_EQ(x.FindNode("v")->Text(), "deep");
+    EXPECT_EQ(x.FindByAttribute(nullptr, "n", "id", "leaf")->ChildValue("v"), "deep");
+    EXPECT_EQ(x.FindNode("missing"), nullptr);
+    EXPECT_EQ(x.Text(), "deep");
+    at.reset();
+    x.CreateRoot("gone"); // frees the deep tree
+    EXPECT_EQ(x.Xml(), "<gone/>");
+}

@@ -5,6 +5,8 @@
 #include "wp/TextControl.h"
 #include "wp/clsWP.h"
 
+#include <QImage>
+#include <QPainter>
 #include <QtCore/qmetaobject.h>
 #include <gtest/gtest.h>
 
@@ -134,4 +136,95 @@ TEST_F(ClsWP, unitAndDocumentControl) {
               &control);
     EXPECT_EQ(host.property("tx").value<QObject*>(), &control);
     EXPECT_THROW(host.Invoke(0x12345), wp::Error);
+}
+
+namespace {
+bool hasMethod(const QMetaObject* mo, const char* name) {
+    for (int i = 0; i < mo->methodCount(); ++i)
+        if (mo->method(i).name() == name && mo->method(i).access() == QMetaMethod::Public)
+            return true;
+    return false;
+}
+
+// A dialog function declared in C++ (it may not exist yet on every branch).
+#define WP_DIALOG_FUNCTION(name)                                                                   \
+    {                                                                                              \
+#name, [] {                                                                                   \
+         return []<class T>(T* c) {                                                                \
+             return requires(QString & s) { c->name(s); };                                         \
+         }(static_cast<clsWP*>(nullptr));                                                          \
+     }()    \
+    }
+} // namespace
+
+TEST_F(ClsWP, lateBindingReachesEveryContractMemberByName) {
+    clsWP host;
+    const QMetaObject* mo = host.metaObject();
+    for (const char* name :
+         {"Version", "RuntimeXML", "OptsXML", "EnvXML", "tx", "MeasurementUnits"})
+        EXPECT_GE(mo->indexOfProperty(name), 0) << name;
+    const std::pair<const char*, bool> dialogs[] = {
+        WP_DIALOG_FUNCTION(HeaderPropertiesShow), WP_DIALOG_FUNCTION(PageDialogShow),
+        WP_DIALOG_FUNCTION(PrintPreviewShow),     WP_DIALOG_FUNCTION(ResumePropertiesShow),
+        WP_DIALOG_FUNCTION(TableDialogShow),      WP_DIALOG_FUNCTION(CoverLetterStepper),
+        WP_DIALOG_FUNCTION(ResumeTitleRetrieve)};
+    ASSERT_TRUE(dialogs[1].second);
+    for (const auto& [name, declared] : dialogs) {
+        if (declared) {
+            EXPECT_GE(mo->indexOfMethod(QByteArray(name) + "(QString&)"), 0) << name;
+        }
+    }
+
+    // Puts by name reach the library, not a dynamic property of the object.
+    EXPECT_TRUE(host.setProperty("OptsXML", "<o><option sort=\"a08\">d.M.yy</option></o>"));
+    ASSERT_TRUE(g_kxmlOptions);
+    EXPECT_EQ(g_kxmlOptions->FindByAttribute(nullptr, "option", "sort", "a08")->Text(), "d.M.yy");
+    EXPECT_TRUE(host.setProperty("RuntimeXML", "<jdata><runmode/></jdata>"));
+    ASSERT_TRUE(g_kxmlJdata);
+    EXPECT_TRUE(g_kxmlJdata->HasChild("runmode"));
+    EXPECT_TRUE(host.setProperty("MeasurementUnits", 2));
+    EXPECT_EQ(g_intMeasurement, 2);
+    EXPECT_THROW(host.setProperty("MeasurementUnits", 32768), wp::Error);
+    EXPECT_EQ(g_intMeasurement, 2);
+    EXPECT_TRUE(host.dynamicPropertyNames().isEmpty());
+
+    TextControl tx;
+    const QMetaObject* tmo = tx.metaObject();
+    for (const char* name :
+         {"PageWidth",    "PageHeight", "PageMarginL", "PageMarginT",     "PageMarginR",
+          "PageMarginB",  "BaseLine",   "ViewMode",    "PrintZoom",       "CurrentPages",
+          "HeaderFooter", "SelStart",   "SelLength",   "SelText",         "Tag",
+          "FieldCurrent", "FieldText",  "FieldStart",  "FormatSelection", "ForeColor"})
+        EXPECT_GE(tmo->indexOfProperty(name), 0) << name;
+    for (const char* name :
+         {"setPrintDevice", "PrintPage", "HeaderFooterPosition", "setHeaderFooterPosition",
+          "CurrentInputPosition", "setCurrentInputPosition", "TableNext", "TableInsert",
+          "FieldNext", "FieldData", "setFieldData", "FieldInsert", "SaveToMemory", "LoadFromMemory",
+          "FieldSetCursor"})
+        EXPECT_TRUE(hasMethod(tmo, name)) << name;
+
+    // ...and they work when called that way.
+    EXPECT_TRUE(tx.setProperty("ViewMode", 2));
+    EXPECT_EQ(tx.ViewMode(), 2);
+    EXPECT_TRUE(tx.setProperty("PrintZoom", 50));
+    EXPECT_EQ(tx.PrintZoom(), 50);
+    EXPECT_EQ(tx.property("CurrentPages").toInt(), 1);
+    qint16 id = 0;
+    ASSERT_TRUE(QMetaObject::invokeMethod(&tx, "TableInsert", Q_RETURN_ARG(qint16, id),
+                                          Q_ARG(qint32, 2), Q_ARG(qint32, 2), Q_ARG(qint32, -1),
+                                          Q_ARG(qint16, 7)));
+    EXPECT_EQ(id, 7);
+    qint16 state = 0, tableId = 0, next = 0;
+    ASSERT_TRUE(QMetaObject::invokeMethod(&tx, "TableNext", Q_RETURN_ARG(qint16, next),
+                                          Q_ARG(qint16&, state), Q_ARG(qint16&, tableId)));
+    EXPECT_NE(next, 0);
+    EXPECT_EQ(tableId, 7);
+    QImage page(200, 260, QImage::Format_RGB32);
+    page.fill(Qt::black);
+    QPainter painter(&page);
+    ASSERT_TRUE(QMetaObject::invokeMethod(&tx, "setPrintDevice", Q_ARG(QPainter*, &painter)));
+    ASSERT_TRUE(QMetaObject::invokeMethod(&tx, "PrintPage", Q_ARG(qint32, 1)));
+    painter.end();
+    EXPECT_EQ(page.pixel(2, 2), qRgb(255, 255, 255)) << "the sheet was drawn";
+    EXPECT_TRUE(tx.dynamicPropertyNames().isEmpty());
 }

@@ -7,7 +7,9 @@
 #include "wp/hooks.h"
 
 #include <QObject>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace wp;
 using namespace wp::modvbCodeShieldSupport;
@@ -227,14 +229,16 @@ TEST(ExceptionFilter, namesAndNumbers) {
 }
 
 namespace {
-// Kept out of line and behind volatile so the compiler cannot fold the faults away.
+// Kept out of line and behind volatile so the compiler cannot fold the faults
+// away; the processor itself must see them, so the undefined-behaviour
+// sanitizer leaves these two alone.
 int* volatile g_nowhere = nullptr;
 volatile int g_zero = 0;
-__attribute__((noinline)) int readThrough() {
+__attribute__((noinline, no_sanitize("undefined"))) int readThrough() {
     return *static_cast<volatile int*>(g_nowhere);
 }
 volatile int g_quotient = 0;
-__attribute__((noinline)) int divide(int a) {
+__attribute__((noinline, no_sanitize("undefined"))) int divide(int a) {
     g_quotient = a / g_zero;
     return g_quotient;
 }
@@ -282,13 +286,75 @@ __attribute__((noinline)) int recurse(int n) {
 #pragma GCC diagnostic pop
 } // namespace
 
-TEST(ExceptionFilterDeathTest, stackOverflowIsNamedAndEndsTheProcessCleanly) {
+TEST(ExceptionFilter, stackOverflowInsideAGuardIsReportedAndTheProcessGoesOn) {
+    modStartup::Main();
+    wptest::ReportRecorder reports;
+    auto inner = [] {
+        Guard g("modFault", "Recurse");
+        return g.run([] { return recurse(0); });
+    };
+    for (int round = 0; round < 2; ++round) {
+        Guard g("modFault", "Outer");
+        EXPECT_THROW(g.run(inner), wp::Error);
+    }
+    EXPECT_EQ(guardDepth(), 0);
+    Guard g("modFault", "ReadNull");
+    EXPECT_THROW(g.run([] { return readThrough(); }), wp::Error);
+    // The outermost guard reports what happened below it; the faults after
+    // the overflow are reported as usual.
+    ASSERT_EQ(reports.reports.size(), 3u);
+    for (int i : {0, 1}) {
+        EXPECT_EQ(reports.reports[i].number, 10237);
+        EXPECT_EQ(reports.reports[i].description, "Stack Overflow");
+        EXPECT_EQ(reports.reports[i].procedure, "Outer");
+    }
+    EXPECT_EQ(reports.reports[2].number, 10005);
+}
+
+namespace {
+__attribute__((noinline)) int readThroughNoexcept() noexcept {
+    return readThrough();
+}
+void hostHandler(int) {
+    const char text[] = "host handler\n";
+    (void)!write(STDERR_FILENO, text, sizeof text - 1);
+    _exit(3);
+}
+} // namespace
+
+TEST(ExceptionFilterDeathTest, stackOverflowOutsideAnyGuardIsNamedAndEndsTheProcessCleanly) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             modStartup::Main();
-            Guard g("modFault", "Recurse");
-            g.run([] { return recurse(0); });
+            recurse(0);
         },
         ::testing::ExitedWithCode(70), "0xC00000FD \\(Stack Overflow\\)");
+}
+
+TEST(ExceptionFilterDeathTest, faultInNoexceptCodeIsWrittenOutBeforeTheEnd) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            modStartup::Main();
+            Guard g("modFault", "NoExcept");
+            g.run([] { return readThroughNoexcept(); });
+        },
+        "wp: unrecoverable failure .*: Access Violation \\(10005\\); the process ends");
+}
+
+TEST(ExceptionFilterDeathTest, faultOutsideAnyGuardGoesToTheHostsEarlierHandler) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::signal(SIGSEGV, hostHandler);
+            modStartup::Main();
+            wptest::ReportRecorder reports;
+            Guard g("modFault", "ReadNull");
+            EXPECT_THROW(g.run([] { return readThrough(); }), wp::Error);
+            if (reports.reports.size() != 1)
+                _exit(1);
+            readThrough();
+        },
+        ::testing::ExitedWithCode(3), "host handler");
 }

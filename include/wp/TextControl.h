@@ -96,6 +96,9 @@ class TextControl : public QWidget {
     Q_PROPERTY(qint16 FieldCurrent READ FieldCurrent WRITE setFieldCurrent)
     Q_PROPERTY(QString FieldText READ FieldText WRITE setFieldText)
     Q_PROPERTY(qint32 FieldStart READ FieldStart)
+    Q_PROPERTY(qint16 ViewMode READ ViewMode WRITE setViewMode)
+    Q_PROPERTY(qint16 PrintZoom READ PrintZoom WRITE setPrintZoom)
+    Q_PROPERTY(qint32 CurrentPages READ CurrentPages)
 
 public:
     explicit TextControl(QWidget* parent = nullptr);
@@ -208,7 +211,7 @@ public:
     void setFieldCurrent(qint16 id);
     /// The data of field `id` ("" for an unknown id).
     Q_INVOKABLE QString FieldData(qint16 id) const;
-    void setFieldData(qint16 id, const QString& data);
+    Q_INVOKABLE void setFieldData(qint16 id, const QString& data);
     /// Visible text of the current field. Setting it keeps the field's id,
     /// data and character format, also for the empty text.
     QString FieldText() const;
@@ -232,7 +235,7 @@ public:
     /// Enumerates the body's tables in document order: start with
     /// enumState 0; each call sets tableId and returns the next state, or
     /// returns 0 when there is no further table.
-    qint16 TableNext(qint16& enumState, qint16& tableId) const;
+    Q_INVOKABLE qint16 TableNext(qint16& enumState, qint16& tableId) const;
     /// The body's table with that id (nullptr: none).
     QTextTable* table(qint16 id) const;
 
@@ -272,13 +275,13 @@ public:
     void setPrintZoom(qint16 percent);
     /// The device PrintPage draws on: an active painter on a widget, image,
     /// PDF writer or printer (not owned; nullptr: none).
-    QPainter* PrintDevice() const;
-    void setPrintDevice(QPainter* painter);
+    Q_INVOKABLE QPainter* PrintDevice() const;
+    Q_INVOKABLE void setPrintDevice(QPainter* painter);
     /// Draws page `page` (from 1) on PrintDevice at its origin at PrintZoom
     /// percent of the real size at the device's logical resolution: white
     /// sheet, body, header and footer. A page out of range is error 9, no
     /// active device error 91.
-    void PrintPage(qint32 page);
+    Q_INVOKABLE void PrintPage(qint32 page);
     /// The number of pages.
     qint32 CurrentPages() const;
     /// Writes every page, headers and footers included, to a PDF file at

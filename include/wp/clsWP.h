@@ -22,6 +22,11 @@ class clsWP : public QObject {
     Q_PROPERTY(QString Version READ Version)
     Q_PROPERTY(QString EnvXML READ EnvXML WRITE setEnvXML)
     Q_PROPERTY(QObject* tx READ txObject WRITE setTxObject)
+    // Write-only for the host; reading gives what the library holds.
+    Q_PROPERTY(QString RuntimeXML READ runtimeXml WRITE setRuntimeXML)
+    Q_PROPERTY(QString OptsXML READ optsXml WRITE setOptsXML)
+    // Wider than the unit itself, so that an out-of-range put fails (Overflow).
+    Q_PROPERTY(int MeasurementUnits READ measurementUnits WRITE putMeasurementUnits)
 
 public:
     /// Dispatch ids of the members, as the interface table numbers them.
@@ -105,6 +110,10 @@ public:
 private:
     QObject* txObject() const;
     void setTxObject(QObject* object);
+    QString runtimeXml() const;
+    QString optsXml() const;
+    int measurementUnits() const;
+    void putMeasurementUnits(int vData);
 
     QPointer<QObject> m_tx;
 };

@@ -6,14 +6,22 @@
 #include <QMetaObject>
 #include <QObject>
 #include <algorithm>
+#include <csetjmp>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <link.h>
 #include <memory>
 #include <new>
 #include <pthread.h>
+#include <ucontext.h>
 #include <unistd.h>
 #include <vector>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace wp::modvbCodeShieldSupport {
 
@@ -26,12 +34,14 @@ QString vbcsErrorSource;
 
 namespace {
 thread_local int t_guardDepth = 0;
+// Where a stack overflow returns to: set by the outermost guard.
+thread_local sigjmp_buf* t_boundary = nullptr;
 } // namespace
 
 int guardDepth() {
     return t_guardDepth;
 }
-Guard::Depth::Depth() {
+Guard::Depth::Depth() : outermost(t_guardDepth == 0) {
     ++t_guardDepth;
 }
 Guard::Depth::~Depth() {
@@ -133,8 +143,8 @@ void Guard::report(std::exception_ptr ex) {
     else
         moduleVars = QStringLiteral("{None}");
     const QString params = dump::list(m_params);
-    Report(vbcsErrorNumber, m_module, m_procedure, vbcsErrorDescription, vbcsErrorLine, locals,
-           moduleVars, params);
+    Report(vbcsErrorNumber, QString::fromLatin1(m_module), QString::fromLatin1(m_procedure),
+           vbcsErrorDescription, vbcsErrorLine, locals, moduleVars, params);
 }
 
 QString ExceptionName(quint32 code) {
@@ -234,6 +244,100 @@ quint32 exceptionCode(int sig, int code) {
 // stack overflow from any other access violation.
 char* s_stackLimit = nullptr;
 
+// The handlers that were installed before ours, for faults outside any guard.
+struct sigaction s_previous[NSIG];
+std::terminate_handler s_previousTerminate = nullptr;
+
+// Executable code of the library and of the host program. Only there may a
+// stack overflow be left by a jump: code of the C library or of Qt might be
+// holding a lock or be halfway through changing its own state.
+struct CodeRange {
+    std::uintptr_t begin, end;
+};
+CodeRange s_ownCode[16];
+int s_ownCodeCount = 0;
+
+int collectOwnCode(dl_phdr_info* info, size_t, void* self) {
+    const bool isProgram = !info->dlpi_name || !*info->dlpi_name;
+    bool isLibrary = false;
+    for (int i = 0; i < info->dlpi_phnum && !isProgram; ++i) {
+        const auto& ph = info->dlpi_phdr[i];
+        const auto begin = info->dlpi_addr + ph.p_vaddr;
+        const auto at = reinterpret_cast<std::uintptr_t>(self);
+        if (ph.p_type == PT_LOAD && at >= begin && at < begin + ph.p_memsz)
+            isLibrary = true;
+    }
+    if (!isProgram && !isLibrary)
+        return 0;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const auto& ph = info->dlpi_phdr[i];
+        if (ph.p_type != PT_LOAD || !(ph.p_flags & PF_X) ||
+            s_ownCodeCount == int(std::size(s_ownCode)))
+            continue;
+        const auto begin = info->dlpi_addr + ph.p_vaddr;
+        s_ownCode[s_ownCodeCount++] = {begin, begin + ph.p_memsz};
+    }
+    return 0;
+}
+
+bool inOwnCode(const void* context) {
+    if (!context)
+        return false;
+    const auto* uc = static_cast<const ucontext_t*>(context);
+#if defined(__x86_64__)
+    const auto pc = static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]);
+#elif defined(__aarch64__)
+    const auto pc = static_cast<std::uintptr_t>(uc->uc_mcontext.pc);
+#else
+    (void)uc;
+    const std::uintptr_t pc = 0;
+#endif
+    for (int i = 0; i < s_ownCodeCount; ++i)
+        if (pc >= s_ownCode[i].begin && pc < s_ownCode[i].end)
+            return true;
+    return false;
+}
+
+// Hands a fault outside any guard to the host's own handler, as if ours
+// were not there. False when there was none.
+bool chainToPrevious(int sig, siginfo_t* info, void* context) {
+    const struct sigaction& prev = s_previous[sig];
+    if (prev.sa_flags & SA_SIGINFO) {
+        if (!prev.sa_sigaction)
+            return false;
+        prev.sa_sigaction(sig, info, context);
+        return true;
+    }
+    if (prev.sa_handler == SIG_DFL || prev.sa_handler == SIG_IGN)
+        return false;
+    prev.sa_handler(sig);
+    return true;
+}
+
+void writeStderr(const char* text, int n) {
+    if (n > 0)
+        (void)!write(STDERR_FILENO, text, static_cast<size_t>(n));
+}
+
+// A failure that no guard can take (thrown through noexcept code, or from a
+// fault in code without unwind tables): say what it was before the process
+// ends, then let the previous handler end it as it would have.
+[[noreturn]] void onTerminate() {
+    QByteArray what = "std::terminate without a failure";
+    if (std::exception_ptr ex = std::current_exception()) {
+        const wp::Error e = currentError(ex);
+        what = QStringLiteral("%1 (%2)").arg(e.description).arg(e.number).toLocal8Bit();
+    }
+    char text[600];
+    writeStderr(text, std::snprintf(text, sizeof text,
+                                    "wp: unrecoverable failure outside the reach of the "
+                                    "library's error handler: %s; the process ends.\n",
+                                    what.constData()));
+    if (s_previousTerminate)
+        s_previousTerminate();
+    std::abort();
+}
+
 bool isStackOverflow(int sig, const siginfo_t* info) {
     if (sig != SIGSEGV || !info || !s_stackLimit)
         return false;
@@ -242,17 +346,21 @@ bool isStackOverflow(int sig, const siginfo_t* info) {
     return addr >= s_stackLimit - slack && addr < s_stackLimit + slack;
 }
 
-void vbcsExceptionFilter(int sig, siginfo_t* info, void*) {
+void vbcsExceptionFilter(int sig, siginfo_t* info, void* context) {
     const bool overflow = isStackOverflow(sig, info);
     const quint32 code = overflow ? 0xC00000FDu : exceptionCode(sig, info ? info->si_code : 0);
-    // An overflowed stack cannot be unwound from its alternate stack:
-    // there the process ends below, with the name said.
+    // An overflowed stack cannot be unwound (the cleanups would need the
+    // stack that is not there): leave it by a jump to the outermost guard.
+    if (overflow && t_guardDepth > 0 && t_boundary && inOwnCode(context))
+        siglongjmp(*t_boundary, 1);
     if (t_guardDepth > 0 && !overflow) {
         // The faulting code was built to unwind from here: the innermost
         // guard receives this like any other failure.
         throw wp::Error(ExceptionErrorNumber(code), QStringLiteral("vbcsExceptionFilter"),
                         ExceptionName(code));
     }
+    if (t_guardDepth == 0 && chainToPrevious(sig, info, context))
+        return;
     // No guard to receive it: say what happened and end cleanly rather than
     // run on in a corrupted process.
     char text[200];
@@ -262,12 +370,41 @@ void vbcsExceptionFilter(int sig, siginfo_t* info, void*) {
                                          : "wp: unhandled processor exception 0x%08X outside any "
                                            "library procedure; the process ends.\n",
                                 code);
-    if (n > 0)
-        (void)!write(STDERR_FILENO, text, static_cast<size_t>(n));
+    writeStderr(text, n);
     _exit(70);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+// The abandoned frames keep their poisoned red zones; clear them so that
+// the stack can be used again.
+__attribute__((noinline)) void unpoisonAbandonedFrames() {
+    char* here = static_cast<char*>(__builtin_frame_address(0));
+    if (s_stackLimit && here > s_stackLimit + 4096)
+        __asan_unpoison_memory_region(s_stackLimit, size_t(here - 4096 - s_stackLimit));
+}
+#endif
+
 } // namespace
+
+void atOutermostGuard(void (*fn)(void*), void* ctx) {
+    sigjmp_buf boundary;
+    const int depth = t_guardDepth;
+    struct Leave {
+        ~Leave() { t_boundary = nullptr; }
+    } leave;
+    t_boundary = &boundary;
+    if (sigsetjmp(boundary, 1) != 0) {
+        // Back from a stack overflow: the guards in between never ended.
+        t_boundary = nullptr;
+        t_guardDepth = depth;
+#if defined(__SANITIZE_ADDRESS__)
+        unpoisonAbandonedFrames();
+#endif
+        throw wp::Error(ExceptionErrorNumber(0xC00000FDu), QStringLiteral("vbcsExceptionFilter"),
+                        ExceptionName(0xC00000FDu));
+    }
+    fn(ctx);
+}
 
 void Initialise() {
     if (vbcsHasInitialised)
@@ -292,7 +429,9 @@ void Initialise() {
     sa.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
     sigemptyset(&sa.sa_mask);
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP})
-        sigaction(sig, &sa, nullptr);
+        sigaction(sig, &sa, &s_previous[sig]);
+    dl_iterate_phdr(collectOwnCode, reinterpret_cast<void*>(&Initialise));
+    s_previousTerminate = std::set_terminate(onTerminate);
     vbcsHasInitialised = true;
 }
 

@@ -8,6 +8,8 @@
 
 #include <QString>
 #include <exception>
+#include <optional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -61,6 +63,14 @@ public:
 /// only where a guard will catch.
 int guardDepth();
 
+/// Runs fn(ctx) as the outermost guarded procedure of this thread. A stack
+/// overflow below it cannot be unwound (there is no stack left to run the
+/// unwinder's cleanups on), so the filter jumps back here instead and the
+/// call fails with error 10237 "Stack Overflow". The frames in between are
+/// abandoned without their destructors: their memory is lost, which is the
+/// price of going on.
+void atOutermostGuard(void (*fn)(void*), void* ctx);
+
 /// The one error handler: runs a procedure's body and, on failure, reports
 /// it with the procedure's variables and fails with error 65535.
 ///
@@ -70,8 +80,7 @@ int guardDepth();
 class Guard {
 public:
     Guard(const char* module, const char* procedure, const ModuleVariables* owner = nullptr)
-        : m_module(QString::fromLatin1(module)), m_procedure(QString::fromLatin1(procedure)),
-          m_owner(owner) {}
+        : m_module(module), m_procedure(procedure), m_owner(owner) {}
 
     template <class T> Guard& param(const QString& name, const T& value) {
         m_params.push_back(dump::bind(name, value));
@@ -91,9 +100,19 @@ public:
 
     /// Runs `body`; any failure is reported and rethrown as error 65535.
     template <class F> auto run(F&& body) -> decltype(body()) {
+        using R = decltype(body());
         Depth depth;
         try {
-            return body();
+            if (!depth.outermost)
+                return body();
+            if constexpr (std::is_void_v<R>) {
+                atBoundary([&] { body(); });
+                return;
+            } else {
+                std::optional<R> result;
+                atBoundary([&] { result.emplace(body()); });
+                return std::move(*result);
+            }
         } catch (...) {
             report(std::current_exception());
         }
@@ -105,7 +124,10 @@ public:
     template <class F> bool runEvent(F&& body) noexcept {
         Depth depth;
         try {
-            body();
+            if (depth.outermost)
+                atBoundary([&] { body(); });
+            else
+                body();
             return true;
         } catch (...) {
             try {
@@ -121,11 +143,17 @@ private:
     struct Depth {
         Depth();
         ~Depth();
+        bool outermost;
     };
+    template <class G> static void atBoundary(G&& call) {
+        atOutermostGuard([](void* p) { (*static_cast<std::remove_reference_t<G>*>(p))(); }, &call);
+    }
     void report(std::exception_ptr ex);
 
-    QString m_module;
-    QString m_procedure;
+    // Names stay literals until a report needs them: a guard costs no heap
+    // until it fails (and a frame abandoned by a stack overflow loses none).
+    const char* m_module;
+    const char* m_procedure;
     const ModuleVariables* m_owner;
     bool m_disabled = false;
     std::vector<dump::Variable> m_params;

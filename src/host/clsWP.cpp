@@ -118,6 +118,22 @@ void clsWP::setMeasurementUnits(qint16 vData) {
     g_intMeasurement = vData;
 }
 
+QString clsWP::runtimeXml() const {
+    return g_kxmlJdata ? g_kxmlJdata->Xml() : QString();
+}
+
+QString clsWP::optsXml() const {
+    return g_kxmlOptions ? g_kxmlOptions->Xml() : QString();
+}
+
+int clsWP::measurementUnits() const {
+    return g_intMeasurement;
+}
+
+void clsWP::putMeasurementUnits(int vData) {
+    Invoke(DISPID_MeasurementUnits, {vData}, InvokeKind::PropertyPut);
+}
+
 QString clsWP::PageDialogShow(QString& strXML) {
     QString strResultXML;
     ClsWPVariables members(m_tx);

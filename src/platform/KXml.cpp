@@ -10,14 +10,34 @@
 
 namespace wp {
 
-struct KXmlNode {
+// Children own their nodes; a node knows its parent only weakly. A handle
+// holds its element, so an element dropped from its document (RemoveChild,
+// SetChildValue) lives on detached, with its own subtree, for as long as a
+// handle to it or to anything below it exists.
+struct KXmlNode : std::enable_shared_from_this<KXmlNode> {
     enum Kind { Element, Text, CData, Comment, ProcessingInstruction };
     Kind kind = Element;
     QString name;  // tag, or PI target
     QString value; // text, comment or PI data
     std::vector<std::pair<QString, QString>> attributes;
     std::vector<std::shared_ptr<KXmlNode>> children;
-    KXmlNode* parent = nullptr;
+    std::weak_ptr<KXmlNode> parent;
+
+    KXmlNode() = default;
+    KXmlNode(const KXmlNode&) = delete;
+    KXmlNode& operator=(const KXmlNode&) = delete;
+    // Frees a deep subtree without recursing once per level: children that
+    // nothing else holds hand their own children to the list first.
+    ~KXmlNode() {
+        std::vector<std::shared_ptr<KXmlNode>> pending = std::move(children);
+        while (!pending.empty()) {
+            std::shared_ptr<KXmlNode> n = std::move(pending.back());
+            pending.pop_back();
+            if (n.use_count() == 1)
+                for (auto& c : n->children)
+                    pending.push_back(std::move(c));
+        }
+    }
 
     std::shared_ptr<KXmlNode> firstChildElement(const QString& tag) const {
         for (const auto& c : children)
@@ -25,15 +45,7 @@ struct KXmlNode {
                 return c;
         return nullptr;
     }
-    QString text() const {
-        if (kind == Text || kind == CData)
-            return value;
-        QString out;
-        if (kind == Element)
-            for (const auto& c : children)
-                out += c->text();
-        return out;
-    }
+    QString text() const;
     const QString* attribute(const QString& n) const {
         for (const auto& [k, v] : attributes)
             if (k == n)
@@ -50,24 +62,28 @@ struct KXmlNode {
     }
     void append(std::shared_ptr<KXmlNode> child) {
         child->detach();
-        child->parent = this;
+        child->parent = weak_from_this();
         children.push_back(std::move(child));
     }
     void detach() {
-        if (!parent)
+        std::shared_ptr<KXmlNode> p = parent.lock();
+        parent.reset();
+        if (!p)
             return;
-        auto& siblings = parent->children;
+        auto& siblings = p->children;
         for (auto it = siblings.begin(); it != siblings.end(); ++it)
             if (it->get() == this) {
                 siblings.erase(it);
                 break;
             }
-        parent = nullptr;
     }
 };
 
 namespace {
 using NodePtr = std::shared_ptr<KXmlNode>;
+
+// Deeper documents are refused when loaded, like malformed ones.
+constexpr int MaxLoadDepth = 1000;
 
 NodePtr element(const QString& tag, const QString& text = QString()) {
     auto e = std::make_shared<KXmlNode>();
@@ -76,41 +92,73 @@ NodePtr element(const QString& tag, const QString& text = QString()) {
         auto t = std::make_shared<KXmlNode>();
         t->kind = KXmlNode::Text;
         t->value = text;
-        t->parent = e.get();
-        e->children.push_back(t);
+        e->append(t);
     }
     return e;
 }
 
-// Document order, depth first.
-NodePtr firstBelow(const KXmlNode& from, const QString& tag) {
-    for (const auto& c : from.children) {
-        if (c->kind != KXmlNode::Element)
+// Walks the subtree below `from` in document order without recursion (trees
+// built through handles have no depth limit). `visit` returns true to stop;
+// `enter` decides whether to descend into a node.
+template <class Visit, class Enter> void walkBelow(const KXmlNode& from, Visit visit, Enter enter) {
+    using It = std::vector<NodePtr>::const_iterator;
+    std::vector<std::pair<It, It>> stack{{from.children.begin(), from.children.end()}};
+    while (!stack.empty()) {
+        auto& [it, end] = stack.back();
+        if (it == end) {
+            stack.pop_back();
             continue;
-        if (c->name == tag)
-            return c;
-        if (NodePtr deeper = firstBelow(*c, tag))
-            return deeper;
+        }
+        const NodePtr& n = *it++;
+        if (visit(n))
+            return;
+        if (enter(*n) && !n->children.empty())
+            stack.emplace_back(n->children.begin(), n->children.end());
     }
-    return nullptr;
+}
+
+bool isElement(const KXmlNode& n) {
+    return n.kind == KXmlNode::Element;
+}
+
+NodePtr firstBelow(const KXmlNode& from, const QString& tag) {
+    NodePtr hit;
+    walkBelow(
+        from,
+        [&](const NodePtr& n) {
+            if (n->kind == KXmlNode::Element && n->name == tag)
+                hit = n;
+            return bool(hit);
+        },
+        isElement);
+    return hit;
 }
 
 NodePtr firstByAttribute(const NodePtr& from, const QString& tag, const QString& attribute,
                          const QString& value) {
+    auto matches = [&](const NodePtr& n) {
+        if (n->kind != KXmlNode::Element || n->name != tag)
+            return false;
+        const QString* v = n->attribute(attribute);
+        return v && *v == value;
+    };
     if (from->kind != KXmlNode::Element)
         return nullptr;
-    if (from->name == tag) {
-        const QString* v = from->attribute(attribute);
-        if (v && *v == value)
-            return from;
-    }
-    for (const auto& c : from->children)
-        if (NodePtr hit = firstByAttribute(c, tag, attribute, value))
-            return hit;
-    return nullptr;
+    if (matches(from))
+        return from;
+    NodePtr hit;
+    walkBelow(
+        *from,
+        [&](const NodePtr& n) {
+            if (matches(n))
+                hit = n;
+            return bool(hit);
+        },
+        isElement);
+    return hit;
 }
 
-void write(QXmlStreamWriter& w, const KXmlNode& n) {
+void writeLeaf(QXmlStreamWriter& w, const KXmlNode& n) {
     switch (n.kind) {
     case KXmlNode::Text:
         w.writeCharacters(n.value);
@@ -125,16 +173,50 @@ void write(QXmlStreamWriter& w, const KXmlNode& n) {
         w.writeProcessingInstruction(n.name, n.value);
         return;
     case KXmlNode::Element:
-        break;
+        return;
     }
-    w.writeStartElement(n.name); // an element closed at once is written as <name/>
-    for (const auto& [k, v] : n.attributes)
-        w.writeAttribute(k, v);
-    for (const auto& c : n.children)
-        write(w, *c);
-    w.writeEndElement();
+}
+
+// Writes the nodes in order, with an explicit stack of open elements.
+void write(QXmlStreamWriter& w, const std::vector<NodePtr>& nodes) {
+    using It = std::vector<NodePtr>::const_iterator;
+    std::vector<std::pair<It, It>> stack{{nodes.begin(), nodes.end()}};
+    while (!stack.empty()) {
+        auto& [it, end] = stack.back();
+        if (it == end) {
+            stack.pop_back();
+            if (!stack.empty())
+                w.writeEndElement();
+            continue;
+        }
+        const KXmlNode& n = **it++;
+        if (n.kind != KXmlNode::Element) {
+            writeLeaf(w, n);
+            continue;
+        }
+        w.writeStartElement(n.name); // an element closed at once is written as <name/>
+        for (const auto& [k, v] : n.attributes)
+            w.writeAttribute(k, v);
+        stack.emplace_back(n.children.begin(), n.children.end());
+    }
 }
 } // namespace
+
+QString KXmlNode::text() const {
+    if (kind == Text || kind == CData)
+        return value;
+    QString out;
+    if (kind == Element)
+        walkBelow(
+            *this,
+            [&](const NodePtr& n) {
+                if (n->kind == Text || n->kind == CData)
+                    out += n->value;
+                return false;
+            },
+            isElement);
+    return out;
+}
 
 // The document: prolog nodes, then the root element (a KXmlNode whose
 // children are the top-level nodes, root element among them).
@@ -173,8 +255,9 @@ bool KXml::LoadXml(const QString& text) {
     auto doc = std::make_shared<KXmlNode>();
     QString declaration;
     QXmlStreamReader r(text);
-    KXmlNode* current = doc.get();
+    NodePtr current = doc;
     bool sawRoot = false;
+    int depth = 0;
     while (!r.atEnd()) {
         switch (r.readNext()) {
         case QXmlStreamReader::StartDocument:
@@ -188,6 +271,10 @@ bool KXml::LoadXml(const QString& text) {
             declaration += QStringLiteral("?>");
             break;
         case QXmlStreamReader::StartElement: {
+            if (++depth > MaxLoadDepth) {
+                r.raiseError(QStringLiteral("elements nested too deeply"));
+                break;
+            }
             auto e = std::make_shared<KXmlNode>();
             e->name = r.qualifiedName().toString();
             for (const auto& ns : r.namespaceDeclarations())
@@ -197,24 +284,23 @@ bool KXml::LoadXml(const QString& text) {
                                            ns.namespaceUri().toString());
             for (const auto& a : r.attributes())
                 e->attributes.emplace_back(a.qualifiedName().toString(), a.value().toString());
-            if (current == doc.get())
+            if (current == doc)
                 sawRoot = true;
-            e->parent = current;
-            current->children.push_back(e);
-            current = e.get();
+            current->append(e);
+            current = e;
             break;
         }
         case QXmlStreamReader::EndElement:
-            current = current->parent;
+            --depth;
+            current = current->parent.lock();
             break;
         case QXmlStreamReader::Characters: {
-            if (current == doc.get())
+            if (current == doc)
                 break; // whitespace outside the root
             auto t = std::make_shared<KXmlNode>();
             t->kind = r.isCDATA() ? KXmlNode::CData : KXmlNode::Text;
             t->value = r.text().toString();
-            t->parent = current;
-            current->children.push_back(t);
+            current->append(t);
             break;
         }
         case QXmlStreamReader::Comment:
@@ -224,8 +310,7 @@ bool KXml::LoadXml(const QString& text) {
             n->kind = comment ? KXmlNode::Comment : KXmlNode::ProcessingInstruction;
             n->name = r.processingInstructionTarget().toString();
             n->value = comment ? r.text().toString() : r.processingInstructionData().toString();
-            n->parent = current;
-            current->children.push_back(n);
+            current->append(n);
             break;
         }
         default:
@@ -253,8 +338,7 @@ void KXml::CreateRoot(const QString& tag) {
 QString KXml::Xml() const {
     QString out;
     QXmlStreamWriter w(&out);
-    for (const auto& c : d->document->children)
-        write(w, *c);
+    write(w, d->document->children);
     return out.isEmpty() || d->declaration.isEmpty() ? out : d->declaration + out;
 }
 
@@ -364,8 +448,8 @@ void KXml::AppendNode(const KXmlRef& node) {
     NodePtr e = node->d->self();
     if (!e || e == parent)
         return;
-    for (KXmlNode* up = parent->parent; up; up = up->parent)
-        if (up == e.get())
+    for (NodePtr up = parent->parent.lock(); up; up = up->parent.lock())
+        if (up == e)
             return;    // an element cannot become its own descendant
     parent->append(e); // leaves its old place, in whatever document it was
     node->d->document = d->document;

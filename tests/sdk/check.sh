@@ -14,5 +14,10 @@ echo "soname: $soname"
 cmake -S "$src" -B "$tmp/build" -G Ninja -DCMAKE_PREFIX_PATH="$tmp/prefix" >/dev/null
 cmake --build "$tmp/build" >/dev/null
 QT_QPA_PLATFORM=offscreen LD_LIBRARY_PATH="$tmp/prefix/lib" "$tmp/build/host"
+# The installed tool runs from its prefix with nothing set up around it.
+readelf -d "$tmp/prefix/bin/wptool" | grep -q 'RUNPATH.*\$ORIGIN/\.\./lib'
+version=$(cd / && env -i QT_QPA_PLATFORM=offscreen "$tmp/prefix/bin/wptool" version)
+echo "installed wptool: $version"
+[ "$version" = "1.0.77" ]
 PKG_CONFIG_PATH="$tmp/prefix/lib/pkgconfig" pkg-config --cflags --libs wp | grep -q -- "-lwp"
 echo "sdk ok"
