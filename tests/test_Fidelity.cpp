@@ -110,8 +110,9 @@ struct Corpus {
 
 class Fidelity : public ::testing::Test {
 protected:
-    // Loads the converted document `name` and prints it with our pages.
-    static Corpus load(const QString& name) {
+    // Loads the converted document `name` and prints it with our pages;
+    // `saveAs` first saves it in that format and loads what was saved.
+    static Corpus load(const QString& name, int saveAs = 0) {
         Corpus c{name, {}, {}};
         const QDir dir(QStringLiteral(WP_CORPUS_DIR));
         const QString rtf = dir.filePath(name + QStringLiteral(".rtf"));
@@ -125,6 +126,10 @@ protected:
         wp::TextControl tx;
         if (!tx.LoadFromFile(rtf)) {
             ADD_FAILURE() << name.toStdString() << ": " << tx.lastError().toStdString();
+            return c;
+        }
+        if (saveAs && !tx.LoadFromMemory(tx.SaveToMemory(saveAs), saveAs)) {
+            ADD_FAILURE() << name.toStdString() << " saved: " << tx.lastError().toStdString();
             return c;
         }
         static QTemporaryDir out;
@@ -182,23 +187,25 @@ TEST_F(Fidelity, everyDocumentHasLibreOfficesPagesTextAndLines) {
     EXPECT_GE(share, 95.0);
 }
 
-TEST_F(Fidelity, footersNumberEveryPage) {
-    for (const QString& name : {QStringLiteral("fields"), QStringLiteral("resume")}) {
-        const Corpus c = load(name);
-        ASSERT_EQ(c.ours.size(), c.theirs.size()) << name.toStdString();
-        const int n = int(c.ours.size());
-        ASSERT_GE(n, 2);
-        for (int p = 1; p <= n; ++p) {
-            ASSERT_FALSE(c.ours[p - 1].empty());
-            const PdfLine& last = c.ours[p - 1].back();
-            EXPECT_TRUE(last.text.endsWith(QStringLiteral("age %1 of %2").arg(p).arg(n)))
-                << name.toStdString() << " page " << p << ": " << last.text.toStdString();
-            // Where LibreOffice puts its footer.
-            ASSERT_FALSE(c.theirs[p - 1].empty());
-            EXPECT_EQ(c.theirs[p - 1].back().text, last.text);
-            EXPECT_NEAR(last.top, c.theirs[p - 1].back().top, 0.05 * kPointsPerInch);
+TEST_F(Fidelity, footersNumberEveryPageAlsoAfterSaving) {
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native})
+        for (const QString& name : {QStringLiteral("fields"), QStringLiteral("resume")}) {
+            SCOPED_TRACE(saveAs);
+            const Corpus c = load(name, saveAs);
+            ASSERT_EQ(c.ours.size(), c.theirs.size()) << name.toStdString();
+            const int n = int(c.ours.size());
+            ASSERT_GE(n, 2);
+            for (int p = 1; p <= n; ++p) {
+                ASSERT_FALSE(c.ours[p - 1].empty());
+                const PdfLine& last = c.ours[p - 1].back();
+                EXPECT_TRUE(last.text.endsWith(QStringLiteral("age %1 of %2").arg(p).arg(n)))
+                    << name.toStdString() << " page " << p << ": " << last.text.toStdString();
+                // Where LibreOffice puts its footer.
+                ASSERT_FALSE(c.theirs[p - 1].empty());
+                EXPECT_EQ(c.theirs[p - 1].back().text, last.text);
+                EXPECT_NEAR(last.top, c.theirs[p - 1].back().top, 0.05 * kPointsPerInch);
+            }
         }
-    }
 }
 
 TEST_F(Fidelity, lineHeightsAndSpacingMatchLibreOffice) {

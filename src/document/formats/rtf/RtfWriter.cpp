@@ -308,6 +308,8 @@ private:
             out += "\\keep";
         if (b.boolProperty(prop::KeepWithNext))
             out += "\\keepn";
+        if (b.boolProperty(docmodel::WidowControl))
+            out += "\\widctlpar";
         if (list) {
             num("ls", listNumber(list));
             num("ilvl", listLevel(list->format()));
@@ -393,6 +395,14 @@ private:
                     fieldStart(f);
                 openField = field;
             }
+            // A page number stays a field, its text the number last drawn.
+            static constexpr const char* pageFields[] = {"", "PAGE", "NUMPAGES", "SECTIONPAGES"};
+            const int pageField = f.intProperty(docmodel::PageFieldKind);
+            if (pageField > 0 && pageField < 4) {
+                out += "{\\field{\\*\\fldinst ";
+                out += pageFields[pageField];
+                out += "}{\\fldrslt ";
+            }
             out += '{';
             out += props(frag.charFormatIndex(), f);
             if (f.isImageFormat()) {
@@ -403,6 +413,8 @@ private:
                 text(frag.text());
             }
             out += '}';
+            if (pageField > 0 && pageField < 4)
+                out += "}}";
         }
         if (openField)
             out += "}}";
@@ -453,6 +465,8 @@ private:
             out += "\\trqr";
         if (r < tf.headerRowCount())
             out += "\\trhdr";
+        if (const int height = t->cellAt(r, 0).format().intProperty(docmodel::RowHeight))
+            num("trrh", height);
         if (r == 0 && id > 0) {
             out += "{\\*\\wptblid ";
             out += QByteArray::number(id);
