@@ -5,6 +5,7 @@
 #include "wp/Error.h"
 #include "wp/TextControl.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -286,6 +287,11 @@ TEST(TextControl, damagedNativeDataIsRefusedAndChangesNothing) {
     QByteArray badVersion = good;
     badVersion[8] = 9;
     EXPECT_TRUE(refused(badVersion));
+    // A list style that is no style (found by the fuzzer).
+    QFile badList(
+        QStringLiteral(WP_SAMPLES_DIR "/../fuzz/corpus/native/list-style-out-of-range.wpdoc"));
+    ASSERT_TRUE(badList.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(refused(badList.readAll()));
     // Every single flipped byte either loads a document or is refused.
     for (int i = 8; i < good.size(); i += 7) {
         QByteArray bad = good;

@@ -571,6 +571,10 @@ public:
             fmt = QTextFormat(static_cast<int>(type));
         for (auto& [key, v] : props)
             fmt.setProperty(key, v);
+        // Qt reads a list's style as its enum everywhere: only its values.
+        if (const int style = fmt.intProperty(QTextFormat::ListStyle);
+            style < QTextListFormat::ListUpperRoman || style > QTextListFormat::ListStyleUndefined)
+            fail(QStringLiteral("a list style is out of range"));
         return fmt;
     }
 
