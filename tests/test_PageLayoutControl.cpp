@@ -3,13 +3,14 @@
 // view inside the control and PDF export.
 #include "document/pages/PageLayout.h"
 #include "document/pages/PageView.h"
+#include "support/ImageSupport.h"
+#include "support/ToolSupport.h"
 #include "wp/Error.h"
 #include "wp/TextControl.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 using wp::TextControl;
+using namespace wptest;
 
 namespace {
 
@@ -31,53 +33,11 @@ void fill(TextControl& tx, int paragraphs) {
     }
 }
 
-QRect inkBox(const QImage& img, QRgb background) {
-    int left = img.width(), top = img.height(), right = -1, bottom = -1;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            if (img.pixel(x, y) != background) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
-}
-
-QString pdfText(const QString& pdf, int page) {
-    QProcess proc;
-    proc.start(QStringLiteral("pdftotext"),
-               {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                QString::number(page), pdf, QStringLiteral("-")});
-    proc.waitForFinished(30000);
-    return QString::fromUtf8(proc.readAllStandardOutput());
-}
-
-int pdfPageCount(const QString& pdf) {
-    QProcess proc;
-    proc.start(QStringLiteral("pdfinfo"), {pdf});
-    proc.waitForFinished(30000);
-    for (const QString& line : QString::fromUtf8(proc.readAllStandardOutput()).split('\n'))
-        if (line.startsWith(QStringLiteral("Pages:")))
-            return line.mid(6).trimmed().toInt();
-    return -1;
-}
-
-void keepShot(const QImage& img, const QString& name) {
-    const QString dir = qEnvironmentVariable("WP_SHOTS");
-    if (!dir.isEmpty())
-        img.save(dir + QLatin1Char('/') + name);
-}
-
 // Each page's text in the control's PDF (none when the export fails).
 QStringList pdfPages(TextControl& tx) {
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("pages.pdf"));
-    QStringList pages;
-    if (tx.exportPdf(pdf))
-        for (int p = 1, n = pdfPageCount(pdf); p <= n; ++p)
-            pages << pdfText(pdf, p);
-    return pages;
+    return tx.exportPdf(pdf) ? pdfPageTexts(pdf) : QStringList();
 }
 
 // A viewport point on a page of the control's view, given in page twips;
@@ -317,17 +277,17 @@ TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHead
     const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
     ASSERT_TRUE(tx.exportPdf(pdf));
     ASSERT_EQ(pdfPageCount(pdf), tx.CurrentPages());
-    EXPECT_TRUE(pdfText(pdf, 1).contains(QStringLiteral("Title")));
-    EXPECT_TRUE(pdfText(pdf, 1).contains(QStringLiteral("First foot")));
-    EXPECT_FALSE(pdfText(pdf, 1).contains(QStringLiteral("Every page")));
+    EXPECT_TRUE(pdfText(pdf, 1, 1).contains(QStringLiteral("Title")));
+    EXPECT_TRUE(pdfText(pdf, 1, 1).contains(QStringLiteral("First foot")));
+    EXPECT_FALSE(pdfText(pdf, 1, 1).contains(QStringLiteral("Every page")));
     for (int p = 2; p <= tx.CurrentPages(); ++p) {
-        EXPECT_TRUE(pdfText(pdf, p).contains(QStringLiteral("Every page"))) << p;
-        EXPECT_TRUE(pdfText(pdf, p).contains(QStringLiteral("Footer text"))) << p;
+        EXPECT_TRUE(pdfText(pdf, p, p).contains(QStringLiteral("Every page"))) << p;
+        EXPECT_TRUE(pdfText(pdf, p, p).contains(QStringLiteral("Footer text"))) << p;
     }
     tx.setHeaderFooter(5);
     ASSERT_TRUE(tx.exportPdf(pdf));
-    EXPECT_TRUE(pdfText(pdf, 1).contains(QStringLiteral("Every page")));
-    EXPECT_FALSE(pdfText(pdf, 1).contains(QStringLiteral("Title")));
+    EXPECT_TRUE(pdfText(pdf, 1, 1).contains(QStringLiteral("Every page")));
+    EXPECT_FALSE(pdfText(pdf, 1, 1).contains(QStringLiteral("Title")));
     EXPECT_EQ(tx.PrintZoom(), 100);
 
     EXPECT_FALSE(tx.exportPdf(dir.filePath(QStringLiteral("missing/dir/out.pdf"))));

@@ -2,6 +2,7 @@
 // and selection following keys and mouse, the field pointer.
 #include "document/pages/PageLayout.h"
 #include "document/pages/PageView.h"
+#include "support/ImageSupport.h"
 
 #include <QImage>
 #include <QScrollBar>
@@ -14,6 +15,7 @@
 
 using wp::PageLayout;
 using wp::PageView;
+using wptest::keepShot;
 
 namespace {
 
@@ -46,12 +48,6 @@ struct Fixture {
         QApplication::processEvents();
     }
 };
-
-void keepShot(const QImage& img, const QString& name) {
-    const QString dir = qEnvironmentVariable("WP_SHOTS");
-    if (!dir.isEmpty())
-        img.save(dir + QLatin1Char('/') + name);
-}
 
 } // namespace
 

@@ -1,29 +1,16 @@
 // Documents in files: LoadFromFile/SaveToFile and `wptool convert`.
+#include "support/ToolSupport.h"
 #include "test_TextControlSample.h"
 #include "wp/TextControl.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using wptest::ToolRun;
+using wptest::wptool;
+
 namespace {
-
-struct ToolRun {
-    int code = -1;
-    QString err;
-};
-
-ToolRun wptool(const QStringList& args) {
-    const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/../wptool");
-    EXPECT_TRUE(QFileInfo::exists(exe)) << exe.toStdString();
-    QProcess p;
-    p.start(exe, args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError())};
-}
 
 void writeFile(const QString& path, const QByteArray& data) {
     QFile f(path);

@@ -18,18 +18,17 @@ using namespace wptest;
 
 namespace {
 
+// One value from the job applications, as text.
+QString jobApps(const DirectConnection& db, const char* what, const char* where) {
+    return db
+        .scalar(QStringLiteral("SELECT %1 FROM tblJobApplications WHERE %2")
+                    .arg(QLatin1String(what), QLatin1String(where)))
+        .toString();
+}
+
 cADO* opened(cADO& a, const DataDir& dir) {
     a.setDbname(dir.mdb());
     return &a;
-}
-
-template <class F> wp::Error errorOf(F&& f) {
-    try {
-        f();
-    } catch (const wp::Error& e) {
-        return e;
-    }
-    return wp::Error(0, QString(), QStringLiteral("no error"));
 }
 
 } // namespace
@@ -283,10 +282,7 @@ TEST(cADOQueries, readOnlyAccountCannotWrite) {
     EXPECT_EQ(e.source, QStringLiteral("QSQLITE"));
     EXPECT_TRUE(e.description.contains(QStringLiteral("readonly"))) << e.description.toStdString();
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-    EXPECT_EQ(db.scalar(QStringLiteral(
-                            "SELECT Count(*) FROM tblJobApplications WHERE strStatus = 'Offer'"))
-                  .toInt(),
-              0);
+    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Offer'"), "0");
 
     // The same account's caller-held record set refuses changes too.
     a.setUserID(cADOInternal::ReadOnlyUser());
@@ -329,8 +325,7 @@ TEST(cADOSaving, saveRecordCommitsOrRollsBack) {
     ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
     cADO a;
     opened(a, dir);
-    a.setUserID(cADOInternal::ReadWriteUser());
-    cADOInternal::setPassword(a, cADOInternal::PassRW(a));
+    signInWriter(a);
     RecordsetRef rs = a.GetRecord(
         QStringLiteral("SELECT * FROM tblJobApplications WHERE lngJobApplicationID = 2"));
     EXPECT_FALSE(cADOInternal::CredentialsEmpty(a)); // the caller's own, left in place
@@ -340,18 +335,13 @@ TEST(cADOSaving, saveRecordCommitsOrRollsBack) {
     rs->setValue(QStringLiteral("strStatus"), QStringLiteral("Interview"));
     EXPECT_TRUE(a.SaveRecord(rs));
     EXPECT_EQ(rs->PendingCount(), 0);
-    EXPECT_EQ(
-        db.scalar(QStringLiteral(
-                      "SELECT strStatus FROM tblJobApplications WHERE lngJobApplicationID = 2"))
-            .toString(),
-        QStringLiteral("Interview"));
+    EXPECT_EQ(jobApps(db, "strStatus", "lngJobApplicationID = 2"), "Interview");
 
     // SaveRecord used its own account and left the fields empty.
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 
     // Two changes, the second breaking NOT NULL: neither stays.
-    a.setUserID(cADOInternal::ReadWriteUser());
-    cADOInternal::setPassword(a, cADOInternal::PassRW(a));
+    signInWriter(a);
     RecordsetRef all = a.GetRecord(QStringLiteral("SELECT * FROM tblJobApplications"));
     all->MoveFirst();
     all->setValue(QStringLiteral("strStatus"), QStringLiteral("Offer"));
@@ -359,10 +349,7 @@ TEST(cADOSaving, saveRecordCommitsOrRollsBack) {
     all->setValue(QStringLiteral("strCompany"), QVariant());
     EXPECT_FALSE(a.SaveRecord(all));
     EXPECT_EQ(all->PendingCount(), 2); // still pending, for another try
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT Count(*) FROM tblJobApplications WHERE strStatus = "
-                                       "'Offer' OR strCompany IS NULL"))
-                  .toInt(),
-              0);
+    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Offer' OR strCompany IS NULL"), "0");
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
@@ -391,19 +378,9 @@ TEST(cADOSaving, batchRecordWritesAllPendingChanges) {
     EXPECT_EQ(rs->RecordCount(), 4);
     EXPECT_EQ(rs->ActiveConnection(), QString());
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT strStatus FROM tblJobApplications WHERE "
-                                       "lngJobApplicationID = 1"))
-                  .toString(),
-              QStringLiteral("Declined"));
-    EXPECT_EQ(
-        db.scalar(QStringLiteral(
-                      "SELECT Count(*) FROM tblJobApplications WHERE lngJobApplicationID = 2"))
-            .toInt(),
-        0);
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT strPosition FROM tblJobApplications WHERE "
-                                       "strCompany = 'Trey Research'"))
-                  .toString(),
-              QStringLiteral("Lab Manager"));
+    EXPECT_EQ(jobApps(db, "strStatus", "lngJobApplicationID = 1"), "Declined");
+    EXPECT_EQ(jobApps(db, "Count(*)", "lngJobApplicationID = 2"), "0");
+    EXPECT_EQ(jobApps(db, "strPosition", "strCompany = 'Trey Research'"), "Lab Manager");
 
     // A row changed by someone else since it was read is not overwritten.
     RecordsetRef stale = a.GetBatchRecord(
@@ -512,8 +489,7 @@ TEST(cADORetry, membersWithoutRetriesWaitForALock) {
     };
     locked([&] { EXPECT_TRUE(cADOInternal::TableExists(a, QStringLiteral("tblVersion"))); });
     locked([&] { EXPECT_EQ(a.VersionDB(), QStringLiteral("2;7")); });
-    a.setUserID(cADOInternal::ReadWriteUser());
-    cADOInternal::setPassword(a, cADOInternal::PassRW(a));
+    signInWriter(a);
     RecordsetRef rs;
     locked([&] { rs = a.GetRecord(QStringLiteral("SELECT * FROM tblJobApplications")); });
     ASSERT_TRUE(rs);
@@ -524,10 +500,7 @@ TEST(cADORetry, membersWithoutRetriesWaitForALock) {
     rs->MoveFirst();
     rs->setValue(QStringLiteral("strStatus"), QStringLiteral("Offer"));
     locked([&] { EXPECT_TRUE(a.SaveRecord(rs)); });
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT Count(*) FROM tblJobApplications WHERE strStatus = "
-                                       "'Offer'"))
-                  .toInt(),
-              1);
+    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Offer'"), "1");
     EXPECT_TRUE(recorder.reports.empty());
 
     // Locked beyond the wait: a failure, not the version of an empty database.
@@ -645,8 +618,7 @@ TEST(cADOFailures, storedProceduresAreNotOnTheEmbeddedDatabase) {
     EXPECT_EQ(recorder.reports[0].number, ado::DB_E_ERRORSINCOMMAND);
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 
-    a.setUserID(cADOInternal::ReadWriteUser());
-    cADOInternal::setPassword(a, cADOInternal::PassRW(a));
+    signInWriter(a);
     wp::CommandRef cmd = a.CreateStoredProcedure(QStringLiteral("spJobs"), QString(), true);
     EXPECT_EQ(cmd->CommandType(), ado::adCmdStoredProc);
     EXPECT_EQ(cmd->CommandTimeout(), 5);

@@ -21,15 +21,6 @@ using namespace wptest;
 
 namespace {
 
-template <class F> wp::Error errorOf(F&& f) {
-    try {
-        f();
-    } catch (const wp::Error& e) {
-        return e;
-    }
-    return wp::Error(0, QString(), QStringLiteral("no error"));
-}
-
 QString env(const char* name) {
     return qEnvironmentVariable(name);
 }
@@ -63,10 +54,7 @@ protected:
         if (m_lock >= 0)
             ::close(m_lock); // releases the lock
     }
-    void useReadWriteAccount() {
-        ado.setUserID(cADOInternal::ReadWriteUser());
-        cADOInternal::setPassword(ado, cADOInternal::PassRW(ado));
-    }
+    void useReadWriteAccount() { signInWriter(ado); }
     DirectConnection& admin() { return *m_admin; }
     /// A new connection of the read-write account (the old ones die with a
     /// server restart).

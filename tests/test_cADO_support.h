@@ -149,6 +149,22 @@ inline QStringList jobAppInserts(int count, bool postgres = false) {
     return out;
 }
 
+/// The wp::Error that `f` throws (number 0, "no error" when it throws none).
+template <class F> wp::Error errorOf(F&& f) {
+    try {
+        f();
+    } catch (const wp::Error& e) {
+        return e;
+    }
+    return wp::Error(0, QString(), QStringLiteral("no error"));
+}
+
+/// Signs `a` in with the read-write account, as a caller holding it would.
+inline void signInWriter(wp::cADO& a) {
+    a.setUserID(wp::cADOInternal::ReadWriteUser());
+    wp::cADOInternal::setPassword(a, wp::cADOInternal::PassRW(a));
+}
+
 /// The stepper's query, to the letter.
 inline const QString kStepperQuery = QStringLiteral(
     "SELECT TOP 20 memDraftCoverLetter FROM tblJobApplications ORDER BY dtmCreated DESC ;");

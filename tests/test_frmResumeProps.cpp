@@ -313,12 +313,7 @@ TEST_F(ResumeProps, reachedByDispatchIdAndReportedWithoutAControl) {
     wptest::ReportRecorder reports;
     wp::clsWP bare;
     QString strXML;
-    try {
-        bare.ResumePropertiesShow(strXML);
-        ADD_FAILURE() << "no control, yet no failure";
-    } catch (const wp::Error& e) {
-        EXPECT_EQ(e.number, 65535);
-    }
+    wptest::expectFailsWithoutWindow([&] { bare.ResumePropertiesShow(strXML); });
     ASSERT_EQ(reports.reports.size(), 1u);
     EXPECT_EQ(reports.reports[0].module, QStringLiteral("clsWP"));
     EXPECT_EQ(reports.reports[0].procedure, QStringLiteral("ResumePropertiesShow"));
