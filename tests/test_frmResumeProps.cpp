@@ -72,23 +72,15 @@ protected:
         wp::clsWP host;
         host.setTx(&tx);
         QString strXML = QStringLiteral("<not read/>");
-        bool stepped = false;
-        wptest::whenModal([&](QWidget* modal) {
-            QPointer<QWidget> form(modal);
-            EXPECT_EQ(modal->objectName(), QStringLiteral("frmResumeProps"));
-            QApplication::setActiveWindow(modal);
-            stepped = true;
-            step(modal);
-            if (form && form->isVisible()) {
-                ADD_FAILURE() << "the step left the dialog open";
-                click(form, "pbCancel");
-            }
-        });
-        const QString result = host.ResumePropertiesShow(strXML);
-        EXPECT_TRUE(stepped);
+        const QString result = wptest::runModal(
+            QStringLiteral("frmResumeProps"), QStringLiteral("Properties"),
+            [&] { return host.ResumePropertiesShow(strXML); },
+            [&](QWidget* modal) {
+                QApplication::setActiveWindow(modal);
+                step(modal);
+            });
         EXPECT_EQ(tx.Tag(), tag) << "the dialog never writes the Tag";
         EXPECT_FALSE(wp::modWP::FormInstance<frmResumeProps>::exists());
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return result;
     }
 
