@@ -1,7 +1,7 @@
 // Pagination in twips: page breaks, table rows, headers and footers, and the
 // same pages on every device the pages are drawn on.
 #include "document/pages/PageLayout.h"
-#include "support/ImageSupport.h"
+#include "support/PageSupport.h"
 #include "support/ToolSupport.h"
 #include "wp/Error.h"
 #include "wp/TextControl.h"
@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -26,12 +27,7 @@ namespace {
 std::unique_ptr<QTextDocument> paragraphs(int n, const QString& prefix = QStringLiteral("Line")) {
     auto doc = std::make_unique<QTextDocument>();
     doc->setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 12));
-    QTextCursor c(doc.get());
-    for (int i = 1; i <= n; ++i) {
-        if (i > 1)
-            c.insertBlock();
-        c.insertText(QStringLiteral("%1 %2").arg(prefix).arg(i));
-    }
+    addParagraphs(doc.get(), n, prefix + QStringLiteral(" %1"));
     return doc;
 }
 
@@ -116,12 +112,8 @@ TEST(PageLayout, breaksBetweenLinesAndKeepsTheSamePagesOnEveryDevice) {
     ASSERT_EQ(pdfPageCount(pdf), pages);
     const QStringList texts = pdfPageTexts(pdf, true);
     for (int p = 1; p <= pages; ++p) {
-        const QStringList lines = texts[p - 1].split('\n', Qt::SkipEmptyParts);
-        QStringList trimmed;
-        for (const QString& l : lines) {
-            if (!l.trimmed().isEmpty())
-                trimmed << l.trimmed();
-        }
+        const QStringList trimmed = texts[p - 1].trimmed().split(
+            QRegularExpression(QStringLiteral("\\s*\n\\s*")), Qt::SkipEmptyParts);
         ASSERT_FALSE(trimmed.isEmpty()) << "page " << p;
         EXPECT_EQ(trimmed.first(), firstLast[2 * (p - 1)]) << "page " << p;
         EXPECT_EQ(trimmed.last(), firstLast[2 * p - 1]) << "page " << p;

@@ -3,7 +3,8 @@
 // view inside the control and PDF export.
 #include "document/pages/PageLayout.h"
 #include "document/pages/PageView.h"
-#include "support/ImageSupport.h"
+#include "support/PageSupport.h"
+#include "support/TestSupport.h"
 #include "support/ToolSupport.h"
 #include "wp/Error.h"
 #include "wp/TextControl.h"
@@ -24,13 +25,17 @@ using namespace wptest;
 
 namespace {
 
+// Shows the control with the focus, as the user has it.
+void shown(TextControl& tx) {
+    tx.resize(900, 700);
+    tx.show();
+    tx.activateWindow();
+    tx.setFocus();
+    QApplication::processEvents();
+}
+
 void fill(TextControl& tx, int paragraphs) {
-    QTextCursor c(tx.document());
-    for (int i = 1; i <= paragraphs; ++i) {
-        if (i > 1)
-            c.insertBlock();
-        c.insertText(QStringLiteral("Paragraph %1").arg(i));
-    }
+    addParagraphs(tx.document(), paragraphs, QStringLiteral("Paragraph %1"));
 }
 
 // Each page's text in the control's PDF (none when the export fails).
@@ -81,11 +86,7 @@ struct EditedControl {
         QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageFooter))
             .insertText(QStringLiteral("First foot"));
         tx.setHeaderFooter(15);
-        tx.resize(900, 700);
-        tx.show();
-        tx.activateWindow();
-        tx.setFocus();
-        QApplication::processEvents();
+        shown(tx);
         view = qobject_cast<wp::PageView*>(tx.editView());
         layout = view->pageLayout();
     }
@@ -128,21 +129,10 @@ TEST(TextControlPages, printPageDrawsTheSheetAtPrintZoomAndRefusesWhatItCannotDr
     QImage img(100, 100, QImage::Format_ARGB32);
     QPainter p(&img);
     tx.setPrintDevice(&p);
-    for (int bad : {0, 5, -3}) {
-        try {
-            tx.PrintPage(bad);
-            ADD_FAILURE() << bad;
-        } catch (const wp::Error& e) {
-            EXPECT_EQ(e.number, wp::err::SubscriptOutOfRange);
-        }
-    }
+    for (int bad : {0, 5, -3})
+        EXPECT_EQ(errorOf([&] { tx.PrintPage(bad); }).number, wp::err::SubscriptOutOfRange) << bad;
     tx.setPrintDevice(nullptr);
-    try {
-        tx.PrintPage(1);
-        ADD_FAILURE();
-    } catch (const wp::Error& e) {
-        EXPECT_EQ(e.number, wp::err::ObjectNotSet);
-    }
+    EXPECT_EQ(errorOf([&] { tx.PrintPage(1); }).number, wp::err::ObjectNotSet);
     EXPECT_THROW(tx.setPrintZoom(0), wp::Error);
     EXPECT_THROW(tx.setPrintZoom(-5), wp::Error);
     EXPECT_EQ(tx.PrintZoom(), 50);
@@ -185,11 +175,7 @@ TEST(TextControlPages, viewModeSwitchesBetweenSheetsAndDraftAndDrawingWorksInBot
 TEST(TextControlPages, inputPositionFollowsTheCaretTypedAcrossAPageBreak) {
     TextControl tx;
     fill(tx, 46);
-    tx.resize(900, 700);
-    tx.show();
-    tx.activateWindow();
-    tx.setFocus();
-    QApplication::processEvents();
+    shown(tx);
     ASSERT_EQ(tx.CurrentPages(), 1);
     tx.setSelStart(tx.document()->characterCount() - 1);
     EXPECT_EQ(tx.CurrentInputPosition(), (QList<qint32>{1, 46, 12}));
@@ -226,11 +212,7 @@ TEST(TextControlPages, typingNextToAFieldStaysOutOfItAndTheFieldPointerComesFrom
     tx.setSelStart(5);
     const qint16 id = tx.FieldInsert(QStringLiteral("Contact"), QStringLiteral("contact_name"));
     ASSERT_NE(id, 0);
-    tx.resize(900, 700);
-    tx.show();
-    tx.activateWindow();
-    tx.setFocus();
-    QApplication::processEvents();
+    shown(tx);
     auto* view = qobject_cast<wp::PageView*>(tx.editView());
     QTest::keyClicks(view, QStringLiteral(","));
     EXPECT_EQ(tx.document()->firstBlock().text(), QStringLiteral("Dear Contact,"));
@@ -298,11 +280,7 @@ TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHead
     tx.setPageHeight(12240);
     ASSERT_TRUE(tx.exportPdf(pdf));
     EXPECT_EQ(pdfPageCount(pdf), tx.CurrentPages());
-    QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {pdf});
-    info.waitForFinished(30000);
-    EXPECT_TRUE(
-        QString::fromUtf8(info.readAllStandardOutput()).contains(QStringLiteral("792 x 612")));
+    EXPECT_TRUE(pdfInfo(pdf).contains(QStringLiteral("792 x 612")));
 }
 
 TEST(TextControlPages, headerEditedInPlaceShowsOnEveryPageAndKeepsItsOwnUndo) {

@@ -2,7 +2,7 @@
 // and selection following keys and mouse, the field pointer.
 #include "document/pages/PageLayout.h"
 #include "document/pages/PageView.h"
-#include "support/ImageSupport.h"
+#include "support/PageSupport.h"
 
 #include <QImage>
 #include <QScrollBar>
@@ -27,12 +27,7 @@ struct Fixture {
 
     explicit Fixture(int paragraphs) {
         doc.setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 12));
-        QTextCursor c(&doc);
-        for (int i = 1; i <= paragraphs; ++i) {
-            if (i > 1)
-                c.insertBlock();
-            c.insertText(QStringLiteral("Paragraph %1 of the letter").arg(i));
-        }
+        wptest::addParagraphs(&doc, paragraphs, QStringLiteral("Paragraph %1 of the letter"));
         header.setDefaultFont(QFont(QStringLiteral("Liberation Sans"), 10));
         header.setPlainText(QStringLiteral("Jane Doe — curriculum vitae"));
         layout.setDocument(&doc);

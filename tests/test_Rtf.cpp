@@ -1,5 +1,6 @@
 // RTF in and out of the document control.
 #include "support/TestSupport.h"
+#include "support/ZipSupport.h"
 #include "test_TextControlSample.h"
 #include "wp/TextControl.h"
 
@@ -330,35 +331,31 @@ TEST(Rtf, libreOfficeReadsOurRtfAndWeReadItsRtf) {
     buildSample(tx);
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QFile in(dir.filePath(QStringLiteral("ours.rtf")));
-    ASSERT_TRUE(in.open(QIODevice::WriteOnly));
-    in.write(tx.SaveToMemory(wp::fmt::Rtf));
-    in.close();
+    const QString ours = dir.filePath(QStringLiteral("ours.rtf"));
+    ASSERT_TRUE(wptest::writeFile(ours, tx.SaveToMemory(wp::fmt::Rtf)));
     // LibreOffice writes its own RTF from ours, and plain text.
     const QString profile = QUrl::fromLocalFile(dir.filePath(QStringLiteral("profile"))).toString();
     for (const QString& target :
          {QStringLiteral("txt:Text (encoded):UTF8"), QStringLiteral("rtf:Rich Text Format")}) {
         QDir(dir.path()).mkpath(QStringLiteral("out"));
         QProcess p;
-        p.start(soffice,
-                {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
-                 QStringLiteral("--convert-to"), target, QStringLiteral("--outdir"),
-                 dir.filePath(QStringLiteral("out")), in.fileName()});
+        p.start(soffice, {QStringLiteral("-env:UserInstallation=") + profile,
+                          QStringLiteral("--headless"), QStringLiteral("--convert-to"), target,
+                          QStringLiteral("--outdir"), dir.filePath(QStringLiteral("out")), ours});
         ASSERT_TRUE(p.waitForFinished(180000));
     }
-    QFile txt(dir.filePath(QStringLiteral("out/ours.txt")));
-    ASSERT_TRUE(txt.open(QIODevice::ReadOnly));
-    const QString theirs = QString::fromUtf8(txt.readAll());
+    const QString theirs =
+        QString::fromUtf8(wptest::fileBytes(dir.filePath(QStringLiteral("out/ours.txt"))));
+    ASSERT_FALSE(theirs.isEmpty());
     for (const QString& piece :
          {QStringLiteral("Jane Doe"), QStringLiteral("Dear Contact Name, thank you \u00e9\u4e2d"),
           QStringLiteral("cell text"), QStringLiteral("Company"), QStringLiteral("Page two")})
         EXPECT_TRUE(theirs.contains(piece))
             << piece.toStdString() << " in " << theirs.toStdString();
 
-    QFile back(dir.filePath(QStringLiteral("out/ours.rtf")));
-    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
     TextControl copy;
-    ASSERT_TRUE(copy.LoadFromMemory(back.readAll(), wp::fmt::Rtf))
+    ASSERT_TRUE(copy.LoadFromMemory(wptest::fileBytes(dir.filePath(QStringLiteral("out/ours.rtf"))),
+                                    wp::fmt::Rtf))
         << copy.lastError().toStdString();
     const QString text = plain(copy);
     EXPECT_TRUE(text.contains(QStringLiteral("Dear Contact Name, thank you")))

@@ -1,5 +1,6 @@
 // Documents in files: LoadFromFile/SaveToFile and `wptool convert`.
 #include "support/ToolSupport.h"
+#include "support/ZipSupport.h"
 #include "test_TextControlSample.h"
 #include "wp/TextControl.h"
 
@@ -10,15 +11,7 @@
 using wptest::ToolRun;
 using wptest::wptool;
 
-namespace {
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(TextControlConvert, filesLoadBySuffixOrContentAndSaveBySuffix) {
     QTemporaryDir dir;
@@ -62,7 +55,7 @@ TEST(TextControlConvert, wptoolConvertsBothWaysAndRefusesBadInput) {
     EXPECT_EQ(copy.pageFormat().width, tx.pageFormat().width);
 
     const QString bad = dir.filePath(QStringLiteral("bad.rtf"));
-    writeFile(bad, "{\\rtf1 truncated {\\b");
+    ASSERT_TRUE(wptest::writeFile(bad, "{\\rtf1 truncated {\\b"));
     ToolRun r = wptool({QStringLiteral("convert"), bad, dir.filePath(QStringLiteral("x.wpdoc"))});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("bad.rtf"))) << r.err.toStdString();

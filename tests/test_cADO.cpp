@@ -4,6 +4,7 @@
 #include "data/SqlText.h"
 #include "data/Workgroup.h"
 #include "support/TestSupport.h"
+#include "support/ZipSupport.h"
 #include "test_cADO_support.h"
 #include "wp/hooks.h"
 
@@ -18,18 +19,22 @@ using namespace wptest;
 
 namespace {
 
-// One value from the job applications, as text.
-QString jobApps(const DirectConnection& db, const char* what, const char* where) {
-    return db
-        .scalar(QStringLiteral("SELECT %1 FROM tblJobApplications WHERE %2")
-                    .arg(QLatin1String(what), QLatin1String(where)))
-        .toString();
-}
-
 cADO* opened(cADO& a, const DataDir& dir) {
     a.setDbname(dir.mdb());
     return &a;
 }
+
+// A new database file, a connection of the test's own to it, and cADO on it.
+class cADOFile : public ::testing::Test {
+protected:
+    void SetUp() override { a.setDbname(dir.mdb()); }
+    DataDir dir;
+    DirectConnection db{dir.mdb()};
+    cADO a;
+};
+using cADOQueries = cADOFile;
+using cADOSaving = cADOFile;
+using cADORetry = cADOFile;
 
 } // namespace
 
@@ -238,12 +243,8 @@ TEST(cADOInquiries, mdacVersionNamesTheDataAccessParts) {
     EXPECT_EQ(messages.messages.size(), 1u);
 }
 
-TEST(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
     ASSERT_EQ(db.exec(jobAppInserts(25)), QString());
-    cADO a;
-    opened(a, dir);
     RecordsetRef rs =
         a.GetRS(kStepperQuery, ado::adOpenForwardOnly, ado::adLockReadOnly, ado::adUseClient);
     ASSERT_TRUE(rs);
@@ -268,12 +269,8 @@ TEST(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADOQueries, readOnlyAccountCannotWrite) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADOQueries, readOnlyAccountCannotWrite) {
     ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
-    cADO a;
-    opened(a, dir);
     const wp::Error e = errorOf([&] {
         a.GetRS(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Offer'"), 0,
                 ado::adLockReadOnly, ado::adUseClient);
@@ -294,13 +291,9 @@ TEST(cADOQueries, readOnlyAccountCannotWrite) {
         ado::adErrFeatureNotAvailable);
 }
 
-TEST(cADOQueries, runSqlReturnsRowsAffectedAndPassesFailuresOn) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADOQueries, runSqlReturnsRowsAffectedAndPassesFailuresOn) {
     ASSERT_EQ(db.exec(jobAppInserts(5)), QString());
     ReportRecorder recorder;
-    cADO a;
-    opened(a, dir);
     EXPECT_EQ(a.RunSQL(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Sent' WHERE "
                                       "lngJobApplicationID IN (1, 2, 4)")),
               3);
@@ -319,12 +312,8 @@ TEST(cADOQueries, runSqlReturnsRowsAffectedAndPassesFailuresOn) {
     EXPECT_TRUE(recorder.reports.empty()); // passed on, not reported
 }
 
-TEST(cADOSaving, saveRecordCommitsOrRollsBack) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADOSaving, saveRecordCommitsOrRollsBack) {
     ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
-    cADO a;
-    opened(a, dir);
     signInWriter(a);
     RecordsetRef rs = a.GetRecord(
         QStringLiteral("SELECT * FROM tblJobApplications WHERE lngJobApplicationID = 2"));
@@ -353,12 +342,8 @@ TEST(cADOSaving, saveRecordCommitsOrRollsBack) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADOSaving, batchRecordWritesAllPendingChanges) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADOSaving, batchRecordWritesAllPendingChanges) {
     ASSERT_EQ(db.exec(jobAppInserts(4)), QString());
-    cADO a;
-    opened(a, dir);
     RecordsetRef rs = a.GetBatchRecord(QStringLiteral(
         "SELECT lngJobApplicationID, strCompany, strPosition, dtmCreated, strStatus FROM "
         "tblJobApplications ORDER BY lngJobApplicationID"));
@@ -395,15 +380,11 @@ TEST(cADOSaving, batchRecordWritesAllPendingChanges) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADOSaving, quotedNamesAndGeneratedKeysKeepNewRowsEditable) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADOSaving, quotedNamesAndGeneratedKeysKeepNewRowsEditable) {
     ASSERT_EQ(db.exec({QStringLiteral(
                   "CREATE TABLE [tbl Notes] (id INTEGER PRIMARY KEY AUTOINCREMENT, [Order] "
                   "INTEGER, [note text] TEXT, strAdded TEXT DEFAULT 'today')")}),
               QString());
-    cADO a;
-    opened(a, dir);
     RecordsetRef rs = a.GetBatchRecord(QStringLiteral("SELECT * FROM [tbl Notes]"));
     for (int i = 1; i <= 2; ++i) {
         rs->AddNew();
@@ -425,14 +406,10 @@ TEST(cADOSaving, quotedNamesAndGeneratedKeysKeepNewRowsEditable) {
               QStringLiteral("1:changed"));
 }
 
-TEST(cADORetry, lockReleasedDuringTheWaitsLetsTheCallSucceed) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADORetry, lockReleasedDuringTheWaitsLetsTheCallSucceed) {
     ASSERT_EQ(db.exec(jobAppInserts(25)), QString());
     DirectConnection locker(dir.mdb());
     ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
-    cADO a;
-    opened(a, dir);
     WaitCounter counter;
     counter.onWait = [&](int n) {
         if (n == 4)
@@ -445,13 +422,10 @@ TEST(cADORetry, lockReleasedDuringTheWaitsLetsTheCallSucceed) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTheLimit) {
-    DataDir dir;
+TEST_F(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTheLimit) {
     DirectConnection locker(dir.mdb());
     ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
     ReportRecorder recorder;
-    cADO a;
-    opened(a, dir);
     WaitCounter counter;
     counter.install(a);
     const wp::Error e =
@@ -472,16 +446,12 @@ TEST(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTheLimit) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADORetry, membersWithoutRetriesWaitForALock) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADORetry, membersWithoutRetriesWaitForALock) {
     ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
     ASSERT_EQ(
         db.exec({QStringLiteral("INSERT INTO tblVersion (lngMajor, lngMinor) VALUES (2, 7)")}),
         QString());
     ReportRecorder recorder;
-    cADO a;
-    opened(a, dir);
     auto locked = [&](const std::function<void()>& call) {
         auto lock = HeldLock::onFile(dir.mdb(), 300);
         ASSERT_EQ(lock->taken(), QString());
@@ -512,13 +482,10 @@ TEST(cADORetry, membersWithoutRetriesWaitForALock) {
     EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("VersionDB"));
 }
 
-TEST(cADORetry, refusedLoginTriedAgainLeavesNoCredentials) {
-    DataDir dir;
+TEST_F(cADORetry, refusedLoginTriedAgainLeavesNoCredentials) {
     ASSERT_TRUE(QFile::remove(dir.mdw()));
     wp::data::createWorkgroup(dir.mdw(),
                               {{cADOInternal::ReadWriteUser(), QStringLiteral("old"), false}});
-    cADO a;
-    opened(a, dir);
     WaitCounter counter;
     counter.onWait = [&](int n) {
         if (n == 2) { // the administrator puts the right password in
@@ -565,11 +532,7 @@ TEST(cADOFailures, filesThatAreNotDatabasesAreRefusedClearly) {
     DataDir dir;
     cADO a;
     opened(a, dir);
-    {
-        QFile f(dir.mdb());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(QByteArray(4096, 'x'));
-    }
+    ASSERT_TRUE(wptest::writeFile(dir.mdb(), QByteArray(4096, 'x')));
     wp::Error e =
         errorOf([&] { a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient); });
     EXPECT_EQ(e.number, ado::STG_E_INVALIDHEADER);
@@ -590,15 +553,9 @@ TEST(cADOFailures, filesThatAreNotDatabasesAreRefusedClearly) {
     EXPECT_EQ(e.number, ado::STG_E_INVALIDHEADER);
 
     // db init neither overwrites a database nor writes into a missing folder.
-    const QByteArray before = [&] {
-        QFile f(dir.mdb());
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
+    const QByteArray before = wptest::fileBytes(dir.mdb());
     EXPECT_EQ(errorOf([&] { wp::data::initDatabase(dir.path()); }).number, ado::E_FAIL);
-    QFile f(dir.mdb());
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(wptest::fileBytes(dir.mdb()), before);
     EXPECT_EQ(
         errorOf([&] { wp::data::initDatabase(dir.path() + QStringLiteral("/missing")); }).number,
         ado::STG_E_FILENOTFOUND);

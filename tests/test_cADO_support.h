@@ -5,6 +5,7 @@
 
 #include "data/Schema.h"
 #include "data/cADOInternal.h"
+#include "support/TestSupport.h"
 #include "wp/cADO.h"
 
 #include <QDateTime>
@@ -149,14 +150,12 @@ inline QStringList jobAppInserts(int count, bool postgres = false) {
     return out;
 }
 
-/// The wp::Error that `f` throws (number 0, "no error" when it throws none).
-template <class F> wp::Error errorOf(F&& f) {
-    try {
-        f();
-    } catch (const wp::Error& e) {
-        return e;
-    }
-    return wp::Error(0, QString(), QStringLiteral("no error"));
+/// One value from the job applications, as text.
+inline QString jobApps(const DirectConnection& db, const char* what, const char* where) {
+    return db
+        .scalar(QStringLiteral("SELECT %1 FROM tblJobApplications WHERE %2")
+                    .arg(QLatin1String(what), QLatin1String(where)))
+        .toString();
 }
 
 /// Signs `a` in with the read-write account, as a caller holding it would.

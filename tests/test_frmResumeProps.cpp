@@ -266,10 +266,7 @@ TEST_F(ResumeProps, developmentEnvironmentEditsCreateTheDescriptionEntry) {
 
 TEST_F(ResumeProps, anArchiveThatCannotBeWrittenIsReportedAndKept) {
     wp::modWP::g_blnInIDE = true;
-    QFile damaged(archive());
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write("PK\x03\x04 damaged");
-    damaged.close();
+    ASSERT_TRUE(wptest::writeFile(archive(), "PK\x03\x04 damaged"));
     const QByteArray before = fileBytes(archive());
     wptest::ReportRecorder reports;
     show(kFull, [](QWidget* f) {

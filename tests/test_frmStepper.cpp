@@ -266,11 +266,8 @@ TEST_F(Stepper, wptoolMergeDrawsEveryLetterOnItsOwnPages) {
     const QString templ = data.path() + QStringLiteral("/letter.wpdoc");
     ASSERT_TRUE(tx.SaveToFile(templ));
     const QString options = data.path() + QStringLiteral("/options.xml");
-    {
-        QFile f(options);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("<options><option sort=\"a08\">dd.mm.yyyy</option></options>");
-    }
+    ASSERT_TRUE(
+        wptest::writeFile(options, "<options><option sort=\"a08\">dd.mm.yyyy</option></options>"));
 
     // What the stepper shows: each letter's pages.
     const wp::KXmlRef steps = frmStepper::BuildStepSet(data.mdb(), data.path() + "/app.mvdt");

@@ -50,12 +50,17 @@ inline QString pdfText(const QString& pdf, int first, int last, bool layout = fa
     return QString::fromUtf8(proc.readAllStandardOutput());
 }
 
-/// The number of pages of a PDF (pdfinfo), -1 when it cannot be read.
-inline int pdfPageCount(const QString& pdf) {
+/// What pdfinfo says of a PDF ("" when it cannot be read).
+inline QString pdfInfo(const QString& pdf) {
     QProcess proc;
     proc.start(QStringLiteral("pdfinfo"), {pdf});
     proc.waitForFinished(30000);
-    for (const QString& line : QString::fromUtf8(proc.readAllStandardOutput()).split(u'\n'))
+    return QString::fromUtf8(proc.readAllStandardOutput());
+}
+
+/// The number of pages of a PDF (pdfinfo), -1 when it cannot be read.
+inline int pdfPageCount(const QString& pdf) {
+    for (const QString& line : pdfInfo(pdf).split(u'\n'))
         if (line.startsWith(QStringLiteral("Pages:")))
             return line.mid(6).trimmed().toInt();
     return -1;

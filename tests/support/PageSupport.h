@@ -1,12 +1,25 @@
 #pragma once
-// Reading drawn pages back as pixels.
+// Documents to lay out into pages, and drawn pages read back as pixels.
 
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <algorithm>
 
 namespace wptest {
+
+/// Adds `n` paragraphs to `doc`, the i-th one `pattern` with %1 as i (from 1).
+inline void addParagraphs(QTextDocument* doc, int n, const QString& pattern) {
+    QTextCursor c(doc);
+    c.movePosition(QTextCursor::End);
+    for (int i = 1; i <= n; ++i) {
+        if (i > 1)
+            c.insertBlock();
+        c.insertText(pattern.arg(i));
+    }
+}
 
 /// The rectangle of pixels that are not the background colour (empty when none).
 inline QRect inkBox(const QImage& img, QRgb background) {
