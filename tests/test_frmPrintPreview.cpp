@@ -17,6 +17,7 @@
 using wp::frmPrintPreview;
 using wptest::child;
 using wptest::command;
+using wptest::showPreview;
 using Geometry = frmPrintPreview::Geometry;
 
 namespace {
@@ -33,30 +34,6 @@ Geometry layout(double w, double h, qint16 zoom, bool two, Geometry g = bars(), 
                 double ph = 15840) {
     frmPrintPreview::LayoutGeometry(g, QRectF(0, 0, w, h), pw, ph, zoom, two);
     return g;
-}
-
-// Runs PrintPreviewShow over `tx` with `step` acting on the open window; a
-// step that leaves it open is a failure, and the window is then closed.
-void showPreview(wp::TextControl* tx, const std::function<void(frmPrintPreview*)>& step) {
-    wp::clsWP host;
-    host.setTx(tx);
-    bool stepped = false;
-    wptest::whenModal([&](QWidget* modal) {
-        QPointer<QWidget> form(modal);
-        auto* preview = qobject_cast<frmPrintPreview*>(modal);
-        ASSERT_NE(preview, nullptr);
-        stepped = true;
-        step(preview);
-        if (form && form->isVisible()) {
-            ADD_FAILURE() << "the step left the preview open";
-            command(form, frmPrintPreview::ID_CLOSE)->trigger();
-        }
-    });
-    QString strXML = QStringLiteral("<ignored/>");
-    EXPECT_EQ(host.PrintPreviewShow(strXML), QString());
-    EXPECT_TRUE(stepped);
-    EXPECT_FALSE(wp::modWP::FormInstance<frmPrintPreview>::exists());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 QString label(QWidget* f) {

@@ -116,13 +116,9 @@ TEST_F(Printing, theDialogIsPrefilledAndTheChosenPagesReachThePdf) {
 
 TEST_F(Printing, thePreviewPrintsAtFullSizeFrozenAndComesBackToItsZoom) {
     auto host = wptest::hostDocument(3);
-    wp::clsWP wpHost;
-    wpHost.setTx(host.get());
     int zoomWhilePrinting = -1;
     bool updatesWhilePrinting = true;
-    wptest::whenModal([&](QWidget* modal) {
-        auto* f = qobject_cast<frmPrintPreview*>(modal);
-        ASSERT_NE(f, nullptr);
+    wptest::showPreview(host.get(), [&](frmPrintPreview* f) {
         command(f, 964)->trigger();
         answer.choose = [&](QPrinter&) {
             zoomWhilePrinting = f->property("m_iZoomMode").toInt();
@@ -133,8 +129,6 @@ TEST_F(Printing, thePreviewPrintsAtFullSizeFrozenAndComesBackToItsZoom) {
         EXPECT_TRUE(f->updatesEnabled());
         command(f, 966)->trigger();
     });
-    QString strXML;
-    wpHost.PrintPreviewShow(strXML);
     EXPECT_EQ(answer.calls, 1);
     EXPECT_EQ(zoomWhilePrinting, 2);
     EXPECT_FALSE(updatesWhilePrinting);
