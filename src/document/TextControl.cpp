@@ -4,6 +4,7 @@
 #include "document/formats/NativeFormat.h"
 #include "document/formats/rtf/RtfReader.h"
 #include "document/formats/rtf/RtfWriter.h"
+#include "document/pages/PageLayout.h"
 #include "wp/Error.h"
 
 #include <QColor>
@@ -628,7 +629,13 @@ static bool decode(const QByteArray& data, int format, DocumentContent& out, QSt
     case fmt::Native:
         return NativeFormat::read(data, out, &error);
     case fmt::Rtf:
-        return RtfReader::read(data, out, &error);
+        if (!RtfReader::read(data, out, &error))
+            return false;
+        // Row heights are least heights that the layout meets by padding;
+        // the reader knows no layout, so the rows are fitted here.
+        PageLayout::fitRowHeights(out.body.get(),
+                                  out.page.width - out.page.marginL - out.page.marginR);
+        return true;
     case fmt::PlainText: {
         QStringDecoder utf8(QStringDecoder::Utf8);
         const QString text = utf8(data);

@@ -1,5 +1,4 @@
 #include "document/formats/rtf/RtfReader.h"
-#include "document/pages/PageLayout.h"
 
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
@@ -551,7 +550,6 @@ bool read(const QByteArray& data, docmodel::DocumentContent& out, QString* error
     docmodel::addSpaceAfterToNext(out.body.get());
     for (const auto& doc : out.headerFooter)
         docmodel::addSpaceAfterToNext(doc.get());
-    PageLayout::fitRowHeights(out.body.get(), out.page.width - out.page.marginL - out.page.marginR);
     return true;
 }
 
