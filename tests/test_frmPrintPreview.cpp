@@ -147,11 +147,8 @@ TEST(PrintPreview, opensOnTheCopyAtPageOneWithItsControlsAndPagesThroughToTheEnd
         ASSERT_NE(bar, nullptr);
         EXPECT_EQ(bar->windowTitle(), QStringLiteral("PrintPreview"));
         EXPECT_NE(child<QMainWindow>(f, QStringLiteral("cbar"))->findChild<QToolBar*>(), nullptr);
-        QStringList ids;
-        for (QAction* a : bar->actions())
-            if (!a->isSeparator())
-                ids << a->objectName();
-        EXPECT_EQ(ids, QStringList({"968", "962", "967", "961", "963", "964", "965", "966"}));
+        EXPECT_EQ(wptest::commandIds(bar),
+                  QStringList({"968", "962", "967", "961", "963", "964", "965", "966"}));
         EXPECT_EQ(command(f, 968)->text(), QStringLiteral("Print..."));
         EXPECT_EQ(command(f, 968)->toolTip(), QStringLiteral("Open the printing dialog"));
         EXPECT_EQ(command(f, 966)->statusTip(), QStringLiteral("Close print preview"));

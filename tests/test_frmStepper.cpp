@@ -193,11 +193,8 @@ TEST_F(Stepper, windowRunsModallyReadOnlyAndIsBuiltAfreshEachCall) {
                 EXPECT_EQ(counter(w), "1 of 1");
                 auto* bar = child<QToolBar>(w, "Stepper");
                 ASSERT_NE(bar, nullptr);
-                QStringList ids;
-                for (QAction* a : bar->actions())
-                    if (!a->isSeparator())
-                        ids << a->objectName();
-                EXPECT_EQ(ids, QStringList({"1091", "1092", "1093", "1094", "1095", "1096"}));
+                EXPECT_EQ(wptest::commandIds(bar),
+                          QStringList({"1091", "1092", "1093", "1094", "1095", "1096"}));
                 EXPECT_EQ(child<QAction>(w, "1095")->toolTip(),
                           "Go to the next cover letter in the data set");
                 EXPECT_EQ(child<QAction>(w, "1095")->statusTip(),

@@ -4,6 +4,7 @@
 
 #include "wp/Error.h"
 
+#include <QAction>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -84,6 +85,15 @@ template <class F> wp::Error errorOf(F&& f) {
         return e;
     }
     return wp::Error(0, QString(), QStringLiteral("no error"));
+}
+
+/// The object names (command ids) of a tool bar's buttons, separators left out.
+inline QStringList commandIds(const QWidget* bar) {
+    QStringList ids;
+    for (QAction* a : bar->actions())
+        if (!a->isSeparator())
+            ids << a->objectName();
+    return ids;
 }
 
 /// The child of `root` with that objectName, of type T (nullptr when none).
