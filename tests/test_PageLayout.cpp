@@ -1,13 +1,15 @@
 // Pagination in twips: page breaks, table rows, headers and footers, and the
 // same pages on every device the pages are drawn on.
 #include "document/pages/PageLayout.h"
+#include "support/PageSupport.h"
+#include "support/ToolSupport.h"
 #include "wp/Error.h"
 #include "wp/TextControl.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -18,18 +20,14 @@
 
 using wp::PageFormat;
 using wp::PageLayout;
+using namespace wptest;
 
 namespace {
 
 std::unique_ptr<QTextDocument> paragraphs(int n, const QString& prefix = QStringLiteral("Line")) {
     auto doc = std::make_unique<QTextDocument>();
     doc->setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 12));
-    QTextCursor c(doc.get());
-    for (int i = 1; i <= n; ++i) {
-        if (i > 1)
-            c.insertBlock();
-        c.insertText(QStringLiteral("%1 %2").arg(prefix).arg(i));
-    }
+    addParagraphs(doc.get(), n, prefix + QStringLiteral(" %1"));
     return doc;
 }
 
@@ -40,23 +38,6 @@ std::unique_ptr<QTextDocument> textDoc(const QString& text) {
     return doc;
 }
 
-// The rectangle of pixels that are not the background colour.
-QRect inkBox(const QImage& img, QRgb background) {
-    int left = img.width(), top = img.height(), right = -1, bottom = -1;
-    for (int y = 0; y < img.height(); ++y) {
-        const QRgb* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
-        for (int x = 0; x < img.width(); ++x) {
-            if (row[x] != background) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-        }
-    }
-    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
-}
-
 QImage drawn(const PageLayout& layout, int page, double zoom, QRgb background = 0xff808080) {
     const QSizeF size = layout.pageSize() * zoom / 100.0 * 96.0 / 1440.0;
     QImage img(int(size.width()) + 20, int(size.height()) + 20, QImage::Format_ARGB32);
@@ -64,31 +45,6 @@ QImage drawn(const PageLayout& layout, int page, double zoom, QRgb background = 
     QPainter p(&img);
     layout.drawPage(&p, page, zoom);
     return img;
-}
-
-// Text of each page of a PDF, by pdftotext.
-QStringList pdfPages(const QString& pdf, int pages) {
-    QStringList out;
-    for (int p = 1; p <= pages; ++p) {
-        QProcess proc;
-        proc.start(QStringLiteral("pdftotext"),
-                   {QStringLiteral("-f"), QString::number(p), QStringLiteral("-l"),
-                    QString::number(p), QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-        proc.waitForFinished(30000);
-        out << QString::fromUtf8(proc.readAllStandardOutput());
-    }
-    return out;
-}
-
-int pdfPageCount(const QString& pdf) {
-    QProcess proc;
-    proc.start(QStringLiteral("pdfinfo"), {pdf});
-    proc.waitForFinished(30000);
-    for (const QString& line : QString::fromUtf8(proc.readAllStandardOutput()).split('\n')) {
-        if (line.startsWith(QStringLiteral("Pages:")))
-            return line.mid(6).trimmed().toInt();
-    }
-    return -1;
 }
 
 void writePdf(const PageLayout& layout, const QString& path) {
@@ -103,13 +59,6 @@ void writePdf(const PageLayout& layout, const QString& path) {
             writer.newPage();
         layout.drawPage(&p, page, 100);
     }
-}
-
-// Keeps a picture of a drawn page for a person to look at, when asked to.
-void keepShot(const QImage& img, const QString& name) {
-    const QString dir = qEnvironmentVariable("WP_SHOTS");
-    if (!dir.isEmpty())
-        img.save(dir + QLatin1Char('/') + name);
 }
 
 } // namespace
@@ -161,14 +110,10 @@ TEST(PageLayout, breaksBetweenLinesAndKeepsTheSamePagesOnEveryDevice) {
     const QString pdf = dir.filePath(QStringLiteral("pages.pdf"));
     writePdf(layout, pdf);
     ASSERT_EQ(pdfPageCount(pdf), pages);
-    const QStringList texts = pdfPages(pdf, pages);
+    const QStringList texts = pdfPageTexts(pdf, true);
     for (int p = 1; p <= pages; ++p) {
-        const QStringList lines = texts[p - 1].split('\n', Qt::SkipEmptyParts);
-        QStringList trimmed;
-        for (const QString& l : lines) {
-            if (!l.trimmed().isEmpty())
-                trimmed << l.trimmed();
-        }
+        const QStringList trimmed = texts[p - 1].trimmed().split(
+            QRegularExpression(QStringLiteral("\\s*\n\\s*")), Qt::SkipEmptyParts);
         ASSERT_FALSE(trimmed.isEmpty()) << "page " << p;
         EXPECT_EQ(trimmed.first(), firstLast[2 * (p - 1)]) << "page " << p;
         EXPECT_EQ(trimmed.last(), firstLast[2 * p - 1]) << "page " << p;
@@ -339,7 +284,7 @@ TEST(PageLayout, tablesBreakBetweenRowsNeverInsideOne) {
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("header-rows.pdf"));
     writePdf(layout, pdf);
-    const QStringList texts = pdfPages(pdf, pages);
+    const QStringList texts = pdfPageTexts(pdf, true);
     for (int p = 2; p <= pages; ++p) {
         const QString first = texts[p - 1].trimmed().section(QLatin1Char('\n'), 0, 0);
         EXPECT_TRUE(first.startsWith(QStringLiteral("Row 0"))) << p << qPrintable(first);
@@ -410,7 +355,7 @@ TEST(PageLayout, headersAndFootersFollowTheFlags) {
         layout.setPageFormat(f);
         const QString pdf = dir.filePath(QStringLiteral("hf%1.pdf").arg(flags));
         writePdf(layout, pdf);
-        return pdfPages(pdf, layout.pageCount());
+        return pdfPageTexts(pdf, true);
     };
 
     QStringList pages = pdfTexts(0);

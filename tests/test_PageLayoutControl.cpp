@@ -3,13 +3,15 @@
 // view inside the control and PDF export.
 #include "document/pages/PageLayout.h"
 #include "document/pages/PageView.h"
+#include "support/PageSupport.h"
+#include "support/TestSupport.h"
+#include "support/ToolSupport.h"
 #include "wp/Error.h"
 #include "wp/TextControl.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,65 +21,28 @@
 #include <gtest/gtest.h>
 
 using wp::TextControl;
+using namespace wptest;
 
 namespace {
 
+// Shows the control with the focus, as the user has it.
+void shown(TextControl& tx) {
+    tx.resize(900, 700);
+    tx.show();
+    tx.activateWindow();
+    tx.setFocus();
+    QApplication::processEvents();
+}
+
 void fill(TextControl& tx, int paragraphs) {
-    QTextCursor c(tx.document());
-    for (int i = 1; i <= paragraphs; ++i) {
-        if (i > 1)
-            c.insertBlock();
-        c.insertText(QStringLiteral("Paragraph %1").arg(i));
-    }
-}
-
-QRect inkBox(const QImage& img, QRgb background) {
-    int left = img.width(), top = img.height(), right = -1, bottom = -1;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            if (img.pixel(x, y) != background) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
-}
-
-QString pdfText(const QString& pdf, int page) {
-    QProcess proc;
-    proc.start(QStringLiteral("pdftotext"),
-               {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                QString::number(page), pdf, QStringLiteral("-")});
-    proc.waitForFinished(30000);
-    return QString::fromUtf8(proc.readAllStandardOutput());
-}
-
-int pdfPageCount(const QString& pdf) {
-    QProcess proc;
-    proc.start(QStringLiteral("pdfinfo"), {pdf});
-    proc.waitForFinished(30000);
-    for (const QString& line : QString::fromUtf8(proc.readAllStandardOutput()).split('\n'))
-        if (line.startsWith(QStringLiteral("Pages:")))
-            return line.mid(6).trimmed().toInt();
-    return -1;
-}
-
-void keepShot(const QImage& img, const QString& name) {
-    const QString dir = qEnvironmentVariable("WP_SHOTS");
-    if (!dir.isEmpty())
-        img.save(dir + QLatin1Char('/') + name);
+    addParagraphs(tx.document(), paragraphs, QStringLiteral("Paragraph %1"));
 }
 
 // Each page's text in the control's PDF (none when the export fails).
 QStringList pdfPages(TextControl& tx) {
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("pages.pdf"));
-    QStringList pages;
-    if (tx.exportPdf(pdf))
-        for (int p = 1, n = pdfPageCount(pdf); p <= n; ++p)
-            pages << pdfText(pdf, p);
-    return pages;
+    return tx.exportPdf(pdf) ? pdfPageTexts(pdf) : QStringList();
 }
 
 // A viewport point on a page of the control's view, given in page twips;
@@ -121,11 +86,7 @@ struct EditedControl {
         QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageFooter))
             .insertText(QStringLiteral("First foot"));
         tx.setHeaderFooter(15);
-        tx.resize(900, 700);
-        tx.show();
-        tx.activateWindow();
-        tx.setFocus();
-        QApplication::processEvents();
+        shown(tx);
         view = qobject_cast<wp::PageView*>(tx.editView());
         layout = view->pageLayout();
     }
@@ -168,21 +129,10 @@ TEST(TextControlPages, printPageDrawsTheSheetAtPrintZoomAndRefusesWhatItCannotDr
     QImage img(100, 100, QImage::Format_ARGB32);
     QPainter p(&img);
     tx.setPrintDevice(&p);
-    for (int bad : {0, 5, -3}) {
-        try {
-            tx.PrintPage(bad);
-            ADD_FAILURE() << bad;
-        } catch (const wp::Error& e) {
-            EXPECT_EQ(e.number, wp::err::SubscriptOutOfRange);
-        }
-    }
+    for (int bad : {0, 5, -3})
+        EXPECT_EQ(errorOf([&] { tx.PrintPage(bad); }).number, wp::err::SubscriptOutOfRange) << bad;
     tx.setPrintDevice(nullptr);
-    try {
-        tx.PrintPage(1);
-        ADD_FAILURE();
-    } catch (const wp::Error& e) {
-        EXPECT_EQ(e.number, wp::err::ObjectNotSet);
-    }
+    EXPECT_EQ(errorOf([&] { tx.PrintPage(1); }).number, wp::err::ObjectNotSet);
     EXPECT_THROW(tx.setPrintZoom(0), wp::Error);
     EXPECT_THROW(tx.setPrintZoom(-5), wp::Error);
     EXPECT_EQ(tx.PrintZoom(), 50);
@@ -225,11 +175,7 @@ TEST(TextControlPages, viewModeSwitchesBetweenSheetsAndDraftAndDrawingWorksInBot
 TEST(TextControlPages, inputPositionFollowsTheCaretTypedAcrossAPageBreak) {
     TextControl tx;
     fill(tx, 46);
-    tx.resize(900, 700);
-    tx.show();
-    tx.activateWindow();
-    tx.setFocus();
-    QApplication::processEvents();
+    shown(tx);
     ASSERT_EQ(tx.CurrentPages(), 1);
     tx.setSelStart(tx.document()->characterCount() - 1);
     EXPECT_EQ(tx.CurrentInputPosition(), (QList<qint32>{1, 46, 12}));
@@ -266,11 +212,7 @@ TEST(TextControlPages, typingNextToAFieldStaysOutOfItAndTheFieldPointerComesFrom
     tx.setSelStart(5);
     const qint16 id = tx.FieldInsert(QStringLiteral("Contact"), QStringLiteral("contact_name"));
     ASSERT_NE(id, 0);
-    tx.resize(900, 700);
-    tx.show();
-    tx.activateWindow();
-    tx.setFocus();
-    QApplication::processEvents();
+    shown(tx);
     auto* view = qobject_cast<wp::PageView*>(tx.editView());
     QTest::keyClicks(view, QStringLiteral(","));
     EXPECT_EQ(tx.document()->firstBlock().text(), QStringLiteral("Dear Contact,"));
@@ -317,17 +259,17 @@ TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHead
     const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
     ASSERT_TRUE(tx.exportPdf(pdf));
     ASSERT_EQ(pdfPageCount(pdf), tx.CurrentPages());
-    EXPECT_TRUE(pdfText(pdf, 1).contains(QStringLiteral("Title")));
-    EXPECT_TRUE(pdfText(pdf, 1).contains(QStringLiteral("First foot")));
-    EXPECT_FALSE(pdfText(pdf, 1).contains(QStringLiteral("Every page")));
+    EXPECT_TRUE(pdfText(pdf, 1, 1).contains(QStringLiteral("Title")));
+    EXPECT_TRUE(pdfText(pdf, 1, 1).contains(QStringLiteral("First foot")));
+    EXPECT_FALSE(pdfText(pdf, 1, 1).contains(QStringLiteral("Every page")));
     for (int p = 2; p <= tx.CurrentPages(); ++p) {
-        EXPECT_TRUE(pdfText(pdf, p).contains(QStringLiteral("Every page"))) << p;
-        EXPECT_TRUE(pdfText(pdf, p).contains(QStringLiteral("Footer text"))) << p;
+        EXPECT_TRUE(pdfText(pdf, p, p).contains(QStringLiteral("Every page"))) << p;
+        EXPECT_TRUE(pdfText(pdf, p, p).contains(QStringLiteral("Footer text"))) << p;
     }
     tx.setHeaderFooter(5);
     ASSERT_TRUE(tx.exportPdf(pdf));
-    EXPECT_TRUE(pdfText(pdf, 1).contains(QStringLiteral("Every page")));
-    EXPECT_FALSE(pdfText(pdf, 1).contains(QStringLiteral("Title")));
+    EXPECT_TRUE(pdfText(pdf, 1, 1).contains(QStringLiteral("Every page")));
+    EXPECT_FALSE(pdfText(pdf, 1, 1).contains(QStringLiteral("Title")));
     EXPECT_EQ(tx.PrintZoom(), 100);
 
     EXPECT_FALSE(tx.exportPdf(dir.filePath(QStringLiteral("missing/dir/out.pdf"))));
@@ -338,11 +280,7 @@ TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHead
     tx.setPageHeight(12240);
     ASSERT_TRUE(tx.exportPdf(pdf));
     EXPECT_EQ(pdfPageCount(pdf), tx.CurrentPages());
-    QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {pdf});
-    info.waitForFinished(30000);
-    EXPECT_TRUE(
-        QString::fromUtf8(info.readAllStandardOutput()).contains(QStringLiteral("792 x 612")));
+    EXPECT_TRUE(pdfInfo(pdf).contains(QStringLiteral("792 x 612")));
 }
 
 TEST(TextControlPages, headerEditedInPlaceShowsOnEveryPageAndKeepsItsOwnUndo) {

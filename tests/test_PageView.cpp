@@ -2,6 +2,7 @@
 // and selection following keys and mouse, the field pointer.
 #include "document/pages/PageLayout.h"
 #include "document/pages/PageView.h"
+#include "support/PageSupport.h"
 
 #include <QImage>
 #include <QScrollBar>
@@ -14,6 +15,7 @@
 
 using wp::PageLayout;
 using wp::PageView;
+using wptest::keepShot;
 
 namespace {
 
@@ -25,12 +27,7 @@ struct Fixture {
 
     explicit Fixture(int paragraphs) {
         doc.setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 12));
-        QTextCursor c(&doc);
-        for (int i = 1; i <= paragraphs; ++i) {
-            if (i > 1)
-                c.insertBlock();
-            c.insertText(QStringLiteral("Paragraph %1 of the letter").arg(i));
-        }
+        wptest::addParagraphs(&doc, paragraphs, QStringLiteral("Paragraph %1 of the letter"));
         header.setDefaultFont(QFont(QStringLiteral("Liberation Sans"), 10));
         header.setPlainText(QStringLiteral("Jane Doe — curriculum vitae"));
         layout.setDocument(&doc);
@@ -46,12 +43,6 @@ struct Fixture {
         QApplication::processEvents();
     }
 };
-
-void keepShot(const QImage& img, const QString& name) {
-    const QString dir = qEnvironmentVariable("WP_SHOTS");
-    if (!dir.isEmpty())
-        img.save(dir + QLatin1Char('/') + name);
-}
 
 } // namespace
 

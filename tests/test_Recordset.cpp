@@ -10,12 +10,7 @@ using namespace wptest;
 namespace {
 
 qint32 errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const wp::Error& e) {
-        return e.number;
-    }
-    return 0;
+    return errorOf(f).number;
 }
 
 class RecordsetTest : public ::testing::Test {

@@ -26,16 +26,26 @@ struct Letter {
     QMap<QString, qint16> ids;
     Letter() {
         const std::pair<const char*, const char*> parts[] = {
-            {"Date: ", nullptr},        {"Today", "current_date"},
-            {" at ", nullptr},          {"Now", "current_time"},
-            {"\nDear ", nullptr},       {"Contact Name", "contact_name"},
-            {" of ", nullptr},          {"Company", "company"},
-            {"\nRe: ", nullptr},        {"Position", "position"},
-            {"\nFollow up ", nullptr},  {"Follow Up", "followup_date"},
-            {" ", nullptr},             {"Follow Time", "followup_time"},
-            {" / ", nullptr},           {"Capital Date", "Current_Date"},
-            {" / ", nullptr},           {"Job Reference Number", "job_ref"},
-            {" / ", nullptr},           {"Source", "job_source"},
+            {"Date: ", nullptr},
+            {"Today", "current_date"},
+            {" at ", nullptr},
+            {"Now", "current_time"},
+            {"\nDear ", nullptr},
+            {"Contact Name", "contact_name"},
+            {" of ", nullptr},
+            {"Company", "company"},
+            {"\nRe: ", nullptr},
+            {"Position", "position"},
+            {"\nFollow up ", nullptr},
+            {"Follow Up", "followup_date"},
+            {" ", nullptr},
+            {"Follow Time", "followup_time"},
+            {" / ", nullptr},
+            {"Capital Date", "Current_Date"},
+            {" / ", nullptr},
+            {"Job Reference Number", "job_ref"},
+            {" / ", nullptr},
+            {"Source", "job_source"},
         };
         for (const auto& [text, name] : parts) {
             if (name)
@@ -77,8 +87,8 @@ protected:
 } // namespace
 
 TEST(DateFormat, tokensAgainstKnownDates) {
-    const QDateTime sat(QDate(2023, 12, 30), QTime(9, 7, 3));  // a Saturday
-    const QDateTime sun(QDate(2023, 1, 1), QTime(0, 30, 0));   // a Sunday
+    const QDateTime sat(QDate(2023, 12, 30), QTime(9, 7, 3));   // a Saturday
+    const QDateTime sun(QDate(2023, 1, 1), QTime(0, 30, 0));    // a Sunday
     const QDateTime tue(QDate(2024, 12, 31), QTime(12, 0, 59)); // leap year, Tuesday
     EXPECT_EQ(fmt(sat, "d dd ddd dddd"), "30 30 Sat Saturday");
     EXPECT_EQ(fmt(sun, "d dd m mm mmm mmmm"), "1 01 1 01 Jan January");
@@ -95,8 +105,7 @@ TEST(DateFormat, tokensAgainstKnownDates) {
     EXPECT_EQ(fmt(sat, "hh:mm mm/dd"), "09:07 12/30");
     EXPECT_EQ(fmt(sun, "h AM/PM|h am/pm|h A/P|h a/p"), "12 AM|12 am|12 A|12 a");
     EXPECT_EQ(fmt(tue, "hh:mm AM/PM"), "12:00 PM");
-    EXPECT_EQ(fmt(QDateTime(QDate(2024, 1, 1), QTime(21, 5)), kMediumTime.toLatin1()),
-              "09:05 PM");
+    EXPECT_EQ(fmt(QDateTime(QDate(2024, 1, 1), QTime(21, 5)), kMediumTime.toLatin1()), "09:05 PM");
     EXPECT_EQ(fmt(tue, "HH"), "12");
     // Literals: quoted, escaped, and anything that is no token.
     EXPECT_EQ(fmt(sat, "\"day\" d \\d, - yyyy."), "day 30 d, - 2023.");
@@ -146,9 +155,8 @@ TEST_F(TemplateMerge, reservedNamesUseTheClockAndOthersTheJobApplication) {
     EXPECT_TRUE(letter.tx.document()->toPlainText().contains(QStringLiteral("\nRe: Analyst\n")));
 
     // A second merge on the same document fills the red title but keeps its colour.
-    LoadJobAppTemplateFields(&letter.tx,
-                             jobApp(QStringLiteral("<job_app><job_ref>NW-1234</job_ref>"
-                                                   "</job_app>")));
+    LoadJobAppTemplateFields(&letter.tx, jobApp(QStringLiteral("<job_app><job_ref>NW-1234</job_ref>"
+                                                               "</job_app>")));
     EXPECT_EQ(letter.text("job_ref"), "NW-1234");
     EXPECT_EQ(letter.format("job_ref").foreground().color(), QColor(255, 0, 0));
     // Now missing: the visible text is the title, which is why the stepper
@@ -168,12 +176,10 @@ TEST_F(TemplateMerge, missingDateFormatOrJobApplicationIsReported) {
     wptest::ReportRecorder reports;
     Letter letter;
     wp::clsWP().setOptsXML(QStringLiteral("<options><option sort=\"a07\">d</option></options>"));
-    try {
-        LoadJobAppTemplateFields(&letter.tx, jobApp(QStringLiteral("<job_app/>")));
-        FAIL() << "merged without a date format";
-    } catch (const wp::Error& e) {
-        EXPECT_EQ(e.number, 65535);
-    }
+    EXPECT_EQ(wptest::errorOf([&] {
+                  LoadJobAppTemplateFields(&letter.tx, jobApp(QStringLiteral("<job_app/>")));
+              }).number,
+              65535);
     ASSERT_EQ(reports.reports.size(), 1u);
     EXPECT_EQ(reports.reports[0].module, "modWP");
     EXPECT_EQ(reports.reports[0].procedure, "LoadJobAppTemplateFields");

@@ -1,37 +1,17 @@
 // Documents in files: LoadFromFile/SaveToFile and `wptool convert`.
+#include "support/ToolSupport.h"
+#include "support/ZipSupport.h"
 #include "test_TextControlSample.h"
 #include "wp/TextControl.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
+using wptest::ToolRun;
+using wptest::wptool;
 
-struct ToolRun {
-    int code = -1;
-    QString err;
-};
-
-ToolRun wptool(const QStringList& args) {
-    const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/../wptool");
-    EXPECT_TRUE(QFileInfo::exists(exe)) << exe.toStdString();
-    QProcess p;
-    p.start(exe, args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError())};
-}
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(TextControlConvert, filesLoadBySuffixOrContentAndSaveBySuffix) {
     QTemporaryDir dir;
@@ -75,7 +55,7 @@ TEST(TextControlConvert, wptoolConvertsBothWaysAndRefusesBadInput) {
     EXPECT_EQ(copy.pageFormat().width, tx.pageFormat().width);
 
     const QString bad = dir.filePath(QStringLiteral("bad.rtf"));
-    writeFile(bad, "{\\rtf1 truncated {\\b");
+    ASSERT_TRUE(wptest::writeFile(bad, "{\\rtf1 truncated {\\b"));
     ToolRun r = wptool({QStringLiteral("convert"), bad, dir.filePath(QStringLiteral("x.wpdoc"))});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("bad.rtf"))) << r.err.toStdString();

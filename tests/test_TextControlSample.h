@@ -82,4 +82,32 @@ inline QList<qint16> tableIds(const TextControl& tx) {
     return ids;
 }
 
+// What every saved format keeps of buildSample(): headers, fields with
+// their ids, data, text and place, the table and its merge, and formatting.
+inline void expectSampleKept(TextControl& copy, TextControl& tx) {
+    EXPECT_EQ(copy.headerFooterDocument(wp::hf::Header)->toPlainText(), QStringLiteral("Header"));
+    EXPECT_EQ(copy.headerFooterDocument(wp::hf::FirstPageFooter)->toPlainText(),
+              QStringLiteral("First footer"));
+    EXPECT_EQ(fieldIds(copy), fieldIds(tx));
+    for (qint16 id : fieldIds(tx)) {
+        EXPECT_EQ(copy.FieldData(id), tx.FieldData(id));
+        copy.setFieldCurrent(id);
+        tx.setFieldCurrent(id);
+        EXPECT_EQ(copy.FieldText(), tx.FieldText());
+        EXPECT_EQ(copy.FieldStart(), tx.FieldStart());
+    }
+    EXPECT_EQ(tableIds(copy), QList<qint16>{1000});
+    QTextTable* t = copy.table(1000);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->cellAt(0, 1).column(), 0); // still merged
+    EXPECT_EQ(t->cellAt(0, 0).columnSpan(), 2);
+    QTextCursor c(copy.document());
+    c.setPosition(2);
+    EXPECT_EQ(c.charFormat().fontWeight(), QFont::Bold);
+    EXPECT_EQ(c.charFormat().fontFamilies().toStringList(), QStringList{QStringLiteral("Arial")});
+    EXPECT_EQ(c.blockFormat().alignment(), Qt::AlignHCenter);
+    EXPECT_EQ(copy.document()->lastBlock().blockFormat().pageBreakPolicy(),
+              QTextFormat::PageBreak_AlwaysBefore);
+}
+
 } // namespace

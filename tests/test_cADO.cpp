@@ -4,6 +4,7 @@
 #include "data/SqlText.h"
 #include "data/Workgroup.h"
 #include "support/TestSupport.h"
+#include "support/ZipSupport.h"
 #include "test_cADO_support.h"
 #include "wp/hooks.h"
 
@@ -23,14 +24,17 @@ cADO* opened(cADO& a, const DataDir& dir) {
     return &a;
 }
 
-template <class F> wp::Error errorOf(F&& f) {
-    try {
-        f();
-    } catch (const wp::Error& e) {
-        return e;
-    }
-    return wp::Error(0, QString(), QStringLiteral("no error"));
-}
+// A new database file, a connection of the test's own to it, and cADO on it.
+class cADOFile : public ::testing::Test {
+protected:
+    void SetUp() override { a.setDbname(dir.mdb()); }
+    DataDir dir;
+    DirectConnection db{dir.mdb()};
+    cADO a;
+};
+using cADOQueries = cADOFile;
+using cADOSaving = cADOFile;
+using cADORetry = cADOFile;
 
 } // namespace
 
@@ -239,12 +243,8 @@ TEST(cADOInquiries, mdacVersionNamesTheDataAccessParts) {
     EXPECT_EQ(messages.messages.size(), 1u);
 }
 
-TEST(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
     ASSERT_EQ(db.exec(jobAppInserts(25)), QString());
-    cADO a;
-    opened(a, dir);
     RecordsetRef rs =
         a.GetRS(kStepperQuery, ado::adOpenForwardOnly, ado::adLockReadOnly, ado::adUseClient);
     ASSERT_TRUE(rs);
@@ -269,12 +269,8 @@ TEST(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADOQueries, readOnlyAccountCannotWrite) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADOQueries, readOnlyAccountCannotWrite) {
     ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
-    cADO a;
-    opened(a, dir);
     const wp::Error e = errorOf([&] {
         a.GetRS(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Offer'"), 0,
                 ado::adLockReadOnly, ado::adUseClient);
@@ -283,10 +279,7 @@ TEST(cADOQueries, readOnlyAccountCannotWrite) {
     EXPECT_EQ(e.source, QStringLiteral("QSQLITE"));
     EXPECT_TRUE(e.description.contains(QStringLiteral("readonly"))) << e.description.toStdString();
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-    EXPECT_EQ(db.scalar(QStringLiteral(
-                            "SELECT Count(*) FROM tblJobApplications WHERE strStatus = 'Offer'"))
-                  .toInt(),
-              0);
+    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Offer'"), "0");
 
     // The same account's caller-held record set refuses changes too.
     a.setUserID(cADOInternal::ReadOnlyUser());
@@ -298,13 +291,9 @@ TEST(cADOQueries, readOnlyAccountCannotWrite) {
         ado::adErrFeatureNotAvailable);
 }
 
-TEST(cADOQueries, runSqlReturnsRowsAffectedAndPassesFailuresOn) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADOQueries, runSqlReturnsRowsAffectedAndPassesFailuresOn) {
     ASSERT_EQ(db.exec(jobAppInserts(5)), QString());
     ReportRecorder recorder;
-    cADO a;
-    opened(a, dir);
     EXPECT_EQ(a.RunSQL(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Sent' WHERE "
                                       "lngJobApplicationID IN (1, 2, 4)")),
               3);
@@ -323,14 +312,9 @@ TEST(cADOQueries, runSqlReturnsRowsAffectedAndPassesFailuresOn) {
     EXPECT_TRUE(recorder.reports.empty()); // passed on, not reported
 }
 
-TEST(cADOSaving, saveRecordCommitsOrRollsBack) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADOSaving, saveRecordCommitsOrRollsBack) {
     ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
-    cADO a;
-    opened(a, dir);
-    a.setUserID(cADOInternal::ReadWriteUser());
-    cADOInternal::setPassword(a, cADOInternal::PassRW(a));
+    signInWriter(a);
     RecordsetRef rs = a.GetRecord(
         QStringLiteral("SELECT * FROM tblJobApplications WHERE lngJobApplicationID = 2"));
     EXPECT_FALSE(cADOInternal::CredentialsEmpty(a)); // the caller's own, left in place
@@ -340,18 +324,13 @@ TEST(cADOSaving, saveRecordCommitsOrRollsBack) {
     rs->setValue(QStringLiteral("strStatus"), QStringLiteral("Interview"));
     EXPECT_TRUE(a.SaveRecord(rs));
     EXPECT_EQ(rs->PendingCount(), 0);
-    EXPECT_EQ(
-        db.scalar(QStringLiteral(
-                      "SELECT strStatus FROM tblJobApplications WHERE lngJobApplicationID = 2"))
-            .toString(),
-        QStringLiteral("Interview"));
+    EXPECT_EQ(jobApps(db, "strStatus", "lngJobApplicationID = 2"), "Interview");
 
     // SaveRecord used its own account and left the fields empty.
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 
     // Two changes, the second breaking NOT NULL: neither stays.
-    a.setUserID(cADOInternal::ReadWriteUser());
-    cADOInternal::setPassword(a, cADOInternal::PassRW(a));
+    signInWriter(a);
     RecordsetRef all = a.GetRecord(QStringLiteral("SELECT * FROM tblJobApplications"));
     all->MoveFirst();
     all->setValue(QStringLiteral("strStatus"), QStringLiteral("Offer"));
@@ -359,19 +338,12 @@ TEST(cADOSaving, saveRecordCommitsOrRollsBack) {
     all->setValue(QStringLiteral("strCompany"), QVariant());
     EXPECT_FALSE(a.SaveRecord(all));
     EXPECT_EQ(all->PendingCount(), 2); // still pending, for another try
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT Count(*) FROM tblJobApplications WHERE strStatus = "
-                                       "'Offer' OR strCompany IS NULL"))
-                  .toInt(),
-              0);
+    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Offer' OR strCompany IS NULL"), "0");
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADOSaving, batchRecordWritesAllPendingChanges) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADOSaving, batchRecordWritesAllPendingChanges) {
     ASSERT_EQ(db.exec(jobAppInserts(4)), QString());
-    cADO a;
-    opened(a, dir);
     RecordsetRef rs = a.GetBatchRecord(QStringLiteral(
         "SELECT lngJobApplicationID, strCompany, strPosition, dtmCreated, strStatus FROM "
         "tblJobApplications ORDER BY lngJobApplicationID"));
@@ -391,19 +363,9 @@ TEST(cADOSaving, batchRecordWritesAllPendingChanges) {
     EXPECT_EQ(rs->RecordCount(), 4);
     EXPECT_EQ(rs->ActiveConnection(), QString());
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT strStatus FROM tblJobApplications WHERE "
-                                       "lngJobApplicationID = 1"))
-                  .toString(),
-              QStringLiteral("Declined"));
-    EXPECT_EQ(
-        db.scalar(QStringLiteral(
-                      "SELECT Count(*) FROM tblJobApplications WHERE lngJobApplicationID = 2"))
-            .toInt(),
-        0);
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT strPosition FROM tblJobApplications WHERE "
-                                       "strCompany = 'Trey Research'"))
-                  .toString(),
-              QStringLiteral("Lab Manager"));
+    EXPECT_EQ(jobApps(db, "strStatus", "lngJobApplicationID = 1"), "Declined");
+    EXPECT_EQ(jobApps(db, "Count(*)", "lngJobApplicationID = 2"), "0");
+    EXPECT_EQ(jobApps(db, "strPosition", "strCompany = 'Trey Research'"), "Lab Manager");
 
     // A row changed by someone else since it was read is not overwritten.
     RecordsetRef stale = a.GetBatchRecord(
@@ -418,15 +380,11 @@ TEST(cADOSaving, batchRecordWritesAllPendingChanges) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADOSaving, quotedNamesAndGeneratedKeysKeepNewRowsEditable) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADOSaving, quotedNamesAndGeneratedKeysKeepNewRowsEditable) {
     ASSERT_EQ(db.exec({QStringLiteral(
                   "CREATE TABLE [tbl Notes] (id INTEGER PRIMARY KEY AUTOINCREMENT, [Order] "
                   "INTEGER, [note text] TEXT, strAdded TEXT DEFAULT 'today')")}),
               QString());
-    cADO a;
-    opened(a, dir);
     RecordsetRef rs = a.GetBatchRecord(QStringLiteral("SELECT * FROM [tbl Notes]"));
     for (int i = 1; i <= 2; ++i) {
         rs->AddNew();
@@ -448,14 +406,10 @@ TEST(cADOSaving, quotedNamesAndGeneratedKeysKeepNewRowsEditable) {
               QStringLiteral("1:changed"));
 }
 
-TEST(cADORetry, lockReleasedDuringTheWaitsLetsTheCallSucceed) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADORetry, lockReleasedDuringTheWaitsLetsTheCallSucceed) {
     ASSERT_EQ(db.exec(jobAppInserts(25)), QString());
     DirectConnection locker(dir.mdb());
     ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
-    cADO a;
-    opened(a, dir);
     WaitCounter counter;
     counter.onWait = [&](int n) {
         if (n == 4)
@@ -468,13 +422,10 @@ TEST(cADORetry, lockReleasedDuringTheWaitsLetsTheCallSucceed) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTheLimit) {
-    DataDir dir;
+TEST_F(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTheLimit) {
     DirectConnection locker(dir.mdb());
     ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
     ReportRecorder recorder;
-    cADO a;
-    opened(a, dir);
     WaitCounter counter;
     counter.install(a);
     const wp::Error e =
@@ -495,16 +446,12 @@ TEST(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTheLimit) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADORetry, membersWithoutRetriesWaitForALock) {
-    DataDir dir;
-    DirectConnection db(dir.mdb());
+TEST_F(cADORetry, membersWithoutRetriesWaitForALock) {
     ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
     ASSERT_EQ(
         db.exec({QStringLiteral("INSERT INTO tblVersion (lngMajor, lngMinor) VALUES (2, 7)")}),
         QString());
     ReportRecorder recorder;
-    cADO a;
-    opened(a, dir);
     auto locked = [&](const std::function<void()>& call) {
         auto lock = HeldLock::onFile(dir.mdb(), 300);
         ASSERT_EQ(lock->taken(), QString());
@@ -512,8 +459,7 @@ TEST(cADORetry, membersWithoutRetriesWaitForALock) {
     };
     locked([&] { EXPECT_TRUE(cADOInternal::TableExists(a, QStringLiteral("tblVersion"))); });
     locked([&] { EXPECT_EQ(a.VersionDB(), QStringLiteral("2;7")); });
-    a.setUserID(cADOInternal::ReadWriteUser());
-    cADOInternal::setPassword(a, cADOInternal::PassRW(a));
+    signInWriter(a);
     RecordsetRef rs;
     locked([&] { rs = a.GetRecord(QStringLiteral("SELECT * FROM tblJobApplications")); });
     ASSERT_TRUE(rs);
@@ -524,10 +470,7 @@ TEST(cADORetry, membersWithoutRetriesWaitForALock) {
     rs->MoveFirst();
     rs->setValue(QStringLiteral("strStatus"), QStringLiteral("Offer"));
     locked([&] { EXPECT_TRUE(a.SaveRecord(rs)); });
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT Count(*) FROM tblJobApplications WHERE strStatus = "
-                                       "'Offer'"))
-                  .toInt(),
-              1);
+    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Offer'"), "1");
     EXPECT_TRUE(recorder.reports.empty());
 
     // Locked beyond the wait: a failure, not the version of an empty database.
@@ -539,13 +482,10 @@ TEST(cADORetry, membersWithoutRetriesWaitForALock) {
     EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("VersionDB"));
 }
 
-TEST(cADORetry, refusedLoginTriedAgainLeavesNoCredentials) {
-    DataDir dir;
+TEST_F(cADORetry, refusedLoginTriedAgainLeavesNoCredentials) {
     ASSERT_TRUE(QFile::remove(dir.mdw()));
     wp::data::createWorkgroup(dir.mdw(),
                               {{cADOInternal::ReadWriteUser(), QStringLiteral("old"), false}});
-    cADO a;
-    opened(a, dir);
     WaitCounter counter;
     counter.onWait = [&](int n) {
         if (n == 2) { // the administrator puts the right password in
@@ -592,11 +532,7 @@ TEST(cADOFailures, filesThatAreNotDatabasesAreRefusedClearly) {
     DataDir dir;
     cADO a;
     opened(a, dir);
-    {
-        QFile f(dir.mdb());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(QByteArray(4096, 'x'));
-    }
+    ASSERT_TRUE(wptest::writeFile(dir.mdb(), QByteArray(4096, 'x')));
     wp::Error e =
         errorOf([&] { a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient); });
     EXPECT_EQ(e.number, ado::STG_E_INVALIDHEADER);
@@ -617,15 +553,9 @@ TEST(cADOFailures, filesThatAreNotDatabasesAreRefusedClearly) {
     EXPECT_EQ(e.number, ado::STG_E_INVALIDHEADER);
 
     // db init neither overwrites a database nor writes into a missing folder.
-    const QByteArray before = [&] {
-        QFile f(dir.mdb());
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
+    const QByteArray before = wptest::fileBytes(dir.mdb());
     EXPECT_EQ(errorOf([&] { wp::data::initDatabase(dir.path()); }).number, ado::E_FAIL);
-    QFile f(dir.mdb());
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(wptest::fileBytes(dir.mdb()), before);
     EXPECT_EQ(
         errorOf([&] { wp::data::initDatabase(dir.path() + QStringLiteral("/missing")); }).number,
         ado::STG_E_FILENOTFOUND);
@@ -645,8 +575,7 @@ TEST(cADOFailures, storedProceduresAreNotOnTheEmbeddedDatabase) {
     EXPECT_EQ(recorder.reports[0].number, ado::DB_E_ERRORSINCOMMAND);
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 
-    a.setUserID(cADOInternal::ReadWriteUser());
-    cADOInternal::setPassword(a, cADOInternal::PassRW(a));
+    signInWriter(a);
     wp::CommandRef cmd = a.CreateStoredProcedure(QStringLiteral("spJobs"), QString(), true);
     EXPECT_EQ(cmd->CommandType(), ado::adCmdStoredProc);
     EXPECT_EQ(cmd->CommandTimeout(), 5);

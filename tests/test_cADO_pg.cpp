@@ -21,15 +21,6 @@ using namespace wptest;
 
 namespace {
 
-template <class F> wp::Error errorOf(F&& f) {
-    try {
-        f();
-    } catch (const wp::Error& e) {
-        return e;
-    }
-    return wp::Error(0, QString(), QStringLiteral("no error"));
-}
-
 QString env(const char* name) {
     return qEnvironmentVariable(name);
 }
@@ -63,10 +54,7 @@ protected:
         if (m_lock >= 0)
             ::close(m_lock); // releases the lock
     }
-    void useReadWriteAccount() {
-        ado.setUserID(cADOInternal::ReadWriteUser());
-        cADOInternal::setPassword(ado, cADOInternal::PassRW(ado));
-    }
+    void useReadWriteAccount() { signInWriter(ado); }
     DirectConnection& admin() { return *m_admin; }
     /// A new connection of the read-write account (the old ones die with a
     /// server restart).
@@ -125,11 +113,7 @@ TEST_F(PostgreSQL, readOnlyRoleCannotWrite) {
     EXPECT_TRUE(e.description.contains(QStringLiteral("permission denied")))
         << e.description.toStdString();
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(ado));
-    EXPECT_EQ(admin()
-                  .scalar(QStringLiteral(
-                      "SELECT Count(*) FROM tblJobApplications WHERE strStatus = 'Offer'"))
-                  .toInt(),
-              0);
+    EXPECT_EQ(jobApps(admin(), "Count(*)", "strStatus = 'Offer'"), "0");
 }
 
 TEST_F(PostgreSQL, runSqlAndSavesWriteThroughTheReadWriteRole) {
@@ -144,11 +128,7 @@ TEST_F(PostgreSQL, runSqlAndSavesWriteThroughTheReadWriteRole) {
         QStringLiteral("SELECT * FROM tblJobApplications WHERE lngJobApplicationID = 4"));
     rs->setValue(QStringLiteral("strCompany"), QVariant()); // NOT NULL
     EXPECT_FALSE(ado.SaveRecord(rs));
-    EXPECT_EQ(admin()
-                  .scalar(QStringLiteral(
-                      "SELECT Count(*) FROM tblJobApplications WHERE strCompany IS NULL"))
-                  .toInt(),
-              0);
+    EXPECT_EQ(jobApps(admin(), "Count(*)", "strCompany IS NULL"), "0");
     rs->CancelBatch();
     rs->setValue(QStringLiteral("strStatus"), QStringLiteral("Interview"));
     EXPECT_TRUE(ado.SaveRecord(rs));
@@ -166,11 +146,7 @@ TEST_F(PostgreSQL, runSqlAndSavesWriteThroughTheReadWriteRole) {
     EXPECT_EQ(added->Value(QStringLiteral("lngJobApplicationID")).toInt(), 6);
     added->setValue(QStringLiteral("strStatus"), QStringLiteral("Offer"));
     EXPECT_TRUE(ado.SaveRecord(added));
-    EXPECT_EQ(admin()
-                  .scalar(QStringLiteral("SELECT strStatus FROM tblJobApplications WHERE "
-                                         "lngJobApplicationID = 6"))
-                  .toString(),
-              QStringLiteral("Offer"));
+    EXPECT_EQ(jobApps(admin(), "strStatus", "lngJobApplicationID = 6"), "Offer");
 
     RecordsetRef batch = ado.GetBatchRecord(
         QStringLiteral("SELECT strCompany, strPosition, dtmCreated, memDraftCoverLetter FROM "
@@ -181,17 +157,10 @@ TEST_F(PostgreSQL, runSqlAndSavesWriteThroughTheReadWriteRole) {
     batch->setValue(QStringLiteral("dtmCreated"), QDateTime(QDate(2024, 6, 1), QTime(10, 0)));
     batch->setValue(QStringLiteral("memDraftCoverLetter"), QString()); // empty, not NULL
     EXPECT_TRUE(ado.SaveBatchRecord(batch));
-    EXPECT_EQ(admin()
-                  .scalar(QStringLiteral("SELECT strStatus FROM tblJobApplications WHERE "
-                                         "lngJobApplicationID = 4"))
-                  .toString(),
-              QStringLiteral("Interview"));
-    EXPECT_EQ(admin()
-                  .scalar(QStringLiteral("SELECT Count(*) FROM tblJobApplications WHERE "
-                                         "strCompany = 'Trey Research' AND "
-                                         "memDraftCoverLetter = ''"))
-                  .toInt(),
-              1);
+    EXPECT_EQ(jobApps(admin(), "strStatus", "lngJobApplicationID = 4"), "Interview");
+    EXPECT_EQ(
+        jobApps(admin(), "Count(*)", "strCompany = 'Trey Research' AND memDraftCoverLetter = ''"),
+        "1");
 }
 
 TEST_F(PostgreSQL, versionAndTableInquiries) {
@@ -345,9 +314,5 @@ TEST_F(PostgreSQL, saveInterruptedByALostConnectionLeavesNothingHalfWritten) {
     EXPECT_TRUE(ado.SaveBatchRecord(rs));
     EXPECT_EQ(counter.waits.size(), 1u);
     EXPECT_EQ(writtenAtLoss, 0);
-    EXPECT_EQ(admin()
-                  .scalar(QStringLiteral("SELECT Count(*) FROM tblJobApplications WHERE "
-                                         "strStatus IN ('Declined', 'Boom')"))
-                  .toInt(),
-              2);
+    EXPECT_EQ(jobApps(admin(), "Count(*)", "strStatus IN ('Declined', 'Boom')"), "2");
 }

@@ -5,6 +5,7 @@
 
 #include "data/Schema.h"
 #include "data/cADOInternal.h"
+#include "support/TestSupport.h"
 #include "wp/cADO.h"
 
 #include <QDateTime>
@@ -147,6 +148,20 @@ inline QStringList jobAppInserts(int count, bool postgres = false) {
                         app.status, postgres ? QStringLiteral("TIMESTAMP ") : QString(), when, xml);
     }
     return out;
+}
+
+/// One value from the job applications, as text.
+inline QString jobApps(const DirectConnection& db, const char* what, const char* where) {
+    return db
+        .scalar(QStringLiteral("SELECT %1 FROM tblJobApplications WHERE %2")
+                    .arg(QLatin1String(what), QLatin1String(where)))
+        .toString();
+}
+
+/// Signs `a` in with the read-write account, as a caller holding it would.
+inline void signInWriter(wp::cADO& a) {
+    a.setUserID(wp::cADOInternal::ReadWriteUser());
+    wp::cADOInternal::setPassword(a, wp::cADOInternal::PassRW(a));
 }
 
 /// The stepper's query, to the letter.

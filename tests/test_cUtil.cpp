@@ -32,12 +32,6 @@ QString noise(qsizetype size) {
     return text;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
 // Runs `body` in a child process and returns its exit status (-1 when it was
 // killed). When the tests run as root, the child first becomes "nobody" so
 // that file permissions apply to it.
@@ -86,7 +80,7 @@ TEST(cUtil, damagedArchiveReadsAsMissingAndIsNotOverwritten) {
     QTemporaryDir dir;
     const QString zip = dir.filePath("app.mvdt");
     cUtil u;
-    writeFile(zip, "PK\x03\x04 this is not really an archive");
+    ASSERT_TRUE(wptest::writeFile(zip, "PK\x03\x04 this is not really an archive"));
     const QByteArray before = fileBytes(zip);
     EXPECT_EQ(u.ReadEntry(zip, "doc_prop_descs.xml"), "");
     EXPECT_NE(u.lastError(), "");
@@ -100,7 +94,7 @@ TEST(cUtil, damagedArchiveReadsAsMissingAndIsNotOverwritten) {
 
     // A good archive cut short loses its directory.
     ASSERT_TRUE(wptest::makeZip(zip, {{"a.xml", QByteArray(5000, 'x')}}));
-    writeFile(zip, fileBytes(zip).chopped(30));
+    ASSERT_TRUE(wptest::writeFile(zip, fileBytes(zip).chopped(30)));
     EXPECT_TRUE(u.ReadEntry(zip, "a.xml").isEmpty());
     EXPECT_NE(u.lastError(), "");
 
@@ -111,7 +105,7 @@ TEST(cUtil, damagedArchiveReadsAsMissingAndIsNotOverwritten) {
     ASSERT_TRUE(wptest::makeZip(zip, {{"a.xml", text}}));
     QByteArray bytes = fileBytes(zip);
     bytes[200] = char(bytes[200] ^ 0x55);
-    writeFile(zip, bytes);
+    ASSERT_TRUE(wptest::writeFile(zip, bytes));
     EXPECT_EQ(u.ReadEntry(zip, "a.xml"), "");
     EXPECT_NE(u.lastError(), "");
     EXPECT_EQ(u.ReadEntry(zip, "missing.xml"), ""); // a good read clears the error

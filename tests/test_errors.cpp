@@ -98,28 +98,14 @@ TEST(Report, globalsListLibraryStateThenErrorState) {
     modWP::ResetGlobals();
     modWP::g_intMeasurement = 2;
     const QString globals = GlobalsText();
-    const QStringList order{"g_kxmlEnv",
-                            "g_kxmlJdata",
-                            "g_kxmlOptions",
-                            "g_strVerIE",
-                            "g_strEnv",
-                            "g_strMorvaleVersion",
-                            "g_strID",
-                            "g_blnInIDE",
-                            "g_strUser",
-                            "g_strDataDir",
-                            "g_strInstDir",
-                            "g_strAllUsersMorvaleDataDir",
-                            "g_strThisUserMorvaleDataDir",
-                            "g_blnSilent",
-                            "gstrReturnXML",
-                            "g_intMeasurement",
-                            "vbcsComponentID",
-                            "vbcsHasInitialised",
-                            "vbcsErrorNumber",
-                            "vbcsErrorDescription",
-                            "vbcsErrorLine",
-                            "vbcsErrorSource"};
+    const QStringList order =
+        QStringLiteral(
+            "g_kxmlEnv g_kxmlJdata g_kxmlOptions g_strVerIE g_strEnv g_strMorvaleVersion g_strID "
+            "g_blnInIDE g_strUser g_strDataDir g_strInstDir g_strAllUsersMorvaleDataDir "
+            "g_strThisUserMorvaleDataDir g_blnSilent gstrReturnXML g_intMeasurement "
+            "vbcsComponentID "
+            "vbcsHasInitialised vbcsErrorNumber vbcsErrorDescription vbcsErrorLine vbcsErrorSource")
+            .split(u' ');
     qsizetype last = -1;
     for (const QString& name : order) {
         const qsizetype at = globals.indexOf("<" + name + ">");

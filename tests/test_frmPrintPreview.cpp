@@ -17,6 +17,7 @@
 using wp::frmPrintPreview;
 using wptest::child;
 using wptest::command;
+using wptest::showPreview;
 using Geometry = frmPrintPreview::Geometry;
 
 namespace {
@@ -33,30 +34,6 @@ Geometry layout(double w, double h, qint16 zoom, bool two, Geometry g = bars(), 
                 double ph = 15840) {
     frmPrintPreview::LayoutGeometry(g, QRectF(0, 0, w, h), pw, ph, zoom, two);
     return g;
-}
-
-// Runs PrintPreviewShow over `tx` with `step` acting on the open window; a
-// step that leaves it open is a failure, and the window is then closed.
-void showPreview(wp::TextControl* tx, const std::function<void(frmPrintPreview*)>& step) {
-    wp::clsWP host;
-    host.setTx(tx);
-    bool stepped = false;
-    wptest::whenModal([&](QWidget* modal) {
-        QPointer<QWidget> form(modal);
-        auto* preview = qobject_cast<frmPrintPreview*>(modal);
-        ASSERT_NE(preview, nullptr);
-        stepped = true;
-        step(preview);
-        if (form && form->isVisible()) {
-            ADD_FAILURE() << "the step left the preview open";
-            command(form, frmPrintPreview::ID_CLOSE)->trigger();
-        }
-    });
-    QString strXML = QStringLiteral("<ignored/>");
-    EXPECT_EQ(host.PrintPreviewShow(strXML), QString());
-    EXPECT_TRUE(stepped);
-    EXPECT_FALSE(wp::modWP::FormInstance<frmPrintPreview>::exists());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 QString label(QWidget* f) {
@@ -170,11 +147,8 @@ TEST(PrintPreview, opensOnTheCopyAtPageOneWithItsControlsAndPagesThroughToTheEnd
         ASSERT_NE(bar, nullptr);
         EXPECT_EQ(bar->windowTitle(), QStringLiteral("PrintPreview"));
         EXPECT_NE(child<QMainWindow>(f, QStringLiteral("cbar"))->findChild<QToolBar*>(), nullptr);
-        QStringList ids;
-        for (QAction* a : bar->actions())
-            if (!a->isSeparator())
-                ids << a->objectName();
-        EXPECT_EQ(ids, QStringList({"968", "962", "967", "961", "963", "964", "965", "966"}));
+        EXPECT_EQ(wptest::commandIds(bar),
+                  QStringList({"968", "962", "967", "961", "963", "964", "965", "966"}));
         EXPECT_EQ(command(f, 968)->text(), QStringLiteral("Print..."));
         EXPECT_EQ(command(f, 968)->toolTip(), QStringLiteral("Open the printing dialog"));
         EXPECT_EQ(command(f, 966)->statusTip(), QStringLiteral("Close print preview"));
@@ -340,12 +314,7 @@ TEST(PrintPreview, withoutADocumentTheCallFailsAfterItsReportAndTheNextOneWorks)
     wptest::ReportRecorder reports;
     wp::clsWP host;
     QString strXML;
-    try {
-        host.PrintPreviewShow(strXML);
-        ADD_FAILURE() << "expected a failure";
-    } catch (const wp::Error& e) {
-        EXPECT_EQ(e.number, 65535);
-    }
+    wptest::expectFailsWithoutWindow([&] { host.PrintPreviewShow(strXML); });
     ASSERT_FALSE(reports.reports.empty());
     EXPECT_EQ(reports.reports.front().module, QStringLiteral("frmPrintPreview"));
     EXPECT_EQ(reports.reports.front().procedure, QStringLiteral("CloneTX"));

@@ -72,23 +72,15 @@ protected:
         wp::clsWP host;
         host.setTx(&tx);
         QString strXML = QStringLiteral("<not read/>");
-        bool stepped = false;
-        wptest::whenModal([&](QWidget* modal) {
-            QPointer<QWidget> form(modal);
-            EXPECT_EQ(modal->objectName(), QStringLiteral("frmResumeProps"));
-            QApplication::setActiveWindow(modal);
-            stepped = true;
-            step(modal);
-            if (form && form->isVisible()) {
-                ADD_FAILURE() << "the step left the dialog open";
-                click(form, "pbCancel");
-            }
-        });
-        const QString result = host.ResumePropertiesShow(strXML);
-        EXPECT_TRUE(stepped);
+        const QString result = wptest::runModal(
+            QStringLiteral("frmResumeProps"), QStringLiteral("Properties"),
+            [&] { return host.ResumePropertiesShow(strXML); },
+            [&](QWidget* modal) {
+                QApplication::setActiveWindow(modal);
+                step(modal);
+            });
         EXPECT_EQ(tx.Tag(), tag) << "the dialog never writes the Tag";
         EXPECT_FALSE(wp::modWP::FormInstance<frmResumeProps>::exists());
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return result;
     }
 
@@ -274,10 +266,7 @@ TEST_F(ResumeProps, developmentEnvironmentEditsCreateTheDescriptionEntry) {
 
 TEST_F(ResumeProps, anArchiveThatCannotBeWrittenIsReportedAndKept) {
     wp::modWP::g_blnInIDE = true;
-    QFile damaged(archive());
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write("PK\x03\x04 damaged");
-    damaged.close();
+    ASSERT_TRUE(wptest::writeFile(archive(), "PK\x03\x04 damaged"));
     const QByteArray before = fileBytes(archive());
     wptest::ReportRecorder reports;
     show(kFull, [](QWidget* f) {
@@ -313,12 +302,7 @@ TEST_F(ResumeProps, reachedByDispatchIdAndReportedWithoutAControl) {
     wptest::ReportRecorder reports;
     wp::clsWP bare;
     QString strXML;
-    try {
-        bare.ResumePropertiesShow(strXML);
-        ADD_FAILURE() << "no control, yet no failure";
-    } catch (const wp::Error& e) {
-        EXPECT_EQ(e.number, 65535);
-    }
+    wptest::expectFailsWithoutWindow([&] { bare.ResumePropertiesShow(strXML); });
     ASSERT_EQ(reports.reports.size(), 1u);
     EXPECT_EQ(reports.reports[0].module, QStringLiteral("clsWP"));
     EXPECT_EQ(reports.reports[0].procedure, QStringLiteral("ResumePropertiesShow"));

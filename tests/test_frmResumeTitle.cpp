@@ -27,24 +27,15 @@ void click(QWidget* f, const char* name) {
 QString retrieve(const std::function<void(QWidget*)>& step) {
     wp::clsWP host;
     QString strXML = QStringLiteral("<ignored/>");
-    bool stepped = false;
-    wptest::whenModal([&](QWidget* modal) {
-        QPointer<QWidget> form(modal);
-        EXPECT_EQ(modal->objectName(), QStringLiteral("frmResumeTitle"));
-        EXPECT_EQ(modal->windowTitle(), QStringLiteral("Resume Title"));
-        EXPECT_EQ(titleField(modal)->text(), "") << "every call starts with an empty field";
-        stepped = true;
-        step(modal);
-        if (form && form->isVisible()) {
-            ADD_FAILURE() << "the step left the window open";
-            click(form, "pbCancel");
-        }
-    });
-    const QString result = host.ResumeTitleRetrieve(strXML);
-    EXPECT_TRUE(stepped);
+    const QString result = wptest::runModal(
+        QStringLiteral("frmResumeTitle"), QStringLiteral("Resume Title"),
+        [&] { return host.ResumeTitleRetrieve(strXML); },
+        [&](QWidget* modal) {
+            EXPECT_EQ(titleField(modal)->text(), "") << "every call starts with an empty field";
+            step(modal);
+        });
     EXPECT_EQ(strXML, QStringLiteral("<ignored/>"));
     EXPECT_FALSE(wp::modWP::FormInstance<frmResumeTitle>::exists());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return result;
 }
 } // namespace

@@ -185,46 +185,41 @@ TEST_F(Stepper, windowRunsModallyReadOnlyAndIsBuiltAfreshEachCall) {
     wptest::ReportRecorder reports;
     wp::modWP::setLockKeyReader([] { return wp::modWP::LockKeys{true, false, true}; });
     for (int call = 0; call < 2; ++call) {
-        bool stepped = false;
-        wptest::whenModal([&](QWidget* w) {
-            stepped = true;
-            EXPECT_EQ(w->objectName(), "frmStepper");
-            EXPECT_EQ(w->windowTitle(), "Template Preview");
-            EXPECT_EQ(counter(w), "1 of 1");
-            auto* bar = child<QToolBar>(w, "Stepper");
-            ASSERT_NE(bar, nullptr);
-            QStringList ids;
-            for (QAction* a : bar->actions())
-                if (!a->isSeparator())
-                    ids << a->objectName();
-            EXPECT_EQ(ids, QStringList({"1091", "1092", "1093", "1094", "1095", "1096"}));
-            EXPECT_EQ(child<QAction>(w, "1095")->toolTip(),
-                      "Go to the next cover letter in the data set");
-            EXPECT_EQ(child<QAction>(w, "1095")->statusTip(),
-                      "Go to the next cover letter in the data set");
-            EXPECT_EQ(child<QLabel>(w, "pane(4)")->text(), "100%");
-            EXPECT_EQ(child<QLabel>(w, "pane(1)")->text(), "");
-            EXPECT_EQ(child<QLabel>(w, "pane(59137)")->text(), "CAP");
-            EXPECT_EQ(child<QLabel>(w, "pane(59138)")->text(), "");
-            EXPECT_EQ(child<QLabel>(w, "pane(59139)")->text(), "SCRL");
-            EXPECT_EQ(w->size(), QSize(600, 400)); // 9000 × 6000 twips at 96 dpi
-            auto* preview = child<wp::TextControl>(w, "txStep");
-            const QString before = preview->document()->toPlainText();
-            EXPECT_TRUE(before.contains(QStringLiteral("seq 0")));
-            QTest::keyClicks(preview->editView(), QStringLiteral("typed"));
-            QTest::keyClick(preview->editView(), Qt::Key_Backspace);
-            QTest::keyClick(preview->editView(), Qt::Key_Return);
-            EXPECT_EQ(preview->document()->toPlainText(), before);
-            int pointer = 0;
-            emit preview->FieldSetCursor(1, pointer);
-            EXPECT_EQ(pointer, 12);
-            child<QAction>(w, "1095")->trigger(); // Next at the end: nothing
-            EXPECT_EQ(counter(w), "1 of 1");
-            child<QAction>(w, "1091")->trigger();
-        });
         QString xml = QStringLiteral("<ignored/>");
-        EXPECT_EQ(host.CoverLetterStepper(xml), "");
-        EXPECT_TRUE(stepped);
+        const QString result = wptest::runModal(
+            QStringLiteral("frmStepper"), QStringLiteral("Template Preview"),
+            [&] { return host.CoverLetterStepper(xml); },
+            [&](QWidget* w) {
+                EXPECT_EQ(counter(w), "1 of 1");
+                auto* bar = child<QToolBar>(w, "Stepper");
+                ASSERT_NE(bar, nullptr);
+                EXPECT_EQ(wptest::commandIds(bar),
+                          QStringList({"1091", "1092", "1093", "1094", "1095", "1096"}));
+                EXPECT_EQ(child<QAction>(w, "1095")->toolTip(),
+                          "Go to the next cover letter in the data set");
+                EXPECT_EQ(child<QAction>(w, "1095")->statusTip(),
+                          "Go to the next cover letter in the data set");
+                EXPECT_EQ(child<QLabel>(w, "pane(4)")->text(), "100%");
+                EXPECT_EQ(child<QLabel>(w, "pane(1)")->text(), "");
+                EXPECT_EQ(child<QLabel>(w, "pane(59137)")->text(), "CAP");
+                EXPECT_EQ(child<QLabel>(w, "pane(59138)")->text(), "");
+                EXPECT_EQ(child<QLabel>(w, "pane(59139)")->text(), "SCRL");
+                EXPECT_EQ(w->size(), QSize(600, 400)); // 9000 × 6000 twips at 96 dpi
+                auto* preview = child<wp::TextControl>(w, "txStep");
+                const QString before = preview->document()->toPlainText();
+                EXPECT_TRUE(before.contains(QStringLiteral("seq 0")));
+                QTest::keyClicks(preview->editView(), QStringLiteral("typed"));
+                QTest::keyClick(preview->editView(), Qt::Key_Backspace);
+                QTest::keyClick(preview->editView(), Qt::Key_Return);
+                EXPECT_EQ(preview->document()->toPlainText(), before);
+                int pointer = 0;
+                emit preview->FieldSetCursor(1, pointer);
+                EXPECT_EQ(pointer, 12);
+                child<QAction>(w, "1095")->trigger(); // Next at the end: nothing
+                EXPECT_EQ(counter(w), "1 of 1");
+                child<QAction>(w, "1091")->trigger();
+            });
+        EXPECT_EQ(result, "");
         EXPECT_FALSE(wp::modWP::FormInstance<frmStepper>::exists());
     }
     wp::modWP::setLockKeyReader(nullptr);
@@ -245,22 +240,8 @@ TEST_F(Stepper, windowWithoutSizeTakesItsShareOfTheScreen) {
 TEST_F(Stepper, databaseThatCannotBeOpenedFailsTheCallAfterItsReports) {
     QFile::remove(data.mdb());
     wptest::ReportRecorder reports;
-    bool shown = false;
-    wptest::whenModal(
-        [&](QWidget* w) {
-            shown = true;
-            w->close();
-        },
-        500);
     QString xml;
-    try {
-        host.CoverLetterStepper(xml);
-        FAIL() << "the stepper opened without its database";
-    } catch (const wp::Error& e) {
-        EXPECT_EQ(e.number, 65535);
-    }
-    QTest::qWait(600);
-    EXPECT_FALSE(shown);
+    wptest::expectFailsWithoutWindow([&] { host.CoverLetterStepper(xml); });
     ASSERT_GE(reports.reports.size(), 2u);
     EXPECT_EQ(reports.reports.front().module, "frmStepper");
     EXPECT_EQ(reports.reports.front().procedure, "StepperDataLoad");
@@ -280,11 +261,8 @@ TEST_F(Stepper, wptoolMergeDrawsEveryLetterOnItsOwnPages) {
     const QString templ = data.path() + QStringLiteral("/letter.wpdoc");
     ASSERT_TRUE(tx.SaveToFile(templ));
     const QString options = data.path() + QStringLiteral("/options.xml");
-    {
-        QFile f(options);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("<options><option sort=\"a08\">dd.mm.yyyy</option></options>");
-    }
+    ASSERT_TRUE(
+        wptest::writeFile(options, "<options><option sort=\"a08\">dd.mm.yyyy</option></options>"));
 
     // What the stepper shows: each letter's pages.
     const wp::KXmlRef steps = frmStepper::BuildStepSet(data.mdb(), data.path() + "/app.mvdt");

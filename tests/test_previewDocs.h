@@ -1,11 +1,15 @@
 #pragma once
 // Documents and helpers shared by the preview and printing tests.
+#include "host/modWP.h"
 #include "preview/frmPrintPreview.h"
+#include "support/TestSupport.h"
 #include "wp/TextControl.h"
+#include "wp/clsWP.h"
 
 #include <QAction>
 #include <QImage>
 #include <QToolBar>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace wptest {
@@ -31,6 +35,29 @@ inline std::unique_ptr<wp::TextControl> hostDocument(int pages, int pageWidth = 
 
 inline QAction* command(QWidget* form, qint32 id) {
     return form->findChild<QAction*>(QString::number(id));
+}
+
+/// Runs PrintPreviewShow over `tx` with `step` acting on the open window; a
+/// step that leaves it open is a failure, and the window is then closed.
+inline void showPreview(wp::TextControl* tx,
+                        const std::function<void(wp::frmPrintPreview*)>& step) {
+    wp::clsWP host;
+    host.setTx(tx);
+    QString strXML = QStringLiteral("<ignored/>");
+    const QString result = runModal(
+        QStringLiteral("frmPrintPreview"), QStringLiteral("Print Preview"),
+        [&] { return host.PrintPreviewShow(strXML); },
+        [&](QWidget* modal) {
+            auto* preview = qobject_cast<wp::frmPrintPreview*>(modal);
+            ASSERT_NE(preview, nullptr);
+            step(preview);
+            if (preview->isVisible()) {
+                ADD_FAILURE() << "the step left the preview open";
+                command(preview, wp::frmPrintPreview::ID_CLOSE)->trigger();
+            }
+        });
+    EXPECT_EQ(result, QString());
+    EXPECT_FALSE(wp::modWP::FormInstance<wp::frmPrintPreview>::exists());
 }
 
 /// Whether an image has any dark pixel (ink of drawn text).

@@ -2,6 +2,7 @@
 // PDF queue of the private CUPS scheduler that tools/test-services starts.
 #include "preview/modPrintDlg.h"
 #include "support/TestSupport.h"
+#include "support/ToolSupport.h"
 #include "test_previewDocs.h"
 #include "wp/clsWP.h"
 #include "wp/hooks.h"
@@ -29,18 +30,6 @@ QString run(const QString& program, const QStringList& args) {
     p.start(program, args);
     p.waitForFinished(30000);
     return QString::fromLocal8Bit(p.readAllStandardOutput());
-}
-
-int pdfPages(const QString& file) {
-    const QString info = run(QStringLiteral("pdfinfo"), {file});
-    for (const QString& line : info.split(QLatin1Char('\n')))
-        if (line.startsWith(QLatin1String("Pages:")))
-            return line.mid(6).trimmed().toInt();
-    return -1;
-}
-
-QString pdfText(const QString& file) {
-    return run(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
 }
 
 // What the dialog showed, and the answer a handler gives.
@@ -96,7 +85,7 @@ TEST_F(Printing, theDialogIsPrefilledAndTheChosenPagesReachThePdf) {
     EXPECT_EQ(answer.fromPage, 1);
     EXPECT_EQ(answer.toPage, 5);
     EXPECT_EQ(answer.copies, 1);
-    EXPECT_EQ(pdfPages(pdf), 5);
+    EXPECT_EQ(wptest::pdfPageCount(pdf), 5);
     EXPECT_EQ(tx->ViewMode(), 1);
 
     answer.choose = [](QPrinter& p) {
@@ -104,8 +93,8 @@ TEST_F(Printing, theDialogIsPrefilledAndTheChosenPagesReachThePdf) {
         p.setFromTo(2, 3);
     };
     result = print(tx.get());
-    EXPECT_EQ(pdfPages(pdf), 2);
-    const QString text = pdfText(pdf);
+    EXPECT_EQ(wptest::pdfPageCount(pdf), 2);
+    const QString text = wptest::pdfText(pdf, 1, 2);
     EXPECT_TRUE(text.contains(QLatin1String("Page 2"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QLatin1String("Page 3")));
     EXPECT_FALSE(text.contains(QLatin1String("Page 4")));
@@ -113,7 +102,7 @@ TEST_F(Printing, theDialogIsPrefilledAndTheChosenPagesReachThePdf) {
     // From and to below 1 mean the first and the last page.
     answer.choose = [](QPrinter& p) { p.setFromTo(0, 0); };
     print(tx.get());
-    EXPECT_EQ(pdfPages(pdf), 5);
+    EXPECT_EQ(wptest::pdfPageCount(pdf), 5);
     // The dialog starts afresh every time.
     EXPECT_EQ(answer.fromPage, 1);
     EXPECT_EQ(answer.toPage, 5);
@@ -127,13 +116,9 @@ TEST_F(Printing, theDialogIsPrefilledAndTheChosenPagesReachThePdf) {
 
 TEST_F(Printing, thePreviewPrintsAtFullSizeFrozenAndComesBackToItsZoom) {
     auto host = wptest::hostDocument(3);
-    wp::clsWP wpHost;
-    wpHost.setTx(host.get());
     int zoomWhilePrinting = -1;
     bool updatesWhilePrinting = true;
-    wptest::whenModal([&](QWidget* modal) {
-        auto* f = qobject_cast<frmPrintPreview*>(modal);
-        ASSERT_NE(f, nullptr);
+    wptest::showPreview(host.get(), [&](frmPrintPreview* f) {
         command(f, 964)->trigger();
         answer.choose = [&](QPrinter&) {
             zoomWhilePrinting = f->property("m_iZoomMode").toInt();
@@ -144,12 +129,10 @@ TEST_F(Printing, thePreviewPrintsAtFullSizeFrozenAndComesBackToItsZoom) {
         EXPECT_TRUE(f->updatesEnabled());
         command(f, 966)->trigger();
     });
-    QString strXML;
-    wpHost.PrintPreviewShow(strXML);
     EXPECT_EQ(answer.calls, 1);
     EXPECT_EQ(zoomWhilePrinting, 2);
     EXPECT_FALSE(updatesWhilePrinting);
-    EXPECT_EQ(pdfPages(pdf), 3);
+    EXPECT_EQ(wptest::pdfPageCount(pdf), 3);
 }
 
 namespace {
@@ -214,7 +197,7 @@ TEST_F(Printing, theQueueChosenBecomesCurrentAndEachCopyIsAJobOfTheRange) {
     const QStringList docs = spooledDocuments();
     ASSERT_EQ(docs.size(), docsBefore + 2);
     for (int i = docsBefore; i < docs.size(); ++i)
-        EXPECT_EQ(pdfPages(docs[i]), 2) << docs[i].toStdString();
+        EXPECT_EQ(wptest::pdfPageCount(docs[i]), 2) << docs[i].toStdString();
     removeQueueOutput();
 
     // A name that differs only in case is the printer we have.
@@ -270,7 +253,7 @@ TEST_F(Printing, cancellingALongJobStopsItAndStartsNoFurtherCopy) {
     const QStringList docs = spooledDocuments();
     ASSERT_LE(docs.size(), docsBefore + 1);
     if (docs.size() == docsBefore + 1) {
-        EXPECT_LT(pdfPages(docs.last()), 8);
+        EXPECT_LT(wptest::pdfPageCount(docs.last()), 8);
         EXPECT_TRUE(waitForCompletedJobs(jobsBefore + 1));
     }
     removeQueueOutput();

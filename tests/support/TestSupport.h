@@ -2,6 +2,9 @@
 // Helpers shared by the tests: recording message boxes and error reports,
 // and driving modal windows from inside their own event loop.
 
+#include "wp/Error.h"
+
+#include <QAction>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -73,6 +76,25 @@ void expectFailsWithoutWindow(const std::function<void()>& call);
 /// The object names of the controls that Tab visits, from `first` round
 /// to it again (a combo box's own line edit is the box).
 QStringList tabOrder(QWidget* first);
+
+/// The wp::Error that `f` throws (number 0, "no error" when it throws none).
+template <class F> wp::Error errorOf(F&& f) {
+    try {
+        f();
+    } catch (const wp::Error& e) {
+        return e;
+    }
+    return wp::Error(0, QString(), QStringLiteral("no error"));
+}
+
+/// The object names (command ids) of a tool bar's buttons, separators left out.
+inline QStringList commandIds(const QWidget* bar) {
+    QStringList ids;
+    for (QAction* a : bar->actions())
+        if (!a->isSeparator())
+            ids << a->objectName();
+    return ids;
+}
 
 /// The child of `root` with that objectName, of type T (nullptr when none).
 template <class T> T* child(QWidget* root, const QString& name) {

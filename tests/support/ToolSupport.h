@@ -33,25 +33,45 @@ inline ToolRun wptool(const QStringList& args) {
     return r;
 }
 
-/// The text of pages `first` to `last` of a PDF (pdftotext).
-inline QString pdfText(const QString& pdf, int first, int last) {
+/// The text of pages `first` to `last` of a PDF (pdftotext), in reading
+/// order or, with `layout`, as laid out on the page.
+inline QString pdfText(const QString& pdf, int first, int last, bool layout = false) {
+    QStringList args{QStringLiteral("-f"),
+                     QString::number(first),
+                     QStringLiteral("-l"),
+                     QString::number(last),
+                     pdf,
+                     QStringLiteral("-")};
+    if (layout)
+        args.prepend(QStringLiteral("-layout"));
     QProcess proc;
-    proc.start(QStringLiteral("pdftotext"),
-               {QStringLiteral("-f"), QString::number(first), QStringLiteral("-l"),
-                QString::number(last), pdf, QStringLiteral("-")});
+    proc.start(QStringLiteral("pdftotext"), args);
+    proc.waitForFinished(30000);
+    return QString::fromUtf8(proc.readAllStandardOutput());
+}
+
+/// What pdfinfo says of a PDF ("" when it cannot be read).
+inline QString pdfInfo(const QString& pdf) {
+    QProcess proc;
+    proc.start(QStringLiteral("pdfinfo"), {pdf});
     proc.waitForFinished(30000);
     return QString::fromUtf8(proc.readAllStandardOutput());
 }
 
 /// The number of pages of a PDF (pdfinfo), -1 when it cannot be read.
 inline int pdfPageCount(const QString& pdf) {
-    QProcess proc;
-    proc.start(QStringLiteral("pdfinfo"), {pdf});
-    proc.waitForFinished(30000);
-    for (const QString& line : QString::fromUtf8(proc.readAllStandardOutput()).split(u'\n'))
+    for (const QString& line : pdfInfo(pdf).split(u'\n'))
         if (line.startsWith(QStringLiteral("Pages:")))
             return line.mid(6).trimmed().toInt();
     return -1;
+}
+
+/// The text of each page of a PDF, one entry a page (none when unreadable).
+inline QStringList pdfPageTexts(const QString& pdf, bool layout = false) {
+    QStringList pages;
+    for (int p = 1, n = pdfPageCount(pdf); p <= n; ++p)
+        pages << pdfText(pdf, p, p, layout);
+    return pages;
 }
 
 } // namespace wptest

@@ -17,6 +17,12 @@ inline QByteArray fileBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+/// Writes `bytes` as the whole file; false when it cannot be written.
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
 /// The bytes of entry `name`, or nothing when the archive or entry is missing
 /// or cannot be read (a damaged archive, a bad checksum).
 inline std::optional<QByteArray> zipEntry(const QString& archive, const QString& name) {
