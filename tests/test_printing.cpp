@@ -163,6 +163,23 @@ void removeQueueOutput() {
         out.remove(f);
 }
 
+// The queue's documents once earlier cases' jobs have all arrived: no job
+// pending and the count steady, so that a late job is not counted as ours.
+int settledDocuments() {
+    QElapsedTimer t;
+    t.start();
+    int last = -1;
+    while (t.elapsed() < 30000) {
+        const bool idle = run(QStringLiteral("lpstat"), {QStringLiteral("-o"), queue()}).isEmpty();
+        const int now = int(spooledDocuments().size());
+        if (idle && now == last)
+            return now;
+        last = now;
+        QThread::msleep(300);
+    }
+    return last;
+}
+
 bool waitForCompletedJobs(int count) {
     QElapsedTimer t;
     t.start();
@@ -181,8 +198,8 @@ TEST_F(Printing, theQueueChosenBecomesCurrentAndEachCopyIsAJobOfTheRange) {
     ASSERT_TRUE(QPrinterInfo::printerInfo(queue()).printerName() == queue());
     auto tx = wptest::hostDocument(4);
     tx->setDocumentProperty(wp::info::Title, QStringLiteral("wp-print-test"));
+    const int docsBefore = settledDocuments();
     const int jobsBefore = completedJobs();
-    const int docsBefore = int(spooledDocuments().size());
     answer.choose = [](QPrinter& p) {
         p.setPrinterName(queue());
         p.setCopyCount(2);
@@ -238,7 +255,7 @@ TEST_F(Printing, cancellingALongJobStopsItAndStartsNoFurtherCopy) {
     WP_REQUIRE_SERVICE(!queue().isEmpty(),
                        "no print queue: run tools/test-services start (CUPS) first");
     // A queue: the job in hand ends short, no second copy follows.
-    const int docsBefore = int(spooledDocuments().size());
+    const int docsBefore = settledDocuments();
     const int jobsBefore = completedJobs();
     cancelled = false;
     answer.choose = [&](QPrinter& p) {
