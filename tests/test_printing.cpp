@@ -211,10 +211,13 @@ TEST_F(Printing, theQueueChosenBecomesCurrentAndEachCopyIsAJobOfTheRange) {
     EXPECT_EQ(wp::currentPrinter().printerName(), queue());
     EXPECT_EQ(wp::currentPrinter().outputFormat(), QPrinter::NativeFormat);
     ASSERT_TRUE(waitForCompletedJobs(jobsBefore + 2));
+    // Two new documents are the two copies, each of the range (the queue is
+    // shared with other cases, whose jobs may arrive meanwhile).
     const QStringList docs = spooledDocuments();
-    ASSERT_EQ(docs.size(), docsBefore + 2);
+    int copies = 0;
     for (int i = docsBefore; i < docs.size(); ++i)
-        EXPECT_EQ(wptest::pdfPageCount(docs[i]), 2) << docs[i].toStdString();
+        copies += wptest::pdfPageCount(docs[i]) == 2;
+    EXPECT_EQ(copies, 2);
     removeQueueOutput();
 
     // A name that differs only in case is the printer we have.
@@ -266,13 +269,12 @@ TEST_F(Printing, cancellingALongJobStopsItAndStartsNoFurtherCopy) {
     result = print(tx.get());
     EXPECT_TRUE(cancelled);
     EXPECT_EQ(result.jobsPrinted, 0);
-    QThread::msleep(300);
+    // Whatever reached the queue before the Cancel took (the job in hand,
+    // cut short) is less than one whole copy of the eight pages.
     const QStringList docs = spooledDocuments();
-    ASSERT_LE(docs.size(), docsBefore + 1);
-    if (docs.size() == docsBefore + 1) {
-        EXPECT_LT(wptest::pdfPageCount(docs.last()), 8);
-        EXPECT_TRUE(waitForCompletedJobs(jobsBefore + 1));
-    }
+    EXPECT_TRUE(waitForCompletedJobs(jobsBefore + int(docs.size()) - docsBefore));
+    for (int i = docsBefore; i < docs.size(); ++i)
+        EXPECT_LT(wptest::pdfPageCount(docs[i]), 8) << docs[i].toStdString();
     removeQueueOutput();
 }
 
