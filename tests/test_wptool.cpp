@@ -71,6 +71,9 @@ TEST(wptool, wrongArgumentsExitTwoWithTheCommandsUsage) {
     EXPECT_TRUE(unknown.out.isEmpty());
     EXPECT_EQ(wptool({"help", "publish"}).code, 2);
 
+    QTemporaryDir dir;
+    const QString doc = dir.filePath(QStringLiteral("resume.rtf"));
+    ASSERT_TRUE(QFile::copy(samples("resume.rtf"), doc));
     const struct {
         QStringList args;
         const char* usage;
@@ -80,6 +83,9 @@ TEST(wptool, wrongArgumentsExitTwoWithTheCommandsUsage) {
         {{"convert", samples("resume.rtf"), "a.doc"}, "usage: wptool convert IN OUT\n"},
         {{"pdf", "a.rtf"}, "usage: wptool pdf IN OUT.pdf\n"},
         {{"pdf", "a.rtf", "b.pdf", "c.pdf"}, "usage: wptool pdf IN OUT.pdf\n"},
+        // Never the document itself overwritten by its PDF.
+        {{"pdf", doc, dir.filePath("./resume.rtf")}, "OUT.pdf is IN itself"},
+        {{"merge", doc, "data", doc}, "OUT.pdf is the template itself"},
         {{"merge", "t.rtf", "data"}, "usage: wptool merge TEMPLATE"},
         {{"merge", "t.rtf", "data", "o.pdf", "--bogus"}, "usage: wptool merge TEMPLATE"},
         {{"merge", "t.rtf", "data", "o.pdf", "--options"}, "usage: wptool merge TEMPLATE"},
@@ -98,6 +104,29 @@ TEST(wptool, wrongArgumentsExitTwoWithTheCommandsUsage) {
         EXPECT_TRUE(r.err.contains(QLatin1String(c.usage))) << what << ": " << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty()) << what;
     }
+    QFile original(samples("resume.rtf")), copy(doc);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), original.readAll());
+}
+
+TEST(wptool, failuresExitOneWithTheReason) {
+    QTemporaryDir dir;
+    const struct {
+        QStringList args;
+        const char* reason;
+    } cases[] = {
+        {{"db", "version", dir.path()}, "mv.mdb"},
+        {{"db", "init", dir.filePath("none")}, "does not exist"},
+        {{"pdf", samples("resume.rtf"), dir.filePath("none/x.pdf")}, "Cannot write the PDF file"},
+        {{"convert", dir.filePath("none.rtf"), dir.filePath("x.txt")}, "none.rtf"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = wptool(c.args);
+        const std::string what = c.args.join(u' ').toStdString();
+        EXPECT_EQ(r.code, 1) << what;
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.reason))) << what << ": " << r.err.toStdString();
+    }
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
 TEST(wptool, qtNotesReachTheTerminalOnlyWhenTheCommandFails) {

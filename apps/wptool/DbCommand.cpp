@@ -10,6 +10,7 @@
 #include "wp/cADO.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QTextStream>
 
@@ -105,6 +106,12 @@ int wptool::dbCommand(const QStringList& args) {
             return seed(dataDir, count);
         }
         if (verb == QLatin1String("version")) {
+            // A missing file reads as the oldest schema: say so instead.
+            if (!QFileInfo(databasePath(dataDir)).isFile()) {
+                QTextStream(stderr) << "wptool db version: no database \""
+                                    << QDir::toNativeSeparators(databasePath(dataDir)) << "\"\n";
+                return 1;
+            }
             wp::cADO ado;
             ado.setDbname(databasePath(dataDir));
             QTextStream(stdout) << "schema " << ado.VersionDB() << "\n"

@@ -44,6 +44,8 @@ int mergeCommand(const QStringList& args) {
     if (positional.size() != (rtfDir.isEmpty() ? 3 : 2))
         return usage();
     const QString templatePath = positional[0];
+    if (rtfDir.isEmpty() && QFileInfo(templatePath) == QFileInfo(positional[2]))
+        return usage(QStringLiteral("OUT.pdf is the template itself"));
     const QString dataDir = QDir(positional[1]).absolutePath() + QLatin1Char('/');
 
     wp::TextControl templ;

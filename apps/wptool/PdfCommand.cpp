@@ -6,6 +6,7 @@
 #include "PdfPages.h"
 #include "wp/TextControl.h"
 
+#include <QFileInfo>
 #include <QTextStream>
 
 int pdfCommand(const QStringList& args) {
@@ -13,6 +14,8 @@ int pdfCommand(const QStringList& args) {
     if (args.size() != 2)
         return wptool::usageError(QStringLiteral("pdf"));
     const QString in = args[0], out = args[1];
+    if (QFileInfo(in) == QFileInfo(out))
+        return wptool::usageError(QStringLiteral("pdf"), QStringLiteral("OUT.pdf is IN itself"));
     wp::TextControl tc;
     if (!tc.LoadFromFile(in)) {
         err << "wptool pdf: " << tc.lastError() << "\n";
