@@ -18,6 +18,11 @@
 #include <QStatusBar>
 #include <QTextDocument>
 
+// Menu actions carry object names, so that tests and automation find them.
+static void name(QAction* action, const char* objectName) {
+    action->setObjectName(QLatin1String(objectName));
+}
+
 static QString readText(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
@@ -65,44 +70,61 @@ DemoWindow::DemoWindow(const QString& samplesDir, const QString& userDataDir, QW
     m_wp->setTx(m_tx);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(QStringLiteral("&New Résumé…"), QKeySequence::New, this,
-                    &DemoWindow::newResume);
-    file->addAction(QStringLiteral("&Open…"), QKeySequence::Open, this, &DemoWindow::open);
+    name(file->addAction(QStringLiteral("&New Résumé…"), QKeySequence::New, this,
+                         &DemoWindow::newResume),
+         "actNew");
+    name(file->addAction(QStringLiteral("&Open…"), QKeySequence::Open, this, &DemoWindow::open),
+         "actOpen");
     m_recentMenu = file->addMenu(QStringLiteral("Open &Recent"));
     connect(m_recentMenu, &QMenu::aboutToShow, this, &DemoWindow::fillRecentMenu);
-    file->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, &DemoWindow::save);
-    file->addAction(QStringLiteral("Save &As…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
-                    this, &DemoWindow::saveAs);
+    name(file->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, &DemoWindow::save),
+         "actSave");
+    name(file->addAction(QStringLiteral("Save &As…"),
+                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), this, &DemoWindow::saveAs),
+         "actSaveAs");
     file->addSeparator();
-    file->addAction(QStringLiteral("Page Set&up…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
-                    this, &DemoWindow::pageSetup);
-    file->addAction(QStringLiteral("Print Pre&view"), QKeySequence(Qt::CTRL | Qt::Key_F2), this,
-                    &DemoWindow::printPreview);
-    file->addAction(QStringLiteral("&Print…"), QKeySequence::Print, this, &DemoWindow::print);
+    name(file->addAction(QStringLiteral("Page Set&up…"),
+                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this,
+                         &DemoWindow::pageSetup),
+         "actPageSetup");
+    name(file->addAction(QStringLiteral("Print Pre&view"), QKeySequence(Qt::CTRL | Qt::Key_F2),
+                         this, &DemoWindow::printPreview),
+         "actPrintPreview");
+    name(file->addAction(QStringLiteral("&Print…"), QKeySequence::Print, this, &DemoWindow::print),
+         "actPrint");
     file->addSeparator();
-    file->addAction(QStringLiteral("P&roperties…"), QKeySequence(Qt::ALT | Qt::Key_Return), this,
-                    &DemoWindow::resumeProperties);
+    name(file->addAction(QStringLiteral("P&roperties…"), QKeySequence(Qt::ALT | Qt::Key_Return),
+                         this, &DemoWindow::resumeProperties),
+         "actProperties");
     file->addSeparator();
-    file->addAction(QStringLiteral("E&xit"), QKeySequence::Quit, this, &QWidget::close);
+    name(file->addAction(QStringLiteral("E&xit"), QKeySequence::Quit, this, &QWidget::close),
+         "actExit");
     QMenu* insert = menuBar()->addMenu(QStringLiteral("&Insert"));
-    insert->addAction(QStringLiteral("&Table…"), QKeySequence(Qt::CTRL | Qt::Key_F12), this,
-                      &DemoWindow::insertTable);
+    name(insert->addAction(QStringLiteral("&Table…"), QKeySequence(Qt::CTRL | Qt::Key_F12), this,
+                           &DemoWindow::insertTable),
+         "actTable");
     QMenu* format = menuBar()->addMenu(QStringLiteral("F&ormat"));
-    format->addAction(QStringLiteral("&Header and Footer…"),
-                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H), this,
-                      &DemoWindow::headerFooter);
+    name(format->addAction(QStringLiteral("&Header and Footer…"),
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H), this,
+                           &DemoWindow::headerFooter),
+         "actHeaderFooter");
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
-    tools->addAction(QStringLiteral("Cover Letter &Template"), this,
-                     &DemoWindow::openCoverLetterTemplate);
-    tools->addAction(QStringLiteral("Cover Letter &Stepper…"),
-                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M), this,
-                     &DemoWindow::coverLetterStepper);
+    name(tools->addAction(QStringLiteral("Cover Letter &Template"), this,
+                          &DemoWindow::openCoverLetterTemplate),
+         "actCoverLetterTemplate");
+    name(tools->addAction(QStringLiteral("Cover Letter &Stepper…"),
+                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M), this,
+                          &DemoWindow::coverLetterStepper),
+         "actStepper");
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->addAction(QStringLiteral("&About"), this, [this] {
-        wp::MsgBox(QStringLiteral("wp library version %1\nError log: %2")
-                       .arg(m_wp->Version(), QDir::toNativeSeparators(errorLogPath())),
-                   wp::mb::Information, kAppTitle);
-    });
+    name(help->addAction(QStringLiteral("&About"), this,
+                         [this] {
+                             wp::MsgBox(QStringLiteral("wp library version %1\nError log: %2")
+                                            .arg(m_wp->Version(),
+                                                 QDir::toNativeSeparators(errorLogPath())),
+                                        wp::mb::Information, kAppTitle);
+                         }),
+         "actAbout");
 
     m_status = new QLabel(QStringLiteral("wp %1 — data directory %2")
                               .arg(m_wp->Version(), QDir::toNativeSeparators(m_samples)));
