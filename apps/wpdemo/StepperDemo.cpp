@@ -52,8 +52,8 @@ QStringList DemoWindow::stepperScreenshots(const QString& dir) {
         poll->deleteLater();
         auto shot = [&](const QString& name) {
             // The pointer of a headless run rests on a button: show the idle text.
-            form->statusBar()->clearMessage();
             QApplication::processEvents();
+            form->statusBar()->clearMessage();
             const QString path = dir + u'/' + name;
             if (form->grab().save(path))
                 paths << path;
