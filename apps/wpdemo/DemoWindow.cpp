@@ -126,8 +126,12 @@ DemoWindow::DemoWindow(const QString& samplesDir, const QString& userDataDir, QW
                          }),
          "actAbout");
 
+    // The data folder as the user named it: relative when below the current one.
+    QString shown = QDir::current().relativeFilePath(m_samples);
+    if (shown.startsWith(QStringLiteral("..")))
+        shown = m_samples;
     m_status = new QLabel(QStringLiteral("wp %1 — data directory %2")
-                              .arg(m_wp->Version(), QDir::toNativeSeparators(m_samples)));
+                              .arg(m_wp->Version(), QDir::toNativeSeparators(shown)));
     statusBar()->addWidget(m_status);
 
     // The host starts on the sample résumé, its XML kept in the control's
