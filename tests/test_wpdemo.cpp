@@ -5,22 +5,17 @@
 #include "support/TestSupport.h"
 
 #include <QAccessible>
-#include <QApplication>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPushButton>
-#include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -45,8 +40,7 @@ QStringList unnamedControls(QWidget* window) {
     return unnamed;
 }
 
-// One window of the demo: the menu action that opens it, its name, and how
-// a user leaves it without changing anything.
+// One window of the demo: the menu action that opens it, and its name.
 struct DemoWindowCase {
     const char* action;
     const char* form;
@@ -124,53 +118,49 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(seen) << action << " opened no window";
     }
+    void forEveryWindow(const std::function<void(QWidget*)>& check);
     QString bodyText() const { return window->textControl()->document()->toPlainText(); }
 
     QTemporaryDir home;
     std::unique_ptr<DemoWindow> window;
 };
 
-TEST_F(WpDemo, everyWindowAppearsWithATitle) {
-    EXPECT_FALSE(window->windowTitle().isEmpty());
-    EXPECT_TRUE(window->windowTitle().contains(QStringLiteral("resume.rtf")));
+// Every window the demo opens, the print dialog through the library's seam.
+void WpDemo::forEveryWindow(const std::function<void(QWidget*)>& check) {
     for (const DemoWindowCase& c : kWindows) {
         SCOPED_TRACE(c.action);
         withModal(c.action, [&](QWidget* w) {
             EXPECT_EQ(w->objectName(), QLatin1String(c.form));
-            EXPECT_TRUE(w->isVisible());
-            EXPECT_FALSE(w->windowTitle().trimmed().isEmpty());
+            check(w);
         });
     }
-    // The print dialog, answered through the library's seam.
+    SCOPED_TRACE("actPrint");
     bool printSeen = false;
     wp::setPrintDialogHandler([&](QPrintDialog& d) {
         printSeen = true;
         d.show();
-        EXPECT_FALSE(d.windowTitle().isEmpty());
+        check(&d);
         d.hide();
         return int(QDialog::Rejected);
     });
     trigger("actPrint");
     wp::setPrintDialogHandler({});
     EXPECT_TRUE(printSeen);
-    // Cancelling each window left the document as it was.
+}
+
+TEST_F(WpDemo, everyWindowAppearsWithATitle) {
+    EXPECT_TRUE(window->windowTitle().contains(QStringLiteral("resume.rtf")));
+    forEveryWindow([](QWidget* w) {
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_FALSE(w->windowTitle().trimmed().isEmpty());
+    });
+    // Leaving each window left the document as it was.
     EXPECT_FALSE(window->isWindowModified());
 }
 
 TEST_F(WpDemo, everyFocusableControlHasAnAccessibleName) {
     EXPECT_EQ(unnamedControls(window.get()), QStringList());
-    for (const DemoWindowCase& c : kWindows) {
-        SCOPED_TRACE(c.action);
-        withModal(c.action, [&](QWidget* w) { EXPECT_EQ(unnamedControls(w), QStringList()); });
-    }
-    wp::setPrintDialogHandler([&](QPrintDialog& d) {
-        d.show();
-        EXPECT_EQ(unnamedControls(&d), QStringList());
-        d.hide();
-        return int(QDialog::Rejected);
-    });
-    trigger("actPrint");
-    wp::setPrintDialogHandler({});
+    forEveryWindow([](QWidget* w) { EXPECT_EQ(unnamedControls(w), QStringList()); });
 }
 
 TEST_F(WpDemo, closingAModifiedDocumentAsksToSaveAndCancelKeepsIt) {
@@ -209,26 +199,18 @@ TEST_F(WpDemo, closingAModifiedDocumentAsksToSaveAndCancelKeepsIt) {
 
     answer("pbSave");
     EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isWindowModified());
     wp::TextControl saved;
     ASSERT_TRUE(saved.LoadFromFile(path)) << saved.lastError().toStdString();
     EXPECT_TRUE(saved.document()->toPlainText().contains(QStringLiteral("Edited here.")));
-}
 
-TEST_F(WpDemo, discardClosesWithoutWritingAndNativeFilesRoundTrip) {
-    // Saved in the native format, the document opens again as it was.
-    const QString native = home.filePath(QStringLiteral("letter.wpdoc"));
-    ASSERT_TRUE(window->openFile(copyOf(QStringLiteral("cover_letter.rtf"), "letter.rtf")));
-    ASSERT_TRUE(window->textControl()->SaveToFile(native));
-    ASSERT_TRUE(window->openFile(native));
-    EXPECT_TRUE(window->windowTitle().contains(QStringLiteral("letter.wpdoc")));
-    const QString text = bodyText();
+    // Discard closes without writing.
+    window->show();
     QTextCursor(window->textControl()->document()).insertText(QStringLiteral("Draft. "));
-    wptest::whenModal(
-        [](QWidget* w) { child<QPushButton>(w, QStringLiteral("pbDiscard"))->click(); });
+    answer("pbDiscard");
     EXPECT_TRUE(window->close());
-    wp::TextControl again;
-    ASSERT_TRUE(again.LoadFromFile(native));
-    EXPECT_EQ(again.document()->toPlainText(), text);
+    ASSERT_TRUE(saved.LoadFromFile(path));
+    EXPECT_FALSE(saved.document()->toPlainText().contains(QStringLiteral("Draft.")));
 }
 
 TEST_F(WpDemo, badFileIsRefusedClearlyAndRecentFilesKeepTheNewestFive) {
@@ -257,16 +239,6 @@ TEST_F(WpDemo, badFileIsRefusedClearlyAndRecentFilesKeepTheNewestFive) {
     QStringList expected = opened.mid(0, DemoWindow::MaxRecentFiles);
     expected.move(2, 0);
     EXPECT_EQ(window->recentFiles(), expected);
-    // The File menu offers them, newest first.
-    auto* menu = window->findChild<QMenu*>();
-    ASSERT_NE(menu, nullptr);
-    for (QMenu* m : window->findChildren<QMenu*>())
-        if (m->title() == QStringLiteral("Open &Recent"))
-            menu = m;
-    emit menu->aboutToShow();
-    QAction* first = menu->findChild<QAction*>(QStringLiteral("recentFile(0)"));
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->statusTip(), QDir::toNativeSeparators(expected[0]));
 }
 
 TEST_F(WpDemo, dialogResultsReachTheDocumentAndTheWindow) {
