@@ -2,6 +2,8 @@
 // the sample data, each grabbed as the user would see it.
 #include "DemoWindow.h"
 
+#include "ErrorLog.h"
+
 #include "dialogs/frmHeaderProperties.h"
 #include "dialogs/frmPageDlg.h"
 #include "dialogs/frmResumeProps.h"
@@ -106,6 +108,7 @@ QString DemoWindow::printDialogScreenshot(const QString& dir) {
 
 QStringList DemoWindow::writeScreenshots(const QString& dir, bool hiDpiOnly) {
     QDir().mkpath(dir);
+    m_errors->setInteractive(false); // nobody is there to close an error dialog
     QStringList paths;
     auto add = [&paths](const QString& path) {
         if (!path.isEmpty())

@@ -81,6 +81,11 @@ void ErrorLog::add(int number, const QString& component, const QString& module,
 void ErrorLog::showPending() {
     if (m_pending.isEmpty())
         return;
+    if (!m_interactive) {
+        qWarning("wpdemo: %s\n(report in %s)", qPrintable(m_headline), qPrintable(m_logPath));
+        m_pending.clear();
+        return;
+    }
     QMessageBox box(QMessageBox::Critical, QStringLiteral("wp demo — Error"),
                     QStringLiteral("The operation could not be finished.\n\n") + m_headline,
                     QMessageBox::Ok, m_window);

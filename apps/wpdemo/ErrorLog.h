@@ -18,6 +18,9 @@ public:
     ~ErrorLog() override;
 
     QString logPath() const { return m_logPath; }
+    /// Off: failures go to stderr instead of a dialog (runs with nobody to
+    /// press OK, such as the screenshots).
+    void setInteractive(bool on) { m_interactive = on; }
 
     /// One report: written to the log at once; the reports of one failure
     /// (one per procedure on its way up) are shown together in one dialog.
@@ -37,4 +40,5 @@ private:
     QPointer<QWidget> m_window;
     QStringList m_pending; // reports not shown yet
     QString m_headline;    // the first (innermost) report's message
+    bool m_interactive = true;
 };
