@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPrintDialog>
 #include <QTabWidget>
 #include <QTextBlock>
@@ -106,6 +107,32 @@ QString DemoWindow::printDialogScreenshot(const QString& dir) {
     return path;
 }
 
+QStringList DemoWindow::messageScreenshots(const QString& dir) {
+    QStringList paths;
+    auto shot = [&](QMessageBox* box, const QString& name) {
+        box->show();
+        const QString path = saveGrab(box, dir, name);
+        box->hide();
+        if (!path.isEmpty())
+            paths << path;
+    };
+    shot(saveChangesBox().get(), QStringLiteral("msgSaveChanges.png"));
+    // A failure as the library reports it: a page XML the dialog cannot read.
+    const QString report = ErrorLog::format(
+        65535, QStringLiteral("wp"), QStringLiteral("clsWP"), QStringLiteral("PageDialogShow"),
+        QStringLiteral("Application-defined or object-defined error"), 0,
+        QStringLiteral("<Variables>\r\n<LocalVariables>\r\n<strResultXML></strResultXML>\r\n"
+                       "</LocalVariables>\r\n...</Variables>"),
+        m_wp->Version());
+    shot(m_errors
+             ->dialog(QStringLiteral("Application-defined or object-defined error\n\nModule: "
+                                     "frmPageDlg\nProcedure: PageSetup\nError number: 65535"),
+                      report)
+             .get(),
+         QStringLiteral("errsErrorDialog.png"));
+    return paths;
+}
+
 QStringList DemoWindow::writeScreenshots(const QString& dir, bool hiDpiOnly) {
     QDir().mkpath(dir);
     m_errors->setInteractive(false); // nobody is there to close an error dialog
@@ -130,6 +157,7 @@ QStringList DemoWindow::writeScreenshots(const QString& dir, bool hiDpiOnly) {
     paths << previewScreenshots(dir, QString());
     add(printDialogScreenshot(dir));
     paths << stepperScreenshots(dir);
+    paths << messageScreenshots(dir);
     {
         // Loaded from a copy of the page format: loading may switch the
         // header and footer on, and a screenshot must not change the document.

@@ -173,21 +173,26 @@ void DemoWindow::markSaved() {
     setWindowModified(false);
 }
 
+std::unique_ptr<QMessageBox> DemoWindow::saveChangesBox() {
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::Warning, kAppTitle,
+        QStringLiteral("The document \"%1\" has changed.")
+            .arg(m_fileName.isEmpty() ? QStringLiteral("Untitled")
+                                      : QFileInfo(m_fileName).fileName()),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box->setObjectName(QStringLiteral("msgSaveChanges"));
+    box->setInformativeText(QStringLiteral("Do you want to save your changes?"));
+    box->setDefaultButton(QMessageBox::Save);
+    box->button(QMessageBox::Save)->setObjectName(QStringLiteral("pbSave"));
+    box->button(QMessageBox::Discard)->setObjectName(QStringLiteral("pbDiscard"));
+    box->button(QMessageBox::Cancel)->setObjectName(QStringLiteral("pbCancel"));
+    return box;
+}
+
 bool DemoWindow::maybeSave() {
     if (!isWindowModified())
         return true;
-    QMessageBox box(QMessageBox::Warning, kAppTitle,
-                    QStringLiteral("The document \"%1\" has changed.")
-                        .arg(m_fileName.isEmpty() ? QStringLiteral("Untitled")
-                                                  : QFileInfo(m_fileName).fileName()),
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
-    box.setObjectName(QStringLiteral("msgSaveChanges"));
-    box.setInformativeText(QStringLiteral("Do you want to save your changes?"));
-    box.setDefaultButton(QMessageBox::Save);
-    box.button(QMessageBox::Save)->setObjectName(QStringLiteral("pbSave"));
-    box.button(QMessageBox::Discard)->setObjectName(QStringLiteral("pbDiscard"));
-    box.button(QMessageBox::Cancel)->setObjectName(QStringLiteral("pbCancel"));
-    switch (box.exec()) {
+    switch (saveChangesBox()->exec()) {
     case QMessageBox::Save:
         return save();
     case QMessageBox::Discard:

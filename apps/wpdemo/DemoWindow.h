@@ -9,6 +9,7 @@
 
 class QLabel;
 class QMenu;
+class QMessageBox;
 class ErrorLog;
 
 /// The demo host's main window: owns the document and a clsWP, and offers
@@ -82,6 +83,8 @@ private:
     /// Asks whether to save a modified document: false when the user
     /// cancels (or the save fails), so the caller must leave things as they are.
     bool maybeSave();
+    /// "Do you want to save your changes?" with Save, Discard and Cancel.
+    std::unique_ptr<QMessageBox> saveChangesBox();
     /// The document is as on disk: the title loses its modified marker.
     void markSaved();
     void markModified() { setWindowModified(true); }
@@ -98,6 +101,8 @@ private:
     QStringList stepperScreenshots(const QString& dir);
     QString printDialogScreenshot(const QString& dir);
     QString editorScreenshot(const QString& dir, const QString& suffix);
+    /// The demo's own message boxes: unsaved changes, and a library failure.
+    QStringList messageScreenshots(const QString& dir);
 
     QString m_samples;
     QString m_userData;

@@ -86,16 +86,23 @@ void ErrorLog::showPending() {
         m_pending.clear();
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("wp demo — Error"),
-                    QStringLiteral("The operation could not be finished.\n\n") + m_headline,
-                    QMessageBox::Ok, m_window);
-    box.setObjectName(QStringLiteral("errsErrorDialog"));
-    box.setInformativeText(
-        QStringLiteral("The report was added to %1.").arg(QDir::toNativeSeparators(m_logPath)));
-    box.setDetailedText(m_pending.join(QLatin1Char('\n')));
-    box.button(QMessageBox::Ok)->setObjectName(QStringLiteral("pbOK"));
+    const std::unique_ptr<QMessageBox> box = dialog(m_headline, m_pending.join(QLatin1Char('\n')));
     m_pending.clear();
-    box.exec();
+    box->exec();
+}
+
+std::unique_ptr<QMessageBox> ErrorLog::dialog(const QString& headline,
+                                              const QString& details) const {
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::Critical, QStringLiteral("wp demo — Error"),
+        QStringLiteral("The operation could not be finished.\n\n") + headline, QMessageBox::Ok,
+        m_window);
+    box->setObjectName(QStringLiteral("errsErrorDialog"));
+    box->setInformativeText(
+        QStringLiteral("The report was added to %1.").arg(QDir::toNativeSeparators(m_logPath)));
+    box->setDetailedText(details);
+    box->button(QMessageBox::Ok)->setObjectName(QStringLiteral("pbOK"));
+    return box;
 }
 
 #include "ErrorLog.moc"

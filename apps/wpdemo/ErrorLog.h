@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <memory>
+
+class QMessageBox;
 
 class QWidget;
 
@@ -32,6 +35,9 @@ public:
     static QString format(int number, const QString& component, const QString& module,
                           const QString& procedure, const QString& description, int line,
                           const QString& variables, const QString& version);
+
+    /// The dialog of one failure: its message, and the reports behind Details.
+    std::unique_ptr<QMessageBox> dialog(const QString& headline, const QString& details) const;
 
 private:
     void showPending();
