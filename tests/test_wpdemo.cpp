@@ -289,7 +289,7 @@ TEST_F(WpDemo, libraryErrorsAreLoggedAndShownWithTheWholeReport) {
     });
     QString xml = QStringLiteral("<page><page_size width=");
     EXPECT_EQ(wptest::errorOf([&] { window->wp()->PageDialogShow(xml); }).number, 65535);
-    QTRY_VERIFY(!details.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !details.isEmpty(); }, 5000));
     // One dialog for the failure, with every report on its way up.
     EXPECT_TRUE(details.contains(QStringLiteral("Procedure: PageDialogShow")));
     EXPECT_TRUE(details.contains(QStringLiteral("Module: clsWP")));
