@@ -54,6 +54,12 @@ TEST(wptool, helpListsEveryCommandAndDescribesEachOnStdout) {
         EXPECT_EQ(wptool({c, QStringLiteral("-h")}).out, help.out) << c.toStdString();
         EXPECT_EQ(wptool({QStringLiteral("help"), c}).out, help.out) << c.toStdString();
     }
+    const ToolRun version = wptool({QStringLiteral("version")});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+\n$")).match(version.out).hasMatch())
+        << version.out.toStdString();
+    EXPECT_EQ(wptool({QStringLiteral("--version")}).out, version.out);
     // --help wins over the other arguments: nothing is written.
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("x.pdf"));

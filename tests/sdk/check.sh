@@ -69,7 +69,7 @@ echo "installed wptool: $version"
 (cd / && env -i "$prefix/bin/wptool" --help | grep -q '^  merge ') || fail "wptool --help"
 # wpdemo finds the installed samples without --samples (it hangs on a
 # message box when it does not: hence the time limit).
-(cd / && env -i QT_QPA_PLATFORM=offscreen timeout 60 "$prefix/bin/wpdemo" \
+(cd / && env -i QT_QPA_PLATFORM=offscreen timeout 150 "$prefix/bin/wpdemo" \
   --screenshots "$tmp/shots" >/dev/null 2>&1) || fail "installed wpdemo did not run on its samples"
 test -s "$tmp/shots/wpdemo.png" || fail "installed wpdemo wrote no screenshot"
 echo "sdk ok"
