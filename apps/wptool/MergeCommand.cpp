@@ -80,8 +80,11 @@ int mergeCommand(const QStringList& args) {
                       .arg(escaped(QLocale::system().dateFormat(QLocale::ShortFormat)));
     }
 
-    // Reports and messages go to the terminal, not into a window.
-    wp::setMessageBoxHandler([&err](const QString& text, int, const QString& title) {
+    // Reports and messages go to the terminal, not into a window, each on a
+    // line of its own.
+    ProgressLine line(QStringLiteral("wptool merge: letter"));
+    wp::setMessageBoxHandler([&err, &line](const QString& text, int, const QString& title) {
+        line.clear();
         err << "wptool merge: " << title << ": " << text << "\n";
         err.flush();
         return 1;
@@ -94,7 +97,6 @@ int mergeCommand(const QStringList& args) {
         host.setOptsXML(options);
         const wp::KXmlRef steps = wp::frmStepper::BuildStepSet(
             dataDir + QStringLiteral("mv.mdb"), dataDir + QStringLiteral("app.mvdt"));
-        ProgressLine line(QStringLiteral("wptool merge: letter"));
         auto progress = [&line](qint32 k, qint32 n) { line.show(k, n); };
         const wp::stepper::BatchResult r =
             rtfDir.isEmpty() ? wp::stepper::MergeToPdf(templ, steps, positional[2], progress)
