@@ -76,14 +76,6 @@ private:
 
 } // namespace
 
-TEST_F(PostgreSQL, accountsMatchTheServerRoles) {
-    // The roles the test server was given are the deployment's accounts.
-    EXPECT_EQ(env("WP_PG_RO_USER"), cADOInternal::ReadOnlyUser());
-    EXPECT_EQ(env("WP_PG_RO_PASSWORD"), cADOInternal::PassRO(ado));
-    EXPECT_EQ(env("WP_PG_RW_USER"), cADOInternal::ReadWriteUser());
-    EXPECT_EQ(env("WP_PG_RW_PASSWORD"), cADOInternal::PassRW(ado));
-}
-
 TEST_F(PostgreSQL, stepperQueryGivesTheTwentyNewestWithTheReadOnlyAccount) {
     ASSERT_EQ(admin().exec(jobAppInserts(25, true)), QString());
     RecordsetRef rs =
