@@ -4,6 +4,7 @@
 // QTextDocument laid out to its full size. The control's cases come twice:
 // into a control laid out before (third argument 1, as one on screen) and
 // into one never laid out (0: its first pages include the table).
+#include "document/TextControlDocument.h"
 #include "wp/TextControl.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -18,17 +19,8 @@ namespace {
 void BM_TableInsert_Qt(benchmark::State& state) {
     const int rows = int(state.range(0));
     const int cols = int(state.range(1));
-    QTextTableFormat tf;
-    tf.setBorder(1);
-    tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    tf.setBorderCollapse(true);
-    tf.setCellPadding(4);
-    tf.setCellSpacing(0);
-    tf.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    QList<QTextLength> widths;
-    for (int i = 0; i < cols; ++i)
-        widths << QTextLength(QTextLength::PercentageLength, 100.0 / cols);
-    tf.setColumnWidthConstraints(widths);
+    // The control's own table format, so that only the insertion differs.
+    const QTextTableFormat tf = wp::docmodel::insertedTableFormat(cols, 1);
     for (auto _ : state) {
         state.PauseTiming();
         auto doc = std::make_unique<QTextDocument>();
