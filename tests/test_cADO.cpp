@@ -235,18 +235,7 @@ TEST(cADOConnection, mdacVersionNamesTheDataAccessParts) {
 
 TEST_F(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
     ASSERT_EQ(db.exec(jobAppInserts(25)), QString());
-    RecordsetRef rs =
-        a.GetRS(kStepperQuery, ado::adOpenForwardOnly, ado::adLockReadOnly, ado::adUseClient);
-    ASSERT_TRUE(rs);
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-    EXPECT_EQ(rs->ActiveConnection(), QString()); // detached
-    EXPECT_EQ(rs->CursorType(), ado::adOpenForwardOnly);
-    EXPECT_EQ(rs->LockType(), ado::adLockReadOnly);
-    EXPECT_EQ(rs->RecordCount(), 20);
-    std::vector<int> expected;
-    for (int i = 24; i >= 5; --i)
-        expected.push_back(i);
-    EXPECT_EQ(sequence(rs), expected);
+    expectTwentyNewestDetached(a);
 
     // A server-side cursor keeps its connection, with the account of its lock type.
     RecordsetRef kept =
@@ -261,15 +250,7 @@ TEST_F(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
 
 TEST_F(cADOQueries, readOnlyAccountCannotWrite) {
     ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
-    const wp::Error e = errorOf([&] {
-        a.GetRS(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Offer'"), 0,
-                ado::adLockReadOnly, ado::adUseClient);
-    });
-    EXPECT_EQ(e.number, ado::DB_SEC_E_PERMISSIONDENIED);
-    EXPECT_EQ(e.source, QStringLiteral("QSQLITE"));
-    EXPECT_TRUE(e.description.contains(QStringLiteral("readonly"))) << e.description.toStdString();
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Offer'"), "0");
+    expectReadOnlyRefusesWrites(a, db, QStringLiteral("QSQLITE"), QStringLiteral("readonly"));
 
     // The same account's caller-held record set refuses changes too.
     a.setUserID(cADOInternal::ReadOnlyUser());
