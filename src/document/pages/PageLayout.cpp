@@ -57,6 +57,7 @@ void PageLayout::setDocument(QTextDocument* body) {
         disconnect(m_body, nullptr, this, nullptr);
     m_body = body;
     if (body) {
+        body->documentLayout(); // Qt reports where a change is only to a layout
         connect(body, &QTextDocument::contentsChange, this, &PageLayout::bodyChange);
         connect(body, &QTextDocument::contentsChanged, this, &PageLayout::bodyChanged);
         connect(body, &QObject::destroyed, this, &PageLayout::invalidate);
