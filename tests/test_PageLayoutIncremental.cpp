@@ -47,7 +47,8 @@ void addUnit(QTextCursor& c, std::mt19937& rng, int rows) {
             break;
         case 4:
             if (pick(4) == 0)
-                f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                f.setPageBreakPolicy(pick(2) ? QTextFormat::PageBreak_AlwaysBefore
+                                             : QTextFormat::PageBreak_AlwaysAfter);
             break;
         default:
             break;
@@ -64,6 +65,11 @@ void addUnit(QTextCursor& c, std::mt19937& rng, int rows) {
         for (int col = 0; col < 3; ++col)
             t->cellAt(r, col).firstCursorPosition().insertText(
                 kWords.left(10 + pick(60)).repeated(1 + pick(2)));
+    // Now and then a table in a cell, and two cells of a row merged.
+    if (pick(3) == 0)
+        t->cellAt(pick(rows), 1).lastCursorPosition().insertTable(2, 2, tf);
+    if (rows > 2 && pick(2) == 0)
+        t->mergeCells(1 + pick(rows - 2), 0, 2, 1);
     c.movePosition(QTextCursor::End);
 }
 
