@@ -8,6 +8,11 @@
 // rows and at explicit page breaks; a page shows its slice of the column
 // inside the margins. One routine, drawPage, paints a page for the editor,
 // the preview, PDF and the printer alike.
+//
+// An edit of the body is followed from its page: only the paragraphs and
+// tables it touched are measured again, and the pages after it are reused
+// as soon as a page begins where one began before, so typing in a long
+// document costs about what it costs in a short one.
 
 #include "wp/PageFormat.h"
 
