@@ -12,7 +12,7 @@
 // An edit of the body is followed from its page: only the paragraphs and
 // tables it touched are measured again, and the pages after it are reused
 // as soon as a page begins where one began before: the pagination a
-// keystroke needs no longer grows with the document.
+// keystroke needs hardly grows with the document.
 
 #include "wp/PageFormat.h"
 
