@@ -11,10 +11,12 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -215,5 +217,19 @@ TEST(Rendering, PrintDialogOffersTheDocumentAsAFile) {
     wp::currentPrinter().setOutputFileName(chosen);
     wp::modPrintDlg::PrintDialogTX(&tx, flags);
     EXPECT_EQ(shown, chosen);
+
+    // A queue as the current printer is the one the dialog shows.
+    const QStringList queues = QPrinterInfo::availablePrinterNames();
+    if (!queues.isEmpty()) {
+        wp::currentPrinter().setOutputFileName(QString());
+        wp::currentPrinter().setPrinterName(queues.last());
+        wp::setPrintDialogHandler([&](QPrintDialog& dialog) {
+            const auto boxes = dialog.findChildren<QComboBox*>(QStringLiteral("printers"));
+            shown = boxes.isEmpty() ? QStringLiteral("<no field>") : boxes.first()->currentText();
+            return int(QDialog::Rejected);
+        });
+        wp::modPrintDlg::PrintDialogTX(&tx, flags);
+        EXPECT_EQ(shown, queues.last());
+    }
     wp::setPrintDialogHandler(nullptr);
 }
