@@ -4,8 +4,18 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
+
+// Without --samples: the samples of the installation wpdemo runs from, else
+// the folder "samples" where it was started.
+static QString defaultSamples() {
+    const QString installed =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/wp/samples");
+    return QFileInfo::exists(installed + QStringLiteral("/env.xml")) ? installed
+                                                                     : QStringLiteral("samples");
+}
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -14,8 +24,10 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Demo host of the wp library"));
     parser.addHelpOption();
-    QCommandLineOption samples(QStringLiteral("samples"), QStringLiteral("Sample data directory"),
-                               QStringLiteral("dir"), QStringLiteral("samples"));
+    QCommandLineOption samples(
+        QStringLiteral("samples"),
+        QStringLiteral("Sample data directory; default: the installed samples, else ./samples"),
+        QStringLiteral("dir"));
     QCommandLineOption shots(QStringLiteral("screenshots"),
                              QStringLiteral("Write PNGs of the windows there and quit"),
                              QStringLiteral("dir"));
@@ -32,9 +44,9 @@ int main(int argc, char** argv) {
     parser.addOption(hiDpi);
     parser.process(app);
 
-    DemoWindow window(QDir(parser.value(samples)).absolutePath(),
-                      parser.isSet(userData) ? QDir(parser.value(userData)).absolutePath()
-                                             : QString());
+    DemoWindow window(
+        QDir(parser.isSet(samples) ? parser.value(samples) : defaultSamples()).absolutePath(),
+        parser.isSet(userData) ? QDir(parser.value(userData)).absolutePath() : QString());
     window.resize(1000, 760);
     window.show();
     if (parser.isSet(shots)) {
