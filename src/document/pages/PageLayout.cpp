@@ -1022,8 +1022,8 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
     painter->save();
     painter->fillRect(sheet, Qt::white);
     painter->setClipRect(sheet, Qt::IntersectClip);
-    painter->setRenderHint(QPainter::Antialiasing, true);
-    painter->setRenderHint(QPainter::TextAntialiasing, true);
+    painter->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                            QPainter::SmoothPixmapTransform);
     const double left = m_format.marginL;
     // Page numbers in a header or footer show this page's.
     const auto header = a.header ? numbered(a.header, page) : nullptr;
@@ -1065,7 +1065,8 @@ void PageLayout::drawBodySlice(QPainter* painter, int page,
     painter->save();
     painter->fillRect(strip, Qt::white);
     painter->setClipRect(strip, Qt::IntersectClip);
-    painter->setRenderHint(QPainter::Antialiasing, true);
+    painter->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                            QPainter::SmoothPixmapTransform);
     if (m_body) {
         const double left = m_format.marginL;
         drawDocument(painter, m_body, QPointF(left, -pg.y0),
