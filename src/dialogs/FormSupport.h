@@ -3,12 +3,16 @@
 // control arrays, and keeping the window alive while its Show function
 // still reads the result.
 
+#include "host/modWP.h"
+
+#include <QAction>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QObject>
 #include <QRect>
 #include <QScreen>
 #include <QString>
+#include <QToolBar>
 
 namespace wp::forms {
 
@@ -35,6 +39,29 @@ private:
 /// "name(index)": the objectName of one element of a control array.
 inline QString arrayName(const char* name, int index) {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
+}
+
+/// Lets Tab reach the buttons of a tool bar (a tool bar's own buttons take
+/// no focus), in their order on the bar; a label control stays out of the
+/// way of the focus and the mouse. Returns the last button, for the tab order
+/// of what follows the bar.
+inline QWidget* reachByKeyboard(QToolBar* bar) {
+    QWidget* last = nullptr;
+    for (QAction* action : bar->actions()) {
+        QWidget* w = bar->widgetForAction(action);
+        if (!w || action->isSeparator())
+            continue;
+        if (action->property("typ").toInt() == modWP::xtpControlLabel) {
+            w->setFocusPolicy(Qt::NoFocus);
+            w->setAttribute(Qt::WA_TransparentForMouseEvents);
+            continue;
+        }
+        w->setFocusPolicy(Qt::TabFocus);
+        if (last)
+            QWidget::setTabOrder(last, w);
+        last = w;
+    }
+    return last;
 }
 
 /// Unloading a window asks for its deletion from inside its modal loop, but

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,6 +41,25 @@ UpDownButtons::UpDownButtons(QWidget* parent) : QWidget(parent) {
     m_down = button(Qt::DownArrow);
     connect(m_up, &QToolButton::clicked, this, &UpDownButtons::stepUp);
     connect(m_down, &QToolButton::clicked, this, &UpDownButtons::stepDown);
+}
+
+void UpDownButtons::setField(QWidget* field, const QString& name) {
+    m_field = field;
+    field->installEventFilter(this);
+    setAccessibleName(name);
+    m_up->setAccessibleName(name + QStringLiteral(" up"));
+    m_down->setAccessibleName(name + QStringLiteral(" down"));
+}
+
+bool UpDownButtons::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == m_field && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            (key == Qt::Key_Up ? m_up : m_down)->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 void UpDownButtons::stepUp() {
@@ -102,6 +122,10 @@ void frmHeaderProperties::BuildControls() {
     cjlbl[2] = label(2, QStringLiteral("Footer"), 240, 840);
     std::tie(feFooter, udFooter) = row("feFooter", "udFooter", 840);
     cjlbl[3] = label(3, QStringLiteral("mm"), 2160, 840);
+    cjlbl[0]->setBuddy(feHeader);
+    cjlbl[2]->setBuddy(feFooter);
+    udHeader->setField(feHeader, cjlbl[0]->text());
+    udFooter->setField(feFooter, cjlbl[2]->text());
 
     cjchkFirstPageDifferent = new QCheckBox(
         QStringLiteral(

@@ -144,6 +144,11 @@ void frmPageDlg::BuildControls() {
         cjlblMeasUnits[2 + i] =
             label(cjgrpPageMargins, arrayName("cjlblMeasUnits", 2 + i), units, r.unitLeft, r.top);
     }
+    // Each field is named by the label before it (the list, by its group).
+    for (int i = 0; i < 2; ++i)
+        cjlbl[i]->setBuddy(fePage[i]);
+    for (int i = 0; i < 4; ++i)
+        cjlbl[2 + i]->setBuddy(feMargins[i]);
 
     pbOK = new QPushButton(QStringLiteral("OK"), this);
     pbOK->setObjectName(QStringLiteral("pbOK"));

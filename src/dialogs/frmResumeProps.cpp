@@ -128,12 +128,16 @@ void frmResumeProps::BuildControls() {
     lblComments =
         label(pagComments, QStringLiteral("lblComments"), QStringLiteral("Comments:"), 360);
     feComments = bigBox(pagComments, "feComments");
+    lblKeywords->setBuddy(feKeywords);
+    lblComments->setBuddy(feComments);
     connect(feKeywords, &QPlainTextEdit::textChanged, this, [this] { feKeywords_Change(); });
     connect(feComments, &QPlainTextEdit::textChanged, this, [this] { feComments_Change(); });
 
     for (int i = 0; i < 3; ++i) {
         auto* box = new QPlainTextEdit(latin(kPages[i].caption), pages[i]);
         box->setObjectName(arrayName("feDesc", i));
+        // The help text has no label of its own: its page names it.
+        box->setAccessibleName(latin(kPages[i].caption) + QStringLiteral(" description"));
         box->setGeometry(tw.rect(240, 3840, 5415, 2295));
         box->setTabChangesFocus(true);
         // The pop-up of the development environment replaces the standard one.
@@ -154,6 +158,8 @@ void frmResumeProps::BuildControls() {
     pbCancel->setGeometry(tw.rect(4920, 6855, 1095, 375));
     for (QPushButton* b : {pbOK, pbCancel})
         b->setAutoDefault(false);
+    // Enter in a summary field saves; the multi-line boxes keep it for new lines.
+    pbOK->setDefault(true);
     setFixedSize(tw.x(120 + 5895 + 120), tw.y(6855 + 375 + 120));
 
     connect(tabProps, &QTabWidget::currentChanged, this,

@@ -369,6 +369,17 @@ void frmPrintPreview::BuildControls() {
     scrollH->setObjectName(QStringLiteral("scrollH"));
     scrollV = new QScrollBar(Qt::Vertical, m_client);
     scrollV->setObjectName(QStringLiteral("scrollV"));
+    // The arrow keys move a zoomed page once Tab has reached a scroll bar.
+    scrollH->setFocusPolicy(Qt::TabFocus);
+    scrollV->setFocusPolicy(Qt::TabFocus);
+    scrollH->setAccessibleName(QStringLiteral("Scroll across"));
+    scrollV->setAccessibleName(QStringLiteral("Scroll down"));
+    picMain->setAccessibleName(QStringLiteral("Pages"));
+    picPage1->setAccessibleName(QStringLiteral("Current page"));
+    picPage2->setAccessibleName(QStringLiteral("Following page"));
+    for (QWidget* page : {static_cast<QWidget*>(picPage1), static_cast<QWidget*>(picPage2)})
+        page->setAccessibleDescription(
+            QStringLiteral("Left click zooms in, right click zooms out"));
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     m_geo.scrollV.setSize(QSizeF(whole32(extent * m_tppX), 0));
     m_geo.scrollH.setSize(QSizeF(0, whole32(extent * m_tppY)));
@@ -531,11 +542,10 @@ void frmPrintPreview::ToolbarCreate() {
             const qint32 id = r.id;
             connect(action, &QAction::triggered, this, [this, id] { cbar_Execute(id); });
         }
-        if (QWidget* label = m_toolbar->widgetForAction(Button(ID_PAGELABEL))) {
-            // A label shows text; it takes no clicks or focus.
-            label->setAttribute(Qt::WA_TransparentForMouseEvents);
-            label->setFocusPolicy(Qt::NoFocus);
-        }
+        // Tab walks the commands, then the scroll bars of a zoomed page.
+        QWidget* last = forms::reachByKeyboard(m_toolbar);
+        setTabOrder(last, scrollV);
+        setTabOrder(scrollV, scrollH);
         // The keys a reader of pages expects.
         Button(ID_PRINT)->setShortcut(QKeySequence::Print);
         Button(ID_PREVIOUS)->setShortcut(QKeySequence(Qt::Key_PageUp));

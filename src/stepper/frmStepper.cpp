@@ -1,5 +1,6 @@
 #include "stepper/frmStepper.h"
 
+#include "dialogs/FormSupport.h"
 #include "document/pages/PageView.h"
 #include "host/StatusPanes.h"
 #include "host/modWP.h"
@@ -86,8 +87,6 @@ bool editsText(const QKeyEvent* k) {
     case Qt::Key_Delete:
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
         return true;
     default:
         break;
@@ -152,6 +151,8 @@ frmStepper::frmStepper(QWidget* parent) : QMainWindow(parent) {
     txStep->setObjectName(QStringLiteral("txStep"));
     setCentralWidget(txStep);
     txStep->editView()->installEventFilter(this);
+    txStep->setAccessibleName(QStringLiteral("Cover letter"));
+    txStep->editView()->setAccessibleName(QStringLiteral("Cover letter"));
     connect(txStep, &TextControl::FieldSetCursor, this,
             [this](int id, int& pointer) { txStep_FieldSetCursor(id, pointer); });
     imlMain = new ImageManager(this);
@@ -238,7 +239,10 @@ void frmStepper::Form_Load() {
                           c.group, QString::fromLatin1(c.description), xtpButtonIconAndCaption,
                           QStringLiteral("Controls"), true, c.icon, std::nullopt, true);
             a->setProperty("key", QString::fromLatin1(c.key));
+            if (c.id == 1091)
+                a->setShortcut(QKeySequence(Qt::Key_Escape));
         }
+        setTabOrder(forms::reachByKeyboard(m_toolbar), txStep->editView());
         connect(m_toolbar, &QToolBar::actionTriggered, this,
                 [this](QAction* control) { cmd_Execute(control); });
 
@@ -352,7 +356,16 @@ void frmStepper::txStep_FieldSetCursor(int FieldId, int& MousePointer) {
 
 bool frmStepper::eventFilter(QObject* watched, QEvent* e) {
     if (txStep && watched == txStep->editView()) {
-        if (e->type() == QEvent::KeyPress && editsText(static_cast<QKeyEvent*>(e)))
+        const auto* key = static_cast<QKeyEvent*>(e);
+        // Tab leaves the letter for the tool bar, as in any read-only view.
+        if (e->type() == QEvent::KeyPress &&
+            (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            if (!(key->modifiers() & Qt::ControlModifier))
+                focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                                   !(key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+        if (e->type() == QEvent::KeyPress && editsText(key))
             return true;
         if (e->type() == QEvent::InputMethod &&
             !static_cast<QInputMethodEvent*>(e)->commitString().isEmpty())
