@@ -85,8 +85,8 @@ QString frmHeaderProperties::Step(const QString& text, int delta) {
 }
 
 frmHeaderProperties::frmHeaderProperties(QWidget* parent)
-    : DocumentDialog("frmHeaderProperties", parent) {
-    setWindowTitle(QStringLiteral("Headers and Footers Properties"));
+    : DocumentDialog("frmHeaderProperties", QStringLiteral("Headers and Footers Properties"),
+                     parent) {
     BuildControls();
 }
 
@@ -138,6 +138,7 @@ void frmHeaderProperties::BuildControls() {
     pbOK->setDefault(true);
     pbCancel = new QPushButton(QStringLiteral("Cancel"), this);
     pbCancel->setObjectName(QStringLiteral("pbCancel"));
+    setCancelButton(pbCancel);
 
     // The check box's caption stays on one line: the window is as wide as
     // it needs, and never narrower than its design.
@@ -159,10 +160,6 @@ void frmHeaderProperties::BuildControls() {
     connect(udFooter, &UpDownButtons::DownClick, this, [this] { udFooter_DownClick(); });
     connect(pbOK, &QPushButton::clicked, this, [this] { pbOK_Click(); });
     connect(pbCancel, &QPushButton::clicked, this, [this] { pbCancel_Click(); });
-}
-
-void frmHeaderProperties::reject() {
-    pbCancel->click();
 }
 
 void frmHeaderProperties::Form_Load() {

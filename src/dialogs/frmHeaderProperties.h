@@ -65,10 +65,6 @@ public:
     /// control and unloads, 0 unloads, any other index does nothing.
     void SaveCancel(int index);
 
-public slots:
-    /// Escape acts as the Cancel button.
-    void reject() override;
-
 private:
     void BuildControls();
 

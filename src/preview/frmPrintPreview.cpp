@@ -6,7 +6,6 @@
 #include "wp/TextControl.h"
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
@@ -324,9 +323,9 @@ QString frmPrintPreview::PageLabel(qint32 page, qint32 pages) {
 
 // --- the window ----------------------------------------------------------
 
-frmPrintPreview::frmPrintPreview(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmPrintPreview"));
-    setWindowTitle(QStringLiteral("Print Preview"));
+// Escape closes, as the Close command does.
+frmPrintPreview::frmPrintPreview(QWidget* parent)
+    : Form("frmPrintPreview", QStringLiteral("Print Preview"), parent) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
@@ -354,7 +353,13 @@ void frmPrintPreview::BuildControls() {
     m_client = new QWidget(cbar);
     m_client->setObjectName(QStringLiteral("cbarClient"));
     cbar->setCentralWidget(m_client);
-    m_client->installEventFilter(this);
+    watch(m_client, [this](QEvent* e) {
+        if (e->type() == QEvent::Resize) {
+            Guard g("frmPrintPreview", "Form_Resize", this);
+            g.runEvent([&] { FormResize(); });
+        }
+        return false;
+    });
 
     picMain = new QWidget(m_client);
     picMain->setObjectName(QStringLiteral("picMain"));
@@ -422,17 +427,7 @@ QString frmPrintPreview::DumpModuleVariables() const {
 void frmPrintPreview::ShowPreview(TextControl* tx) {
     Guard g("frmPrintPreview", "ShowPreview", this);
     g.param(QStringLiteral("tx"), tx);
-    g.run([&] {
-        const forms::ShowScope::Running running(m_show, this);
-        try {
-            Load(tx);
-        } catch (...) {
-            // A window that failed to load is gone: the next call starts afresh.
-            DropLibraryInstance();
-            throw;
-        }
-        modWP::ShowModal(this);
-    });
+    g.run([&] { ShowLoaded([&] { Load(tx); }); });
 }
 
 void frmPrintPreview::Load(TextControl* tx) {
@@ -869,47 +864,9 @@ void frmPrintPreview::PrintTX2(TextControl* tx, qint32 PrintFlags) {
     });
 }
 
-bool frmPrintPreview::event(QEvent* e) {
-    if (m_show.holdsBack(e))
-        return true;
-    return QDialog::event(e);
-}
-
-bool frmPrintPreview::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == m_client && e->type() == QEvent::Resize) {
-        Guard g("frmPrintPreview", "Form_Resize", this);
-        g.runEvent([&] { FormResize(); });
-    }
-    return QDialog::eventFilter(watched, e);
-}
-
-void frmPrintPreview::closeEvent(QCloseEvent* e) {
-    Form_Unload();
-    e->accept();
-}
-
-void frmPrintPreview::reject() {
-    cbar_Execute(ID_CLOSE);
-}
-
-void frmPrintPreview::Unload() {
-    Form_Unload();
-    hide();
-}
-
-void frmPrintPreview::Form_Unload() {
-    Guard g("frmPrintPreview", "Form_Unload", this);
-    g.runEvent([&] {
-        auto drop = qScopeGuard([this] { DropLibraryInstance(); });
-        if (m_cTX)
-            m_cTX->setPrintZoom(m_iOldPrintZoom);
-    });
-}
-
-void frmPrintPreview::DropLibraryInstance() {
-    using Instance = modWP::FormInstance<frmPrintPreview>;
-    if (Instance::exists() && &Instance::get() == this)
-        Instance::release();
+void frmPrintPreview::Unloading() {
+    if (m_cTX)
+        m_cTX->setPrintZoom(m_iOldPrintZoom);
 }
 
 } // namespace wp

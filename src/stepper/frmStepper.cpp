@@ -11,7 +11,6 @@
 #include "wp/cUtil.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -143,14 +142,13 @@ KXmlRef frmStepper::BuildStepSet(const QString& dbPath, const QString& archivePa
     return steps;
 }
 
-frmStepper::frmStepper(QWidget* parent) : QMainWindow(parent) {
-    setObjectName(QStringLiteral("frmStepper"));
-    setWindowTitle(QStringLiteral("Template Preview"));
+frmStepper::frmStepper(QWidget* parent)
+    : FormWindow("frmStepper", QStringLiteral("Template Preview"), parent) {
     setFont(QFont(QStringLiteral("Arial"), 9));
     txStep = new TextControl(this);
     txStep->setObjectName(QStringLiteral("txStep"));
     setCentralWidget(txStep);
-    txStep->editView()->installEventFilter(this);
+    watch(txStep->editView(), [this](QEvent* e) { return txStep_Key(e); });
     txStep->setAccessibleName(QStringLiteral("Cover letter"));
     txStep->editView()->setAccessibleName(QStringLiteral("Cover letter"));
     connect(txStep, &TextControl::FieldSetCursor, this,
@@ -354,30 +352,20 @@ void frmStepper::txStep_FieldSetCursor(int FieldId, int& MousePointer) {
     g.runEvent([&] { MousePointer = PointerNoDrop; });
 }
 
-bool frmStepper::eventFilter(QObject* watched, QEvent* e) {
-    if (txStep && watched == txStep->editView()) {
-        const auto* key = static_cast<QKeyEvent*>(e);
-        // Tab leaves the letter for the tool bar, as in any read-only view.
-        if (e->type() == QEvent::KeyPress &&
-            (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
-            if (!(key->modifiers() & Qt::ControlModifier))
-                focusNextPrevChild(key->key() == Qt::Key_Tab &&
-                                   !(key->modifiers() & Qt::ShiftModifier));
-            return true;
-        }
-        if (e->type() == QEvent::KeyPress && editsText(key))
-            return true;
-        if (e->type() == QEvent::InputMethod &&
-            !static_cast<QInputMethodEvent*>(e)->commitString().isEmpty())
-            return true;
+bool frmStepper::txStep_Key(QEvent* e) {
+    const auto* key = static_cast<QKeyEvent*>(e);
+    // Tab leaves the letter for the tool bar, as in any read-only view.
+    if (e->type() == QEvent::KeyPress &&
+        (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+        if (!(key->modifiers() & Qt::ControlModifier))
+            focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                               !(key->modifiers() & Qt::ShiftModifier));
+        return true;
     }
-    return QMainWindow::eventFilter(watched, e);
-}
-
-void frmStepper::closeEvent(QCloseEvent* e) {
-    Form_QueryUnload();
-    Form_Unload();
-    e->accept();
+    if (e->type() == QEvent::KeyPress && editsText(key))
+        return true;
+    return e->type() == QEvent::InputMethod &&
+           !static_cast<QInputMethodEvent*>(e)->commitString().isEmpty();
 }
 
 bool frmStepper::Form_QueryUnload() {
@@ -390,15 +378,6 @@ bool frmStepper::Form_QueryUnload() {
         m_kxmlStep.reset();
     });
     return true; // never refused
-}
-
-void frmStepper::Form_Unload() {
-    Guard g("frmStepper", "Form_Unload", this);
-    g.runEvent([&] {
-        using Instance = FormInstance<frmStepper>;
-        if (Instance::exists() && &Instance::get() == this)
-            Instance::release();
-    });
 }
 
 } // namespace wp
