@@ -179,6 +179,7 @@ void escape(QWidget* form) {
 class Accessibility : public ::testing::Test {
 protected:
     void SetUp() override { host.setTx(&tx); }
+    void TearDown() override { EXPECT_EQ(reports.takeProcedures(), QStringList()); }
     QString run(const char* form, const char* caption, QString (wp::clsWP::*show)(QString&),
                 const std::function<void(QWidget*)>& step) {
         QString strXML = QStringLiteral("<p><page_size width=\"12240\" height=\"15840\"/>"
