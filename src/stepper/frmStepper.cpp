@@ -149,8 +149,7 @@ frmStepper::frmStepper(QWidget* parent)
     txStep->setObjectName(QStringLiteral("txStep"));
     setCentralWidget(txStep);
     watch(txStep->editView(), [this](QEvent* e) { return txStep_Key(e); });
-    txStep->setAccessibleName(QStringLiteral("Cover letter"));
-    txStep->editView()->setAccessibleName(QStringLiteral("Cover letter"));
+    txStep->editView()->setAccessibleName(tr("Letter preview"));
     connect(txStep, &TextControl::FieldSetCursor, this,
             [this](int id, int& pointer) { txStep_FieldSetCursor(id, pointer); });
     imlMain = new ImageManager(this);
