@@ -1,20 +1,16 @@
 #pragma once
 // What the dialogs that work on the host's document control share: the
-// control, loading and showing modally, and unloading, which drops the
-// library-wide window object so that the next call starts with a fresh one.
+// control, loading and showing modally, and letting the control go when
+// the window unloads.
 
-#include "errors/modvbCodeShieldSupport.h"
-#include "host/modWP.h"
+#include "dialogs/FormSupport.h"
 #include "wp/TextControl.h"
 
-#include <QCloseEvent>
-#include <QDialog>
 #include <QPointer>
 
 namespace wp {
 
-template <class Form>
-class DocumentDialog : public QDialog, public modvbCodeShieldSupport::ModuleVariables {
+template <class Derived> class DocumentDialog : public Form<Derived> {
 public:
     TextControl* tx() const { return m_tx.data(); }
     void setTx(TextControl* tx) { m_tx = tx; }
@@ -22,13 +18,7 @@ public:
     /// Loads the window and shows it modally; returns once it has closed. A
     /// load failure is reported, unloads the window and fails with error 65535.
     void ShowDialog() {
-        try {
-            Load();
-        } catch (...) {
-            Form_Unload();
-            throw;
-        }
-        modWP::ShowModal(this);
+        this->ShowLoaded([this] { Load(); });
     }
     /// Loads the window without showing it.
     void Load() { Form_Load(); }
@@ -36,35 +26,13 @@ public:
     QString DumpModuleVariables() const override { return dump::var(QStringLiteral("m_tx"), m_tx); }
 
 protected:
-    DocumentDialog(const char* module, QWidget* parent) : QDialog(parent), m_module(module) {
-        setObjectName(QLatin1String(module));
-    }
+    DocumentDialog(const char* module, const QString& caption, QWidget* parent)
+        : Form<Derived>(module, caption, parent) {}
 
     virtual void Form_Load() = 0;
-    /// Releases the document control and drops the library-wide window object.
-    void Form_Unload() {
-        modvbCodeShieldSupport::Guard g(m_module, "Form_Unload", this);
-        g.runEvent([&] {
-            m_tx = nullptr;
-            using Instance = modWP::FormInstance<Form>;
-            if (Instance::exists() && &Instance::get() == this)
-                Instance::release();
-        });
-    }
-    void Unload() {
-        Form_Unload();
-        hide();
-    }
-    /// The close box unloads without running either button.
-    void closeEvent(QCloseEvent* e) override {
-        Form_Unload();
-        e->accept();
-    }
+    void Unloading() override { m_tx = nullptr; }
 
     QPointer<TextControl> m_tx;
-
-private:
-    const char* m_module;
 };
 
 } // namespace wp

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,6 +43,25 @@ UpDownButtons::UpDownButtons(QWidget* parent) : QWidget(parent) {
     connect(m_down, &QToolButton::clicked, this, &UpDownButtons::stepDown);
 }
 
+void UpDownButtons::setField(QWidget* field, const QString& name) {
+    m_field = field;
+    field->installEventFilter(this);
+    setAccessibleName(name);
+    m_up->setAccessibleName(name + QStringLiteral(" up"));
+    m_down->setAccessibleName(name + QStringLiteral(" down"));
+}
+
+bool UpDownButtons::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == m_field && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            (key == Qt::Key_Up ? m_up : m_down)->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
 void UpDownButtons::stepUp() {
     emit UpClick();
 }
@@ -65,8 +85,8 @@ QString frmHeaderProperties::Step(const QString& text, int delta) {
 }
 
 frmHeaderProperties::frmHeaderProperties(QWidget* parent)
-    : DocumentDialog("frmHeaderProperties", parent) {
-    setWindowTitle(QStringLiteral("Headers and Footers Properties"));
+    : DocumentDialog("frmHeaderProperties", QStringLiteral("Headers and Footers Properties"),
+                     parent) {
     BuildControls();
 }
 
@@ -102,6 +122,10 @@ void frmHeaderProperties::BuildControls() {
     cjlbl[2] = label(2, QStringLiteral("Footer"), 240, 840);
     std::tie(feFooter, udFooter) = row("feFooter", "udFooter", 840);
     cjlbl[3] = label(3, QStringLiteral("mm"), 2160, 840);
+    cjlbl[0]->setBuddy(feHeader);
+    cjlbl[2]->setBuddy(feFooter);
+    udHeader->setField(feHeader, cjlbl[0]->text());
+    udFooter->setField(feFooter, cjlbl[2]->text());
 
     cjchkFirstPageDifferent = new QCheckBox(
         QStringLiteral(
@@ -114,6 +138,7 @@ void frmHeaderProperties::BuildControls() {
     pbOK->setDefault(true);
     pbCancel = new QPushButton(QStringLiteral("Cancel"), this);
     pbCancel->setObjectName(QStringLiteral("pbCancel"));
+    setCancelButton(pbCancel);
 
     // The check box's caption stays on one line: the window is as wide as
     // it needs, and never narrower than its design.
@@ -135,10 +160,6 @@ void frmHeaderProperties::BuildControls() {
     connect(udFooter, &UpDownButtons::DownClick, this, [this] { udFooter_DownClick(); });
     connect(pbOK, &QPushButton::clicked, this, [this] { pbOK_Click(); });
     connect(pbCancel, &QPushButton::clicked, this, [this] { pbCancel_Click(); });
-}
-
-void frmHeaderProperties::reject() {
-    pbCancel->click();
 }
 
 void frmHeaderProperties::Form_Load() {

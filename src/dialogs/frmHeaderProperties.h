@@ -23,6 +23,9 @@ class UpDownButtons : public QWidget {
     Q_OBJECT
 public:
     explicit UpDownButtons(QWidget* parent = nullptr);
+    /// The field the buttons step: its Up and Down arrow keys click them,
+    /// so the keyboard steps it as the mouse does, and they take its name.
+    void setField(QWidget* field, const QString& name);
 
 public slots:
     /// What a click on the upper button does.
@@ -36,10 +39,12 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     QToolButton* m_up = nullptr;
     QToolButton* m_down = nullptr;
+    QWidget* m_field = nullptr;
 };
 
 class frmHeaderProperties : public DocumentDialog<frmHeaderProperties> {
@@ -59,10 +64,6 @@ public:
     /// What the two buttons call: 1 applies the fields to the document
     /// control and unloads, 0 unloads, any other index does nothing.
     void SaveCancel(int index);
-
-public slots:
-    /// Escape acts as the Cancel button.
-    void reject() override;
 
 private:
     void BuildControls();

@@ -6,14 +6,11 @@
 #include "wp/KXml.h"
 #include "wp/TextControl.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <cfloat>
 #include <cstdlib>
@@ -82,9 +79,7 @@ bool frmPageDlg::SettingsValid(const PageTwips& p) {
     return valid;
 }
 
-frmPageDlg::frmPageDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmPageDlg"));
-    setWindowTitle(QStringLiteral("Page Setup"));
+frmPageDlg::frmPageDlg(QWidget* parent) : Form("frmPageDlg", QStringLiteral("Page Setup"), parent) {
     BuildControls();
 }
 
@@ -107,7 +102,6 @@ void frmPageDlg::BuildControls() {
         auto* e = new QLineEdit(parent);
         e->setObjectName(name);
         e->setGeometry(tw.rect(left, top, 855, 300));
-        e->installEventFilter(this);
         return e;
     };
     const QString units = QStringLiteral("inches");
@@ -144,6 +138,11 @@ void frmPageDlg::BuildControls() {
         cjlblMeasUnits[2 + i] =
             label(cjgrpPageMargins, arrayName("cjlblMeasUnits", 2 + i), units, r.unitLeft, r.top);
     }
+    // Each field is named by the label before it (the list, by its group).
+    for (int i = 0; i < 2; ++i)
+        cjlbl[i]->setBuddy(fePage[i]);
+    for (int i = 0; i < 4; ++i)
+        cjlbl[2 + i]->setBuddy(feMargins[i]);
 
     pbOK = new QPushButton(QStringLiteral("OK"), this);
     pbOK->setObjectName(QStringLiteral("pbOK"));
@@ -152,6 +151,7 @@ void frmPageDlg::BuildControls() {
     pbCancel = new QPushButton(QStringLiteral("Cancel"), this);
     pbCancel->setObjectName(QStringLiteral("pbCancel"));
     pbCancel->setGeometry(tw.rect(3840, 3240, 1095, 495));
+    setCancelButton(pbCancel);
 
     setFixedSize(tw.x(120 + 4935 + 120), tw.y(3240 + 495 + 120));
 
@@ -168,10 +168,14 @@ void frmPageDlg::BuildControls() {
     // size typed within the tolerance snaps to the named one. (A pick that
     // changes the entry arrives twice; the second fill changes nothing.)
     connect(cmbPaperSize, &QComboBox::activated, this, [this] { cmbPaperSize_click(); });
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < 2; ++i) {
         connect(fePage[i], &QLineEdit::textChanged, this, [this, i] { fePage_Change(i); });
-    for (int i = 0; i < 4; ++i)
+        watch(fePage[i], [this, i](QEvent* e) { return FieldFocus(e, i, true); });
+    }
+    for (int i = 0; i < 4; ++i) {
         connect(feMargins[i], &QLineEdit::textChanged, this, [this, i] { feMargins_Change(i); });
+        watch(feMargins[i], [this, i](QEvent* e) { return FieldFocus(e, i, false); });
+    }
     connect(pbOK, &QPushButton::clicked, this, [this] { pbOK_Click(); });
     connect(pbCancel, &QPushButton::clicked, this, [this] { pbCancel_Click(); });
 }
@@ -192,20 +196,7 @@ QString frmPageDlg::PageSetup(const QString& sXML) {
     Guard g("frmPageDlg", "PageSetup", this);
     g.param(QStringLiteral("sXML"), sXML);
     return g.run([&] {
-        m_blnInPageSetup = true;
-        auto deferred = qScopeGuard([this] {
-            m_blnInPageSetup = false;
-            if (m_blnDeletePending)
-                deleteLater();
-        });
-        try {
-            Load(sXML);
-        } catch (...) {
-            // A window that failed to load is gone: the next call starts afresh.
-            DropLibraryInstance();
-            throw;
-        }
-        modWP::ShowModal(this);
+        ShowLoaded([&] { Load(sXML); });
         return m_sXML;
     });
 }
@@ -215,60 +206,21 @@ void frmPageDlg::Load(const QString& sXML) {
     Form_Load();
 }
 
-void frmPageDlg::DropLibraryInstance() {
-    using Instance = modWP::FormInstance<frmPageDlg>;
-    if (Instance::exists() && &Instance::get() == this)
-        Instance::release();
-}
-
-bool frmPageDlg::event(QEvent* e) {
-    // Unloading asks for deletion from inside the modal loop, but PageSetup
-    // still reads m_sXML after that loop: whatever loop level the host calls
-    // from, the deletion waits until PageSetup is done and asks again.
-    if (e->type() == QEvent::DeferredDelete && m_blnInPageSetup) {
-        m_blnDeletePending = true;
-        return true;
-    }
-    return QDialog::event(e);
-}
-
-bool frmPageDlg::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() != QEvent::FocusIn && e->type() != QEvent::FocusOut)
-        return QDialog::eventFilter(watched, e);
-    // Switching to another window or opening a popup is no move between fields.
-    const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
-    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+bool frmPageDlg::FieldFocus(QEvent* e, int index, bool isPage) {
+    if (!forms::isFieldMove(e))
         return false;
     const bool in = e->type() == QEvent::FocusIn;
-    for (int i = 0; i < 2; ++i) {
-        if (watched == fePage[i]) {
-            if (in) {
-                fePage_GotFocus(i);
-            } else {
-                fePage_Validate(i);
-                fePage_LostFocus(i);
-            }
-        }
-    }
-    for (int i = 0; i < 4; ++i) {
-        if (watched == feMargins[i]) {
-            if (in)
-                feMargins_GotFocus(i);
-            else
-                feMargins_Validate(i);
-        }
+    if (isPage && in) {
+        fePage_GotFocus(index);
+    } else if (isPage) {
+        fePage_Validate(index);
+        fePage_LostFocus(index);
+    } else if (in) {
+        feMargins_GotFocus(index);
+    } else {
+        feMargins_Validate(index);
     }
     return false;
-}
-
-void frmPageDlg::closeEvent(QCloseEvent* e) {
-    // The close box unloads without touching the result: the host gets its input back.
-    Form_Unload();
-    e->accept();
-}
-
-void frmPageDlg::reject() {
-    pbCancel->click();
 }
 
 bool frmPageDlg::PageSettingsValid() {
@@ -333,11 +285,6 @@ void frmPageDlg::SaveCancel(int index) {
     });
 }
 
-void frmPageDlg::Unload() {
-    Form_Unload();
-    hide();
-}
-
 void frmPageDlg::Form_Load() {
     KXmlRef kxml;
     Guard g("frmPageDlg", "Form_Load", this);
@@ -385,12 +332,8 @@ void frmPageDlg::Form_Load() {
     });
 }
 
-void frmPageDlg::Form_Unload() {
-    Guard g("frmPageDlg", "Form_Unload", this);
-    g.runEvent([&] {
-        m_tx = nullptr;
-        DropLibraryInstance();
-    });
+void frmPageDlg::Unloading() {
+    m_tx = nullptr;
 }
 
 void frmPageDlg::cmbPaperSize_click() {

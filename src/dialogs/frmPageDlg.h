@@ -2,9 +2,8 @@
 // The page setup dialog: paper size and the four margins of the host's page
 // XML, shown in the host's unit and handed back as whole twips.
 
-#include "errors/modvbCodeShieldSupport.h"
+#include "dialogs/FormSupport.h"
 
-#include <QDialog>
 #include <QPointer>
 #include <QString>
 #include <array>
@@ -19,7 +18,7 @@ namespace wp {
 
 class TextControl;
 
-class frmPageDlg : public QDialog, public modvbCodeShieldSupport::ModuleVariables {
+class frmPageDlg : public Form<frmPageDlg> {
     Q_OBJECT
 public:
     /// A named paper size of the list, in twips, portrait.
@@ -76,25 +75,15 @@ public:
 
     QString DumpModuleVariables() const override;
 
-public slots:
-    /// Escape acts as the Cancel button.
-    void reject() override;
-
-protected:
-    bool event(QEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
-
 private:
     void BuildControls();
     bool PageSettingsValid();
     void SelectNearestPaperSize();
-    void Unload();
-    /// Clears the library-wide reference when it names this window.
-    void DropLibraryInstance();
+    /// A field's focus events, as its handlers take them.
+    bool FieldFocus(QEvent* e, int index, bool isPage);
 
     void Form_Load();
-    void Form_Unload();
+    void Unloading() override;
     void cmbPaperSize_click();
     void fePage_Change(int index);
     void fePage_GotFocus(int index);
@@ -112,10 +101,6 @@ private:
     // Set while code selects a list entry, so the list does not fill the
     // size fields from its own echo.
     bool m_blnSelecting = false;
-    // While PageSetup runs, a deletion asked for by Unload waits for it to
-    // read the result.
-    bool m_blnInPageSetup = false;
-    bool m_blnDeletePending = false;
 
     QGroupBox* grpPaperSize = nullptr;
     QComboBox* cmbPaperSize = nullptr;

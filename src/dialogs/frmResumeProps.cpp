@@ -3,8 +3,6 @@
 #include "host/modWP.h"
 #include "wp/cUtil.h"
 
-#include <QCloseEvent>
-#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -17,6 +15,7 @@
 namespace wp {
 
 using forms::arrayName;
+using forms::ignoringFailure;
 using modvbCodeShieldSupport::Guard;
 using modWP::g_blnInIDE;
 
@@ -61,18 +60,10 @@ void assign(QPlainTextEdit* box, const QString& text) {
     if (box->toPlainText() != text)
         box->setPlainText(text);
 }
-
-template <class F> void ignoringFailure(F&& move) noexcept {
-    try {
-        move();
-    } catch (...) {
-    }
-}
 } // namespace
 
-frmResumeProps::frmResumeProps(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmResumeProps"));
-    setWindowTitle(QStringLiteral("Properties"));
+frmResumeProps::frmResumeProps(QWidget* parent)
+    : Form("frmResumeProps", QStringLiteral("Properties"), parent) {
     BuildControls();
 }
 
@@ -128,19 +119,37 @@ void frmResumeProps::BuildControls() {
     lblComments =
         label(pagComments, QStringLiteral("lblComments"), QStringLiteral("Comments:"), 360);
     feComments = bigBox(pagComments, "feComments");
+    lblKeywords->setBuddy(feKeywords);
+    lblComments->setBuddy(feComments);
     connect(feKeywords, &QPlainTextEdit::textChanged, this, [this] { feKeywords_Change(); });
     connect(feComments, &QPlainTextEdit::textChanged, this, [this] { feComments_Change(); });
 
     for (int i = 0; i < 3; ++i) {
         auto* box = new QPlainTextEdit(latin(kPages[i].caption), pages[i]);
         box->setObjectName(arrayName("feDesc", i));
+        // The help text has no label of its own: its page names it.
+        box->setAccessibleName(latin(kPages[i].caption) + QStringLiteral(" description"));
         box->setGeometry(tw.rect(240, 3840, 5415, 2295));
         box->setTabChangesFocus(true);
         // The pop-up of the development environment replaces the standard one.
         box->setContextMenuPolicy(Qt::PreventContextMenu);
         box->viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
-        box->installEventFilter(this);
-        box->viewport()->installEventFilter(this);
+        watch(box->viewport(), [this, i](QEvent* e) {
+            if (e->type() != QEvent::MouseButtonPress)
+                return false;
+            const auto* mouse = static_cast<QMouseEvent*>(e);
+            const int button = mouse->button() == Qt::LeftButton     ? 1
+                               : mouse->button() == Qt::RightButton  ? 2
+                               : mouse->button() == Qt::MiddleButton ? 4
+                                                                     : 0;
+            feDesc_MouseDown(i, button, mouse->globalPosition().toPoint());
+            return false;
+        });
+        watch(box, [this, i](QEvent* e) {
+            if (e->type() == QEvent::FocusOut && forms::isFieldMove(e))
+                feDesc_Validate(i);
+            return false;
+        });
         feDesc[i] = box;
         connect(box, &QPlainTextEdit::textChanged, this, [this, i] { feDesc_Change(i); });
         SetDescEditable(i, false);
@@ -152,8 +161,11 @@ void frmResumeProps::BuildControls() {
     pbCancel = new QPushButton(QStringLiteral("Cancel"), this);
     pbCancel->setObjectName(QStringLiteral("pbCancel"));
     pbCancel->setGeometry(tw.rect(4920, 6855, 1095, 375));
+    setCancelButton(pbCancel);
     for (QPushButton* b : {pbOK, pbCancel})
         b->setAutoDefault(false);
+    // Enter in a summary field saves; the multi-line boxes keep it for new lines.
+    pbOK->setDefault(true);
     setFixedSize(tw.x(120 + 5895 + 120), tw.y(6855 + 375 + 120));
 
     connect(tabProps, &QTabWidget::currentChanged, this,
@@ -184,15 +196,7 @@ QString frmResumeProps::ShowProperties(const QString& strTag) {
     Guard g("frmResumeProps", "ShowProperties", this);
     g.param(QStringLiteral("strTag"), strTag);
     return g.run([&] {
-        const forms::ShowScope::Running running(m_show, this);
-        try {
-            Load(strTag);
-        } catch (...) {
-            // A window that failed to load is gone: the next call starts afresh.
-            Form_Unload();
-            throw;
-        }
-        modWP::ShowModal(this);
+        ShowLoaded([&] { Load(strTag); });
         const QString result = m_strXML;
         Form_Unload();
         m_kxmlProps.reset();
@@ -266,48 +270,6 @@ void frmResumeProps::SaveCancel(int index) {
     });
 }
 
-void frmResumeProps::Unload() {
-    Form_Unload();
-    hide();
-}
-
-bool frmResumeProps::event(QEvent* e) {
-    if (m_show.holdsBack(e))
-        return true;
-    if (m_show.firstActivation(e))
-        Form_Activate();
-    return QDialog::event(e);
-}
-
-bool frmResumeProps::eventFilter(QObject* watched, QEvent* e) {
-    for (int i = 0; i < 3; ++i) {
-        if (e->type() == QEvent::MouseButtonPress && watched == feDesc[i]->viewport()) {
-            const auto* mouse = static_cast<QMouseEvent*>(e);
-            const int button = mouse->button() == Qt::LeftButton     ? 1
-                               : mouse->button() == Qt::RightButton  ? 2
-                               : mouse->button() == Qt::MiddleButton ? 4
-                                                                     : 0;
-            feDesc_MouseDown(i, button, mouse->globalPosition().toPoint());
-        } else if (e->type() == QEvent::FocusOut && watched == feDesc[i]) {
-            // Switching windows or opening the pop-up is no leaving of the box.
-            const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                feDesc_Validate(i);
-        }
-    }
-    return QDialog::eventFilter(watched, e);
-}
-
-void frmResumeProps::closeEvent(QCloseEvent* e) {
-    // The close box leaves the result as it is: empty.
-    Form_Unload();
-    e->accept();
-}
-
-void frmResumeProps::reject() {
-    pbCancel->click();
-}
-
 void frmResumeProps::Form_Load() {
     Guard g("frmResumeProps", "Form_Load", this);
     g.run([&] {
@@ -322,15 +284,6 @@ void frmResumeProps::Form_Load() {
 void frmResumeProps::Form_Activate() {
     Guard g("frmResumeProps", "Form_Activate", this);
     g.runEvent([&] { ignoringFailure([&] { feSumm[0]->setFocus(Qt::ActiveWindowFocusReason); }); });
-}
-
-void frmResumeProps::Form_Unload() {
-    Guard g("frmResumeProps", "Form_Unload", this);
-    g.runEvent([&] {
-        using Instance = modWP::FormInstance<frmResumeProps>;
-        if (Instance::exists() && &Instance::get() == this)
-            Instance::release();
-    });
 }
 
 void frmResumeProps::tabProps_SelectedChanged(int index) {

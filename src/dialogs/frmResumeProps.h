@@ -4,10 +4,8 @@
 // help text from the user's template archive.
 
 #include "dialogs/FormSupport.h"
-#include "errors/modvbCodeShieldSupport.h"
 #include "wp/KXml.h"
 
-#include <QDialog>
 #include <QPointer>
 #include <QString>
 #include <array>
@@ -22,7 +20,7 @@ class QTabWidget;
 
 namespace wp {
 
-class frmResumeProps : public QDialog, public modvbCodeShieldSupport::ModuleVariables {
+class frmResumeProps : public Form<frmResumeProps> {
     Q_OBJECT
 public:
     /// The entry of the template archive that holds the help texts.
@@ -51,24 +49,13 @@ public:
 
     QString DumpModuleVariables() const override;
 
-public slots:
-    /// Escape acts as the Cancel button.
-    void reject() override;
-
-protected:
-    bool event(QEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
-
 private:
     void BuildControls();
-    void Unload();
     /// The description box `index` read-only (as shown) or open for editing.
     void SetDescEditable(int index, bool editable);
 
     void Form_Load();
-    void Form_Activate();
-    void Form_Unload();
+    void Form_Activate() override;
     void tabProps_SelectedChanged(int index);
     void feSumm_Change(int index);
     void feKeywords_Change();
@@ -85,8 +72,6 @@ private:
     QString m_strXML;
     bool m_blnIsDirty = false;
     bool m_blnChanged = false;
-
-    forms::ShowScope m_show;
 
     QTabWidget* tabProps = nullptr;
     QWidget* pagSummary = nullptr;

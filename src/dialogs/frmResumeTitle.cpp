@@ -3,28 +3,17 @@
 #include "host/modWP.h"
 #include "wp/hooks.h"
 
-#include <QCloseEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 namespace wp {
 
+using forms::ignoringFailure;
 using modvbCodeShieldSupport::Guard;
 
-namespace {
-template <class F> void contained(F&& handler) noexcept {
-    try {
-        handler();
-    } catch (...) {
-    }
-}
-} // namespace
-
-frmResumeTitle::frmResumeTitle(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmResumeTitle"));
-    setWindowTitle(QStringLiteral("Resume Title"));
+frmResumeTitle::frmResumeTitle(QWidget* parent)
+    : Form("frmResumeTitle", QStringLiteral("Resume Title"), parent) {
     BuildControls();
 }
 
@@ -48,8 +37,12 @@ void frmResumeTitle::BuildControls() {
     feTitle = new QLineEdit(this);
     feTitle->setObjectName(QStringLiteral("feTitle"));
     feTitle->setGeometry(tw.rect(1200, 900, 3975, 300));
-    feTitle->installEventFilter(this);
     cjlblTitle->setBuddy(feTitle);
+    watch(feTitle, [this](QEvent* e) {
+        if (forms::keyAscii(e) == 13)
+            ignoringFailure([this] { feTitle_KeyPress(13); });
+        return false; // the key goes on to the field
+    });
 
     pbOK = new QPushButton(QStringLiteral("Save"), this);
     pbOK->setObjectName(QStringLiteral("pbOK"));
@@ -57,6 +50,7 @@ void frmResumeTitle::BuildControls() {
     pbCancel = new QPushButton(QStringLiteral("Cancel"), this);
     pbCancel->setObjectName(QStringLiteral("pbCancel"));
     pbCancel->setGeometry(tw.rect(4080, 1440, 1095, 375));
+    setCancelButton(pbCancel);
     // Enter is the title field's own key (it saves there): no default button
     // may answer it a second time.
     for (QPushButton* b : {pbOK, pbCancel}) {
@@ -69,9 +63,10 @@ void frmResumeTitle::BuildControls() {
 
     // The click handlers have no error handler of their own; what fails in
     // them has been reported by SaveCancel and ends here, not in Qt's loop.
-    connect(pbOK, &QPushButton::clicked, this, [this] { contained([this] { pbOK_Click(); }); });
+    connect(pbOK, &QPushButton::clicked, this,
+            [this] { ignoringFailure([this] { pbOK_Click(); }); });
     connect(pbCancel, &QPushButton::clicked, this,
-            [this] { contained([this] { pbCancel_Click(); }); });
+            [this] { ignoringFailure([this] { pbCancel_Click(); }); });
 }
 
 QString frmResumeTitle::DumpModuleVariables() const {
@@ -89,8 +84,7 @@ bool frmResumeTitle::IsBlankTitle(const QString& text) {
 QString frmResumeTitle::ShowForm() {
     Guard g("frmResumeTitle", "ShowForm", this);
     return g.run([&] {
-        const forms::ShowScope::Running running(m_show, this);
-        modWP::ShowModal(this);
+        ShowLoaded([] {});
         return m_sResumeTitle;
     });
 }
@@ -119,38 +113,6 @@ void frmResumeTitle::SaveCancel(qint16 index) {
     });
 }
 
-void frmResumeTitle::Unload() {
-    Form_Unload();
-    hide();
-}
-
-bool frmResumeTitle::event(QEvent* e) {
-    if (m_show.holdsBack(e))
-        return true;
-    if (m_show.firstActivation(e))
-        Form_Activate();
-    return QDialog::event(e);
-}
-
-bool frmResumeTitle::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == feTitle && e->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(e);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            contained([this] { feTitle_KeyPress(13); });
-    }
-    return QDialog::eventFilter(watched, e); // the key goes on to the field
-}
-
-void frmResumeTitle::closeEvent(QCloseEvent* e) {
-    // The close box leaves the result empty, as Cancel does.
-    Form_Unload();
-    e->accept();
-}
-
-void frmResumeTitle::reject() {
-    pbCancel->click();
-}
-
 void frmResumeTitle::Form_Activate() {
     Guard g("frmResumeTitle", "Form_Activate", this);
     g.runEvent([&] {
@@ -161,10 +123,8 @@ void frmResumeTitle::Form_Activate() {
 }
 
 void frmResumeTitle::Form_Unload() {
-    // The next call gets a fresh window with an empty field.
-    using Instance = modWP::FormInstance<frmResumeTitle>;
-    if (Instance::exists() && &Instance::get() == this)
-        Instance::release();
+    // No handler of its own: the next call gets a fresh window with an empty field.
+    DropLibraryInstance();
 }
 
 void frmResumeTitle::feTitle_KeyPress(int KeyAscii) {

@@ -2,9 +2,7 @@
 // The prompt for the name of a new résumé.
 
 #include "dialogs/FormSupport.h"
-#include "errors/modvbCodeShieldSupport.h"
 
-#include <QDialog>
 #include <QString>
 
 class QLabel;
@@ -13,7 +11,7 @@ class QPushButton;
 
 namespace wp {
 
-class frmResumeTitle : public QDialog, public modvbCodeShieldSupport::ModuleVariables {
+class frmResumeTitle : public Form<frmResumeTitle> {
     Q_OBJECT
 public:
     explicit frmResumeTitle(QWidget* parent = nullptr);
@@ -34,27 +32,16 @@ public:
 
     QString DumpModuleVariables() const override;
 
-public slots:
-    /// Escape acts as the Cancel button.
-    void reject() override;
-
-protected:
-    bool event(QEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
-
 private:
     void BuildControls();
-    void Unload();
 
-    void Form_Activate();
-    void Form_Unload();
+    void Form_Activate() override;
+    void Form_Unload() override;
     void feTitle_KeyPress(int KeyAscii);
     void pbOK_Click();
     void pbCancel_Click();
 
     QString m_sResumeTitle;
-    forms::ShowScope m_show;
 
     QLabel* cjlblDesc = nullptr;
     QLabel* cjlblTitle = nullptr;

@@ -28,8 +28,9 @@ constexpr qint16 LowestCountedId = 10;
 constexpr int KeyEnter = 13;
 } // namespace
 
-frmTableDlg::frmTableDlg(QWidget* parent) : DocumentDialog("frmTableDlg", parent) {
-    setWindowTitle(QStringLiteral("Table Attributes"));
+frmTableDlg::frmTableDlg(QWidget* parent)
+    : DocumentDialog("frmTableDlg", QStringLiteral("Table Attributes"), parent) {
+    // Escape closes the window like its close box: the result stays as it was.
     BuildControls();
 }
 
@@ -55,8 +56,16 @@ void frmTableDlg::BuildControls() {
         cmbTable[i]->setInsertPolicy(QComboBox::NoInsert);
         cmbTable[i]->setGeometry(tw.rect(1200, top, 1215, 315));
         cjlbl[i]->setBuddy(cmbTable[i]);
-        cmbTable[i]->installEventFilter(this);
-        cmbTable[i]->lineEdit()->installEventFilter(this);
+        // A key set to 0 is swallowed: Enter never reaches the default button.
+        const auto keyPress = [this, i](QEvent* e) {
+            int KeyAscii = forms::keyAscii(e);
+            if (KeyAscii < 0)
+                return false;
+            cmbTable_KeyPress(i, KeyAscii);
+            return KeyAscii == 0;
+        };
+        watch(cmbTable[i], keyPress);
+        watch(cmbTable[i]->lineEdit(), keyPress);
     }
 
     pbOK = new QPushButton(QStringLiteral("Save"), this);
@@ -74,31 +83,6 @@ void frmTableDlg::BuildControls() {
 
     connect(pbOK, &QPushButton::clicked, this, [this] { pbOK_Click(); });
     connect(pbCancel, &QPushButton::clicked, this, [this] { pbCancel_Click(); });
-}
-
-bool frmTableDlg::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() != QEvent::KeyPress)
-        return QDialog::eventFilter(watched, e);
-    for (int index = 0; index < 2; ++index) {
-        if (watched != cmbTable[index] && watched != cmbTable[index]->lineEdit())
-            continue;
-        const auto* key = static_cast<QKeyEvent*>(e);
-        int KeyAscii = -1;
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            KeyAscii = KeyEnter;
-        else if (!key->text().isEmpty())
-            KeyAscii = key->text().at(0).unicode();
-        if (KeyAscii < 0)
-            return false;
-        cmbTable_KeyPress(index, KeyAscii);
-        // A key set to 0 is swallowed: Enter never reaches the default button.
-        return KeyAscii == 0;
-    }
-    return QDialog::eventFilter(watched, e);
-}
-
-void frmTableDlg::reject() {
-    Unload();
 }
 
 void frmTableDlg::Form_Load() {

@@ -28,13 +28,6 @@ public:
     /// index does nothing.
     void SaveCancel(int index);
 
-public slots:
-    /// Escape closes the window like its close box: the result stays as it was.
-    void reject() override;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* e) override;
-
 private:
     void BuildControls();
 

@@ -6,7 +6,6 @@
 #include "wp/TextControl.h"
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
@@ -324,9 +323,9 @@ QString frmPrintPreview::PageLabel(qint32 page, qint32 pages) {
 
 // --- the window ----------------------------------------------------------
 
-frmPrintPreview::frmPrintPreview(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmPrintPreview"));
-    setWindowTitle(QStringLiteral("Print Preview"));
+// Escape closes, as the Close command does.
+frmPrintPreview::frmPrintPreview(QWidget* parent)
+    : Form("frmPrintPreview", QStringLiteral("Print Preview"), parent) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
@@ -354,7 +353,13 @@ void frmPrintPreview::BuildControls() {
     m_client = new QWidget(cbar);
     m_client->setObjectName(QStringLiteral("cbarClient"));
     cbar->setCentralWidget(m_client);
-    m_client->installEventFilter(this);
+    watch(m_client, [this](QEvent* e) {
+        if (e->type() == QEvent::Resize) {
+            Guard g("frmPrintPreview", "Form_Resize", this);
+            g.runEvent([&] { FormResize(); });
+        }
+        return false;
+    });
 
     picMain = new QWidget(m_client);
     picMain->setObjectName(QStringLiteral("picMain"));
@@ -369,6 +374,17 @@ void frmPrintPreview::BuildControls() {
     scrollH->setObjectName(QStringLiteral("scrollH"));
     scrollV = new QScrollBar(Qt::Vertical, m_client);
     scrollV->setObjectName(QStringLiteral("scrollV"));
+    // The arrow keys move a zoomed page once Tab has reached a scroll bar.
+    scrollH->setFocusPolicy(Qt::TabFocus);
+    scrollV->setFocusPolicy(Qt::TabFocus);
+    scrollH->setAccessibleName(QStringLiteral("Scroll across"));
+    scrollV->setAccessibleName(QStringLiteral("Scroll down"));
+    picMain->setAccessibleName(QStringLiteral("Pages"));
+    picPage1->setAccessibleName(QStringLiteral("Current page"));
+    picPage2->setAccessibleName(QStringLiteral("Following page"));
+    for (QWidget* page : {static_cast<QWidget*>(picPage1), static_cast<QWidget*>(picPage2)})
+        page->setAccessibleDescription(
+            QStringLiteral("Left click zooms in, right click zooms out"));
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     m_geo.scrollV.setSize(QSizeF(whole32(extent * m_tppX), 0));
     m_geo.scrollH.setSize(QSizeF(0, whole32(extent * m_tppY)));
@@ -411,17 +427,7 @@ QString frmPrintPreview::DumpModuleVariables() const {
 void frmPrintPreview::ShowPreview(TextControl* tx) {
     Guard g("frmPrintPreview", "ShowPreview", this);
     g.param(QStringLiteral("tx"), tx);
-    g.run([&] {
-        const forms::ShowScope::Running running(m_show, this);
-        try {
-            Load(tx);
-        } catch (...) {
-            // A window that failed to load is gone: the next call starts afresh.
-            DropLibraryInstance();
-            throw;
-        }
-        modWP::ShowModal(this);
-    });
+    g.run([&] { ShowLoaded([&] { Load(tx); }); });
 }
 
 void frmPrintPreview::Load(TextControl* tx) {
@@ -531,11 +537,10 @@ void frmPrintPreview::ToolbarCreate() {
             const qint32 id = r.id;
             connect(action, &QAction::triggered, this, [this, id] { cbar_Execute(id); });
         }
-        if (QWidget* label = m_toolbar->widgetForAction(Button(ID_PAGELABEL))) {
-            // A label shows text; it takes no clicks or focus.
-            label->setAttribute(Qt::WA_TransparentForMouseEvents);
-            label->setFocusPolicy(Qt::NoFocus);
-        }
+        // Tab walks the commands, then the scroll bars of a zoomed page.
+        QWidget* last = forms::reachByKeyboard(m_toolbar);
+        setTabOrder(last, scrollV);
+        setTabOrder(scrollV, scrollH);
         // The keys a reader of pages expects.
         Button(ID_PRINT)->setShortcut(QKeySequence::Print);
         Button(ID_PREVIOUS)->setShortcut(QKeySequence(Qt::Key_PageUp));
@@ -859,47 +864,9 @@ void frmPrintPreview::PrintTX2(TextControl* tx, qint32 PrintFlags) {
     });
 }
 
-bool frmPrintPreview::event(QEvent* e) {
-    if (m_show.holdsBack(e))
-        return true;
-    return QDialog::event(e);
-}
-
-bool frmPrintPreview::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == m_client && e->type() == QEvent::Resize) {
-        Guard g("frmPrintPreview", "Form_Resize", this);
-        g.runEvent([&] { FormResize(); });
-    }
-    return QDialog::eventFilter(watched, e);
-}
-
-void frmPrintPreview::closeEvent(QCloseEvent* e) {
-    Form_Unload();
-    e->accept();
-}
-
-void frmPrintPreview::reject() {
-    cbar_Execute(ID_CLOSE);
-}
-
-void frmPrintPreview::Unload() {
-    Form_Unload();
-    hide();
-}
-
-void frmPrintPreview::Form_Unload() {
-    Guard g("frmPrintPreview", "Form_Unload", this);
-    g.runEvent([&] {
-        auto drop = qScopeGuard([this] { DropLibraryInstance(); });
-        if (m_cTX)
-            m_cTX->setPrintZoom(m_iOldPrintZoom);
-    });
-}
-
-void frmPrintPreview::DropLibraryInstance() {
-    using Instance = modWP::FormInstance<frmPrintPreview>;
-    if (Instance::exists() && &Instance::get() == this)
-        Instance::release();
+void frmPrintPreview::Unloading() {
+    if (m_cTX)
+        m_cTX->setPrintZoom(m_iOldPrintZoom);
 }
 
 } // namespace wp

@@ -7,9 +7,7 @@
 // the widgets get pixels through the screen's twips per pixel.
 
 #include "dialogs/FormSupport.h"
-#include "errors/modvbCodeShieldSupport.h"
 
-#include <QDialog>
 #include <QPointer>
 #include <QRectF>
 
@@ -27,7 +25,7 @@ namespace modWP {
 class ImageManager;
 }
 
-class frmPrintPreview : public QDialog, public modvbCodeShieldSupport::ModuleVariables {
+class frmPrintPreview : public Form<frmPrintPreview> {
     Q_OBJECT
     Q_PROPERTY(qint32 m_lCurPage READ CurPage)
     Q_PROPERTY(bool m_bTwoPages READ TwoPages)
@@ -130,15 +128,6 @@ public:
 
     QString DumpModuleVariables() const override;
 
-public slots:
-    /// Escape closes, as the Close command does.
-    void reject() override;
-
-protected:
-    bool event(QEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
-
 private:
     class PageArea;
     friend class PageArea;
@@ -147,9 +136,7 @@ private:
     void CloneTX(TextControl* tx);
     void EnsureLoaded();
     void Form_Load();
-    void Form_Unload();
-    void Unload();
-    void DropLibraryInstance();
+    void Unloading() override;
     void ToolbarCreate();
     void StatusBarCreate();
     void ToggleButtons();
@@ -177,8 +164,6 @@ private:
     double m_tppY = 15.0;
     bool m_blnLoaded = false;
     bool m_blnApplying = false;
-    // While ShowPreview runs, a deletion asked for by unloading waits for it.
-    forms::ShowScope m_show;
 
     QMainWindow* cbar = nullptr;
     QToolBar* m_toolbar = nullptr;

@@ -1,5 +1,6 @@
 #include "stepper/frmStepper.h"
 
+#include "dialogs/FormSupport.h"
 #include "document/pages/PageView.h"
 #include "host/StatusPanes.h"
 #include "host/modWP.h"
@@ -10,7 +11,6 @@
 #include "wp/cUtil.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -86,8 +86,6 @@ bool editsText(const QKeyEvent* k) {
     case Qt::Key_Delete:
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
         return true;
     default:
         break;
@@ -144,14 +142,13 @@ KXmlRef frmStepper::BuildStepSet(const QString& dbPath, const QString& archivePa
     return steps;
 }
 
-frmStepper::frmStepper(QWidget* parent) : QMainWindow(parent) {
-    setObjectName(QStringLiteral("frmStepper"));
-    setWindowTitle(QStringLiteral("Template Preview"));
+frmStepper::frmStepper(QWidget* parent)
+    : FormWindow("frmStepper", QStringLiteral("Template Preview"), parent) {
     setFont(QFont(QStringLiteral("Arial"), 9));
     txStep = new TextControl(this);
     txStep->setObjectName(QStringLiteral("txStep"));
     setCentralWidget(txStep);
-    txStep->editView()->installEventFilter(this);
+    watch(txStep->editView(), [this](QEvent* e) { return txStep_Key(e); });
     if (auto* view = qobject_cast<PageView*>(txStep->editView()))
         view->setReadOnly(true); // a preview of the letter: no caret
     txStep->editView()->setAccessibleName(tr("Letter preview"));
@@ -241,7 +238,10 @@ void frmStepper::Form_Load() {
                           c.group, QString::fromLatin1(c.description), xtpButtonIconAndCaption,
                           QStringLiteral("Controls"), true, c.icon, std::nullopt, true);
             a->setProperty("key", QString::fromLatin1(c.key));
+            if (c.id == 1091)
+                a->setShortcut(QKeySequence(Qt::Key_Escape));
         }
+        setTabOrder(forms::reachByKeyboard(m_toolbar), txStep->editView());
         connect(m_toolbar, &QToolBar::actionTriggered, this,
                 [this](QAction* control) { cmd_Execute(control); });
 
@@ -353,21 +353,20 @@ void frmStepper::txStep_FieldSetCursor(int FieldId, int& MousePointer) {
     g.runEvent([&] { MousePointer = PointerNoDrop; });
 }
 
-bool frmStepper::eventFilter(QObject* watched, QEvent* e) {
-    if (txStep && watched == txStep->editView()) {
-        if (e->type() == QEvent::KeyPress && editsText(static_cast<QKeyEvent*>(e)))
-            return true;
-        if (e->type() == QEvent::InputMethod &&
-            !static_cast<QInputMethodEvent*>(e)->commitString().isEmpty())
-            return true;
+bool frmStepper::txStep_Key(QEvent* e) {
+    const auto* key = static_cast<QKeyEvent*>(e);
+    // Tab leaves the letter for the tool bar, as in any read-only view.
+    if (e->type() == QEvent::KeyPress &&
+        (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+        if (!(key->modifiers() & Qt::ControlModifier))
+            focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                               !(key->modifiers() & Qt::ShiftModifier));
+        return true;
     }
-    return QMainWindow::eventFilter(watched, e);
-}
-
-void frmStepper::closeEvent(QCloseEvent* e) {
-    Form_QueryUnload();
-    Form_Unload();
-    e->accept();
+    if (e->type() == QEvent::KeyPress && editsText(key))
+        return true;
+    return e->type() == QEvent::InputMethod &&
+           !static_cast<QInputMethodEvent*>(e)->commitString().isEmpty();
 }
 
 bool frmStepper::Form_QueryUnload() {
@@ -380,15 +379,6 @@ bool frmStepper::Form_QueryUnload() {
         m_kxmlStep.reset();
     });
     return true; // never refused
-}
-
-void frmStepper::Form_Unload() {
-    Guard g("frmStepper", "Form_Unload", this);
-    g.runEvent([&] {
-        using Instance = FormInstance<frmStepper>;
-        if (Instance::exists() && &Instance::get() == this)
-            Instance::release();
-    });
 }
 
 } // namespace wp

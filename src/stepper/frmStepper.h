@@ -2,7 +2,7 @@
 // The cover letter stepper: the template being edited, merged with one job
 // application of the data set at a time, stepped through from a toolbar.
 
-#include "errors/modvbCodeShieldSupport.h"
+#include "dialogs/FormSupport.h"
 #include "wp/KXml.h"
 
 #include <QMainWindow>
@@ -22,7 +22,7 @@ class ImageManager;
 class StatusPanes;
 } // namespace modWP
 
-class frmStepper : public QMainWindow, public modvbCodeShieldSupport::ModuleVariables {
+class frmStepper : public FormWindow<frmStepper, QMainWindow> {
     Q_OBJECT
 public:
     /// The most steps a data set holds, and the most of them from the database.
@@ -62,14 +62,11 @@ public:
 
     QString DumpModuleVariables() const override;
 
-protected:
-    void closeEvent(QCloseEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
-
 private:
     void Form_Load();
-    bool Form_QueryUnload();
-    void Form_Unload();
+    bool Form_QueryUnload() override;
+    /// A key or typed text for the letter: true when it is kept from it.
+    bool txStep_Key(QEvent* e);
     void cmd_Execute(QAction* control);
     void txStep_FieldSetCursor(int FieldId, int& MousePointer);
     void CopyHostDocument();
