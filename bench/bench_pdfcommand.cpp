@@ -71,10 +71,13 @@ void measure(benchmark::State& state, const std::vector<std::string>& argv,
     state.counters["cpu_ms"] = benchmark::Counter(cpu * 1000, benchmark::Counter::kAvgIterations);
 }
 
+// WPTOOL names another build of the tool to compare (before and after a change).
 void BM_PdfCommand_wp(benchmark::State& state) {
     QTemporaryDir out;
     const QString pdf = out.filePath(QStringLiteral("cv.pdf"));
-    measure(state, {WPTOOL_PATH, "pdf", cv, pdf.toStdString()}, pdf);
+    const QByteArray tool =
+        qEnvironmentVariableIsEmpty("WPTOOL") ? QByteArray(WPTOOL_PATH) : qgetenv("WPTOOL");
+    measure(state, {tool.toStdString(), "pdf", cv, pdf.toStdString()}, pdf);
 }
 
 // LibreOffice with a profile of its own, created and warmed by one untimed
