@@ -152,6 +152,7 @@ frmStepper::frmStepper(QWidget* parent) : QMainWindow(parent) {
     txStep->setObjectName(QStringLiteral("txStep"));
     setCentralWidget(txStep);
     txStep->editView()->installEventFilter(this);
+    txStep->editView()->setAccessibleName(tr("Letter preview"));
     connect(txStep, &TextControl::FieldSetCursor, this,
             [this](int id, int& pointer) { txStep_FieldSetCursor(id, pointer); });
     imlMain = new ImageManager(this);

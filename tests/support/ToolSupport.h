@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -15,15 +16,22 @@ struct ToolRun {
     QString out, err;
 };
 
-/// Runs the built wptool (beside the tests' folder) with `args`.
-inline ToolRun wptool(const QStringList& args) {
-    const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/../wptool");
+/// Where the built wptool is: beside the tests' folder.
+inline QString wptoolPath() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../wptool");
+}
+
+/// Runs the built wptool with `args`, in `env`.
+inline ToolRun wptool(const QStringList& args,
+                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    const QString exe = wptoolPath();
     ToolRun r;
     if (!QFileInfo::exists(exe)) {
         r.err = QStringLiteral("no wptool at ") + exe;
         return r;
     }
     QProcess p;
+    p.setProcessEnvironment(env);
     p.start(exe, args);
     if (!p.waitForFinished(120000))
         return r;
