@@ -14,6 +14,8 @@
 class QTextDocument;
 class QTextTable;
 
+class QTextTableFormat;
+
 namespace wp::docmodel {
 
 /// Header/footer areas in storage order: Header, FirstPageHeader, Footer,
@@ -101,6 +103,9 @@ std::vector<QTextTable*> tables(const QTextDocument* doc);
 /// The most table cells a document may hold in all its tables together:
 /// the readers refuse more.
 constexpr qint64 MaxDocumentCells = 100000;
+/// The look of a table the control inserts: `cols` equal columns across the
+/// text width, collapsed single borders, table id `id`.
+QTextTableFormat insertedTableFormat(int cols, int id);
 
 /// Gives every field and table a unique id again after text was pasted in:
 /// the second run of a repeated id gets the next free one.

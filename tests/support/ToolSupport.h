@@ -41,6 +41,14 @@ inline ToolRun wptool(const QStringList& args,
     return r;
 }
 
+/// What `program` writes to its standard output when run with `args`.
+inline QString output(const QString& program, const QStringList& args) {
+    QProcess proc;
+    proc.start(program, args);
+    proc.waitForFinished(30000);
+    return QString::fromUtf8(proc.readAllStandardOutput());
+}
+
 /// The text of pages `first` to `last` of a PDF (pdftotext), in reading
 /// order or, with `layout`, as laid out on the page.
 inline QString pdfText(const QString& pdf, int first, int last, bool layout = false) {
@@ -52,18 +60,12 @@ inline QString pdfText(const QString& pdf, int first, int last, bool layout = fa
                      QStringLiteral("-")};
     if (layout)
         args.prepend(QStringLiteral("-layout"));
-    QProcess proc;
-    proc.start(QStringLiteral("pdftotext"), args);
-    proc.waitForFinished(30000);
-    return QString::fromUtf8(proc.readAllStandardOutput());
+    return output(QStringLiteral("pdftotext"), args);
 }
 
 /// What pdfinfo says of a PDF ("" when it cannot be read).
 inline QString pdfInfo(const QString& pdf) {
-    QProcess proc;
-    proc.start(QStringLiteral("pdfinfo"), {pdf});
-    proc.waitForFinished(30000);
-    return QString::fromUtf8(proc.readAllStandardOutput());
+    return output(QStringLiteral("pdfinfo"), {pdf});
 }
 
 /// The number of pages of a PDF (pdfinfo), -1 when it cannot be read.
