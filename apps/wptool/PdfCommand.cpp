@@ -3,7 +3,6 @@
 
 #include "Commands.h"
 #include "Console.h"
-#include "PdfPages.h"
 #include "wp/TextControl.h"
 
 #include <QFileInfo>
@@ -44,10 +43,8 @@ int pdfCommand(const QStringList& args) {
         return 1;
     }
     wptool::ProgressLine line(QStringLiteral("wptool pdf: page"));
-    QString error;
-    if (!wptool::writePdf(
-            tc, out, [&line](qint32 k, qint32 n) { line.show(k, n); }, error)) {
-        err << "wptool pdf: " << error << "\n";
+    if (!tc.exportPdf(out, [&line](qint32 k, qint32 n) { line.show(k, n); })) {
+        err << "wptool pdf: " << tc.lastPdfError() << "\n";
         return 1;
     }
     line.clear();

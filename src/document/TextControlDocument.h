@@ -43,6 +43,11 @@ constexpr int SpaceAbove = QTextFormat::UserProperty + 41;
 /// Adds each paragraph's space after to the top margin of the paragraph that
 /// follows it in the same frame or cell (see SpaceAbove).
 void addSpaceAfterToNext(QTextDocument* doc);
+/// Brings SpaceAbove up to date for the paragraphs from body position
+/// `from` to `to` and the one after them, after an edit changed the space
+/// after of the paragraph before one of them (or split or joined them). The
+/// change joins the edit's own undo step.
+void refreshSpaceAbove(QTextDocument* doc, int from, int to);
 
 /// Table cell format (int, twips): the least height of the cell's row, which
 /// the layout meets by growing the row's bottom padding.

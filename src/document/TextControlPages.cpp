@@ -182,7 +182,8 @@ std::unique_ptr<QPdfWriter> beginPdfSheets(const QString& fileName, const PageFo
     return writer;
 }
 
-bool TextControl::exportPdf(const QString& fileName) {
+bool TextControl::exportPdf(const QString& fileName,
+                            const std::function<void(qint32, qint32)>& progress) {
     Pages& pg = *m_pages.p;
     QPainter painter;
     const auto writer = beginPdfSheets(fileName, pageFormat(), documentProperty(info::Title),
@@ -198,6 +199,8 @@ bool TextControl::exportPdf(const QString& fileName) {
         if (page > 1)
             writer->newPage();
         PrintPage(page);
+        if (progress)
+            progress(page, pages);
     }
     pg.device = oldDevice;
     pg.printZoom = oldZoom;
