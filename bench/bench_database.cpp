@@ -170,16 +170,16 @@ void viaGetRS(benchmark::State& state, bool postgres, const QString& sql) {
     state.counters["rows"] = benchmark::Counter(double(n), benchmark::Counter::kAvgIterations);
 }
 
-void BM_SQLite_QSqlQuery_Stepper(benchmark::State& s) {
+void BM_SQLiteStepper_Qt(benchmark::State& s) {
     plainQuery(s, false, kStepperQuery);
 }
-void BM_SQLite_GetRS_Stepper(benchmark::State& s) {
+void BM_SQLiteStepper_wp(benchmark::State& s) {
     viaGetRS(s, false, kStepperQuery);
 }
-void BM_SQLite_QSqlQuery_AllRows(benchmark::State& s) {
+void BM_SQLiteAllRows_Qt(benchmark::State& s) {
     plainQuery(s, false, kAllQuery);
 }
-void BM_SQLite_GetRS_AllRows(benchmark::State& s) {
+void BM_SQLiteAllRows_wp(benchmark::State& s) {
     viaGetRS(s, false, kAllQuery);
 }
 
@@ -187,22 +187,22 @@ void requireServer(benchmark::State& s) {
     if (!server().ok)
         s.SkipWithError("no PostgreSQL: run `eval \"$(tools/test-services start)\"` first");
 }
-void BM_PostgreSQL_QSqlQuery_Stepper(benchmark::State& s) {
+void BM_PostgreSQLStepper_Qt(benchmark::State& s) {
     requireServer(s);
     if (server().ok)
         plainQuery(s, true, kStepperQuery);
 }
-void BM_PostgreSQL_GetRS_Stepper(benchmark::State& s) {
+void BM_PostgreSQLStepper_wp(benchmark::State& s) {
     requireServer(s);
     if (server().ok)
         viaGetRS(s, true, kStepperQuery);
 }
-void BM_PostgreSQL_QSqlQuery_AllRows(benchmark::State& s) {
+void BM_PostgreSQLAllRows_Qt(benchmark::State& s) {
     requireServer(s);
     if (server().ok)
         plainQuery(s, true, kAllQuery);
 }
-void BM_PostgreSQL_GetRS_AllRows(benchmark::State& s) {
+void BM_PostgreSQLAllRows_wp(benchmark::State& s) {
     requireServer(s);
     if (server().ok)
         viaGetRS(s, true, kAllQuery);
@@ -210,11 +210,11 @@ void BM_PostgreSQL_GetRS_AllRows(benchmark::State& s) {
 
 } // namespace
 
-BENCHMARK(BM_SQLite_QSqlQuery_Stepper)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_SQLite_GetRS_Stepper)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_SQLite_QSqlQuery_AllRows)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SQLite_GetRS_AllRows)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PostgreSQL_QSqlQuery_Stepper)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PostgreSQL_GetRS_Stepper)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PostgreSQL_QSqlQuery_AllRows)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PostgreSQL_GetRS_AllRows)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SQLiteStepper_Qt)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SQLiteStepper_wp)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SQLiteAllRows_Qt)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SQLiteAllRows_wp)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PostgreSQLStepper_Qt)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PostgreSQLStepper_wp)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PostgreSQLAllRows_Qt)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PostgreSQLAllRows_wp)->Unit(benchmark::kMillisecond);

@@ -7,14 +7,11 @@
 #include "document/formats/NativeFormat.h"
 #include "document/formats/rtf/RtfReader.h"
 #include "document/formats/rtf/RtfWriter.h"
-#include "document/pages/PageLayout.h"
 #include "wp/TextControl.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
-#include <QBuffer>
 #include <QImage>
-#include <QPainter>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextTable>
@@ -96,7 +93,7 @@ void counters(benchmark::State& state, wp::TextControl& tx, qint64 bytes) {
 
 // The formats themselves: write the control's documents and read them into
 // fresh documents, as clone() copies one without laying it out.
-void BM_NativeSaveLoad(benchmark::State& state) {
+void BM_RoundTripNative_wp(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));
     const auto parts = wp::docmodel::DocumentParts{
         tx.document(),
@@ -116,9 +113,9 @@ void BM_NativeSaveLoad(benchmark::State& state) {
     }
     counters(state, tx, bytes);
 }
-BENCHMARK(BM_NativeSaveLoad)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RoundTripNative_wp)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
 
-void BM_RtfSaveLoad(benchmark::State& state) {
+void BM_RoundTripRtf_wp(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));
     const auto parts = wp::docmodel::DocumentParts{
         tx.document(),
@@ -138,27 +135,27 @@ void BM_RtfSaveLoad(benchmark::State& state) {
     }
     counters(state, tx, bytes);
 }
-BENCHMARK(BM_RtfSaveLoad)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RoundTripRtf_wp)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
 
 // What a preview pays: the host's SaveToMemory and the copy's LoadFromMemory,
 // which hands the new documents to the copy's page layout.
-void BM_ControlCopyNative(benchmark::State& state) {
+void BM_ControlCopy_wp(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));
     wp::TextControl copy;
     for (auto _ : state)
         if (!copy.LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native))
             state.SkipWithError("native load failed");
 }
-BENCHMARK(BM_ControlCopyNative)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ControlCopy_wp)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
 
-void BM_RtfSave(benchmark::State& state) {
+void BM_RtfSave_wp(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(tx.SaveToMemory(wp::fmt::Rtf));
 }
-BENCHMARK(BM_RtfSave)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RtfSave_wp)->Arg(200)->Unit(benchmark::kMillisecond);
 
-void BM_RtfRead(benchmark::State& state) {
+void BM_RtfRead_wp(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));
     const QByteArray data = tx.SaveToMemory(wp::fmt::Rtf);
     for (auto _ : state) {
@@ -166,103 +163,9 @@ void BM_RtfRead(benchmark::State& state) {
         benchmark::DoNotOptimize(wp::RtfReader::read(data, copy, nullptr));
     }
 }
-BENCHMARK(BM_RtfRead)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RtfRead_wp)->Arg(200)->Unit(benchmark::kMillisecond);
 
-// A two-page RTF résumé as word processors write it: a photo beside the
-// name and bulleted, nested and numbered lists (argument 1), or the same
-// words as plain paragraphs without the photo (argument 0).
-QByteArray resumeRtf(bool rich) {
-    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}{\\f1\\fcharset2 "
-                     "Symbol;}}\n";
-    if (rich)
-        rtf += "{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\'b7;}"
-               "\\f1\\fi-360\\li360}{\\listlevel\\levelnfc23{\\leveltext\\'01o;}\\fi-360"
-               "\\li720}\\listid1}{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}"
-               "\\fi-360\\li360}\\listid2}}{\\listoverridetable{\\listoverride\\listid1\\ls1}"
-               "{\\listoverride\\listid2\\ls2}}\n";
-    rtf += "\\pard\\fs36\\b Jane Doe\\b0\\fs24 ";
-    if (rich) {
-        QImage photo(600, 750, QImage::Format_RGB32);
-        for (int y = 0; y < photo.height(); ++y)
-            for (int x = 0; x < photo.width(); ++x)
-                photo.setPixel(x, y, qRgb(x * 255 / 600, y * 255 / 750, (x * y) % 256));
-        QByteArray jpeg;
-        QBuffer buffer(&jpeg);
-        buffer.open(QIODevice::WriteOnly);
-        photo.save(&buffer, "JPEG", 85);
-        rtf += "{\\*\\shppict{\\pict\\jpegblip\\picw600\\pich750\\picwgoal1728\\pichgoal2160\n" +
-               jpeg.toHex() + "}}";
-    }
-    rtf += "\\par\n";
-    for (int section = 0; section < 6; ++section) {
-        rtf += "\\pard\\sb240\\b Experience " + QByteArray::number(section + 1) + "\\b0\\par\n";
-        for (int item = 0; item < 5; ++item) {
-            const bool nested = item == 2;
-            const bool numbered = section % 3 == 2;
-            rtf += "\\pard ";
-            if (rich)
-                rtf += numbered ? "{\\listtext " + QByteArray::number(item + 1) + ".\\tab}\\ls2 "
-                                : QByteArray(nested ? "{\\listtext o\\tab}\\ls1\\ilvl1 "
-                                                    : "{\\listtext\\f1 \\'b7\\tab}\\ls1 ");
-            rtf += kWords.toLatin1() + "\\par\n";
-        }
-    }
-    return rtf + "}";
-}
-
-// Loading the résumé into the control and drawing its pages at 100 %.
-void BM_ResumeLoadDraw(benchmark::State& state) {
-    const QByteArray rtf = resumeRtf(state.range(0) != 0);
-    QImage page(816, 1056, QImage::Format_RGB32);
-    int pages = 0;
-    for (auto _ : state) {
-        wp::TextControl tx;
-        if (!tx.LoadFromMemory(rtf, wp::fmt::Rtf))
-            state.SkipWithError("RTF load failed");
-        wp::PageLayout layout;
-        layout.setDocument(tx.document());
-        layout.setPageFormat(tx.pageFormat());
-        pages = layout.pageCount();
-        for (int i = 1; i <= pages; ++i) {
-            QPainter painter(&page);
-            layout.drawPage(&painter, i, 100);
-        }
-    }
-    state.counters["pages"] = pages;
-    state.counters["bytes"] = static_cast<double>(rtf.size());
-}
-BENCHMARK(BM_ResumeLoadDraw)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-
-// Qt's own load and draw of the same résumé as HTML (its lists and photo
-// included), on a plain QTextDocument.
-void BM_QtBaseline_ResumeHtmlLoadDraw(benchmark::State& state) {
-    wp::TextControl source;
-    source.LoadFromMemory(resumeRtf(state.range(0) != 0), wp::fmt::Rtf);
-    const QString html = source.document()->toHtml();
-    std::vector<std::pair<QUrl, QVariant>> images;
-    for (const QTextFormat& f : source.document()->allFormats())
-        if (f.isImageFormat()) {
-            const QUrl name(f.toImageFormat().name());
-            images.emplace_back(name,
-                                source.document()->resource(QTextDocument::ImageResource, name));
-        }
-    QImage page(816, 1056, QImage::Format_RGB32);
-    for (auto _ : state) {
-        QTextDocument doc;
-        for (const auto& [name, image] : images)
-            doc.addResource(QTextDocument::ImageResource, name, image);
-        doc.setHtml(html);
-        doc.setPageSize(QSizeF(624, 864));
-        for (int i = 0; i < doc.pageCount(); ++i) {
-            QPainter painter(&page);
-            painter.translate(0, -864.0 * i);
-            doc.drawContents(&painter, QRectF(0, 864.0 * i, 624, 864));
-        }
-    }
-}
-BENCHMARK(BM_QtBaseline_ResumeHtmlLoadDraw)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-
-void BM_QtBaseline_Clone(benchmark::State& state) {
+void BM_ControlCopy_QtClone(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         std::unique_ptr<QTextDocument> copy(tx.document()->clone());
@@ -270,9 +173,9 @@ void BM_QtBaseline_Clone(benchmark::State& state) {
     }
     counters(state, tx, 0);
 }
-BENCHMARK(BM_QtBaseline_Clone)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ControlCopy_QtClone)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
 
-void BM_QtBaseline_HtmlRoundTrip(benchmark::State& state) {
+void BM_RoundTrip_QtHtml(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));
     qint64 bytes = 0;
     for (auto _ : state) {
@@ -284,6 +187,6 @@ void BM_QtBaseline_HtmlRoundTrip(benchmark::State& state) {
     }
     counters(state, tx, bytes);
 }
-BENCHMARK(BM_QtBaseline_HtmlRoundTrip)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RoundTrip_QtHtml)->Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond);
 
 } // namespace

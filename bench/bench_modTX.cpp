@@ -16,15 +16,15 @@ namespace {
 const QString kTexts[] = {QStringLiteral("8.50"), QStringLiteral("11.00"), QStringLiteral("1.25"),
                           QStringLiteral("0.75"), QStringLiteral("abc"),   QStringLiteral("")};
 
-void BM_DlgString2Twips(benchmark::State& state) {
+void BM_DlgString2Twips_wp(benchmark::State& state) {
     wp::modWP::g_intMeasurement = 2;
     for (auto _ : state)
         for (const QString& t : kTexts)
             benchmark::DoNotOptimize(wp::modTX::DlgString2Twips(t));
 }
-BENCHMARK(BM_DlgString2Twips);
+BENCHMARK(BM_DlgString2Twips_wp);
 
-void BM_QtBaseline_LocaleToDouble(benchmark::State& state) {
+void BM_DlgString2Twips_QtLocale(benchmark::State& state) {
     const QLocale locale;
     for (auto _ : state)
         for (const QString& t : kTexts) {
@@ -33,23 +33,23 @@ void BM_QtBaseline_LocaleToDouble(benchmark::State& state) {
             benchmark::DoNotOptimize(ok ? qint32(std::nearbyint(v * 1440.0)) : 0);
         }
 }
-BENCHMARK(BM_QtBaseline_LocaleToDouble);
+BENCHMARK(BM_DlgString2Twips_QtLocale);
 
-void BM_Twips2DlgString(benchmark::State& state) {
+void BM_Twips2DlgString_wp(benchmark::State& state) {
     wp::modWP::g_intMeasurement = 2;
     for (auto _ : state)
         for (float twips : {12240.f, 15840.f, 1800.f, 1080.f, 720.f, 0.f})
             benchmark::DoNotOptimize(wp::modTX::Twips2DlgString(twips));
 }
-BENCHMARK(BM_Twips2DlgString);
+BENCHMARK(BM_Twips2DlgString_wp);
 
-void BM_QtBaseline_LocaleToString(benchmark::State& state) {
+void BM_Twips2DlgString_QtLocale(benchmark::State& state) {
     const QLocale locale;
     for (auto _ : state)
         for (float twips : {12240.f, 15840.f, 1800.f, 1080.f, 720.f, 0.f})
             benchmark::DoNotOptimize(locale.toString(twips / 1440.0, 'f', 2));
 }
-BENCHMARK(BM_QtBaseline_LocaleToString);
+BENCHMARK(BM_Twips2DlgString_QtLocale);
 
 const QString kPage =
     QStringLiteral("<page><page_size width=\"12240\" height=\"15840\"/><doc_margins left=\"1440\" "
@@ -57,7 +57,7 @@ const QString kPage =
 
 // Creating and loading the dialog (controls, list, XML, six conversions,
 // validity after each field) without showing it.
-void BM_PageDialogCreateAndLoad(benchmark::State& state) {
+void BM_PageDialog_wp(benchmark::State& state) {
     wp::modWP::g_intMeasurement = 2;
     for (auto _ : state) {
         wp::frmPageDlg form;
@@ -65,10 +65,10 @@ void BM_PageDialogCreateAndLoad(benchmark::State& state) {
         benchmark::DoNotOptimize(form.XML());
     }
 }
-BENCHMARK(BM_PageDialogCreateAndLoad)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PageDialog_wp)->Unit(benchmark::kMicrosecond);
 
 // The same widgets in a plain dialog, filled with fixed texts.
-void BM_QtBaseline_DialogWithSameWidgets(benchmark::State& state) {
+void BM_PageDialog_QtWidgets(benchmark::State& state) {
     for (auto _ : state) {
         QDialog dialog;
         auto* list = new QComboBox(&dialog);
@@ -78,5 +78,5 @@ void BM_QtBaseline_DialogWithSameWidgets(benchmark::State& state) {
         benchmark::DoNotOptimize(list->count());
     }
 }
-BENCHMARK(BM_QtBaseline_DialogWithSameWidgets)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PageDialog_QtWidgets)->Unit(benchmark::kMicrosecond);
 } // namespace
