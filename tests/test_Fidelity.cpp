@@ -49,14 +49,8 @@ PdfPages readPdf(const QString& pdf) {
                                a.value(QLatin1String("yMin")).toDouble(),
                                a.value(QLatin1String("yMax")).toDouble()};
             } else if (xml.name() == QLatin1String("word")) {
-                // A list's bullet is a glyph in one PDF and a drawn shape in
-                // the other: lines are compared from their first word of text.
                 const double x = a.value(QLatin1String("xMin")).toDouble();
                 const QString word = xml.readElementText();
-                static const QString bullets =
-                    QStringLiteral("\u2022\u25E6\u25AA\u25A0\u25CF\u25CB");
-                if (word.size() == 1 && bullets.contains(word))
-                    continue;
                 if (line.text.isEmpty())
                     line.x = x;
                 line.text += (line.text.isEmpty() ? QString() : QStringLiteral(" ")) + word;

@@ -1,6 +1,7 @@
 // Lists and pictures in RTF as other word processors write them, and
 // through our own RTF and native formats: where the text stands, what
 // number it shows, how large a picture is.
+#include "document/ListMarkers.h"
 #include "document/pages/PageLayout.h"
 #include "support/ToolSupport.h"
 #include "wp/TextControl.h"
@@ -83,19 +84,7 @@ void layOut(QTextDocument* doc) {
 }
 
 QString marker(const QTextBlock& b) {
-    const QTextList* list = b.textList();
-    if (!list)
-        return QStringLiteral("-");
-    switch (list->format().style()) {
-    case QTextListFormat::ListDisc:
-        return QStringLiteral("disc");
-    case QTextListFormat::ListCircle:
-        return QStringLiteral("circle");
-    case QTextListFormat::ListSquare:
-        return QStringLiteral("square");
-    default:
-        return list->itemText(b);
-    }
+    return b.textList() ? wp::docmodel::listMarker(b) : QStringLiteral("-");
 }
 
 // What a reader sees of the lists: each paragraph's marker and where its
@@ -108,13 +97,13 @@ void expectResumeLists(QTextDocument* doc) {
     EXPECT_NEAR(lineInch(heading, 0), 0, 0.01);
 
     const QTextBlock led = blockOf(doc, QStringLiteral("Led a team"));
-    EXPECT_EQ(marker(led), QStringLiteral("disc"));
+    EXPECT_EQ(marker(led), QStringLiteral("\u2022"));
     ASSERT_GE(led.layout()->lineCount(), 2);
     EXPECT_NEAR(lineInch(led, 0), 0.25, 0.01);
     EXPECT_NEAR(lineInch(led, 1), 0.25, 0.01); // wrapped lines hang at the text
     const QTextBlock nested = blockOf(doc, QStringLiteral("Nested"));
     EXPECT_EQ(nested.text(), QStringLiteral("Nested"));
-    EXPECT_EQ(marker(nested), QStringLiteral("circle"));
+    EXPECT_EQ(marker(nested), QStringLiteral("o"));
     EXPECT_NEAR(lineInch(nested, 0), 0.5, 0.01);
 
     const QStringList numbered{QStringLiteral("One"), QStringLiteral("Sub a"),
@@ -131,7 +120,7 @@ void expectResumeLists(QTextDocument* doc) {
 
     const QTextBlock old = blockOf(doc, QStringLiteral("Old style"));
     EXPECT_EQ(old.text(), QStringLiteral("Old style"));
-    EXPECT_EQ(marker(old), QStringLiteral("disc"));
+    EXPECT_EQ(marker(old), QStringLiteral("\u2022"));
     EXPECT_NEAR(lineInch(old, 0), 0.25, 0.01);
 }
 

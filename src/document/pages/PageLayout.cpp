@@ -1,5 +1,6 @@
 #include "document/pages/PageLayout.h"
 
+#include "document/ListMarkers.h"
 #include "document/TextControlDocument.h"
 
 #include "wp/Error.h"
@@ -568,6 +569,7 @@ static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& o
     } else {
         doc->documentLayout()->draw(painter, ctx);
     }
+    docmodel::drawListMarkers(painter, doc, ctx.clip);
     painter->restore();
 }
 

@@ -275,6 +275,12 @@ private:
     std::vector<ListDef> listDefs;
     std::map<int, int> listOverrides; // \ls number -> \listid
     int overrideLs = 0, overrideId = 0;
+    // Start numbers an override gives its levels (\lfolevel with
+    // \listoverridestartat): per \ls, level -> start.
+    std::map<int, std::map<int, int>> overrideStarts;
+    std::map<int, int> pendingStarts; // of the override being read
+    int lfoLevel = -1;
+    bool lfoStartAt = false;
     std::vector<ListLevel> paraNumberings; // \pn definitions, \ls = base + index
     ListLevel paraNumbering;
     QString numberBefore, numberAfter; // \pntxtb, \pntxta
@@ -316,6 +322,7 @@ private:
     void listText(const QString& text);
     void endListGroup();
     const ListLevel* listLevel(int ls, int ilvl) const;
+    int listStart(int ls, int ilvl, const ListLevel& level) const;
     void insertPara(QTextCursor& cursor, const Para& para, bool reuse);
 
     // Pictures (RtfReadPictures.cpp).

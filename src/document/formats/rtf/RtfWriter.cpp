@@ -1,5 +1,6 @@
 #include "document/formats/rtf/RtfWriter.h"
 
+#include "document/ListMarkers.h"
 #include "document/TextControlDocument.h"
 #include "document/formats/rtf/RtfCommon.h"
 
@@ -13,6 +14,7 @@
 #include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
+#include <array>
 #include <cmath>
 
 namespace wp::RtfWriter {
@@ -35,7 +37,13 @@ private:
     const QTextDocument* doc = nullptr;
     QHash<int, QByteArray> charProps; // by character format index of `doc`
     double defaultSize = 12;
-    std::vector<const QTextList*> lists; // index + 1 = RTF \ls and \listid
+    // One numbering of the list table: the lists of one group, by level.
+    struct ListOut {
+        std::pair<const void*, int> key;
+        std::array<const QTextList*, 9> levels{};
+    };
+    std::vector<ListOut> lists;   // index + 1 = RTF \ls and \listid
+    std::vector<QString> markers; // of `doc`, by block number
 
     int fontIndex(const QString& family) {
         int i = fonts.indexOf(family);
@@ -156,90 +164,111 @@ private:
     }
 
     int listNumber(const QTextList* list) {
-        const auto it = std::find(lists.begin(), lists.end(), list);
-        if (it != lists.end())
-            return int(it - lists.begin()) + 1;
-        lists.push_back(list);
-        return int(lists.size());
+        const QTextListFormat f = list->format();
+        const int group = f.intProperty(docmodel::ListGroup);
+        const std::pair<const void*, int> key = group > 0 ? std::pair<const void*, int>(doc, group)
+                                                          : std::pair<const void*, int>(list, 0);
+        auto it = std::find_if(lists.begin(), lists.end(),
+                               [&](const ListOut& l) { return l.key == key; });
+        if (it == lists.end()) {
+            lists.push_back(ListOut{key, {}});
+            it = lists.end() - 1;
+        }
+        const QTextList*& own = it->levels[size_t(listLevel(f))];
+        if (!own)
+            own = list;
+        return int(it - lists.begin()) + 1;
     }
 
     static int listLevel(const QTextListFormat& f) {
         return std::clamp(f.intProperty(prop::ListLevel), 0, 8);
     }
 
-    static QString bullet(const QTextListFormat& f) {
-        const QString b = f.stringProperty(prop::ListBullet);
-        if (!b.isEmpty())
-            return b.left(1);
-        switch (f.style()) {
-        case QTextListFormat::ListCircle:
-            return QString(QChar(0x25E6));
-        case QTextListFormat::ListSquare:
-            return QString(QChar(0x25AA));
-        default:
-            return QString(QChar(0x2022));
-        }
-    }
-
-    static int numberType(QTextListFormat::Style style) {
-        switch (style) {
-        case QTextListFormat::ListDecimal:
-            return 0;
-        case QTextListFormat::ListUpperRoman:
-            return 1;
-        case QTextListFormat::ListLowerRoman:
-            return 2;
-        case QTextListFormat::ListUpperAlpha:
-            return 3;
-        case QTextListFormat::ListLowerAlpha:
-            return 4;
-        default:
-            return 23; // a bullet
-        }
-    }
-
     // The number stands in the first line's indent; the text hangs at the
     // left indent.
     static long long hang(const QTextBlockFormat& b) {
+        if (b.hasProperty(docmodel::ListHang))
+            return std::max<long long>(0, twips(b.doubleProperty(docmodel::ListHang)));
         return std::min<long long>(360, std::max<long long>(0, twips(b.leftMargin())));
     }
 
-    // A list of the list table: the list's own level as the format says,
-    // the other levels alike with their own indents, so that \ilvl finds it.
-    void listDefinition(const QTextList* list, int number) {
-        const QTextListFormat f = list->format();
-        const int own = listLevel(f);
-        const long long li = list->count() ? twips(list->item(0).blockFormat().leftMargin()) : 360;
-        const int nfc = numberType(f.style());
+    // A list of the list table: each level as its lists say; a level no
+    // paragraph uses numbers like the nearest one that does, one indent
+    // step further in or out, so that \ilvl finds it.
+    void listDefinition(const ListOut& l, int number) {
         out += "{\\list\\listtemplateid";
         out += QByteArray::number(number);
+        int nearest = 0;
+        while (!l.levels[size_t(nearest)])
+            ++nearest;
         for (int level = 0; level < 9; ++level) {
+            const QTextList* list = l.levels[size_t(level)];
+            int from = level;
+            if (!list) {
+                for (int d = 1; !list; ++d) {
+                    from = level - d >= 0 && l.levels[size_t(level - d)] ? level - d : level + d;
+                    if (from < 9 && l.levels[size_t(from)])
+                        list = l.levels[size_t(from)];
+                }
+            }
+            const QTextListFormat f = list->format();
+            const int nfc = docmodel::numberType(f);
             out += "\n{\\listlevel";
             num("levelnfc", nfc);
             num("levelnfcn", nfc);
-            out += "\\leveljc0\\leveljcn0\\levelfollow0\\levelstartat1{\\leveltext";
-            if (nfc == 23) {
+            out += "\\leveljc0\\leveljcn0\\levelfollow0";
+            num("levelstartat", from == level && f.hasProperty(docmodel::ListStart)
+                                    ? f.intProperty(docmodel::ListStart)
+                                    : 1);
+            out += "{\\leveltext";
+            if (nfc == docmodel::Bullet) {
                 out += "\\'01";
-                text(bullet(f));
+                text(listMarkerOf(f));
                 out += ";}{\\levelnumbers;}";
             } else {
-                const QString prefix = f.numberPrefix().left(20),
-                              suffix = f.numberSuffix().left(20);
-                out += "\\'" + QByteArray::number(prefix.size() + 1 + suffix.size(), 16)
-                                   .rightJustified(2, '0');
-                text(prefix);
-                out += "\\'0" + QByteArray::number(level);
-                text(suffix);
-                out += ";}{\\levelnumbers\\'" +
-                       QByteArray::number(prefix.size() + 1, 16).rightJustified(2, '0') + ";}";
+                // "%1.%2." becomes the characters 0 and 1 between the text.
+                QString t = docmodel::levelText(f).left(60);
+                if (from != level)
+                    t = QStringLiteral("%%1.").arg(level + 1);
+                QByteArray chars, numbers;
+                int count = 0;
+                for (qsizetype i = 0; i < t.size(); ++i) {
+                    if (t.at(i) == QLatin1Char('%') && i + 1 < t.size() && t.at(i + 1) >= u'1' &&
+                        t.at(i + 1) <= u'9') {
+                        const int k = t.at(++i).unicode() - u'1';
+                        chars += "\\'0" + QByteArray::number(k);
+                        ++count;
+                        numbers += "\\'" + QByteArray::number(count, 16).rightJustified(2, '0');
+                    } else {
+                        QByteArray saved;
+                        saved.swap(out);
+                        text(t.mid(i, 1));
+                        saved.swap(out);
+                        chars += saved;
+                        ++count;
+                    }
+                }
+                out += "\\'" + QByteArray::number(count, 16).rightJustified(2, '0');
+                out += chars;
+                out += ";}{\\levelnumbers" + numbers + ";}";
             }
-            const long long levelLi = std::max<long long>(0, li + 360LL * (level - own));
-            num("fi", -std::min<long long>(360, levelLi));
+            const QTextList* own = l.levels[size_t(level)];
+            const QTextList* shown = own ? own : l.levels[size_t(nearest)];
+            const QTextBlockFormat b =
+                shown->count() ? shown->item(0).blockFormat() : QTextBlockFormat();
+            const long long li = twips(b.leftMargin()) + (own ? 0LL : 360LL * (level - nearest));
+            const long long levelLi = std::max<long long>(0, li);
+            num("fi", -std::min(hang(b), levelLi));
             num("li", levelLi);
             out += '}';
         }
         num("listid", number);
         out += "}\n";
+    }
+
+    static QString listMarkerOf(const QTextListFormat& f) {
+        const QString b = f.stringProperty(prop::ListBullet);
+        return b.isEmpty() ? QString(QChar(0x2022)) : b.left(1);
     }
 
     // `itap` is the paragraph's table depth: 0 outside tables.
@@ -379,8 +408,8 @@ private:
         if (list) {
             // The number as text, for readers that know no lists.
             out += "{\\listtext\\pard\\plain ";
-            const QTextListFormat f = list->format();
-            text(numberType(f.style()) == 23 ? bullet(f) : list->itemText(b));
+            if (size_t(b.blockNumber()) < markers.size())
+                text(markers[size_t(b.blockNumber())]);
             out += "\\tab}";
         }
         int openField = 0;
@@ -599,6 +628,7 @@ private:
 
     void content(const QTextDocument* d) {
         doc = d;
+        markers = docmodel::listMarkers(d);
         charProps.clear();
         defaultSize = d->defaultFont().pointSizeF() > 0 ? d->defaultFont().pointSizeF() : 12;
         // Items of the root frame: the last block goes without \par, so that
