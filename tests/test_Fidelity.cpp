@@ -142,11 +142,13 @@ protected:
         return list;
     }
 
-    // The line of a page whose text starts with `prefix`.
-    static const PdfLine* find(const Corpus& c, size_t page, const QString& prefix) {
-        if (page >= c.ours.size())
+    // The line of a page whose text starts with `prefix`, in our PDF or theirs.
+    static const PdfLine* find(const Corpus& c, size_t page, const QString& prefix,
+                               bool theirs = false) {
+        const PdfPages& pages = theirs ? c.theirs : c.ours;
+        if (page >= pages.size())
             return nullptr;
-        for (const PdfLine& l : c.ours[page])
+        for (const PdfLine& l : pages[page])
             if (l.text.startsWith(prefix))
                 return &l;
         return nullptr;
@@ -243,4 +245,31 @@ TEST_F(Fidelity, tableRowsKeepLibreOfficesHeightsAcrossPages) {
         }
     }
     EXPECT_EQ(rows, 22);
+}
+
+TEST_F(Fidelity, listsShowLibreOfficesNumbersAndBulletsAsTextAlsoAfterSaving) {
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native}) {
+        SCOPED_TRACE(saveAs);
+        const Corpus c = load(QStringLiteral("lists-numbering"), saveAs);
+        ASSERT_FALSE(c.ours.empty());
+        // Markers where LibreOffice prints them: a list starting at 5, its
+        // restart, numbers of two and three levels (too wide for their room:
+        // the text moves on to the next tab), roman numbers, letters and
+        // three kinds of bullet.
+        for (const char* start : {"5. Fifth", "7. Seventh", "5. Restarted", "1.1.", "Degree",
+                                  "1.2.", "Courses", "1.2.2.", "Compilers", "2.1.", "Developer",
+                                  "(c) Methods", "iii. Design", "III. References", "C) Third",
+                                  "D) Fourth", "\u25A0 Square", "\u25E6 White", "\u2013 Dash"}) {
+            const QString prefix = QString::fromUtf8(start);
+            const PdfLine* t = find(c, 0, prefix, true);
+            ASSERT_NE(t, nullptr) << start << " is not LibreOffice's";
+            const PdfLine* o = find(c, 0, prefix);
+            ASSERT_NE(o, nullptr) << start << " is not on our page";
+            EXPECT_NEAR(o->x, t->x, 0.05 * kPointsPerInch) << start;
+            EXPECT_NEAR(o->top, t->top, 0.05 * kPointsPerInch) << start;
+        }
+    }
+    const Corpus bullets = load(QStringLiteral("lists-bullets-numbers"));
+    ASSERT_FALSE(bullets.ours.empty());
+    EXPECT_TRUE(pageText(bullets.ours[0]).contains(QStringLiteral("\u2022 First bullet")));
 }

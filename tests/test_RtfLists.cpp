@@ -308,3 +308,38 @@ TEST(RtfScripts, chineseJapaneseKoreanAndRightToLeftTextPrintAndReadBack) {
     EXPECT_TRUE(text.contains(QStringLiteral("中文简历 日本語 한국어"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("שלום"))) << text.toStdString();
 }
+
+TEST(RtfLists, overridesRestartTheirListAndMayStartElsewhereAlsoAfterSaving) {
+    // Two overrides of one list: each numbers on its own, the second from 4.
+    const char* rtf =
+        "{\\rtf1\\ansi{\\*\\listtable{\\list{\\listlevel\\levelnfc0\\levelstartat1"
+        "{\\leveltext \\'02\\'00.;}{\\levelnumbers\\'01;}\\fi-360\\li360}"
+        "{\\listlevel\\levelnfc4{\\leveltext \\'04\\'00.\\'01.;}{\\levelnumbers\\'01\\'03;}"
+        "\\fi-720\\li1080}\\listid7}}"
+        "{\\listoverridetable{\\listoverride\\listid7\\listoverridecount0\\ls1}"
+        "{\\listoverride\\listid7\\listoverridecount1{\\lfolevel\\listoverridestartat"
+        "\\levelstartat4}\\ls2}}\n"
+        "\\pard\\ls1 A\\par\\pard\\ls1 B\\par\\pard\\ls2 C\\par\\pard\\ls2\\ilvl1 C1\\par"
+        "\\pard\\ls2\\ilvl1 C2\\par\\pard\\ls2 D\\par\\pard\\ls2\\ilvl1 D1\\par\\pard\\ls1 E}";
+    const QStringList items{"A", "B", "C", "C1", "C2", "D", "D1", "E"};
+    const QStringList numbers{"1.", "2.", "4.", "4.a.", "4.b.", "5.", "5.a.", "3."};
+    TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory(rtf, wp::fmt::Rtf)) << tx.lastError().toStdString();
+    for (const int format : {0, wp::fmt::Rtf, wp::fmt::Native}) {
+        SCOPED_TRACE(format);
+        TextControl copy;
+        ASSERT_TRUE(format ? copy.LoadFromMemory(tx.SaveToMemory(format), format)
+                           : copy.LoadFromMemory(rtf, wp::fmt::Rtf));
+        for (int i = 0; i < items.size(); ++i)
+            EXPECT_EQ(marker(blockOf(copy.document(), items[i])), numbers[i])
+                << items[i].toStdString();
+    }
+    EXPECT_TRUE(tx.SaveToMemory(wp::fmt::Rtf).contains("{\\listtext\\pard\\plain 4.a.\\tab}"));
+
+    // Counting past the letters and the roman numbers.
+    EXPECT_EQ(wp::docmodel::formatNumber(27, wp::docmodel::LowerLetter), QStringLiteral("aa"));
+    EXPECT_EQ(wp::docmodel::formatNumber(1994, wp::docmodel::UpperRoman),
+              QStringLiteral("MCMXCIV"));
+    EXPECT_EQ(wp::docmodel::formatNumber(4000, wp::docmodel::LowerRoman), QStringLiteral("4000"));
+    EXPECT_EQ(wp::docmodel::formatNumber(0, wp::docmodel::UpperLetter), QStringLiteral("0"));
+}

@@ -1,10 +1,12 @@
 #include "document/ListMarkers.h"
 
+#include "document/pages/PageLayout.h"
 #include "wp/TextControl.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTextList>
@@ -107,6 +109,11 @@ private:
     std::map<int, std::array<Level, Levels>> states;
 };
 
+// The marker is shown in the format of the paragraph's first character.
+QTextCharFormat markerFormat(const QTextBlock& b) {
+    return b.begin().atEnd() ? b.charFormat() : b.begin().fragment().charFormat();
+}
+
 } // namespace
 
 QString levelText(const QTextListFormat& f) {
@@ -138,6 +145,29 @@ std::vector<QString> listMarkers(const QTextDocument* doc) {
             markers[size_t(b.blockNumber())] = std::move(m);
     }
     return markers;
+}
+
+void fitListMarkers(QTextDocument* doc, double tabStop) {
+    const std::vector<QString> markers = listMarkers(doc);
+    QTextCursor cursor(doc);
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        const QTextBlockFormat bf = b.blockFormat();
+        if (!b.textList() || !bf.hasProperty(ListHang))
+            continue;
+        const QString& marker = markers[size_t(b.blockNumber())];
+        const QTextCharFormat cf = markerFormat(b);
+        const double width =
+            QFontMetricsF(cf.font(), PageLayout::twipsDevice()).horizontalAdvance(marker);
+        // A number that fills its room leaves the tab after it no room either.
+        const double push = width >= bf.doubleProperty(ListHang) - 1 ? tabStop : 0.0;
+        if (push == bf.doubleProperty(MarkerPush))
+            continue;
+        QTextBlockFormat f = bf;
+        f.setTextIndent(push);
+        f.setProperty(MarkerPush, push);
+        cursor.setPosition(b.position());
+        cursor.setBlockFormat(f);
+    }
 }
 
 QString formatNumber(int n, int type) {
@@ -217,8 +247,8 @@ void drawListMarkers(QPainter* painter, const QTextDocument* doc, const QRectF& 
         text.endLayout();
         if (!line.isValid())
             continue;
-        const double textX = origin.x() + first.x();
         const QTextBlockFormat bf = b.blockFormat();
+        const double textX = origin.x() + first.x() - bf.doubleProperty(MarkerPush);
         const double hang =
             bf.hasProperty(ListHang)
                 ? bf.doubleProperty(ListHang)

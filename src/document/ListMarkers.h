@@ -31,6 +31,9 @@ constexpr int ListGroup = QTextFormat::UserProperty + 63;
 /// Block format (double, twips): how far left of the paragraph's text its
 /// marker starts.
 constexpr int ListHang = QTextFormat::UserProperty + 64;
+/// Block format (double, twips): the first line's indent that a number too
+/// wide for its room pushes the text on by (see fitListMarkers).
+constexpr int MarkerPush = QTextFormat::UserProperty + 65;
 
 enum NumberType {
     Decimal = 0,
@@ -58,6 +61,11 @@ QTextListFormat ownListFormat(const QTextListFormat& f);
 
 /// The markers of all paragraphs of a document, by block number.
 std::vector<QString> listMarkers(const QTextDocument* doc);
+
+/// A number wider than the room before its paragraph's text pushes the
+/// first line on by `tabStop` twips, as the tab after it would; a
+/// narrower one takes the push back. Measured on the twips device.
+void fitListMarkers(QTextDocument* doc, double tabStop);
 
 /// The marker a list paragraph shows ("5.", "1.2.", "(c)", "•"); empty for
 /// a paragraph of no list.

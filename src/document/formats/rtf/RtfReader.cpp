@@ -1,5 +1,7 @@
 #include "document/formats/rtf/RtfReader.h"
 
+#include "document/ListMarkers.h"
+
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
@@ -241,6 +243,11 @@ bool Parser::documentWord(std::string_view word, bool hasParam, int param) {
     };
     if (word == "paperw" || word == "pgwsxn") {
         positive(pf.width);
+        return true;
+    }
+    if (word == "deftab") {
+        if (hasParam && param > 0)
+            defaultTab = std::min(param, 1440 * 22);
         return true;
     }
     if (word == "paperh" || word == "pghsxn") {
@@ -498,6 +505,7 @@ void Parser::build() {
         }
         buildDocument(doc, builders[i]);
         docmodel::addImageResources(doc);
+        docmodel::fitListMarkers(doc, defaultTab);
     }
     int flags = hfPresent;
     if (titlePage) {
