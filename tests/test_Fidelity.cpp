@@ -20,7 +20,7 @@ constexpr double kPointsPerInch = 72.0;
 
 struct PdfLine {
     QString text;
-    double x = 0, top = 0, bottom = 0;
+    double x = 0, top = 0, bottom = 0, right = 0;
 };
 using PdfPages = std::vector<std::vector<PdfLine>>;
 
@@ -47,7 +47,8 @@ PdfPages readPdf(const QString& pdf) {
                 line = PdfLine{{},
                                a.value(QLatin1String("xMin")).toDouble(),
                                a.value(QLatin1String("yMin")).toDouble(),
-                               a.value(QLatin1String("yMax")).toDouble()};
+                               a.value(QLatin1String("yMax")).toDouble(),
+                               a.value(QLatin1String("xMax")).toDouble()};
             } else if (xml.name() == QLatin1String("word")) {
                 const double x = a.value(QLatin1String("xMin")).toDouble();
                 const QString word = xml.readElementText();
@@ -100,14 +101,38 @@ Match matchLines(const PdfPages& theirs, const PdfPages& ours) {
 struct Corpus {
     QString name;
     PdfPages theirs, ours;
+    QString theirsPdf, oursPdf;
 };
+
+// The pictures of a PDF's first page, in points from the sheet's top left.
+std::vector<QRectF> pictures(const QString& pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdftohtml"),
+            {QStringLiteral("-xml"), QStringLiteral("-stdout"), QStringLiteral("-q"),
+             QStringLiteral("-zoom"), QStringLiteral("1"), QStringLiteral("-l"),
+             QStringLiteral("1"), pdf});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+        ADD_FAILURE() << "pdftohtml failed on " << pdf.toStdString();
+        return {};
+    }
+    std::vector<QRectF> found;
+    QXmlStreamReader xml(p.readAllStandardOutput());
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement &&
+            xml.name() == QLatin1String("image")) {
+            const auto a = xml.attributes();
+            auto v = [&](const char* k) { return a.value(QLatin1String(k)).toDouble(); };
+            found.emplace_back(v("left"), v("top"), v("width"), v("height"));
+        }
+    return found;
+}
 
 class Fidelity : public ::testing::Test {
 protected:
     // Loads the converted document `name` and prints it with our pages;
     // `saveAs` first saves it in that format and loads what was saved.
     static Corpus load(const QString& name, int saveAs = 0) {
-        Corpus c{name, {}, {}};
+        Corpus c{name, {}, {}, {}, {}};
         const QDir dir(QStringLiteral(WP_CORPUS_DIR));
         const QString rtf = dir.filePath(name + QStringLiteral(".rtf"));
         const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
@@ -117,6 +142,7 @@ protected:
             return c;
         }
         c.theirs = readPdf(pdf);
+        c.theirsPdf = pdf;
         wp::TextControl tx;
         if (!tx.LoadFromFile(rtf)) {
             ADD_FAILURE() << name.toStdString() << ": " << tx.lastError().toStdString();
@@ -130,6 +156,7 @@ protected:
         const QString ours = out.filePath(name + QStringLiteral(".pdf"));
         EXPECT_TRUE(tx.exportPdf(ours)) << tx.lastPdfError().toStdString();
         c.ours = readPdf(ours);
+        c.oursPdf = ours;
         EXPECT_EQ(int(c.ours.size()), tx.CurrentPages()) << name.toStdString();
         return c;
     }
@@ -272,4 +299,35 @@ TEST_F(Fidelity, listsShowLibreOfficesNumbersAndBulletsAsTextAlsoAfterSaving) {
     const Corpus bullets = load(QStringLiteral("lists-bullets-numbers"));
     ASSERT_FALSE(bullets.ours.empty());
     EXPECT_TRUE(pageText(bullets.ours[0]).contains(QStringLiteral("\u2022 First bullet")));
+}
+
+TEST_F(Fidelity, photoStandsWhereLibreOfficePutsItWithTextBesideItAlsoAfterSaving) {
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native}) {
+        SCOPED_TRACE(saveAs);
+        const Corpus c = load(QStringLiteral("photo"), saveAs);
+        ASSERT_FALSE(c.ours.empty());
+        const std::vector<QRectF> theirs = pictures(c.theirsPdf), ours = pictures(c.oursPdf);
+        ASSERT_EQ(theirs.size(), 1u);
+        ASSERT_EQ(ours.size(), 1u);
+        const QRectF photo = ours[0];
+        constexpr double near = 0.05 * kPointsPerInch;
+        EXPECT_NEAR(photo.left(), theirs[0].left(), near);
+        EXPECT_NEAR(photo.top(), theirs[0].top(), near);
+        EXPECT_NEAR(photo.width(), 1.5 * kPointsPerInch, near);
+        EXPECT_NEAR(photo.height(), 1.875 * kPointsPerInch, near);
+        // Lines beside the photo end before it; lines below it go on to the
+        // right margin.
+        int beside = 0, below = 0;
+        for (const PdfLine& l : c.ours[0]) {
+            if (l.bottom > photo.top() && l.top < photo.bottom()) {
+                ++beside;
+                EXPECT_LT(l.right, photo.left()) << l.text.toStdString();
+            }
+            below += l.top > photo.bottom() && l.text.size() > 90;
+        }
+        EXPECT_GE(beside, 8);
+        EXPECT_GE(below, 3);
+        // The same words on each line as LibreOffice's.
+        EXPECT_EQ(pageText(c.ours[0]), pageText(c.theirs[0]));
+    }
 }

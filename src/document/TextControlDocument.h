@@ -12,6 +12,7 @@
 #include <vector>
 
 class QTextDocument;
+class QTextFrame;
 class QTextTable;
 
 namespace wp::docmodel {
@@ -49,6 +50,29 @@ constexpr int RowHeight = QTextFormat::UserProperty + 42;
 /// Block format (bool): a page never ends after a paragraph's first line or
 /// before its last (widow and orphan control).
 constexpr int WidowControl = QTextFormat::UserProperty + 43;
+
+/// Frame format (int, above 0): the frame is a picture placed beside the
+/// text, floating at the left or right of the column with text wrapping
+/// around it; the value is how text wraps (RTF \shpwr: 1 above and below,
+/// 2 around, 3 none, 4 tight, 5 through). The other Float properties keep
+/// the placement as read, so that it is written back unchanged: the sides
+/// of the picture (twips) from where RTF measures them (FloatRelH: 0 page,
+/// 1 margin, 2 column; FloatRelV: 0 page, 1 margin, 2 paragraph) and the
+/// side text may take (\shpwrk).
+constexpr int FloatWrap = QTextFormat::UserProperty + 70;
+constexpr int FloatWrapSide = QTextFormat::UserProperty + 71;
+constexpr int FloatLeft = QTextFormat::UserProperty + 72;
+constexpr int FloatTop = QTextFormat::UserProperty + 73;
+constexpr int FloatRight = QTextFormat::UserProperty + 74;
+constexpr int FloatBottom = QTextFormat::UserProperty + 75;
+constexpr int FloatRelH = QTextFormat::UserProperty + 76;
+constexpr int FloatRelV = QTextFormat::UserProperty + 77;
+/// Block format (bool): the empty paragraph that a float at the start of
+/// the document or a cell stands after; it takes no room and is no text of
+/// the document's own.
+constexpr int FloatHolder = QTextFormat::UserProperty + 78;
+/// Whether a frame is a float (FloatWrap).
+bool isFloat(const QTextFrame* frame);
 
 /// What a save reads: the control's documents and settings, not owned.
 struct DocumentParts {

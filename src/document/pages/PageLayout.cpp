@@ -219,6 +219,8 @@ void PageLayout::collectFrame(QTextFrame* frame, std::vector<Item>& items,
         if (QTextFrame* child = it.currentFrame()) {
             if (auto* table = qobject_cast<QTextTable*>(child)) {
                 collectTable(table, items, pendingBreak);
+            } else if (docmodel::isFloat(child)) {
+                continue; // a picture beside the text: the lines beside it paginate
             } else {
                 if (child->frameFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
                     pendingBreak = true;

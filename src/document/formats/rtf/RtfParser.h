@@ -13,6 +13,7 @@
 #include <QList>
 #include <QString>
 #include <QTextFormat>
+#include <QTextImageFormat>
 #include <QTextOption>
 #include <map>
 #include <memory>
@@ -90,6 +91,7 @@ struct Run {
     int field = 0;
     bool listText = false; // a list's visible number, dropped when the list is understood
     bool object = false;   // a picture: one character of its own
+    bool floating = false; // a picture placed beside the text (ShapeProps)
 };
 
 struct Para {
@@ -137,7 +139,7 @@ struct Builder {
 
     void text(const QString& t, const CharProps& props, const QTextCharFormat& fmt, int field,
               bool listText);
-    void object(const QTextCharFormat& fmt);
+    void object(const QTextCharFormat& fmt, bool floating = false);
     void closeTable();
     void endPara(const QTextBlockFormat& bf, bool inTable, int itap = 1);
     void endNestCell(const QTextBlockFormat& bf, int itap);
@@ -169,6 +171,10 @@ enum class Dest {
     ParaNumbering,     // an old-style \pn group
     ParaNumberingText, // \pntxtb / \pntxta of a \pn group
     Picture,           // \pict
+    Shape,             // \shp and its \shpinst: a picture placed on the page
+    ShapeProp,         // a shape's {\sp ...}
+    ShapePropName,     // its {\sn ...}
+    ShapePropValue,    // its {\sv ...}
 };
 
 struct State {
@@ -219,6 +225,18 @@ struct PictureProps {
     int w = 0, h = 0, wGoal = 0, hGoal = 0, scaleX = 0, scaleY = 0;
     QByteArray data;
     int half = -1; // a hex digit waiting for its partner
+};
+
+// A floating picture (\shp) being read: where it stands, in twips, and
+// what it stands beside.
+struct ShapeProps {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    int relH = 2, relV = 2;                // 0 page, 1 margin, 2 column / paragraph
+    int wrap = 2, wrapSide = 0;            // \shpwr, \shpwrk
+    bool ignoreH = false, ignoreV = false; // \shpbxignore, \shpbyignore: posrelh/posrelv hold
+    QString propName, propValue;
+    QTextImageFormat image;
+    bool hasImage = false;
 };
 
 struct FieldCtx {
@@ -288,10 +306,12 @@ private:
     // The lists of the document being built: per \ls, the open list of each level.
     std::map<int, std::vector<QTextList*>> openLists;
     PictureProps picture;
+    ShapeProps shape;
 
     [[noreturn]] void fail(const QString& what) { throw what; }
     Builder& builder() { return builders[st.target]; }
-    bool inDocument() const { return st.dest == Dest::Body || st.dest == Dest::HeaderFooter; }
+    static bool inDocumentDest(Dest d) { return d == Dest::Body || d == Dest::HeaderFooter; }
+    bool inDocument() const { return inDocumentDest(st.dest); }
     void destination(Dest d);
 
     // Groups, control words and text (RtfReader.cpp).
@@ -332,6 +352,9 @@ private:
     void pictureData();
     void pictureBinary(const char* data, qsizetype size);
     void endPictureGroup();
+    bool shapeWord(std::string_view word, bool hasParam, int param);
+    void shapeText(const QString& text);
+    void insertFloat(QTextCursor& cursor, const QTextImageFormat& fmt, double shift);
 
     // Paragraphs and characters (RtfReadText.cpp).
     bool specialCharacter(std::string_view word);

@@ -4,6 +4,7 @@
 // no lists) and hangs at its left indent; its marker is worked out and drawn
 // from the list's numbering (document/ListMarkers).
 #include "document/ListMarkers.h"
+#include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
 #include <QTextCursor>
@@ -263,12 +264,40 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
         if (hang > 0)
             bf.setProperty(docmodel::ListHang, hang);
     }
+    // Pictures placed beside the text stand before their paragraph; one at
+    // the start of the document or a cell needs an empty paragraph before
+    // it that takes no room.
+    // Qt drops the space before a paragraph that follows a float: the empty
+    // paragraph is that space instead, and the picture stands that much
+    // higher in its frame.
+    bool firstFloat = true;
+    double shift = 0;
+    for (const Run& run : para.runs) {
+        if (!run.floating)
+            continue;
+        if (firstFloat && reuse) {
+            QTextBlockFormat holder;
+            const double space = std::max(0.0, bf.topMargin());
+            if (space > 0)
+                holder.setLineHeight(space, QTextBlockFormat::FixedHeight);
+            else
+                holder.setLineHeight(0, QTextBlockFormat::ProportionalHeight);
+            holder.setProperty(docmodel::FloatHolder, true);
+            cursor.setBlockFormat(holder);
+            bf.setTopMargin(0);
+            bf.clearProperty(docmodel::SpaceAbove);
+            shift = space * rtf::TwipsPerPixel;
+        }
+        insertFloat(cursor, run.format.toImageFormat(), shift);
+        firstFloat = false;
+        reuse = true;
+    }
     if (reuse)
         cursor.setBlockFormat(bf);
     else
         cursor.insertBlock(bf);
     for (const Run& run : para.runs)
-        if (!(understood && run.listText))
+        if (!(understood && run.listText) && !run.floating)
             cursor.insertText(run.text, run.format);
     if (!isList)
         return;

@@ -22,9 +22,9 @@ void Builder::text(const QString& t, const CharProps& props, const QTextCharForm
     current.runs.push_back({t, fmt, props, field, listText});
 }
 
-void Builder::object(const QTextCharFormat& fmt) {
+void Builder::object(const QTextCharFormat& fmt, bool floating) {
     current.runs.push_back(
-        {QString(QChar::ObjectReplacementCharacter), fmt, CharProps(), 0, false, true});
+        {QString(QChar::ObjectReplacementCharacter), fmt, CharProps(), 0, false, true, floating});
 }
 
 void Builder::closeTable() {

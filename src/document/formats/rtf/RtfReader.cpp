@@ -111,7 +111,13 @@ void Parser::emitText(const QString& text) {
     case Dest::ParaNumberingText:
         listText(text);
         break;
+    case Dest::ShapePropName:
+    case Dest::ShapePropValue:
+        shapeText(text);
+        break;
     case Dest::Picture:
+    case Dest::Shape:
+    case Dest::ShapeProp:
     case Dest::ListTable:
     case Dest::ListOverrideTable:
     case Dest::ParaNumbering:
@@ -217,7 +223,8 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
     }
 
     if (fontOrColorTableWord(word, hasParam ? param : 1) || listTableWord(word, hasParam, param) ||
-        pictureWord(word, hasParam, param) || documentWord(word, hasParam, param))
+        pictureWord(word, hasParam, param) || shapeWord(word, hasParam, param) ||
+        documentWord(word, hasParam, param))
         return;
     if (!inDocument() || specialCharacter(word))
         return;

@@ -404,7 +404,16 @@ private:
     // One paragraph; `end` is "\\par", "\\cell" or "" (the document's last).
     void block(const QTextBlock& b, int itap, const char* end) {
         const QTextList* list = b.textList();
-        paragraphProps(b.blockFormat(), itap, list);
+        const std::vector<const QTextFrame*> floats = floatsBefore(b);
+        QTextBlockFormat bf = b.blockFormat();
+        // The empty paragraph before floats holds the paragraph's space before.
+        if (!floats.empty()) {
+            const QTextBlock holder = b.document()->findBlock(floats.front()->firstPosition() - 1);
+            if (isHolder(holder) &&
+                holder.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight)
+                bf.setTopMargin(bf.topMargin() + holder.blockFormat().lineHeight());
+        }
+        paragraphProps(bf, itap, list);
         if (list) {
             // The number as text, for readers that know no lists.
             out += "{\\listtext\\pard\\plain ";
@@ -412,6 +421,8 @@ private:
                 text(markers[size_t(b.blockNumber())]);
             out += "\\tab}";
         }
+        for (const QTextFrame* f : floats)
+            shape(f);
         int openField = 0;
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
@@ -529,6 +540,8 @@ private:
         std::vector<std::pair<QTextBlock, QTextTable*>> items;
         for (; !it.atEnd(); ++it) {
             if (QTextFrame* f = it.currentFrame()) {
+                if (docmodel::isFloat(f))
+                    continue; // written with the paragraph after it
                 if (auto* t = qobject_cast<QTextTable*>(f); t && tables) {
                     items.push_back({QTextBlock(), t});
                 } else {
@@ -537,11 +550,62 @@ private:
                     for (const QTextBlock& b : blocks)
                         items.push_back({b, nullptr});
                 }
-            } else {
+            } else if (!isHolder(it.currentBlock())) {
                 items.push_back({it.currentBlock(), nullptr});
             }
         }
         return items;
+    }
+
+    static bool isHolder(const QTextBlock& b) {
+        return b.blockFormat().boolProperty(docmodel::FloatHolder) && b.length() <= 1;
+    }
+
+    // The floats that stand right before a paragraph, in order.
+    static std::vector<const QTextFrame*> floatsBefore(const QTextBlock& b) {
+        std::vector<const QTextFrame*> floats;
+        const QTextDocument* d = b.document();
+        int next = b.position();
+        for (QTextBlock p = b.previous(); p.isValid();) {
+            const QTextFrame* f = d->frameAt(p.position());
+            if (!docmodel::isFloat(f) || f->lastPosition() + 1 != next)
+                break;
+            floats.insert(floats.begin(), f);
+            next = f->firstPosition() - 1;
+            p = d->findBlock(f->firstPosition()).previous();
+        }
+        return floats;
+    }
+
+    // A float as a shape placed where it was read from.
+    void shape(const QTextFrame* frame) {
+        const QTextFrameFormat f = frame->frameFormat();
+        QTextImageFormat image;
+        bool found = false;
+        for (QTextFrame::iterator it = frame->begin(); !it.atEnd() && !found; ++it)
+            for (auto frag = it.currentBlock().begin(); !frag.atEnd() && !found; ++frag)
+                if (frag.fragment().charFormat().isImageFormat()) {
+                    image = frag.fragment().charFormat().toImageFormat();
+                    found = true;
+                }
+        if (!found)
+            return;
+        static const char* const relH[] = {"shpbxpage", "shpbxmargin", "shpbxcolumn"};
+        static const char* const relV[] = {"shpbypage", "shpbymargin", "shpbypara"};
+        out += "{\\shp{\\*\\shpinst";
+        num("shpleft", f.intProperty(docmodel::FloatLeft));
+        num("shptop", f.intProperty(docmodel::FloatTop));
+        num("shpright", f.intProperty(docmodel::FloatRight));
+        num("shpbottom", f.intProperty(docmodel::FloatBottom));
+        out += '\\';
+        out += relH[std::clamp(f.intProperty(docmodel::FloatRelH), 0, 2)];
+        out += '\\';
+        out += relV[std::clamp(f.intProperty(docmodel::FloatRelV), 0, 2)];
+        num("shpwr", std::clamp(f.intProperty(docmodel::FloatWrap), 1, 5));
+        num("shpwrk", std::clamp(f.intProperty(docmodel::FloatWrapSide), 0, 3));
+        out += "\\shpz0{\\sp{\\sn pib}{\\sv ";
+        picture(image);
+        out += "}}}}";
     }
 
     // A cell's paragraphs and nested tables; `width` is the cell's, in twips.
