@@ -331,3 +331,47 @@ TEST_F(Fidelity, photoStandsWhereLibreOfficePutsItWithTextBesideItAlsoAfterSavin
         EXPECT_EQ(pageText(c.ours[0]), pageText(c.theirs[0]));
     }
 }
+
+TEST_F(Fidelity, exactRowsKeepTheirHeightAndCellsTheirPaddingAlsoAfterSaving) {
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native}) {
+        SCOPED_TRACE(saveAs);
+        const Corpus c = load(QStringLiteral("table-exact"), saveAs);
+        ASSERT_FALSE(c.ours.empty());
+        // Rows exactly half an inch apart; text 0.1 inch in from the cell.
+        const PdfLine* previous = nullptr;
+        for (const char* year : {"2019", "2020", "2021", "2022"}) {
+            const PdfLine* o = find(c, 0, QString::fromLatin1(year));
+            const PdfLine* t = find(c, 0, QString::fromLatin1(year), true);
+            ASSERT_NE(o, nullptr) << year;
+            ASSERT_NE(t, nullptr) << year;
+            EXPECT_NEAR(o->top, t->top, 0.05 * kPointsPerInch) << year;
+            EXPECT_NEAR(o->x, 1.1 * kPointsPerInch, 0.02 * kPointsPerInch) << year;
+            if (previous) {
+                EXPECT_NEAR(o->top - previous->top, 0.5 * kPointsPerInch, 0.5) << year;
+            }
+            previous = o;
+        }
+    }
+    // A row of exactly half an inch stays so with more text than fits.
+    wp::TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory("{\\rtf1\\trowd\\trrh-720\\cellx2880\\intbl One\\par Two\\par "
+                                  "Three\\par Four\\cell\\row\\trowd\\trrh-720\\cellx2880\\intbl "
+                                  "Next\\cell\\row\\pard After}",
+                                  wp::fmt::Rtf));
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("exact.pdf"));
+    ASSERT_TRUE(tx.exportPdf(pdf));
+    const PdfPages pages = readPdf(pdf);
+    ASSERT_FALSE(pages.empty());
+    double one = -1, next = -1;
+    for (const PdfLine& l : pages[0]) {
+        if (l.text.startsWith(QStringLiteral("One")))
+            one = l.top;
+        if (l.text.startsWith(QStringLiteral("Next")))
+            next = l.top;
+    }
+    ASSERT_GE(one, 0);
+    ASSERT_GE(next, 0);
+    EXPECT_NEAR(next - one, 0.5 * kPointsPerInch, 1.0);
+    EXPECT_TRUE(tx.SaveToMemory(wp::fmt::Rtf).contains("\\trrh-720"));
+}

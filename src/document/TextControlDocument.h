@@ -44,8 +44,13 @@ constexpr int SpaceAbove = QTextFormat::UserProperty + 41;
 void addSpaceAfterToNext(QTextDocument* doc);
 
 /// Table cell format (int, twips): the least height of the cell's row, which
-/// the layout meets by growing the row's bottom padding.
+/// the layout meets by growing the row's bottom padding; below 0 the row is
+/// exactly that tall (RTF \trrh), its padding shrinking for content that
+/// does not fit.
 constexpr int RowHeight = QTextFormat::UserProperty + 42;
+/// Table cell format (double, 96-dpi units): what fitting the row's height
+/// added to the cell's bottom padding (taken off again when saving).
+constexpr int RowFill = QTextFormat::UserProperty + 79;
 
 /// Block format (bool): a page never ends after a paragraph's first line or
 /// before its last (widow and orphan control).

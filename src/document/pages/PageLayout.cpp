@@ -426,7 +426,7 @@ void PageLayout::fitRowHeights(QTextDocument* doc, double textWidth) {
     for (QTextTable* t : tables)
         for (int r = 0; r < t->rows() && !any; ++r)
             for (int c = 0; c < t->columns() && !any; ++c)
-                any = rowHeight(t->cellAt(r, c)) > 0;
+                any = rowHeight(t->cellAt(r, c)) != 0;
     if (!any)
         return;
     QAbstractTextDocumentLayout* layout = doc->documentLayout();
@@ -443,12 +443,14 @@ void PageLayout::fitRowHeights(QTextDocument* doc, double textWidth) {
             // The cells that begin on this row and end on it.
             std::vector<QTextTableCell> cells;
             int least = 0;
+            bool exact = false;
             for (int c = 0; c < t->columns(); ++c) {
                 const QTextTableCell cell = t->cellAt(r, c);
                 if (cell.row() != r || cell.column() != c || cell.rowSpan() != 1)
                     continue;
                 cells.push_back(cell);
-                least = std::max(least, rowHeight(cell));
+                least = std::max(least, std::abs(rowHeight(cell)));
+                exact = exact || rowHeight(cell) < 0;
             }
             if (least <= 0)
                 continue;
@@ -467,13 +469,16 @@ void PageLayout::fitRowHeights(QTextDocument* doc, double textWidth) {
                                 border);
             }
             const double missing = least - height;
-            if (missing < 1)
+            // An exact row also shrinks to its height.
+            if (missing < 1 && !(exact && missing < -1))
                 continue;
             for (QTextTableCell& cell : cells) {
                 QTextTableCellFormat cf = cell.format().toTableCellFormat();
                 cf.setBottomPadding(
                     pad(cf, QTextFormat::TableCellBottomPadding, cf.bottomPadding()) +
                     missing / kFormatScale);
+                cf.setProperty(docmodel::RowFill,
+                               cf.doubleProperty(docmodel::RowFill) + missing / kFormatScale);
                 cell.setFormat(cf);
             }
         }

@@ -71,6 +71,7 @@ struct CellDef {
     int background = 0;
     bool border = false;
     int pad[4] = {-1, -1, -1, -1}; // left, top, right, bottom; -1 the row's
+    bool padNull[4] = {};          // \clpadf0: the padding is not given
 };
 
 struct RowDef {
@@ -81,6 +82,7 @@ struct RowDef {
     bool header = false;
     bool border = false;
     int pad[4] = {-1, -1, -1, -1}; // left, top, right, bottom; -1 none given
+    bool padNull[4] = {};          // \trpaddf0: the padding is not given
     int height = 0;                // \trrh: at least (or exactly, if below 0)
 };
 

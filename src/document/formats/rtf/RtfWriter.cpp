@@ -493,6 +493,28 @@ private:
         }
     }
 
+    // A cell's own padding in twips, without what fitting its row's height
+    // added. As Word writes it, \clpadl is the top and \clpadt the left.
+    void cellPadding(const QTextTableCellFormat& f) {
+        static constexpr std::pair<int, const char*> sides[] = {
+            {QTextFormat::TableCellTopPadding, "l"},
+            {QTextFormat::TableCellLeftPadding, "t"},
+            {QTextFormat::TableCellRightPadding, "r"},
+            {QTextFormat::TableCellBottomPadding, "b"}};
+        for (const auto& [property, side] : sides) {
+            if (!f.hasProperty(property))
+                continue;
+            double px = f.doubleProperty(property);
+            if (property == QTextFormat::TableCellBottomPadding)
+                px -= f.doubleProperty(docmodel::RowFill);
+            out += "\\clpadf";
+            out += side;
+            out += '3';
+            num((QByteArray("clpad") + side).constData(),
+                std::max(0LL, std::llround(px * rtf::TwipsPerPixel)));
+        }
+    }
+
     void rowDefinition(QTextTable* t, int r, const std::vector<long long>& bounds, int id) {
         const QTextTableFormat tf = t->format();
         out += "\\trowd";
@@ -528,6 +550,7 @@ private:
             const QTextCharFormat cf = cell.format();
             if (cf.background().style() != Qt::NoBrush)
                 num("clcbpat", colorIndex(cf.background().color()));
+            cellPadding(cell.format().toTableCellFormat());
             num("cellx", bounds[std::min(c + span, cols)]);
             c += span;
         }
