@@ -1,6 +1,7 @@
-// Pages: layout, drawing one page and PDF export of documents of about 2, 20
-// and 200 Letter pages, each beside Qt's own paginated QTextDocument doing
-// the same work in the same run.
+// Pages: layout, drawing one page, typing, pasting and PDF export of
+// documents of about 2, 20 and 200 Letter pages, each beside Qt's own
+// paginated QTextDocument doing the same work in the same run (BM_X beside
+// BM_X_Qt).
 #include "document/pages/PageLayout.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QPdfWriter>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextTable>
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -91,7 +93,7 @@ void setCounters(benchmark::State& state, const Subject& s) {
 
 // --- layout ---------------------------------------------------------------
 
-void BM_Layout_wp(benchmark::State& state) {
+void BM_Layout(benchmark::State& state) {
     Subject& s = subject(int(state.range(0)));
     for (auto _ : state) {
         s.doc->markContentsDirty(0, s.doc->characterCount());
@@ -159,13 +161,13 @@ void drawPageQt(benchmark::State& state, double zoom) {
     setCounters(state, s);
 }
 
-void BM_DrawPageWhole_wp(benchmark::State& state) {
+void BM_DrawPageWhole(benchmark::State& state) {
     drawPageWp(state, wholePageZoom());
 }
 void BM_DrawPageWhole_Qt(benchmark::State& state) {
     drawPageQt(state, wholePageZoom());
 }
-void BM_DrawPage100_wp(benchmark::State& state) {
+void BM_DrawPage100(benchmark::State& state) {
     drawPageWp(state, 100);
 }
 void BM_DrawPage100_Qt(benchmark::State& state) {
@@ -174,7 +176,7 @@ void BM_DrawPage100_Qt(benchmark::State& state) {
 
 // --- PDF export, per page ----------------------------------------------------
 
-void BM_Pdf_wp(benchmark::State& state) {
+void BM_Pdf(benchmark::State& state) {
     Subject& s = subject(int(state.range(0)));
     for (auto _ : state) {
         QBuffer out;
@@ -198,7 +200,7 @@ void BM_Pdf_wp(benchmark::State& state) {
         s.pages, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void BM_Pdf_QtPrint(benchmark::State& state) {
+void BM_Pdf_Qt(benchmark::State& state) {
     Subject& s = subject(int(state.range(0)));
     for (auto _ : state) {
         QBuffer out;
@@ -216,22 +218,36 @@ void BM_Pdf_QtPrint(benchmark::State& state) {
         s.qtPages, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// --- one keystroke in the middle of the document: the text goes in, the
-// pages are worked out again and the page with the caret is drawn -----------
+// --- one keystroke in the middle of the document (a letter typed, then
+// taken back by the next keystroke): the text goes in, the pages are worked
+// out again and the page with the caret is drawn --------------------------
 
-void BM_Keystroke_wp(benchmark::State& state) {
+// Types a letter or, every other time, takes the last one back.
+void keystroke(QTextCursor& c, bool& typed) {
+    if (typed)
+        c.deletePreviousChar();
+    else
+        c.insertText(QStringLiteral("x"));
+    typed = !typed;
+}
+
+void BM_Keystroke(benchmark::State& state) {
     Subject& s = subject(int(state.range(0)));
     QImage img = pageImage(100);
     QTextCursor c(s.doc.get());
     c.setPosition(s.doc->characterCount() / 2);
+    bool typed = false;
+    const int full = s.layout.fullPasses();
     for (auto _ : state) {
-        c.insertText(QStringLiteral("x"));
-        c.deletePreviousChar();
+        keystroke(c, typed);
         const int page = s.layout.pageAndLine(c.position()).first;
         QPainter p(&img);
         s.layout.drawPage(&p, page, 100);
     }
+    if (typed)
+        c.deletePreviousChar();
     setCounters(state, s);
+    state.counters["full_passes"] = s.layout.fullPasses() - full;
 }
 
 void BM_Keystroke_Qt(benchmark::State& state) {
@@ -240,9 +256,9 @@ void BM_Keystroke_Qt(benchmark::State& state) {
     QTextCursor c(s.qtDoc.get());
     c.setPosition(s.qtDoc->characterCount() / 2);
     const QSizeF body = s.qtDoc->pageSize();
+    bool typed = false;
     for (auto _ : state) {
-        c.insertText(QStringLiteral("x"));
-        c.deletePreviousChar();
+        keystroke(c, typed);
         const QRectF r = s.qtDoc->documentLayout()->blockBoundingRect(c.block());
         const int page = int(r.top() / body.height()) + 1;
         benchmark::DoNotOptimize(s.qtDoc->pageCount());
@@ -255,19 +271,82 @@ void BM_Keystroke_Qt(benchmark::State& state) {
         ctx.clip = view;
         s.qtDoc->documentLayout()->draw(&p, ctx);
     }
+    if (typed)
+        c.deletePreviousChar();
+    setCounters(state, s);
+}
+
+// --- ten pages pasted into the middle of the document and the page count
+// read; the paste is taken out again outside the timing --------------------
+
+const QTextDocumentFragment& tenPages() {
+    static const QTextDocumentFragment fragment(makeDocument(10).get());
+    return fragment;
+}
+
+template <typename Paste, typename Count>
+void pasteTenPages(benchmark::State& state, QTextDocument* doc, Paste paste, Count count) {
+    const QTextDocumentFragment& fragment = tenPages();
+    QTextCursor c(doc);
+    for (auto _ : state) {
+        const int at = doc->characterCount() / 2;
+        c.setPosition(at);
+        const int before = doc->characterCount();
+        paste(c, fragment);
+        benchmark::DoNotOptimize(count());
+        state.PauseTiming();
+        c.setPosition(at);
+        c.setPosition(at + doc->characterCount() - before, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+        count();
+        state.ResumeTiming();
+    }
+}
+
+void BM_Paste(benchmark::State& state) {
+    Subject& s = subject(int(state.range(0)));
+    const int full = s.layout.fullPasses();
+    pasteTenPages(
+        state, s.doc.get(), [](QTextCursor& c, const auto& f) { c.insertFragment(f); },
+        [&s] { return s.layout.pageCount(); });
+    setCounters(state, s);
+    state.counters["full_passes"] = s.layout.fullPasses() - full;
+}
+
+// The same paste, the pages then worked out from the start.
+void BM_PasteFullPass(benchmark::State& state) {
+    Subject& s = subject(int(state.range(0)));
+    pasteTenPages(
+        state, s.doc.get(),
+        [&s](QTextCursor& c, const auto& f) {
+            c.insertFragment(f);
+            s.layout.invalidate();
+        },
+        [&s] { return s.layout.pageCount(); });
+    setCounters(state, s);
+}
+
+void BM_Paste_Qt(benchmark::State& state) {
+    Subject& s = subject(int(state.range(0)));
+    pasteTenPages(
+        state, s.qtDoc.get(), [](QTextCursor& c, const auto& f) { c.insertFragment(f); },
+        [&s] { return s.qtDoc->pageCount(); });
     setCounters(state, s);
 }
 
 #define SIZES Arg(2)->Arg(20)->Arg(200)->Unit(benchmark::kMillisecond)
-BENCHMARK(BM_Layout_wp)->SIZES;
+BENCHMARK(BM_Layout)->SIZES;
 BENCHMARK(BM_Layout_Qt)->SIZES;
-BENCHMARK(BM_DrawPageWhole_wp)->SIZES;
+BENCHMARK(BM_DrawPageWhole)->SIZES;
 BENCHMARK(BM_DrawPageWhole_Qt)->SIZES;
-BENCHMARK(BM_DrawPage100_wp)->SIZES;
+BENCHMARK(BM_DrawPage100)->SIZES;
 BENCHMARK(BM_DrawPage100_Qt)->SIZES;
-BENCHMARK(BM_Keystroke_wp)->SIZES;
+BENCHMARK(BM_Keystroke)->SIZES;
 BENCHMARK(BM_Keystroke_Qt)->SIZES;
-BENCHMARK(BM_Pdf_wp)->SIZES;
-BENCHMARK(BM_Pdf_QtPrint)->SIZES;
+BENCHMARK(BM_Paste)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PasteFullPass)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Paste_Qt)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Pdf)->SIZES;
+BENCHMARK(BM_Pdf_Qt)->SIZES;
 
 } // namespace

@@ -73,10 +73,8 @@ TEST(AddButton, failuresAreReportedWithTheirParameters) {
         AddButton(nullptr, 1, 5, "X", false, "d", 3, "Controls", true, 7, std::nullopt, true),
         wp::Error);
     ASSERT_EQ(reports.reports.size(), 1u);
+    EXPECT_EQ(reports.said(0), "91 modWP.AddButton");
     const auto& r = reports.reports[0];
-    EXPECT_EQ(r.module, "modWP");
-    EXPECT_EQ(r.procedure, "AddButton");
-    EXPECT_EQ(r.number, 91);
     EXPECT_TRUE(r.variables.contains("<LocalVariables>\r\n<Control>{Nothing}</Control>\r\n"));
     EXPECT_TRUE(r.variables.contains("<ctls>{Nothing}</ctls>\r\n"
                                      "<typ>{Can't dump UDT parameters}</typ>\r\n<ID>5</ID>\r\n"));

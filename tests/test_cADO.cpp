@@ -19,11 +19,6 @@ using namespace wptest;
 
 namespace {
 
-cADO* opened(cADO& a, const DataDir& dir) {
-    a.setDbname(dir.mdb());
-    return &a;
-}
-
 // A new database file, a connection of the test's own to it, and cADO on it.
 class cADOFile : public ::testing::Test {
 protected:
@@ -32,9 +27,11 @@ protected:
     DirectConnection db{dir.mdb()};
     cADO a;
 };
+using cADOInquiries = cADOFile;
 using cADOQueries = cADOFile;
 using cADOSaving = cADOFile;
 using cADORetry = cADOFile;
+using cADOFailures = cADOFile;
 
 } // namespace
 
@@ -81,15 +78,15 @@ TEST(cADOConnection, reportConnectionCarriesTheReadOnlyAccountAndLeavesNoCredent
 
 TEST(cADOConnection, workgroupFileLiesBesideTheDatabase) {
     cADO a;
-    a.setDbname(QStringLiteral("C:\\Data\\mv.mdb"));
-    EXPECT_EQ(a.WIF(), QStringLiteral("C:\\Data\\mv.mdw"));
-    a.setDbname(QStringLiteral("mv.mdb"));
-    EXPECT_EQ(a.WIF(), QStringLiteral("mv.mdw"));
-    a.setDbname(QStringLiteral("/home/ann/.local/share/morvale/mv.mdb"));
-    EXPECT_EQ(a.WIF(), QStringLiteral("/home/ann/.local/share/morvale/mv.mdw"));
-    a.setDbname(QStringLiteral("D:\\x/y\\z.mdb")); // the last separator of either kind
-    EXPECT_EQ(a.WIF(), QStringLiteral("D:\\x/y\\mv.mdw"));
-    EXPECT_EQ(a.Dbname(), QStringLiteral("D:\\x/y\\z.mdb"));
+    // The last separator of either kind ends the folder.
+    for (const auto& [db, wif] : {std::pair{"C:\\Data\\mv.mdb", "C:\\Data\\mv.mdw"},
+                                  {"mv.mdb", "mv.mdw"},
+                                  {"/home/ann/m/mv.mdb", "/home/ann/m/mv.mdw"},
+                                  {"D:\\x/y\\z.mdb", "D:\\x/y\\mv.mdw"}}) {
+        a.setDbname(QString::fromLatin1(db));
+        EXPECT_EQ(a.WIF(), QString::fromLatin1(wif));
+        EXPECT_EQ(a.Dbname(), QString::fromLatin1(db));
+    }
 }
 
 TEST(cADOConnection, connectTypeOutside16BitsIsReportedAsOverflow) {
@@ -98,9 +95,7 @@ TEST(cADOConnection, connectTypeOutside16BitsIsReportedAsOverflow) {
     const wp::Error e = errorOf([&] { a.SetConnectType(40000); });
     EXPECT_EQ(e.number, wp::err::ApplicationDefined);
     ASSERT_EQ(recorder.reports.size(), 1u);
-    EXPECT_EQ(recorder.reports[0].number, wp::err::Overflow);
-    EXPECT_EQ(recorder.reports[0].module, QStringLiteral("cADO"));
-    EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("SetConnectType"));
+    EXPECT_EQ(recorder.said(0), "6 cADO.SetConnectType");
     EXPECT_TRUE(recorder.reports[0].variables.contains(
         QStringLiteral("<ModuleVariables>\r\n{Disabled}</ModuleVariables>")));
     EXPECT_TRUE(recorder.reports[0].variables.contains(QStringLiteral("<vData>40000</vData>")));
@@ -203,15 +198,10 @@ TEST(SqlText, readsConnectionStringsAndBaseTables) {
     EXPECT_EQ(baseTable(QStringLiteral("UPDATE t SET a = 1")), QString());
 }
 
-TEST(cADOInquiries, tableExistsAndVersionFollowTheTables) {
-    DataDir dir;
-    cADO a;
-    opened(a, dir);
+TEST_F(cADOInquiries, tableExistsAndVersionFollowTheTables) {
     EXPECT_FALSE(cADOInternal::TableExists(a, QStringLiteral("tblNoSuchTable")));
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
     EXPECT_TRUE(cADOInternal::TableExists(a, QStringLiteral("tblJobApplications")));
-
-    DirectConnection db(dir.mdb());
     ASSERT_EQ(db.exec({QStringLiteral("DELETE FROM tblVersion")}), QString());
     EXPECT_EQ(a.VersionDB(), QStringLiteral("1;0")); // empty table
     ASSERT_EQ(db.exec({QStringLiteral("INSERT INTO tblVersion (lngMajor, lngMinor) VALUES "
@@ -223,7 +213,7 @@ TEST(cADOInquiries, tableExistsAndVersionFollowTheTables) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADOInquiries, mdacVersionNamesTheDataAccessParts) {
+TEST(cADOConnection, mdacVersionNamesTheDataAccessParts) {
     MessageRecorder messages;
     cADO a;
     EXPECT_EQ(a.MDACVersion(), QString());
@@ -245,18 +235,7 @@ TEST(cADOInquiries, mdacVersionNamesTheDataAccessParts) {
 
 TEST_F(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
     ASSERT_EQ(db.exec(jobAppInserts(25)), QString());
-    RecordsetRef rs =
-        a.GetRS(kStepperQuery, ado::adOpenForwardOnly, ado::adLockReadOnly, ado::adUseClient);
-    ASSERT_TRUE(rs);
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-    EXPECT_EQ(rs->ActiveConnection(), QString()); // detached
-    EXPECT_EQ(rs->CursorType(), ado::adOpenForwardOnly);
-    EXPECT_EQ(rs->LockType(), ado::adLockReadOnly);
-    EXPECT_EQ(rs->RecordCount(), 20);
-    std::vector<int> expected;
-    for (int i = 24; i >= 5; --i)
-        expected.push_back(i);
-    EXPECT_EQ(sequence(rs), expected);
+    expectTwentyNewestDetached(a);
 
     // A server-side cursor keeps its connection, with the account of its lock type.
     RecordsetRef kept =
@@ -271,15 +250,7 @@ TEST_F(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
 
 TEST_F(cADOQueries, readOnlyAccountCannotWrite) {
     ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
-    const wp::Error e = errorOf([&] {
-        a.GetRS(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Offer'"), 0,
-                ado::adLockReadOnly, ado::adUseClient);
-    });
-    EXPECT_EQ(e.number, ado::DB_SEC_E_PERMISSIONDENIED);
-    EXPECT_EQ(e.source, QStringLiteral("QSQLITE"));
-    EXPECT_TRUE(e.description.contains(QStringLiteral("readonly"))) << e.description.toStdString();
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Offer'"), "0");
+    expectReadOnlyRefusesWrites(a, db, QStringLiteral("QSQLITE"), QStringLiteral("readonly"));
 
     // The same account's caller-held record set refuses changes too.
     a.setUserID(cADOInternal::ReadOnlyUser());
@@ -478,8 +449,7 @@ TEST_F(cADORetry, membersWithoutRetriesWaitForALock) {
     ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
     EXPECT_EQ(errorOf([&] { a.VersionDB(); }).number, wp::err::ApplicationDefined);
     ASSERT_EQ(recorder.reports.size(), 1u);
-    EXPECT_EQ(recorder.reports[0].number, ado::E_FAIL);
-    EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("VersionDB"));
+    EXPECT_EQ(recorder.said(0), QStringLiteral("%1 cADO.VersionDB").arg(ado::E_FAIL));
 }
 
 TEST_F(cADORetry, refusedLoginTriedAgainLeavesNoCredentials) {
@@ -500,18 +470,14 @@ TEST_F(cADORetry, refusedLoginTriedAgainLeavesNoCredentials) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADOFailures, wrongPasswordAndForeignFiles) {
-    DataDir dir;
+TEST_F(cADOFailures, wrongPasswordAndForeignFiles) {
     ReportRecorder recorder;
-    cADO a;
-    opened(a, dir);
     a.setUserID(cADOInternal::ReadWriteUser());
     cADOInternal::setPassword(a, QStringLiteral("not the password"));
     EXPECT_EQ(errorOf([&] { a.GetRecord(QStringLiteral("SELECT * FROM tblVersion")); }).number,
               wp::err::ApplicationDefined);
     ASSERT_EQ(recorder.reports.size(), 1u);
-    EXPECT_EQ(recorder.reports[0].number, ado::DB_SEC_E_AUTH_FAILED);
-    EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("GetRecord"));
+    EXPECT_EQ(recorder.said(0), QStringLiteral("%1 cADO.GetRecord").arg(ado::DB_SEC_E_AUTH_FAILED));
     EXPECT_EQ(recorder.reports[0].description,
               QStringLiteral("Not a valid account name or password."));
     EXPECT_TRUE(recorder.reports[0].variables.contains(
@@ -528,10 +494,7 @@ TEST(cADOFailures, wrongPasswordAndForeignFiles) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADOFailures, filesThatAreNotDatabasesAreRefusedClearly) {
-    DataDir dir;
-    cADO a;
-    opened(a, dir);
+TEST_F(cADOFailures, filesThatAreNotDatabasesAreRefusedClearly) {
     ASSERT_TRUE(wptest::writeFile(dir.mdb(), QByteArray(4096, 'x')));
     wp::Error e =
         errorOf([&] { a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient); });
@@ -561,18 +524,14 @@ TEST(cADOFailures, filesThatAreNotDatabasesAreRefusedClearly) {
         ado::STG_E_FILENOTFOUND);
 }
 
-TEST(cADOFailures, storedProceduresAreNotOnTheEmbeddedDatabase) {
-    DataDir dir;
+TEST_F(cADOFailures, storedProceduresAreNotOnTheEmbeddedDatabase) {
     ReportRecorder recorder;
-    cADO a;
-    opened(a, dir);
     EXPECT_EQ(errorOf([&] {
                   cADOInternal::spRst(a, QStringLiteral("spJobs"), QStringLiteral("1"));
               }).number,
               wp::err::ApplicationDefined);
     ASSERT_EQ(recorder.reports.size(), 1u);
-    EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("spRst"));
-    EXPECT_EQ(recorder.reports[0].number, ado::DB_E_ERRORSINCOMMAND);
+    EXPECT_EQ(recorder.said(0), QStringLiteral("%1 cADO.spRst").arg(ado::DB_E_ERRORSINCOMMAND));
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 
     signInWriter(a);
@@ -584,10 +543,9 @@ TEST(cADOFailures, storedProceduresAreNotOnTheEmbeddedDatabase) {
     EXPECT_FALSE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST(cADOFailures, unreachableSqlServerIsAConnectionFailure) {
+TEST_F(cADOFailures, unreachableSqlServerIsAConnectionFailure) {
     // Type 1 goes through the FreeTDS ODBC driver; nothing listens on port 1.
     ReportRecorder recorder;
-    cADO a;
     a.SetConnectType(1);
     a.setServerName(QStringLiteral("127.0.0.1,1"));
     a.setDbname(QStringLiteral("morvale"));

@@ -76,24 +76,9 @@ private:
 
 } // namespace
 
-TEST_F(PostgreSQL, accountsMatchTheServerRoles) {
-    // The roles the test server was given are the deployment's accounts.
-    EXPECT_EQ(env("WP_PG_RO_USER"), cADOInternal::ReadOnlyUser());
-    EXPECT_EQ(env("WP_PG_RO_PASSWORD"), cADOInternal::PassRO(ado));
-    EXPECT_EQ(env("WP_PG_RW_USER"), cADOInternal::ReadWriteUser());
-    EXPECT_EQ(env("WP_PG_RW_PASSWORD"), cADOInternal::PassRW(ado));
-}
-
 TEST_F(PostgreSQL, stepperQueryGivesTheTwentyNewestWithTheReadOnlyAccount) {
     ASSERT_EQ(admin().exec(jobAppInserts(25, true)), QString());
-    RecordsetRef rs =
-        ado.GetRS(kStepperQuery, ado::adOpenForwardOnly, ado::adLockReadOnly, ado::adUseClient);
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(ado));
-    EXPECT_EQ(rs->ActiveConnection(), QString());
-    std::vector<int> expected;
-    for (int i = 24; i >= 5; --i)
-        expected.push_back(i);
-    EXPECT_EQ(sequence(rs), expected);
+    expectTwentyNewestDetached(ado);
 
     RecordsetRef connected = ado.GetRS(QStringLiteral("SELECT current_user AS who"), 0,
                                        ado::adLockReadOnly, ado::adUseServer);
@@ -104,16 +89,8 @@ TEST_F(PostgreSQL, stepperQueryGivesTheTwentyNewestWithTheReadOnlyAccount) {
 
 TEST_F(PostgreSQL, readOnlyRoleCannotWrite) {
     ASSERT_EQ(admin().exec(jobAppInserts(3, true)), QString());
-    const wp::Error e = errorOf([&] {
-        ado.GetRS(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Offer'"), 0,
-                  ado::adLockReadOnly, ado::adUseClient);
-    });
-    EXPECT_EQ(e.number, ado::DB_SEC_E_PERMISSIONDENIED);
-    EXPECT_EQ(e.source, QStringLiteral("QODBC"));
-    EXPECT_TRUE(e.description.contains(QStringLiteral("permission denied")))
-        << e.description.toStdString();
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(ado));
-    EXPECT_EQ(jobApps(admin(), "Count(*)", "strStatus = 'Offer'"), "0");
+    expectReadOnlyRefusesWrites(ado, admin(), QStringLiteral("QODBC"),
+                                QStringLiteral("permission denied"));
 }
 
 TEST_F(PostgreSQL, runSqlAndSavesWriteThroughTheReadWriteRole) {

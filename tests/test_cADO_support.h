@@ -184,4 +184,36 @@ inline std::vector<int> sequence(const wp::RecordsetRef& rs) {
     return out;
 }
 
+/// The stepper's query through `a`, read-only on a client cursor, over 25
+/// job applications: the twenty newest, newest first, detached.
+inline void expectTwentyNewestDetached(wp::cADO& a) {
+    wp::RecordsetRef rs = a.GetRS(kStepperQuery, wp::ado::adOpenForwardOnly,
+                                  wp::ado::adLockReadOnly, wp::ado::adUseClient);
+    ASSERT_TRUE(rs);
+    EXPECT_TRUE(wp::cADOInternal::CredentialsEmpty(a));
+    EXPECT_EQ(rs->ActiveConnection(), QString());
+    EXPECT_EQ(rs->CursorType(), wp::ado::adOpenForwardOnly);
+    EXPECT_EQ(rs->LockType(), wp::ado::adLockReadOnly);
+    EXPECT_EQ(rs->RecordCount(), 20);
+    std::vector<int> expected;
+    for (int i = 24; i >= 5; --i)
+        expected.push_back(i);
+    EXPECT_EQ(sequence(rs), expected);
+}
+
+/// A write through `a`'s read-only account fails as a permission, with the
+/// driver `source` saying `why`, and changes nothing in `db`.
+inline void expectReadOnlyRefusesWrites(wp::cADO& a, const DirectConnection& db,
+                                        const QString& source, const QString& why) {
+    const wp::Error e = errorOf([&] {
+        a.GetRS(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Offer'"), 0,
+                wp::ado::adLockReadOnly, wp::ado::adUseClient);
+    });
+    EXPECT_EQ(e.number, wp::ado::DB_SEC_E_PERMISSIONDENIED);
+    EXPECT_EQ(e.source, source);
+    EXPECT_TRUE(e.description.contains(why)) << e.description.toStdString();
+    EXPECT_TRUE(wp::cADOInternal::CredentialsEmpty(a));
+    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Offer'"), "0");
+}
+
 } // namespace wptest

@@ -47,12 +47,17 @@ int inChild(const std::function<int()>& body, bool dropRoot) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-} // namespace
-
-TEST(cUtil, writesCreatesAndReplacesEntriesReadableByLibzip) {
+// An archive path in a fresh folder, and the object that reads and writes it.
+class cUtilArchive : public ::testing::Test {
+protected:
     QTemporaryDir dir;
     const QString zip = dir.filePath("app.mvdt");
     cUtil u;
+};
+
+} // namespace
+
+TEST_F(cUtilArchive, writesCreatesAndReplacesEntriesReadableByLibzip) {
     EXPECT_EQ(u.ReadEntry(zip, "doc_prop_descs.xml"), ""); // no archive yet
     EXPECT_EQ(u.lastError(), "");
 
@@ -76,10 +81,7 @@ TEST(cUtil, writesCreatesAndReplacesEntriesReadableByLibzip) {
     EXPECT_THROW(u.WriteEntry(dir.filePath("no/such/app.mvdt"), "a", "b"), wp::Error);
 }
 
-TEST(cUtil, damagedArchiveReadsAsMissingAndIsNotOverwritten) {
-    QTemporaryDir dir;
-    const QString zip = dir.filePath("app.mvdt");
-    cUtil u;
+TEST_F(cUtilArchive, damagedArchiveReadsAsMissingAndIsNotOverwritten) {
     ASSERT_TRUE(wptest::writeFile(zip, "PK\x03\x04 this is not really an archive"));
     const QByteArray before = fileBytes(zip);
     EXPECT_EQ(u.ReadEntry(zip, "doc_prop_descs.xml"), "");
@@ -157,9 +159,7 @@ TEST(cUtil, fullDiskIsReportedAndTheArchiveKept) {
     EXPECT_EQ(QDir(disk).entryList(QDir::Files), QStringList{"app.mvdt"});
 }
 
-TEST(cUtil, interruptedWriteLeavesTheOldArchiveIntact) {
-    QTemporaryDir dir;
-    const QString zip = dir.filePath("app.mvdt");
+TEST_F(cUtilArchive, interruptedWriteLeavesTheOldArchiveIntact) {
     cUtil().WriteEntry(zip, "doc_prop_descs.xml", "<descs ver=\"1\"/>");
     const QByteArray before = fileBytes(zip);
 
@@ -187,10 +187,7 @@ TEST(cUtil, interruptedWriteLeavesTheOldArchiveIntact) {
     EXPECT_EQ(wptest::zipNames(zip), QStringList{"doc_prop_descs.xml"});
 }
 
-TEST(cUtil, entriesAboveTheLimitAreRefused) {
-    QTemporaryDir dir;
-    const QString zip = dir.filePath("app.mvdt");
-    cUtil u;
+TEST_F(cUtilArchive, entriesAboveTheLimitAreRefused) {
     // Zeros compress to almost nothing: a small archive with a huge entry.
     ASSERT_TRUE(wptest::makeZip(
         zip, {{"huge.xml", QByteArray(cUtil::MaxEntrySize + 1, '\0')}, {"small.xml", "<a/>"}}));

@@ -23,8 +23,9 @@ using wp::frmPageDlg;
 using wptest::child;
 
 namespace {
-constexpr qint16 Cm = 1;
-constexpr qint16 Inch = 2;
+using PageDlg = wptest::DialogUnitsTest;
+constexpr qint16 Cm = PageDlg::Cm;
+constexpr qint16 Inch = PageDlg::Inch;
 
 QString pageXml(qint32 width, qint32 height, qint32 left = 1440, qint32 top = 1440,
                 qint32 right = 1440, qint32 bottom = 1440) {
@@ -82,15 +83,13 @@ QString attribute(const QString& xml, const char* element, const char* name) {
     return node ? node->AttributeValue(QString::fromLatin1(name)) : QStringLiteral("<missing>");
 }
 
-class PageDlg : public ::testing::Test {
-protected:
-    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void TearDown() override {
-        wp::modWP::ResetGlobals();
-        QLocale::setDefault(QLocale::c());
-    }
-    static void unit(qint16 u) { wp::modWP::g_intMeasurement = u; }
-};
+// The sheet and margins of a page setup text: "width x height, left top right bottom".
+QString sheet(const QString& xml) {
+    auto a = [&](const char* element, const char* name) { return attribute(xml, element, name); };
+    return QStringLiteral("%1 x %2, %3 %4 %5 %6")
+        .arg(a("page_size", "width"), a("page_size", "height"), a("doc_margins", "left"),
+             a("doc_margins", "top"), a("doc_margins", "right"), a("doc_margins", "bottom"));
+}
 } // namespace
 
 TEST_F(PageDlg, letterInInchesShowsAndReturnsTheHostsXmlWithWholeTwips) {
@@ -115,12 +114,7 @@ TEST_F(PageDlg, letterInInchesShowsAndReturnsTheHostsXmlWithWholeTwips) {
             field(f, "feMargins(3)")->setText(QStringLiteral("0.6"));
             button(f, "pbOK")->click();
         });
-    EXPECT_EQ(attribute(result, "page_size", "width"), QStringLiteral("12240"));
-    EXPECT_EQ(attribute(result, "page_size", "height"), QStringLiteral("15840"));
-    EXPECT_EQ(attribute(result, "doc_margins", "left"), QStringLiteral("1800"));
-    EXPECT_EQ(attribute(result, "doc_margins", "top"), QStringLiteral("1440"));
-    EXPECT_EQ(attribute(result, "doc_margins", "right"), QStringLiteral("1080"));
-    EXPECT_EQ(attribute(result, "doc_margins", "bottom"), QStringLiteral("864"));
+    EXPECT_EQ(sheet(result), "12240 x 15840, 1800 1440 1080 864");
     // What the dialog does not know passes through.
     EXPECT_EQ(attribute(result, "page_size", "orient"), QStringLiteral("portrait"));
     EXPECT_EQ(attribute(result, "doc_margins", "gutter"), QStringLiteral("0"));
@@ -139,37 +133,29 @@ TEST_F(PageDlg, a4InInchesComesBackAsTheTwipsOfTheShownText) {
         EXPECT_EQ(paperList(f)->currentText(), QStringLiteral("A4"));
         button(f, "pbOK")->click();
     });
-    EXPECT_EQ(attribute(result, "page_size", "width"), QStringLiteral("11909"));
-    EXPECT_EQ(attribute(result, "page_size", "height"), QStringLiteral("16834"));
+    EXPECT_EQ(sheet(result), "11909 x 16834, 1440 1440 1440 1440");
 }
 
 TEST_F(PageDlg, centimetresMatchNamedSizesWithinTenTwipsOfTheShownText) {
     unit(Cm);
-    frmPageDlg form;
-    form.Load(pageXml(11900, 16840));
-    EXPECT_EQ(text(&form, "fePage(0)"), QStringLiteral("20.99"));
-    EXPECT_EQ(text(&form, "fePage(1)"), QStringLiteral("29.70"));
-    EXPECT_EQ(paperList(&form)->currentText(), QStringLiteral("A4"));
-    EXPECT_EQ(child<QLabel>(&form, QStringLiteral("cjlblMeasUnits(5)"))->text(),
-              QStringLiteral("cm"));
-    // The selection made on loading does not snap the fields to the table size.
-    EXPECT_EQ(text(&form, "fePage(0)"), QStringLiteral("20.99"));
-
-    frmPageDlg off;
-    off.Load(pageXml(11896, 16837)); // shows 20.98 × 29.69: 11896 × 16834, width off by 10
-    EXPECT_EQ(text(&off, "fePage(0)"), QStringLiteral("20.98"));
-    EXPECT_EQ(text(&off, "fePage(1)"), QStringLiteral("29.69"));
-    EXPECT_EQ(paperList(&off)->currentText(), QStringLiteral("User Defined"));
-
-    frmPageDlg letter;
-    letter.Load(pageXml(12240, 15840));
-    EXPECT_EQ(text(&letter, "fePage(0)"), QStringLiteral("21.59"));
-    EXPECT_EQ(paperList(&letter)->currentText(), QStringLiteral("Letter"));
-
-    frmPageDlg landscape;
-    landscape.Load(pageXml(15840, 12240));
-    EXPECT_EQ(paperList(&landscape)->currentText(), QStringLiteral("User Defined"));
-    EXPECT_TRUE(okEnabled(&landscape));
+    struct Case {
+        qint32 width, height;
+        const char *shownWidth, *shownHeight, *paper;
+    };
+    // The second shows 20.98 x 29.69: 11896 x 16834, its width off by 10.
+    const Case cases[] = {{11900, 16840, "20.99", "29.70", "A4"},
+                          {11896, 16837, "20.98", "29.69", "User Defined"},
+                          {12240, 15840, "21.59", "27.94", "Letter"},
+                          {15840, 12240, "27.94", "21.59", "User Defined"}};
+    for (const Case& c : cases) {
+        frmPageDlg form;
+        form.Load(pageXml(c.width, c.height));
+        EXPECT_EQ(text(&form, "fePage(0)"), QString::fromLatin1(c.shownWidth));
+        EXPECT_EQ(text(&form, "fePage(1)"), QString::fromLatin1(c.shownHeight));
+        EXPECT_EQ(paperList(&form)->currentText(), QString::fromLatin1(c.paper)) << c.width;
+        EXPECT_EQ(child<QLabel>(&form, QStringLiteral("cjlblMeasUnits(5)"))->text(), "cm");
+        EXPECT_TRUE(okEnabled(&form));
+    }
 }
 
 TEST_F(PageDlg, choosingANamedSizeFillsTheFieldsAndRecomputesOK) {
@@ -269,9 +255,7 @@ TEST_F(PageDlg, leavingAFieldReformatsItAndPicksTheNearestSize) {
         button(f, "pbOK")->click();
     });
     EXPECT_TRUE(recorder.reports.empty());
-    EXPECT_EQ(attribute(result, "page_size", "width"), QStringLiteral("12240"));
-    EXPECT_EQ(attribute(result, "page_size", "height"), QStringLiteral("15840"));
-    EXPECT_EQ(attribute(result, "doc_margins", "left"), QStringLiteral("1440"));
+    EXPECT_EQ(sheet(result), "12240 x 15840, 1440 1440 1440 1440");
 }
 
 TEST_F(PageDlg, cancelGivesEmptyAndTheCloseBoxGivesTheInputBack) {
@@ -320,7 +304,7 @@ TEST_F(PageDlg, aHostCallingFromItsOwnEventLoopGetsTheResult) {
         hostLoop.quit();
     });
     hostLoop.exec();
-    EXPECT_EQ(attribute(result, "doc_margins", "left"), QStringLiteral("2880"));
+    EXPECT_EQ(sheet(result), "12240 x 15840, 2880 1440 1440 1440");
 }
 
 TEST_F(PageDlg, reachableByDispatchIdAsALateBoundHostCallsIt) {
@@ -329,8 +313,7 @@ TEST_F(PageDlg, reachableByDispatchIdAsALateBoundHostCallsIt) {
     wptest::whenModal([](QWidget* f) { button(f, "pbOK")->click(); });
     const QVariant result =
         host.Invoke(wp::clsWP::DISPID_PageDialogShow, {pageXml(12240, 20160, 720, 720, 720, 720)});
-    EXPECT_EQ(attribute(result.toString(), "page_size", "height"), QStringLiteral("20160"));
-    EXPECT_EQ(attribute(result.toString(), "doc_margins", "left"), QStringLiteral("720"));
+    EXPECT_EQ(sheet(result.toString()), "12240 x 20160, 720 720 720 720");
 }
 
 TEST_F(PageDlg, commaLocaleShowsAndReadsCommas) {
@@ -348,8 +331,7 @@ TEST_F(PageDlg, commaLocaleShowsAndReadsCommas) {
         EXPECT_EQ(text(f, "feMargins(0)"), QStringLiteral("1,50"));
         button(f, "pbOK")->click();
     });
-    EXPECT_EQ(attribute(result, "page_size", "width"), QStringLiteral("12240"));
-    EXPECT_EQ(attribute(result, "doc_margins", "left"), QStringLiteral("2160"));
+    EXPECT_EQ(sheet(result), "12240 x 15840, 2160 1440 1440 1440");
 }
 
 TEST_F(PageDlg, withoutAUnitTheFieldsStayEmptyAndOKIsOff) {
@@ -390,14 +372,10 @@ TEST_F(PageDlg, unreadablePageXmlFailsWithReportsAndError65535) {
         SCOPED_TRACE(bad.xml.toStdString());
         wptest::expectFailsWithoutWindow([&] { host.PageDialogShow(strXML); });
         ASSERT_EQ(recorder.reports.size(), 3u) << bad.xml.toStdString();
-        EXPECT_EQ(recorder.reports[0].module, QStringLiteral("frmPageDlg"));
-        EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("Form_Load"));
-        EXPECT_EQ(recorder.reports[0].number, bad.number);
+        EXPECT_EQ(recorder.said(0), QStringLiteral("%1 frmPageDlg.Form_Load").arg(bad.number));
         EXPECT_TRUE(recorder.reports[0].variables.contains(QStringLiteral("<m_sXML>")));
-        EXPECT_EQ(recorder.reports[1].procedure, QStringLiteral("PageSetup"));
-        EXPECT_EQ(recorder.reports[1].number, 65535);
-        EXPECT_EQ(recorder.reports[2].module, QStringLiteral("clsWP"));
-        EXPECT_EQ(recorder.reports[2].procedure, QStringLiteral("PageDialogShow"));
+        EXPECT_EQ(recorder.said(1), "65535 frmPageDlg.PageSetup");
+        EXPECT_EQ(recorder.said(2), "65535 clsWP.PageDialogShow");
         EXPECT_TRUE(recorder.reports[2].variables.contains(QStringLiteral("<strResultXML>")));
         EXPECT_FALSE(wp::modWP::FormInstance<frmPageDlg>::exists());
     }
@@ -408,7 +386,7 @@ TEST_F(PageDlg, unreadablePageXmlFailsWithReportsAndError65535) {
         EXPECT_EQ(paperList(f)->count(), 6);
         button(f, "pbOK")->click();
     });
-    EXPECT_EQ(attribute(result, "page_size", "width"), QStringLiteral("12240"));
+    EXPECT_EQ(sheet(result), "12240 x 15840, 1440 1440 1440 1440");
     EXPECT_TRUE(recorder.reports.empty());
 }
 
@@ -418,16 +396,15 @@ TEST_F(PageDlg, aValueBeyond32BitsIsReportedAndKeepsOKOff) {
     const QString result = showPageDialog(pageXml(12240, 15840), [&recorder](QWidget* f) {
         field(f, "fePage(0)")->setText(QStringLiteral("2000000"));
         ASSERT_EQ(recorder.reports.size(), 3u);
-        EXPECT_EQ(recorder.reports[0].module, QStringLiteral("modTX"));
-        EXPECT_EQ(recorder.reports[0].number, 6);
-        EXPECT_EQ(recorder.reports[1].procedure, QStringLiteral("PageSettingsValid"));
-        EXPECT_EQ(recorder.reports[2].procedure, QStringLiteral("fePage_Change"));
+        EXPECT_EQ(recorder.said(0), "6 modTX.DlgString2Twips");
+        EXPECT_EQ(recorder.said(1), "65535 frmPageDlg.PageSettingsValid");
+        EXPECT_EQ(recorder.said(2), "65535 frmPageDlg.fePage_Change");
         EXPECT_FALSE(okEnabled(f));
         field(f, "fePage(0)")->setText(QStringLiteral("8.5"));
         EXPECT_TRUE(okEnabled(f));
         button(f, "pbOK")->click();
     });
-    EXPECT_EQ(attribute(result, "page_size", "width"), QStringLiteral("12240"));
+    EXPECT_EQ(sheet(result), "12240 x 15840, 1440 1440 1440 1440");
 }
 
 TEST_F(PageDlg, nearestSizeAndValidityRules) {

@@ -1,6 +1,5 @@
 // Conversions between twips and the text of a dialog field.
 #include "dialogs/modTX.h"
-#include "host/modWP.h"
 #include "support/TestSupport.h"
 #include "wp/Error.h"
 
@@ -12,18 +11,9 @@ using wp::modTX::FormatDlgNumber;
 using wp::modTX::Twips2DlgString;
 
 namespace {
-constexpr qint16 Cm = 1;
-constexpr qint16 Inch = 2;
-
-class ModTX : public ::testing::Test {
-protected:
-    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void TearDown() override {
-        wp::modWP::ResetGlobals();
-        QLocale::setDefault(QLocale::c());
-    }
-    static void unit(qint16 u) { wp::modWP::g_intMeasurement = u; }
-};
+using ModTX = wptest::DialogUnitsTest;
+constexpr qint16 Cm = ModTX::Cm;
+constexpr qint16 Inch = ModTX::Inch;
 
 struct TextCase {
     qint16 unit;
@@ -145,9 +135,7 @@ TEST_F(ModTX, productBeyond32BitsIsReportedFromModTX) {
                   65535)
             << text;
         ASSERT_EQ(recorder.reports.size(), 1u) << text;
-        EXPECT_EQ(recorder.reports[0].number, 6);
-        EXPECT_EQ(recorder.reports[0].module, QStringLiteral("modTX"));
-        EXPECT_EQ(recorder.reports[0].procedure, QStringLiteral("DlgString2Twips"));
+        EXPECT_EQ(recorder.said(0), "6 modTX.DlgString2Twips");
         EXPECT_TRUE(recorder.reports[0].variables.contains(
             QStringLiteral("<sDlg>%1</sDlg>").arg(QString::fromLatin1(text))));
     }

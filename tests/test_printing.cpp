@@ -13,7 +13,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QThread>
@@ -25,13 +24,6 @@ using wp::modPrintDlg::PrintDialogTX;
 using wptest::command;
 
 namespace {
-QString run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(30000);
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
-}
-
 // What the dialog showed, and the answer a handler gives.
 struct Answer {
     int result = QDialog::Accepted;
@@ -151,8 +143,8 @@ QStringList spooledDocuments() {
 
 int completedJobs() {
     const QString out =
-        run(QStringLiteral("lpstat"),
-            {QStringLiteral("-W"), QStringLiteral("completed"), QStringLiteral("-o"), queue()});
+        wptest::output(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("completed"),
+                                                  QStringLiteral("-o"), queue()});
     return int(out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
 }
 
@@ -170,7 +162,8 @@ int settledDocuments() {
     t.start();
     int last = -1;
     while (t.elapsed() < 30000) {
-        const bool idle = run(QStringLiteral("lpstat"), {QStringLiteral("-o"), queue()}).isEmpty();
+        const bool idle =
+            wptest::output(QStringLiteral("lpstat"), {QStringLiteral("-o"), queue()}).isEmpty();
         const int now = int(spooledDocuments().size());
         if (idle && now == last)
             return now;

@@ -1,33 +1,37 @@
 #include "DemoWindow.h"
 
-#include "dialogs/frmHeaderProperties.h"
-#include "dialogs/frmPageDlg.h"
-#include "dialogs/frmResumeProps.h"
-#include "dialogs/frmResumeTitle.h"
-#include "dialogs/frmTableDlg.h"
-#include "preview/frmPrintPreview.h"
+#include "ErrorLog.h"
 #include "preview/modPrintDlg.h"
 
 #include <QAction>
-#include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
-#include <QTabWidget>
-#include <QTimer>
-#include <QVBoxLayout>
+#include <QTextDocument>
+
+// Menu actions carry object names, so that tests and automation find them.
+static void name(QAction* action, const char* objectName) {
+    action->setObjectName(QLatin1String(objectName));
+}
 
 static QString readText(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
+
+static const QString kAppTitle = QStringLiteral("wp demo");
+static const QString kRecentKey = QStringLiteral("recentFiles");
+static const QString kFileFilter = QStringLiteral(
+    "Documents (*.rtf *.wpdoc *.txt);;RTF (*.rtf);;wp documents (*.wpdoc);;Text (*.txt)");
 
 QString DemoWindow::defaultUserDataDir() {
     const QString app = QCoreApplication::applicationDirPath();
@@ -44,15 +48,21 @@ DemoWindow::DemoWindow(const QString& samplesDir, const QString& userDataDir, QW
       m_userData(userDataDir.isEmpty() ? defaultUserDataDir() : userDataDir),
       m_wp(std::make_unique<wp::clsWP>()) {
     setObjectName(QStringLiteral("wpdemo"));
-    setWindowTitle(QStringLiteral("wp demo"));
+    m_errors = new ErrorLog(errorLogPath(), this);
 
     m_tx = new wp::TextControl(this);
+    m_tx->setObjectName(QStringLiteral("txDocument"));
+    m_tx->setAccessibleName(QStringLiteral("Document"));
+    m_tx->editView()->setAccessibleName(QStringLiteral("Document pages"));
     setCentralWidget(m_tx);
+    connect(m_tx, &wp::TextControl::documentReplaced, this, &DemoWindow::watchDocument);
+    connect(m_tx, &wp::TextControl::pageFormatChanged, this, &DemoWindow::markModified);
+    watchDocument();
 
     try {
         m_wp->setEnvXML(environmentXml());
-    } catch (const wp::Error& e) {
-        QMessageBox::warning(this, windowTitle(), e.description);
+    } catch (const wp::Error&) {
+        failed(QStringLiteral("Reading the environment"));
     }
     m_wp->setOptsXML(readText(m_samples + QStringLiteral("/options.xml")));
     m_wp->setRuntimeXML(readText(m_samples + QStringLiteral("/runtime.xml")));
@@ -60,61 +70,195 @@ DemoWindow::DemoWindow(const QString& samplesDir, const QString& userDataDir, QW
     m_wp->setTx(m_tx);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(QStringLiteral("&New Résumé…"), QKeySequence::New, this,
-                    &DemoWindow::newResume);
-    file->addAction(QStringLiteral("&Open…"), QKeySequence::Open, this, &DemoWindow::open);
-    file->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, &DemoWindow::save);
-    file->addAction(QStringLiteral("Save &As…"), QKeySequence::SaveAs, this, &DemoWindow::saveAs);
+    name(file->addAction(QStringLiteral("&New Résumé…"), QKeySequence::New, this,
+                         &DemoWindow::newResume),
+         "actNew");
+    name(file->addAction(QStringLiteral("&Open…"), QKeySequence::Open, this, &DemoWindow::open),
+         "actOpen");
+    m_recentMenu = file->addMenu(QStringLiteral("Open &Recent"));
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &DemoWindow::fillRecentMenu);
+    name(file->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, &DemoWindow::save),
+         "actSave");
+    name(file->addAction(QStringLiteral("Save &As…"),
+                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), this, &DemoWindow::saveAs),
+         "actSaveAs");
     file->addSeparator();
-    file->addAction(QStringLiteral("Page Set&up…"), this, &DemoWindow::pageSetup);
-    file->addAction(QStringLiteral("Print Pre&view"), QKeySequence(Qt::CTRL | Qt::Key_F2), this,
-                    &DemoWindow::printPreview);
-    file->addAction(QStringLiteral("&Print…"), QKeySequence::Print, this, &DemoWindow::print);
+    name(file->addAction(QStringLiteral("Page Set&up…"),
+                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this,
+                         &DemoWindow::pageSetup),
+         "actPageSetup");
+    name(file->addAction(QStringLiteral("Print Pre&view"), QKeySequence(Qt::CTRL | Qt::Key_F2),
+                         this, &DemoWindow::printPreview),
+         "actPrintPreview");
+    name(file->addAction(QStringLiteral("&Print…"), QKeySequence::Print, this, &DemoWindow::print),
+         "actPrint");
     file->addSeparator();
-    file->addAction(QStringLiteral("P&roperties…"), this, &DemoWindow::resumeProperties);
-    file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    name(file->addAction(QStringLiteral("P&roperties…"), QKeySequence(Qt::ALT | Qt::Key_Return),
+                         this, &DemoWindow::resumeProperties),
+         "actProperties");
+    file->addSeparator();
+    name(file->addAction(QStringLiteral("E&xit"), QKeySequence::Quit, this, &QWidget::close),
+         "actExit");
     QMenu* insert = menuBar()->addMenu(QStringLiteral("&Insert"));
-    insert->addAction(QStringLiteral("&Table…"), this, &DemoWindow::insertTable);
+    name(insert->addAction(QStringLiteral("&Table…"), QKeySequence(Qt::CTRL | Qt::Key_F12), this,
+                           &DemoWindow::insertTable),
+         "actTable");
     QMenu* format = menuBar()->addMenu(QStringLiteral("F&ormat"));
-    format->addAction(QStringLiteral("&Header and Footer…"), this, &DemoWindow::headerFooter);
+    name(format->addAction(QStringLiteral("&Header and Footer…"),
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H), this,
+                           &DemoWindow::headerFooter),
+         "actHeaderFooter");
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
-    tools->addAction(QStringLiteral("Cover Letter &Template"), this,
-                     &DemoWindow::openCoverLetterTemplate);
-    tools->addAction(QStringLiteral("Cover Letter &Stepper…"), this,
-                     &DemoWindow::coverLetterStepper);
+    name(tools->addAction(QStringLiteral("Cover Letter &Template"), this,
+                          &DemoWindow::openCoverLetterTemplate),
+         "actCoverLetterTemplate");
+    name(tools->addAction(QStringLiteral("Cover Letter &Stepper…"),
+                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M), this,
+                          &DemoWindow::coverLetterStepper),
+         "actStepper");
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->addAction(QStringLiteral("&About"), this, [this] {
-        QMessageBox::about(this, windowTitle(),
-                           QStringLiteral("wp library version %1").arg(m_wp->Version()));
-    });
+    name(help->addAction(QStringLiteral("&About"), this,
+                         [this] {
+                             wp::MsgBox(QStringLiteral("wp library version %1\nError log: %2")
+                                            .arg(m_wp->Version(),
+                                                 QDir::toNativeSeparators(errorLogPath())),
+                                        wp::mb::Information, kAppTitle);
+                         }),
+         "actAbout");
 
+    // The data folder as the user named it: relative when below the current one.
+    QString shown = QDir::current().relativeFilePath(m_samples);
+    if (shown.startsWith(QStringLiteral("..")))
+        shown = m_samples;
     m_status = new QLabel(QStringLiteral("wp %1 — data directory %2")
-                              .arg(m_wp->Version(), QDir::toNativeSeparators(m_samples)));
+                              .arg(m_wp->Version(), QDir::toNativeSeparators(shown)));
     statusBar()->addWidget(m_status);
 
     // The host starts on the sample résumé, its XML kept in the control's
     // Tag (which loading a document leaves alone).
     m_tx->setTag(readText(m_samples + QStringLiteral("/resume.xml")));
-    openFile(m_samples + QStringLiteral("/resume.rtf"));
+    if (!openFile(m_samples + QStringLiteral("/resume.rtf")))
+        updateTitle(QStringLiteral("Untitled"));
 }
 
-static const QString kFileFilter =
-    QStringLiteral("Documents (*.rtf *.wpdoc *.txt);;RTF (*.rtf);;wp documents (*.wpdoc)");
+DemoWindow::~DemoWindow() = default;
+
+QString DemoWindow::errorLogPath() const {
+    return (m_userData.isEmpty() ? m_samples : m_userData) + QStringLiteral("/wpdemo-errors.log");
+}
+
+void DemoWindow::failed(const QString& what) {
+    // The error component has shown and logged the report already.
+    statusBar()->showMessage(
+        QStringLiteral("%1 failed; see %2").arg(what, QDir::toNativeSeparators(errorLogPath())),
+        10000);
+}
+
+void DemoWindow::watchDocument() {
+    QList<QTextDocument*> docs{m_tx->document()};
+    for (int flag :
+         {wp::hf::Header, wp::hf::FirstPageHeader, wp::hf::Footer, wp::hf::FirstPageFooter})
+        docs << m_tx->headerFooterDocument(flag);
+    for (QTextDocument* doc : docs)
+        if (doc)
+            connect(doc, &QTextDocument::contentsChanged, this, &DemoWindow::markModified,
+                    Qt::UniqueConnection);
+}
+
+void DemoWindow::updateTitle(const QString& name) {
+    setWindowTitle(QStringLiteral("%1[*] — %2").arg(name, kAppTitle));
+}
+
+void DemoWindow::markSaved() {
+    setWindowModified(false);
+}
+
+std::unique_ptr<QMessageBox> DemoWindow::saveChangesBox() {
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::Warning, kAppTitle,
+        QStringLiteral("The document \"%1\" has changed.")
+            .arg(m_fileName.isEmpty() ? QStringLiteral("Untitled")
+                                      : QFileInfo(m_fileName).fileName()),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box->setObjectName(QStringLiteral("msgSaveChanges"));
+    box->setInformativeText(QStringLiteral("Do you want to save your changes?"));
+    box->setDefaultButton(QMessageBox::Save);
+    box->button(QMessageBox::Save)->setObjectName(QStringLiteral("pbSave"));
+    box->button(QMessageBox::Discard)->setObjectName(QStringLiteral("pbDiscard"));
+    box->button(QMessageBox::Cancel)->setObjectName(QStringLiteral("pbCancel"));
+    return box;
+}
+
+bool DemoWindow::maybeSave() {
+    if (!isWindowModified())
+        return true;
+    switch (saveChangesBox()->exec()) {
+    case QMessageBox::Save:
+        return save();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void DemoWindow::closeEvent(QCloseEvent* event) {
+    if (maybeSave())
+        event->accept();
+    else
+        event->ignore();
+}
+
+QStringList DemoWindow::recentFiles() const {
+    return QSettings().value(kRecentKey).toStringList();
+}
+
+void DemoWindow::addRecentFile(const QString& fileName) {
+    QStringList files = recentFiles();
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > MaxRecentFiles)
+        files.removeLast();
+    QSettings().setValue(kRecentKey, files);
+}
+
+void DemoWindow::fillRecentMenu() {
+    m_recentMenu->clear();
+    const QStringList files = recentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        QAction* a = m_recentMenu->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this,
+            [this, path] {
+                if (maybeSave())
+                    openFile(path);
+            });
+        a->setObjectName(QStringLiteral("recentFile(%1)").arg(i));
+        a->setStatusTip(QDir::toNativeSeparators(path));
+    }
+    if (files.isEmpty())
+        m_recentMenu->addAction(QStringLiteral("(none)"))->setEnabled(false);
+}
 
 bool DemoWindow::openFile(const QString& fileName) {
     if (!m_tx->LoadFromFile(fileName)) {
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("Cannot open %1:\n%2")
-                                 .arg(QDir::toNativeSeparators(fileName), m_tx->lastError()));
+        wp::MsgBox(QStringLiteral("Cannot open %1:\n%2")
+                       .arg(QDir::toNativeSeparators(fileName), m_tx->lastError()),
+                   wp::mb::Exclamation, kAppTitle);
         return false;
     }
-    m_fileName = fileName;
+    m_fileName = QFileInfo(fileName).absoluteFilePath();
     m_tx->setCurrentInputPosition(1, 1, 0);
-    setWindowTitle(QStringLiteral("wp demo — %1").arg(QFileInfo(fileName).fileName()));
+    updateTitle(QFileInfo(fileName).fileName());
+    markSaved();
+    addRecentFile(fileName);
     return true;
 }
 
 void DemoWindow::open() {
+    if (!maybeSave())
+        return;
     const QString name = QFileDialog::getOpenFileName(
         this, QStringLiteral("Open"), QFileInfo(m_fileName).absolutePath(), kFileFilter);
     if (!name.isEmpty())
@@ -125,11 +269,14 @@ bool DemoWindow::save() {
     if (m_fileName.isEmpty())
         return saveAs();
     if (!m_tx->SaveToFile(m_fileName)) {
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("Cannot save %1:\n%2")
-                                 .arg(QDir::toNativeSeparators(m_fileName), m_tx->lastError()));
+        wp::MsgBox(QStringLiteral("Cannot save %1:\n%2")
+                       .arg(QDir::toNativeSeparators(m_fileName), m_tx->lastError()),
+                   wp::mb::Exclamation, kAppTitle);
         return false;
     }
+    markSaved();
+    statusBar()->showMessage(QStringLiteral("Saved %1").arg(QDir::toNativeSeparators(m_fileName)),
+                             5000);
     return true;
 }
 
@@ -146,7 +293,8 @@ bool DemoWindow::saveAs() {
         m_fileName = old;
         return false;
     }
-    setWindowTitle(QStringLiteral("wp demo — %1").arg(QFileInfo(name).fileName()));
+    updateTitle(QFileInfo(name).fileName());
+    addRecentFile(name);
     return true;
 }
 
@@ -176,8 +324,8 @@ std::optional<QString> DemoWindow::showDialog(QString (wp::clsWP::*function)(QSt
                                               QString xml) {
     try {
         return (m_wp.get()->*function)(xml);
-    } catch (const wp::Error& e) {
-        QMessageBox::warning(this, windowTitle(), e.description);
+    } catch (const wp::Error&) {
+        failed(QStringLiteral("The dialog"));
         return std::nullopt;
     }
 }
@@ -224,50 +372,13 @@ void DemoWindow::printPreview() {
 void DemoWindow::print() {
     qint32 flags = wp::modPrintDlg::PD_RETURNDC;
     try {
-        wp::modPrintDlg::PrintDialogTX(m_tx, flags);
-    } catch (const wp::Error& e) {
-        QMessageBox::warning(this, windowTitle(), e.description);
+        const wp::modPrintDlg::PRINTDLG_TYPE done = wp::modPrintDlg::PrintDialogTX(m_tx, flags);
+        if (done.accepted)
+            statusBar()->showMessage(QStringLiteral("%1 print job(s) sent").arg(done.jobsPrinted),
+                                     5000);
+    } catch (const wp::Error&) {
+        failed(QStringLiteral("Printing"));
     }
-}
-
-QStringList DemoWindow::previewScreenshots(const QString& dir) {
-    QStringList paths;
-    // Driven from inside its modal loop, as a user would: grab, switch, grab.
-    auto* timer = new QTimer(this);
-    timer->setInterval(20);
-    int waited = 0;
-    connect(timer, &QTimer::timeout, this, [&, timer] {
-        auto* preview = qobject_cast<wp::frmPrintPreview*>(QApplication::activeModalWidget());
-        if (!preview || !preview->isVisible()) {
-            if (++waited > 250)
-                timer->stop();
-            return;
-        }
-        timer->stop();
-        auto shot = [&](const char* name) {
-            QCoreApplication::processEvents();
-            const QString path = dir + QLatin1Char('/') + QLatin1String(name);
-            if (preview->grab().save(path))
-                paths << path;
-        };
-        auto run = [&](qint32 id) {
-            if (QAction* a = preview->findChild<QAction*>(QString::number(id)))
-                a->trigger();
-        };
-        preview->resize(900, 760);
-        shot("frmPrintPreview.png");
-        run(wp::frmPrintPreview::ID_TWOPAGES);
-        shot("frmPrintPreview-two.png");
-        run(wp::frmPrintPreview::ID_TWOPAGES);
-        run(wp::frmPrintPreview::ID_ZOOMIN);
-        run(wp::frmPrintPreview::ID_ZOOMIN);
-        shot("frmPrintPreview-100.png");
-        run(wp::frmPrintPreview::ID_CLOSE);
-    });
-    timer->start();
-    printPreview();
-    delete timer;
-    return paths;
 }
 
 void DemoWindow::resumeProperties() {
@@ -275,6 +386,7 @@ void DemoWindow::resumeProperties() {
     if (!result || result->isEmpty())
         return; // failed, or nothing to store
     m_tx->setTag(*result);
+    setWindowModified(true);
     // The properties travel with the document when it is saved as RTF.
     wp::KXml doc;
     doc.LoadXml(*result);
@@ -287,8 +399,16 @@ void DemoWindow::resumeProperties() {
 }
 
 void DemoWindow::newResume() {
+    if (!maybeSave())
+        return;
     QString unused;
-    const QString title = m_wp->ResumeTitleRetrieve(unused);
+    QString title;
+    try {
+        title = m_wp->ResumeTitleRetrieve(unused);
+    } catch (const wp::Error& e) {
+        wp::MsgBox(e.description, wp::mb::Exclamation, kAppTitle);
+        return;
+    }
     if (title.isEmpty())
         return; // cancelled
     m_tx->LoadFromMemory(QByteArray(), wp::fmt::PlainText);
@@ -299,78 +419,6 @@ void DemoWindow::newResume() {
     m_tx->setTag(resume.Xml());
     m_tx->setDocumentProperty(wp::info::Title, title);
     m_fileName.clear();
-    setWindowTitle(QStringLiteral("wp demo — %1").arg(title));
-}
-
-QStringList DemoWindow::writeScreenshots(const QString& dir) {
-    QDir().mkpath(dir);
-    QStringList paths;
-    const QString main = dir + QStringLiteral("/wpdemo.png");
-    if (grab().save(main))
-        paths << main;
-    {
-        // The editing view with its caret, scrolled to the first page break.
-        activateWindow();
-        m_tx->setFocus();
-        QCoreApplication::processEvents();
-        m_tx->setCurrentInputPosition(std::min(2, m_tx->CurrentPages()), 1, 0);
-        const QString shot = dir + QStringLiteral("/wpdemo-editor.png");
-        if (m_tx->editView()->grab().save(shot))
-            paths << shot;
-        m_tx->setCurrentInputPosition(1, 1, 0);
-    }
-    {
-        // Loaded with the document's page, drawn without running it modally.
-        wp::frmPageDlg page;
-        page.Load(pageXml());
-        const QString shot = dir + QStringLiteral("/frmPageDlg.png");
-        if (page.grab().save(shot))
-            paths << shot;
-    }
-    paths << previewScreenshots(dir);
-    paths << stepperScreenshots(dir);
-    {
-        // Loaded from a copy of the page format: loading may switch the
-        // header and footer on, and a screenshot must not change the document.
-        wp::TextControl copy;
-        copy.setPageFormat(m_tx->pageFormat());
-        wp::frmHeaderProperties header;
-        header.setTx(&copy);
-        header.Load();
-        const QString shot = dir + QStringLiteral("/frmHeaderProperties.png");
-        if (header.grab().save(shot))
-            paths << shot;
-    }
-    {
-        wp::frmTableDlg table;
-        table.Load();
-        const QString shot = dir + QStringLiteral("/frmTableDlg.png");
-        if (table.grab().save(shot))
-            paths << shot;
-    }
-    {
-        // The properties of the sample résumé, one picture a tab.
-        wp::frmResumeProps props;
-        props.Load(m_tx->Tag());
-        auto* tabs = props.findChild<QTabWidget*>(QStringLiteral("tabProps"));
-        props.show();
-        for (int i = 0; tabs && i < tabs->count(); ++i) {
-            tabs->setCurrentIndex(i);
-            QCoreApplication::processEvents();
-            const QString shot =
-                dir + QStringLiteral("/frmResumeProps-%1.png").arg(tabs->widget(i)->objectName());
-            if (props.grab().save(shot))
-                paths << shot;
-        }
-        props.hide();
-    }
-    {
-        wp::frmResumeTitle title;
-        if (auto* field = title.findChild<QLineEdit*>(QStringLiteral("feTitle")))
-            field->setText(QStringLiteral("Résumé for Northwind, 2026"));
-        const QString shot = dir + QStringLiteral("/frmResumeTitle.png");
-        if (title.grab().save(shot))
-            paths << shot;
-    }
-    return paths;
+    updateTitle(title);
+    markSaved();
 }

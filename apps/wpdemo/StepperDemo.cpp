@@ -2,43 +2,49 @@
 // current document, and its screenshots.
 #include "DemoWindow.h"
 
-#include "stepper/TemplateMerge.h"
 #include "stepper/frmStepper.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QMessageBox>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 
 void DemoWindow::openCoverLetterTemplate() {
-    openFile(m_samples + QStringLiteral("/cover_letter.rtf"));
+    if (maybeSave())
+        openFile(m_samples + QStringLiteral("/cover_letter.rtf"));
 }
 
 void DemoWindow::coverLetterStepper() {
     QString xml;
     try {
         m_wp->CoverLetterStepper(xml);
-    } catch (const wp::Error& e) {
-        QMessageBox::warning(this, windowTitle(), e.description);
+    } catch (const wp::Error&) {
+        failed(QStringLiteral("The cover letter stepper"));
     }
 }
 
 QStringList DemoWindow::stepperScreenshots(const QString& dir) {
     QStringList paths;
-    const QString oldFile = m_fileName;
-    openCoverLetterTemplate();
+    // The stepper runs over the template in a control of its own, so the
+    // document in the editor stays as it is.
+    wp::TextControl letter;
+    if (!letter.LoadFromFile(m_samples + QStringLiteral("/cover_letter.rtf"))) {
+        qWarning("wpdemo: cannot open the cover letter template: %s",
+                 qPrintable(letter.lastError()));
+        return paths;
+    }
     // The template's own value names: a step lacking one shows red titles.
     QStringList names;
-    for (qint16 id = m_tx->FieldNext(0, 0); id; id = m_tx->FieldNext(id, 0)) {
-        const QString name = m_tx->FieldData(id);
+    for (qint16 id = letter.FieldNext(0, 0); id; id = letter.FieldNext(id, 0)) {
+        const QString name = letter.FieldData(id);
         if (!name.startsWith(QStringLiteral("current_")) &&
             !name.startsWith(QStringLiteral("followup_")))
             names << name;
     }
-    auto* poll = new QTimer(this);
+    QPointer<QTimer> poll = new QTimer(this);
     poll->setInterval(20);
-    connect(poll, &QTimer::timeout, this, [poll, dir, names, &paths] {
+    connect(poll, &QTimer::timeout, this, [poll = poll.data(), dir, names, &paths] {
         auto* form = qobject_cast<wp::frmStepper*>(QApplication::activeModalWidget());
         if (!form || !form->isVisible())
             return;
@@ -46,8 +52,8 @@ QStringList DemoWindow::stepperScreenshots(const QString& dir) {
         poll->deleteLater();
         auto shot = [&](const QString& name) {
             // The pointer of a headless run rests on a button: show the idle text.
-            form->statusBar()->clearMessage();
             QApplication::processEvents();
+            form->statusBar()->clearMessage();
             const QString path = dir + u'/' + name;
             if (form->grab().save(path))
                 paths << path;
@@ -68,8 +74,9 @@ QStringList DemoWindow::stepperScreenshots(const QString& dir) {
         form->findChild<QAction*>(QStringLiteral("1091"))->trigger();
     });
     poll->start();
+    m_wp->setTx(&letter);
     coverLetterStepper();
-    if (!oldFile.isEmpty())
-        openFile(oldFile);
+    m_wp->setTx(m_tx);
+    delete poll; // still there when the stepper never came up
     return paths;
 }

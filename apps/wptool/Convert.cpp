@@ -1,4 +1,6 @@
-#include "Convert.h"
+// wptool convert IN OUT: a document between RTF, our native format and plain
+// text, each chosen by the file's extension.
+#include "Commands.h"
 
 #include "wp/TextControl.h"
 
@@ -8,23 +10,21 @@ namespace wptool {
 
 int convert(const QStringList& args) {
     QTextStream err(stderr);
-    if (args.size() != 2) {
-        err << "usage: wptool convert IN OUT   (IN and OUT: .rtf, .wpdoc or .txt)\n";
-        return 2;
-    }
+    if (args.size() != 2)
+        return usageError(QStringLiteral("convert"));
     const QString& in = args[0];
     const QString& out = args[1];
-    if (wp::TextControl::formatForFile(out) == 0) {
-        err << "wptool: " << out << ": unknown output format (use .rtf, .wpdoc or .txt)\n";
-        return 2;
-    }
+    if (wp::TextControl::formatForFile(out) == 0)
+        return usageError(QStringLiteral("convert"),
+                          out +
+                              QStringLiteral(": unknown output format (use .rtf, .wpdoc or .txt)"));
     wp::TextControl tx;
     if (!tx.LoadFromFile(in)) {
-        err << "wptool: " << tx.lastError() << "\n";
+        err << "wptool convert: " << tx.lastError() << "\n";
         return 1;
     }
     if (!tx.SaveToFile(out)) {
-        err << "wptool: " << tx.lastError() << "\n";
+        err << "wptool convert: " << tx.lastError() << "\n";
         return 1;
     }
     return 0;

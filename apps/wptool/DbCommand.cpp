@@ -4,22 +4,20 @@
 //   wptool db version DATA_DIR      schema version and data-access versions
 //   wptool db schema [sqlite|postgresql]   the CREATE statements
 //   wptool db roles                 the two accounts as PostgreSQL roles
+#include "Commands.h"
 #include "data/Schema.h"
 #include "data/cADOInternal.h"
 #include "wp/cADO.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QTextStream>
 
 namespace {
 
-int usage() {
-    QTextStream(stderr) << "usage: wptool db init DATA_DIR\n"
-                           "       wptool db seed DATA_DIR [COUNT]\n"
-                           "       wptool db version DATA_DIR\n"
-                           "       wptool db schema [sqlite|postgresql]\n"
-                           "       wptool db roles\n";
-    return 2;
+int usage(const QString& why = {}) {
+    return wptool::usageError(QStringLiteral("db"), why);
 }
 
 QString databasePath(const QString& dataDir) {
@@ -57,11 +55,25 @@ int seed(const QString& dataDir, int count) {
 
 } // namespace
 
-int dbCommand(const QStringList& args) {
+int wptool::dbCommand(const QStringList& args) {
     const QString verb = args.value(0);
+    // The most arguments each subcommand takes, its name included.
+    static const QHash<QString, qsizetype> kMostArgs{
+        {QStringLiteral("init"), 2},   {QStringLiteral("seed"), 3},  {QStringLiteral("version"), 2},
+        {QStringLiteral("schema"), 2}, {QStringLiteral("roles"), 1},
+    };
+    if (verb.isEmpty())
+        return usage();
+    if (!kMostArgs.contains(verb))
+        return usage(QStringLiteral("unknown subcommand \"%1\"").arg(verb));
+    if (args.size() > kMostArgs.value(verb))
+        return usage(QStringLiteral("too many arguments"));
     try {
         if (verb == QLatin1String("schema")) {
-            const bool pg = args.value(1).startsWith(QLatin1String("postgres"));
+            const QString dialect = args.value(1, QStringLiteral("sqlite"));
+            if (dialect != QLatin1String("sqlite") && dialect != QLatin1String("postgresql"))
+                return usage(QStringLiteral("no schema for \"%1\"").arg(dialect));
+            const bool pg = dialect == QLatin1String("postgresql");
             for (const QString& sql : wp::data::schemaStatements(pg ? wp::data::Dialect::PostgreSQL
                                                                     : wp::data::Dialect::SQLite))
                 QTextStream(stdout) << sql << ";\n";
@@ -78,7 +90,7 @@ int dbCommand(const QStringList& args) {
             return 0;
         }
         if (args.size() < 2)
-            return usage();
+            return usage(QStringLiteral("DATA_DIR is missing"));
         const QString dataDir = args.at(1);
         if (verb == QLatin1String("init")) {
             wp::data::initDatabase(dataDir);
@@ -89,13 +101,17 @@ int dbCommand(const QStringList& args) {
         if (verb == QLatin1String("seed")) {
             bool ok = true;
             const int count = args.size() > 2 ? args.at(2).toInt(&ok) : 40;
-            if (!ok || count < 0 || count > 1000000) {
-                QTextStream(stderr) << "wptool db seed: COUNT must be a number from 0 to 1000000\n";
-                return 2;
-            }
+            if (!ok || count < 0 || count > 1000000)
+                return usage(QStringLiteral("COUNT must be a number from 0 to 1000000"));
             return seed(dataDir, count);
         }
         if (verb == QLatin1String("version")) {
+            // A missing file reads as the oldest schema: say so instead.
+            if (!QFileInfo(databasePath(dataDir)).isFile()) {
+                QTextStream(stderr) << "wptool db version: no database \""
+                                    << QDir::toNativeSeparators(databasePath(dataDir)) << "\"\n";
+                return 1;
+            }
             wp::cADO ado;
             ado.setDbname(databasePath(dataDir));
             QTextStream(stdout) << "schema " << ado.VersionDB() << "\n"

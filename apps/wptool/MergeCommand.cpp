@@ -1,5 +1,7 @@
 // wptool merge: every step of the cover letter stepper's data set merged at
 // once, into one PDF or one RTF file per letter.
+#include "Commands.h"
+#include "Console.h"
 #include "stepper/StepperBatch.h"
 #include "stepper/frmStepper.h"
 #include "wp/hooks.h"
@@ -10,13 +12,12 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QTextStream>
-#include <unistd.h>
+
+namespace wptool {
 
 namespace {
-int usage(QTextStream& err) {
-    err << "usage: wptool merge TEMPLATE DATA_DIR OUT.pdf [--options FILE]\n"
-           "       wptool merge TEMPLATE DATA_DIR --rtf OUTDIR [--options FILE]\n";
-    return 2;
+int usage(const QString& why = {}) {
+    return usageError(QStringLiteral("merge"), why);
 }
 
 QString escaped(QString text) {
@@ -32,17 +33,19 @@ int mergeCommand(const QStringList& args) {
         const QString& a = args[i];
         if (a == QStringLiteral("--options") || a == QStringLiteral("--rtf")) {
             if (i + 1 >= args.size())
-                return usage(err);
+                return usage(a + QStringLiteral(" needs a value"));
             (a == QStringLiteral("--options") ? optionsFile : rtfDir) = args[++i];
-        } else if (a.startsWith(QStringLiteral("--"))) {
-            return usage(err);
+        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            return usage(QStringLiteral("unknown option ") + a);
         } else {
             positional << a;
         }
     }
     if (positional.size() != (rtfDir.isEmpty() ? 3 : 2))
-        return usage(err);
+        return usage();
     const QString templatePath = positional[0];
+    if (rtfDir.isEmpty() && QFileInfo(templatePath) == QFileInfo(positional[2]))
+        return usage(QStringLiteral("OUT.pdf is the template itself"));
     const QString dataDir = QDir(positional[1]).absolutePath() + QLatin1Char('/');
 
     wp::TextControl templ;
@@ -77,8 +80,11 @@ int mergeCommand(const QStringList& args) {
                       .arg(escaped(QLocale::system().dateFormat(QLocale::ShortFormat)));
     }
 
-    // Reports and messages go to the terminal, not into a window.
-    wp::setMessageBoxHandler([&err](const QString& text, int, const QString& title) {
+    // Reports and messages go to the terminal, not into a window, each on a
+    // line of its own.
+    ProgressLine line(QStringLiteral("wptool merge: letter"));
+    wp::setMessageBoxHandler([&err, &line](const QString& text, int, const QString& title) {
+        line.clear();
         err << "wptool merge: " << title << ": " << text << "\n";
         err.flush();
         return 1;
@@ -91,19 +97,11 @@ int mergeCommand(const QStringList& args) {
         host.setOptsXML(options);
         const wp::KXmlRef steps = wp::frmStepper::BuildStepSet(
             dataDir + QStringLiteral("mv.mdb"), dataDir + QStringLiteral("app.mvdt"));
-        // One line on a terminal, rewritten for each letter.
-        const bool terminal = isatty(STDERR_FILENO);
-        auto progress = [&err, terminal](qint32 k, qint32 n) {
-            if (!terminal)
-                return;
-            err << "\rwptool merge: letter " << k << " of " << n;
-            if (k == n)
-                err << "\n";
-            err.flush();
-        };
+        auto progress = [&line](qint32 k, qint32 n) { line.show(k, n); };
         const wp::stepper::BatchResult r =
             rtfDir.isEmpty() ? wp::stepper::MergeToPdf(templ, steps, positional[2], progress)
                              : wp::stepper::MergeToRtf(templ, steps, rtfDir, progress);
+        line.clear();
         if (!r.ok) {
             err << "wptool merge: " << r.error << "\n";
             return 1;
@@ -116,3 +114,5 @@ int mergeCommand(const QStringList& args) {
     }
     return 0;
 }
+
+} // namespace wptool

@@ -1,40 +1,66 @@
 // wptool: command-line access to the library's document and data tools.
-#include "Convert.h"
-#include "PdfCommand.h"
+#include "Commands.h"
+#include "Console.h"
 #include "wp/wp.h"
 
 #include <QApplication>
 #include <QTextStream>
+#include <exception>
 
-int dbCommand(const QStringList& args);    // DbCommand.cpp
-int mergeCommand(const QStringList& args); // MergeCommand.cpp
+namespace {
 
-static int usage() {
-    QTextStream(stderr) << "usage: wptool version\n"
-                           "       wptool convert IN OUT\n"
-                           "       wptool merge TEMPLATE DATA_DIR OUT.pdf | --rtf OUTDIR\n";
-    return 2;
-}
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments().mid(1);
-    if (args.isEmpty())
-        return usage();
-    if (args.first() == QStringLiteral("pdf"))
-        return pdfCommand(args.mid(1));
-    if (args.first() == QStringLiteral("merge"))
-        return mergeCommand(args.mid(1));
-    if (args.first() == QStringLiteral("db"))
-        return dbCommand(args.mid(1));
-    if (args.first() == QStringLiteral("version")) {
-        wp::clsWP wp;
-        QTextStream(stdout) << wp.Version() << "\n";
+int run(const QStringList& args) {
+    using namespace wptool;
+    QTextStream err(stderr);
+    if (args.isEmpty()) {
+        err << overview();
+        return 2;
+    }
+    const QString& name = args.first();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+        QTextStream(stdout) << overview();
         return 0;
     }
-    if (args.first() == QStringLiteral("convert"))
-        return wptool::convert(args.mid(1));
-    return usage();
+    const Command* command =
+        findCommand(name == QLatin1String("--version") ? QStringLiteral("version") : name);
+    if (!command) {
+        err << "wptool: unknown command \"" << name << "\"; 'wptool --help' lists the commands\n";
+        return 2;
+    }
+    const QStringList rest = args.mid(1);
+    if (rest.contains(QLatin1String("--help")) || rest.contains(QLatin1String("-h"))) {
+        QTextStream(stdout) << help(*command);
+        return 0;
+    }
+    try {
+        return command->run(rest);
+    } catch (const wp::Error& e) {
+        err << "wptool " << name << ": " << e.description << " (" << e.number << ")\n";
+    } catch (const std::exception& e) {
+        err << "wptool " << name << ": " << e.what() << "\n";
+    }
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    wptool::QuietQt quiet;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    int code = 0;
+    {
+        QApplication app(argc, argv);
+        // No one is there to click a message box: its text goes to stderr.
+        wp::setMessageBoxHandler([](const QString& text, int, const QString& title) {
+            QTextStream(stderr) << "wptool: " << (title.isEmpty() ? QStringLiteral("wp") : title)
+                                << ": " << text << "\n";
+            return 1;
+        });
+        code = run(QApplication::arguments().mid(1));
+        wp::setMessageBoxHandler({});
+    }
+    if (code != 0)
+        quiet.release();
+    return code;
 }

@@ -286,8 +286,10 @@ public:
     qint32 CurrentPages() const;
     /// Writes every page, headers and footers included, to a PDF file at
     /// the page's real size (through PrintPage). False, with the reason in
-    /// lastPdfError(), when the file cannot be written.
-    bool exportPdf(const QString& fileName);
+    /// lastPdfError(), when the file cannot be written. `progress(page,
+    /// pages)`, when given, is called after each page.
+    bool exportPdf(const QString& fileName,
+                   const std::function<void(qint32 page, qint32 pages)>& progress = {});
     QString lastPdfError() const;
     /// Zoom of the on-screen sheets, percent (10..500; default 100).
     double viewZoom() const;

@@ -533,6 +533,22 @@ int TextControl::fieldMousePointer(qint16 id) {
 
 // --- tables ------------------------------------------------------------------
 
+QTextTableFormat docmodel::insertedTableFormat(int cols, int id) {
+    QTextTableFormat tf;
+    tf.setProperty(prop::TableId, id);
+    tf.setBorder(1);
+    tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    tf.setBorderCollapse(true);
+    tf.setCellPadding(4);
+    tf.setCellSpacing(0);
+    tf.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    QList<QTextLength> widths;
+    for (int i = 0; i < cols; ++i)
+        widths << QTextLength(QTextLength::PercentageLength, 100.0 / cols);
+    tf.setColumnWidthConstraints(widths);
+    return tf;
+}
+
 qint16 TextControl::TableInsert(qint32 rows, qint32 cols, qint32 pos, qint16 id) {
     if (rows < 1 || cols < 1 || id < 0 || pos < -1 || pos > lastPosition(document()))
         return 0;
@@ -566,19 +582,7 @@ qint16 TextControl::TableInsert(qint32 rows, qint32 cols, qint32 pos, qint16 id)
         c.clearSelection();
     if (c.currentTable())
         return 0;
-    QTextTableFormat tf;
-    tf.setProperty(prop::TableId, int(id));
-    tf.setBorder(1);
-    tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    tf.setBorderCollapse(true);
-    tf.setCellPadding(4);
-    tf.setCellSpacing(0);
-    tf.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    QList<QTextLength> widths;
-    for (int i = 0; i < cols; ++i)
-        widths << QTextLength(QTextLength::PercentageLength, 100.0 / cols);
-    tf.setColumnWidthConstraints(widths);
-    c.insertTable(rows, cols, tf);
+    c.insertTable(rows, cols, docmodel::insertedTableFormat(cols, id));
     d->cursor = c;
     emit cursorPositionChanged();
     return id;

@@ -259,4 +259,46 @@ void addSpaceAfterToNext(QTextDocument* doc) {
     addSpaceAfterToNext(doc->rootFrame(), cursor);
 }
 
+// Two paragraphs follow each other in the same frame or table cell.
+static bool sameContainer(QTextDocument* doc, const QTextBlock& a, const QTextBlock& b) {
+    QTextFrame* frame = doc->frameAt(a.position());
+    if (frame != doc->frameAt(b.position()))
+        return false;
+    auto* table = qobject_cast<QTextTable*>(frame);
+    return !table || table->cellAt(a.position()) == table->cellAt(b.position());
+}
+
+void refreshSpaceAbove(QTextDocument* doc, int from, int to) {
+    if (!doc)
+        return;
+    QTextBlock block = doc->findBlock(std::max(0, from));
+    const QTextBlock last = doc->findBlock(std::max(from, to));
+    const QTextBlock stop = last.isValid() ? last.next().next() : QTextBlock();
+    QTextCursor cursor;
+    for (; block.isValid() && block != stop; block = block.next()) {
+        const QTextBlockFormat f = block.blockFormat();
+        const QTextBlock prev = block.previous();
+        const double after = prev.isValid() && sameContainer(doc, prev, block)
+                                 ? std::max(0.0, prev.blockFormat().bottomMargin())
+                                 : 0.0;
+        const double above = f.doubleProperty(SpaceAbove);
+        if (above == after || (!f.hasProperty(SpaceAbove) && after <= 0))
+            continue;
+        QTextBlockFormat g = f;
+        g.setTopMargin(f.topMargin() - above + after);
+        if (after > 0)
+            g.setProperty(SpaceAbove, after);
+        else
+            g.clearProperty(SpaceAbove);
+        if (cursor.isNull()) {
+            cursor = QTextCursor(doc);
+            cursor.joinPreviousEditBlock();
+        }
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(g);
+    }
+    if (!cursor.isNull())
+        cursor.endEditBlock();
+}
+
 } // namespace wp::docmodel

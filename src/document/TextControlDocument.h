@@ -15,6 +15,8 @@ class QTextDocument;
 class QTextFrame;
 class QTextTable;
 
+class QTextTableFormat;
+
 namespace wp::docmodel {
 
 /// Header/footer areas in storage order: Header, FirstPageHeader, Footer,
@@ -42,6 +44,11 @@ constexpr int SpaceAbove = QTextFormat::UserProperty + 41;
 /// Adds each paragraph's space after to the top margin of the paragraph that
 /// follows it in the same frame or cell (see SpaceAbove).
 void addSpaceAfterToNext(QTextDocument* doc);
+/// Brings SpaceAbove up to date for the paragraphs from body position
+/// `from` to `to` and the one after them, after an edit changed the space
+/// after of the paragraph before one of them (or split or joined them). The
+/// change joins the edit's own undo step.
+void refreshSpaceAbove(QTextDocument* doc, int from, int to);
 
 /// Table cell format (int, twips): the least height of the cell's row, which
 /// the layout meets by growing the row's bottom padding; below 0 the row is
@@ -130,6 +137,9 @@ std::vector<QTextTable*> tables(const QTextDocument* doc);
 /// The most table cells a document may hold in all its tables together:
 /// the readers refuse more.
 constexpr qint64 MaxDocumentCells = 100000;
+/// The look of a table the control inserts: `cols` equal columns across the
+/// text width, collapsed single borders, table id `id`.
+QTextTableFormat insertedTableFormat(int cols, int id);
 
 /// Gives every field and table a unique id again after text was pasted in:
 /// the second run of a repeated id gets the next free one.

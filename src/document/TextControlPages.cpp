@@ -1,5 +1,6 @@
 // The control's pages: its page layout, the editing view inside it, and
 // drawing a page on a device for the preview, printing and PDF.
+#include "document/PdfSheets.h"
 #include "document/pages/PageLayout.h"
 #include "document/pages/PageView.h"
 #include "wp/Error.h"
@@ -151,34 +152,44 @@ qint32 TextControl::CurrentPages() const {
     return m_pages.p->layout.pageCount();
 }
 
-bool TextControl::exportPdf(const QString& fileName) {
-    Pages& pg = *m_pages.p;
-    const PageFormat f = pageFormat();
+std::unique_ptr<QPdfWriter> beginPdfSheets(const QString& fileName, const PageFormat& f,
+                                           const QString& title, QPainter& painter,
+                                           QString& error) {
     {
         // Say why a file cannot be written, rather than only that it failed.
         QFile probe(fileName);
         if (!probe.open(QIODevice::WriteOnly)) {
-            pg.lastPdfError = QStringLiteral("Cannot write the PDF file \"%1\": %2")
-                                  .arg(fileName, probe.errorString());
-            return false;
+            error = QStringLiteral("Cannot write the PDF file \"%1\": %2")
+                        .arg(fileName, probe.errorString());
+            return nullptr;
         }
     }
-    QPdfWriter writer(fileName);
-    writer.setCreator(QStringLiteral("wp"));
-    writer.setTitle(documentProperty(info::Title));
-    writer.setResolution(1200);
+    auto writer = std::make_unique<QPdfWriter>(fileName);
+    writer->setCreator(QStringLiteral("wp"));
+    writer->setTitle(title);
+    writer->setResolution(1200);
     // A landscape sheet is a portrait paper size turned on its side.
     const bool landscape = f.width > f.height;
     const QSizeF inches =
         landscape ? QSizeF(f.height, f.width) / 1440.0 : QSizeF(f.width, f.height) / 1440.0;
-    writer.setPageLayout(QPageLayout(
+    writer->setPageLayout(QPageLayout(
         QPageSize(inches, QPageSize::Inch, QString(), QPageSize::ExactMatch),
         landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    QPainter painter;
-    if (!painter.begin(&writer)) {
-        pg.lastPdfError = QStringLiteral("Cannot write the PDF file \"%1\".").arg(fileName);
-        return false;
+    if (!painter.begin(writer.get())) {
+        error = QStringLiteral("Cannot write the PDF file \"%1\".").arg(fileName);
+        return nullptr;
     }
+    return writer;
+}
+
+bool TextControl::exportPdf(const QString& fileName,
+                            const std::function<void(qint32, qint32)>& progress) {
+    Pages& pg = *m_pages.p;
+    QPainter painter;
+    const auto writer = beginPdfSheets(fileName, pageFormat(), documentProperty(info::Title),
+                                       painter, pg.lastPdfError);
+    if (!writer)
+        return false;
     QPainter* oldDevice = pg.device;
     const qint16 oldZoom = pg.printZoom;
     pg.device = &painter;
@@ -186,8 +197,10 @@ bool TextControl::exportPdf(const QString& fileName) {
     const int pages = CurrentPages();
     for (int page = 1; page <= pages; ++page) {
         if (page > 1)
-            writer.newPage();
+            writer->newPage();
         PrintPage(page);
+        if (progress)
+            progress(page, pages);
     }
     pg.device = oldDevice;
     pg.printZoom = oldZoom;

@@ -33,12 +33,26 @@ private:
     const QPointer<QObject>& m_tx;
 };
 
-// The steps every dialog function shares: the window's one library-wide
-// instance, created on first use, is handed its input and run modally by
-// `open`, whose string is the function's result. A window that shows itself
-// (PageSetup) does so inside `open`; for the others `open` calls ShowModal.
-template <class Form, class Open> QString RunDialog(Open&& open) {
-    return open(FormInstance<Form>::get());
+// The steps every dialog function shares: the guard (reporting clsWP's member,
+// the `strXML` argument and, where named, the result as a local), and the
+// window's one library-wide instance, created on first use when `open` asks
+// for it (so a check that fails first leaves no window behind). `open` hands
+// the window its input and runs it modally; its string is the result. A
+// window that shows itself (PageSetup) does so inside `open`; for the others
+// `open` calls ShowModal.
+template <class Form, class Open>
+QString GuardedDialog(const char* procedure, const QPointer<QObject>& tx, QString& strXML,
+                      Open&& open, const char* resultName = nullptr) {
+    QString result;
+    ClsWPVariables members(tx);
+    Guard g("clsWP", procedure, &members);
+    g.param(QStringLiteral("strXML"), strXML);
+    if (resultName)
+        g.local(QString::fromLatin1(resultName), result);
+    return g.run([&] {
+        result = open([]() -> Form& { return FormInstance<Form>::get(); });
+        return result;
+    });
 }
 } // namespace
 
@@ -135,93 +149,63 @@ void clsWP::putMeasurementUnits(int vData) {
 }
 
 QString clsWP::PageDialogShow(QString& strXML) {
-    QString strResultXML;
-    ClsWPVariables members(m_tx);
-    Guard g("clsWP", "PageDialogShow", &members);
-    g.param(QStringLiteral("strXML"), strXML).local(QStringLiteral("strResultXML"), strResultXML);
-    return g.run([&] {
-        strResultXML =
-            RunDialog<frmPageDlg>([&](frmPageDlg& form) { return form.PageSetup(strXML); });
-        return strResultXML;
-    });
+    return GuardedDialog<frmPageDlg>(
+        "PageDialogShow", m_tx, strXML, [&](auto form) { return form().PageSetup(strXML); },
+        "strResultXML");
 }
 
 QString clsWP::HeaderPropertiesShow(QString& strXML) {
-    ClsWPVariables members(m_tx);
-    Guard g("clsWP", "HeaderPropertiesShow", &members);
-    g.param(QStringLiteral("strXML"), strXML);
-    return g.run([&] {
-        RunDialog<frmHeaderProperties>([&](frmHeaderProperties& form) {
-            form.setTx(tx());
-            form.ShowDialog();
-            return QString();
-        });
+    return GuardedDialog<frmHeaderProperties>("HeaderPropertiesShow", m_tx, strXML, [&](auto form) {
+        form().setTx(tx());
+        form().ShowDialog();
         return QString();
     });
 }
 
 QString clsWP::TableDialogShow(QString& strXML) {
-    ClsWPVariables members(m_tx);
-    Guard g("clsWP", "TableDialogShow", &members);
-    g.param(QStringLiteral("strXML"), strXML);
-    return g.run([&] {
-        return RunDialog<frmTableDlg>([&](frmTableDlg& form) {
-            form.setTx(tx());
-            form.ShowDialog();
-            return gstrReturnXML;
-        });
+    return GuardedDialog<frmTableDlg>("TableDialogShow", m_tx, strXML, [&](auto form) {
+        form().setTx(tx());
+        form().ShowDialog();
+        return gstrReturnXML;
     });
 }
 
 QString clsWP::PrintPreviewShow(QString& strXML) {
-    ClsWPVariables members(m_tx);
-    Guard g("clsWP", "PrintPreviewShow", &members);
-    g.param(QStringLiteral("strXML"), strXML);
-    return g.run([&] {
-        RunDialog<frmPrintPreview>([&](frmPrintPreview& form) {
-            form.ShowPreview(tx());
-            return QString();
-        });
+    return GuardedDialog<frmPrintPreview>("PrintPreviewShow", m_tx, strXML, [&](auto form) {
+        form().ShowPreview(tx());
         return QString();
     });
 }
 
 QString clsWP::CoverLetterStepper(QString& strXML) {
-    ClsWPVariables members(m_tx);
-    Guard g("clsWP", "CoverLetterStepper", &members);
-    g.param(QStringLiteral("strXML"), strXML);
-    return g.run([&] {
+    return GuardedDialog<frmStepper>("CoverLetterStepper", m_tx, strXML, [&](auto form) {
         // The window goes after every call, so the next one builds it afresh.
         auto release = qScopeGuard([] { FormInstance<frmStepper>::release(); });
-        return RunDialog<frmStepper>([&](frmStepper& form) {
-            form.setTx(tx());
-            form.DoStepper(QStringLiteral("keyStepFirst"));
-            ShowModal(&form);
-            return QString();
-        });
+        frmStepper& stepper = form();
+        stepper.setTx(tx());
+        stepper.DoStepper(QStringLiteral("keyStepFirst"));
+        ShowModal(&stepper);
+        return QString();
     });
 }
 
 QString clsWP::ResumePropertiesShow(QString& strXML) {
-    QString sXML;
-    ClsWPVariables members(m_tx);
-    Guard g("clsWP", "ResumePropertiesShow", &members);
-    g.param(QStringLiteral("strXML"), strXML).local(QStringLiteral("sXML"), sXML);
-    return g.run([&] {
-        // The control is reached by name, as any late-bound host object.
-        if (!m_tx)
-            raise(err::ObjectNotSet);
-        const QString strTag = m_tx->property("Tag").toString();
-        sXML = RunDialog<frmResumeProps>(
-            [&](frmResumeProps& form) { return form.ShowProperties(strTag); });
-        return sXML;
-    });
+    return GuardedDialog<frmResumeProps>(
+        "ResumePropertiesShow", m_tx, strXML,
+        [&](auto form) {
+            // The control is reached by name, as any late-bound host object.
+            if (!m_tx)
+                raise(err::ObjectNotSet);
+            const QString strTag = m_tx->property("Tag").toString();
+            return form().ShowProperties(strTag);
+        },
+        "sXML");
 }
 
 QString clsWP::ResumeTitleRetrieve(QString& strXML) {
     Q_UNUSED(strXML);
     // No handler here: a failure reaches the host as it is.
-    return RunDialog<frmResumeTitle>([](frmResumeTitle& form) { return form.ShowForm(); });
+    return FormInstance<frmResumeTitle>::get().ShowForm();
 }
 
 QVariant clsWP::Invoke(qint32 dispid, const QVariantList& args, InvokeKind kind) {

@@ -5,6 +5,7 @@
 #include "wp/hooks.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QPointer>
@@ -12,7 +13,9 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressDialog>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QWidget>
 #include <algorithm>
 
@@ -35,18 +38,34 @@ QPointer<QWidget> g_lockedWindow;
 void copyPrinterSettings(const QPrinter& from, QPrinter& to) {
     to.setFullPage(true);
     if (from.outputFormat() == QPrinter::PdfFormat) {
-        to.setOutputFileName(from.outputFileName());
-    } else {
+        if (!from.outputFileName().isEmpty())
+            to.setOutputFileName(from.outputFileName());
+    } else if (!from.printerName().isEmpty()) {
         to.setPrinterName(from.printerName());
     }
     to.setPageLayout(from.pageLayout());
     to.setDuplex(from.duplex());
     to.setColorMode(from.colorMode());
     to.setPaperSource(from.paperSource());
-    to.setDocName(from.docName());
+    if (!from.docName().isEmpty())
+        to.setDocName(from.docName());
     if (from.outputFormat() == QPrinter::NativeFormat && from.printerName().isEmpty())
         raise(ErrPrinterInfo, QStringLiteral("wp"),
               QStringLiteral("Printer information is not available: no printer is installed."));
+}
+
+// The file a document prints to when no file was chosen yet: its title as a
+// PDF in the documents folder (the home folder when there is none).
+QString defaultPdfFile(const QString& docName) {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (dir.isEmpty() || !QDir(dir).exists())
+        dir = QDir::homePath();
+    QString base = docName.trimmed();
+    static const QRegularExpression unsafe(QStringLiteral(R"([/\\:*?"<>|\x00-\x1F])"));
+    base.replace(unsafe, QStringLiteral("_"));
+    if (base.isEmpty() || base.startsWith(QLatin1Char('.')))
+        base = QStringLiteral("Document");
+    return QDir(dir).filePath(base + QStringLiteral(".pdf"));
 }
 } // namespace
 
@@ -117,6 +136,18 @@ PRINTDLG_TYPE PrintDialogTX(TextControl* tx, qint32& PrintFlags) {
 
         QPrinter& printer = currentPrinter();
         QPrinter dlgPrinter(QPrinter::HighResolution);
+        // The dialog fills in its file name as it is built: give it the
+        // current printer's file, or one named after the document.
+        step([&] {
+            QString docName = printer.docName();
+            if (docName.isEmpty())
+                docName = tx->documentProperty(info::Title);
+            dlgPrinter.setDocName(docName);
+            const bool toFile = printer.outputFormat() == QPrinter::PdfFormat &&
+                                !printer.outputFileName().isEmpty();
+            dlgPrinter.setOutputFileName(toFile ? printer.outputFileName()
+                                                : defaultPdfFile(docName));
+        });
         QPrintDialog dialog(&dlgPrinter);
         dialog.setObjectName(QStringLiteral("PrintDialog"));
         // After the dialog is built: building it selects a printer of its own.

@@ -1,13 +1,11 @@
 #include "stepper/StepperBatch.h"
 
+#include "document/PdfSheets.h"
+
 #include "stepper/TemplateMerge.h"
 #include "wp/TextControl.h"
 
 #include <QDir>
-#include <QFile>
-#include <QPageLayout>
-#include <QPainter>
-#include <QPdfWriter>
 
 namespace wp::stepper {
 
@@ -40,30 +38,12 @@ BatchResult forEachLetter(const TextControl& templ, const KXmlRef& steps, const 
 
 BatchResult MergeToPdf(const TextControl& templ, const KXmlRef& steps, const QString& pdfPath,
                        const Progress& progress) {
-    {
-        QFile probe(pdfPath);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            BatchResult r;
-            r.error = QStringLiteral("Cannot write the PDF file \"%1\": %2")
-                          .arg(pdfPath, probe.errorString());
-            return r;
-        }
-    }
-    const PageFormat f = templ.pageFormat();
-    QPdfWriter writer(pdfPath);
-    writer.setCreator(QStringLiteral("wp"));
-    writer.setResolution(1200);
-    // A landscape sheet is a portrait paper size turned on its side.
-    const bool landscape = f.width > f.height;
-    const QSizeF inches =
-        landscape ? QSizeF(f.height, f.width) / 1440.0 : QSizeF(f.width, f.height) / 1440.0;
-    writer.setPageLayout(QPageLayout(
-        QPageSize(inches, QPageSize::Inch, QString(), QPageSize::ExactMatch),
-        landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
     QPainter painter;
-    if (!painter.begin(&writer)) {
+    QString error;
+    const auto writer = beginPdfSheets(pdfPath, templ.pageFormat(), QString(), painter, error);
+    if (!writer) {
         BatchResult r;
-        r.error = QStringLiteral("Cannot write the PDF file \"%1\".").arg(pdfPath);
+        r.error = error;
         return r;
     }
     BatchResult r = forEachLetter(templ, steps, progress,
@@ -73,7 +53,7 @@ BatchResult MergeToPdf(const TextControl& templ, const KXmlRef& steps, const QSt
                                       const qint32 pages = letter.CurrentPages();
                                       for (qint32 p = 1; p <= pages; ++p) {
                                           if (result.pages > 0)
-                                              writer.newPage();
+                                              writer->newPage();
                                           letter.PrintPage(p);
                                           ++result.pages;
                                       }

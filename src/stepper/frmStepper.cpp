@@ -152,6 +152,9 @@ frmStepper::frmStepper(QWidget* parent) : QMainWindow(parent) {
     txStep->setObjectName(QStringLiteral("txStep"));
     setCentralWidget(txStep);
     txStep->editView()->installEventFilter(this);
+    if (auto* view = qobject_cast<PageView*>(txStep->editView()))
+        view->setReadOnly(true); // a preview of the letter: no caret
+    txStep->editView()->setAccessibleName(tr("Letter preview"));
     connect(txStep, &TextControl::FieldSetCursor, this,
             [this](int id, int& pointer) { txStep_FieldSetCursor(id, pointer); });
     imlMain = new ImageManager(this);

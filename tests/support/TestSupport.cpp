@@ -1,11 +1,13 @@
 #include "support/TestSupport.h"
 
+#include "host/modWP.h"
 #include "wp/Error.h"
 #include "wp/hooks.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -63,6 +65,26 @@ QStringList ReportRecorder::takeProcedures() {
         names << r.procedure;
     reports.clear();
     return names;
+}
+
+QString ReportRecorder::said(size_t i) const {
+    if (i >= reports.size())
+        return QStringLiteral("none");
+    const ReportCall& r = reports[i];
+    return QStringLiteral("%1 %2.%3").arg(r.number).arg(r.module, r.procedure);
+}
+
+void DialogUnitsTest::SetUp() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void DialogUnitsTest::TearDown() {
+    wp::modWP::ResetGlobals();
+    QLocale::setDefault(QLocale::c());
+}
+
+void DialogUnitsTest::unit(qint16 u) {
+    wp::modWP::g_intMeasurement = u;
 }
 
 void expectFailsWithoutWindow(const std::function<void()>& call) {

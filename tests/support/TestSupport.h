@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <gtest/gtest.h>
 #include <ostream>
 #include <vector>
 
@@ -51,6 +52,9 @@ public:
     ~ReportRecorder();
     /// The procedure names reported so far, in order; clears the reports.
     QStringList takeProcedures();
+    /// Report `i` as "number module.procedure" (one comparison, readable
+    /// when it fails); "none" when there is no such report.
+    QString said(size_t i) const;
     std::vector<ReportCall> reports;
     int actionReads = 0;
     QString action;
@@ -95,6 +99,20 @@ inline QStringList commandIds(const QWidget* bar) {
             ids << a->objectName();
     return ids;
 }
+
+/// For the dialog tests: the dot is the decimal separator while a case runs
+/// (en_US), and the library's globals are reset after it.
+class DialogUnitsTest : public ::testing::Test {
+public:
+    static constexpr qint16 Cm = 1;
+    static constexpr qint16 Inch = 2;
+
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    /// The host's measurement unit (g_intMeasurement).
+    static void unit(qint16 u);
+};
 
 /// The child of `root` with that objectName, of type T (nullptr when none).
 template <class T> T* child(QWidget* root, const QString& name) {

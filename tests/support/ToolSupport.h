@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -15,15 +16,22 @@ struct ToolRun {
     QString out, err;
 };
 
-/// Runs the built wptool (beside the tests' folder) with `args`.
-inline ToolRun wptool(const QStringList& args) {
-    const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/../wptool");
+/// Where the built wptool is: beside the tests' folder.
+inline QString wptoolPath() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../wptool");
+}
+
+/// Runs the built wptool with `args`, in `env`.
+inline ToolRun wptool(const QStringList& args,
+                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    const QString exe = wptoolPath();
     ToolRun r;
     if (!QFileInfo::exists(exe)) {
         r.err = QStringLiteral("no wptool at ") + exe;
         return r;
     }
     QProcess p;
+    p.setProcessEnvironment(env);
     p.start(exe, args);
     if (!p.waitForFinished(120000))
         return r;
@@ -31,6 +39,14 @@ inline ToolRun wptool(const QStringList& args) {
     r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
     r.err = QString::fromLocal8Bit(p.readAllStandardError());
     return r;
+}
+
+/// What `program` writes to its standard output when run with `args`.
+inline QString output(const QString& program, const QStringList& args) {
+    QProcess proc;
+    proc.start(program, args);
+    proc.waitForFinished(30000);
+    return QString::fromUtf8(proc.readAllStandardOutput());
 }
 
 /// The text of pages `first` to `last` of a PDF (pdftotext), in reading
@@ -44,18 +60,12 @@ inline QString pdfText(const QString& pdf, int first, int last, bool layout = fa
                      QStringLiteral("-")};
     if (layout)
         args.prepend(QStringLiteral("-layout"));
-    QProcess proc;
-    proc.start(QStringLiteral("pdftotext"), args);
-    proc.waitForFinished(30000);
-    return QString::fromUtf8(proc.readAllStandardOutput());
+    return output(QStringLiteral("pdftotext"), args);
 }
 
 /// What pdfinfo says of a PDF ("" when it cannot be read).
 inline QString pdfInfo(const QString& pdf) {
-    QProcess proc;
-    proc.start(QStringLiteral("pdfinfo"), {pdf});
-    proc.waitForFinished(30000);
-    return QString::fromUtf8(proc.readAllStandardOutput());
+    return output(QStringLiteral("pdfinfo"), {pdf});
 }
 
 /// The number of pages of a PDF (pdfinfo), -1 when it cannot be read.

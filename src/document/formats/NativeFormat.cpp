@@ -40,6 +40,7 @@ enum ValueType : quint8 {
     TStringList = 10,
     TList = 11,
     TBytes = 12,
+    TTab = 13,
 };
 constexpr int MaxDepth = 32;
 constexpr qint64 MaxTableCells = 65536;
@@ -206,6 +207,13 @@ public:
                 out.append(char(TLength));
                 u(static_cast<quint64>(l.type()));
                 f(l.rawValue());
+            } else if (v.typeId() == qMetaTypeId<QTextOption::Tab>()) {
+                // A paragraph's tab stop: position, alignment, delimiter.
+                const auto t = v.value<QTextOption::Tab>();
+                out.append(char(TTab));
+                f(t.position);
+                u(static_cast<quint64>(t.type));
+                u(t.delimiter.unicode());
             } else if (v.typeId() == qMetaTypeId<QList<QTextLength>>()) {
                 const auto l = v.value<QList<QTextLength>>();
                 out.append(char(TLengthList));
@@ -501,6 +509,15 @@ public:
         }
         case TLength:
             return QVariant::fromValue(length());
+        case TTab: {
+            const double pos = finite();
+            const quint64 type = u();
+            const quint64 delimiter = u();
+            if (type > QTextOption::DelimiterTab || delimiter > 0xFFFF)
+                fail(QStringLiteral("a tab stop is of an unknown kind"));
+            return QVariant::fromValue(QTextOption::Tab(
+                pos, static_cast<QTextOption::TabType>(type), QChar(char16_t(delimiter))));
+        }
         case TLengthList: {
             const quint64 n = count(10000, "a length list");
             QList<QTextLength> l;

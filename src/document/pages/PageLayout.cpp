@@ -14,6 +14,7 @@
 #include <QTextLayout>
 #include <QTextTable>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace wp {
@@ -57,10 +58,12 @@ void PageLayout::setDocument(QTextDocument* body) {
         disconnect(m_body, nullptr, this, nullptr);
     m_body = body;
     if (body) {
-        connect(body, &QTextDocument::contentsChanged, this, &PageLayout::markDirty);
-        connect(body, &QObject::destroyed, this, &PageLayout::markDirty);
+        body->documentLayout(); // Qt reports where a change is only to a layout
+        connect(body, &QTextDocument::contentsChange, this, &PageLayout::bodyChange);
+        connect(body, &QTextDocument::contentsChanged, this, &PageLayout::bodyChanged);
+        connect(body, &QObject::destroyed, this, &PageLayout::invalidate);
     }
-    markDirty();
+    invalidate();
 }
 
 void PageLayout::setHeaderFooterDocument(int flag, QTextDocument* doc) {
@@ -91,10 +94,51 @@ void PageLayout::setPageFormat(const PageFormat& format) {
     if (m_format == format)
         return;
     m_format = format;
-    markDirty();
+    invalidate();
 }
 
 void PageLayout::invalidate() {
+    m_full = true;
+    markDirty();
+}
+
+void PageLayout::bodyChange(int from, int removed, int added) {
+    m_changeSeen = true;
+    m_editFrom = from;
+    m_editTo = from + added;
+    if (m_full)
+        return;
+    if (m_changeFrom < 0) {
+        m_changeFrom = from;
+        m_changeTo = from + added;
+        m_changeDelta = added - removed;
+        return;
+    }
+    // Merge with the earlier changes: their end moves with this one's text.
+    int to = m_changeTo;
+    if (to >= from + removed)
+        to += added - removed;
+    else if (to > from)
+        to = from + added;
+    m_changeTo = std::max(to, from + added);
+    m_changeFrom = std::min(m_changeFrom, from);
+    m_changeDelta += added - removed;
+}
+
+void PageLayout::bodyChanged() {
+    // A change Qt reports without its range (the default font, say) may
+    // move anything.
+    if (!m_changeSeen)
+        m_full = true;
+    m_changeSeen = false;
+    if (!m_fixing && m_body && m_editFrom >= 0) {
+        // Editing a paragraph may leave the spacing the next one carries for
+        // it out of date: bring it up to date as part of the same edit.
+        m_fixing = true;
+        docmodel::refreshSpaceAbove(m_body, m_editFrom, m_editTo);
+        m_fixing = false;
+    }
+    m_editFrom = m_editTo = -1;
     markDirty();
 }
 
@@ -103,9 +147,9 @@ void PageLayout::markDirty() {
     emit pagesChanged();
 }
 
-void PageLayout::prepare(QTextDocument* doc) const {
+bool PageLayout::prepare(QTextDocument* doc) const {
     if (!doc)
-        return;
+        return false;
     const double textWidth = std::max(1, m_format.width - m_format.marginL - m_format.marginR);
     QAbstractTextDocumentLayout* layout = doc->documentLayout();
     bool relayout = false;
@@ -113,19 +157,25 @@ void PageLayout::prepare(QTextDocument* doc) const {
         layout->setPaintDevice(twipsDevice());
         relayout = true;
     }
-    if (doc->documentMargin() != 0)
+    if (doc->documentMargin() != 0) {
         doc->setDocumentMargin(0);
+        relayout = true;
+    }
     // A document's default tab stop is Qt's 80 pixels (at 96 dpi, scaled to
     // the device): word processors put one every half inch, 48 pixels.
     QTextOption option = doc->defaultTextOption();
     if (option.tabStopDistance() == 80) {
         option.setTabStopDistance(kTabStop);
         doc->setDefaultTextOption(option);
+        relayout = true;
     }
-    if (doc->textWidth() != textWidth)
+    if (doc->textWidth() != textWidth) {
         doc->setTextWidth(textWidth);
-    else if (relayout)
+        relayout = true;
+    } else if (relayout) {
         doc->markContentsDirty(0, doc->characterCount());
+    }
+    return relayout;
 }
 
 PageLayout::Areas PageLayout::areas(int pageIndex) const {
@@ -189,6 +239,7 @@ void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items,
         l.blockPos = blockPos;
         l.start = line.textStart();
         l.length = line.textLength();
+        l.page = -1; // not on a page yet
         m_lines.push_back(l);
         if (!items)
             continue;
@@ -197,9 +248,11 @@ void PageLayout::collectBlock(const QTextBlock& block, std::vector<Item>* items,
         const bool join =
             !items->empty() && ((i > 0 && (together || (widows && (i == 1 || i == n - 1)))) ||
                                 (i == 0 && m_keepWithNext && !before));
-        if (join)
+        if (join) {
             items->back().bottom = std::max(items->back().bottom, l.bottom);
-        else if (i == 0 && atRoot && (before || items->empty()))
+            if (items == m_unitItems && items->size() == m_unitFirstItem)
+                m_unitJoin = std::max(m_unitJoin, l.bottom);
+        } else if (i == 0 && atRoot && (before || items->empty()))
             // The document's first page, and a page begun by a page break,
             // keep the paragraph's space before; other pages begin with text.
             items->push_back(Item{l.top - spaceBefore, l.top - spaceBefore, l.bottom, before});
@@ -305,6 +358,8 @@ void PageLayout::collectTable(QTextTable* table, std::vector<Item>& items,
         if (!open && m_keepWithNext && !before && !items.empty()) {
             // The paragraph before is kept with the table's first row.
             items.back().bottom = std::max(items.back().bottom, rowBottom);
+            if (&items == m_unitItems && items.size() == m_unitFirstItem)
+                m_unitJoin = std::max(m_unitJoin, rowBottom);
             open = true;
             continue;
         }
@@ -327,44 +382,350 @@ void PageLayout::collectTable(QTextTable* table, std::vector<Item>& items,
     pendingBreak = tf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysAfter;
 }
 
+std::array<double, 4> PageLayout::headerFooterHeights() const {
+    std::array<double, 4> heights{};
+    for (int i = 0; i < 4; ++i)
+        heights[i] = docHeight(m_hf[i]);
+    return heights;
+}
+
+// The child of the root frame that begins at body position `pos`: a block
+// or a frame, and where the next one begins. False when none begins there.
+bool PageLayout::unitAt(int pos, QTextBlock& block, QTextFrame*& frame, int& next) const {
+    block = QTextBlock();
+    frame = nullptr;
+    if (pos < 0 || pos >= m_body->characterCount())
+        return false;
+    QTextFrame* root = m_body->rootFrame();
+    QTextFrame* f = m_body->frameAt(pos);
+    while (f && f != root && f->parentFrame() != root)
+        f = f->parentFrame();
+    if (!f)
+        return false;
+    if (f != root) {
+        frame = f;
+        next = f->lastPosition() + 1;
+        return f->firstPosition() == pos;
+    }
+    block = m_body->findBlock(pos);
+    next = pos + block.length();
+    return block.isValid() && block.position() == pos;
+}
+
+double PageLayout::unitAnchor(const QTextBlock& block, QTextFrame* frame) const {
+    if (frame)
+        return m_body->documentLayout()->frameBoundingRect(frame).top();
+    return block.layout() ? block.layout()->position().y() : 0.0;
+}
+
+void PageLayout::collectUnit(const QTextBlock& block, QTextFrame* frame, bool& pendingBreak) const {
+    Unit u;
+    u.pos = frame ? frame->firstPosition() : block.position();
+    u.firstBlock = frame ? m_body->findBlock(u.pos).blockNumber() : block.blockNumber();
+    u.firstLine = int(m_lines.size());
+    u.firstItem = int(m_items.size());
+    u.anchor = unitAnchor(block, frame);
+    u.prevBottom = m_items.empty() ? 0.0 : m_items.back().bottom;
+    u.keepIn = m_keepWithNext;
+    u.breakIn = pendingBreak;
+    m_unitItems = &m_items;
+    m_unitFirstItem = m_items.size();
+    m_unitJoin = -std::numeric_limits<double>::infinity();
+    if (auto* table = qobject_cast<QTextTable*>(frame)) {
+        collectTable(table, m_items, pendingBreak);
+    } else if (frame) {
+        if (frame->frameFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+            pendingBreak = true;
+        collectFrame(frame, m_items, pendingBreak);
+    } else {
+        collectBlock(block, &m_items, pendingBreak, true);
+    }
+    u.joinBottom = m_unitJoin;
+    m_unitItems = nullptr;
+    m_units.push_back(u);
+}
+
+void PageLayout::collectAll() const {
+    bool pending = false;
+    m_keepWithNext = false;
+    QTextFrame* root = m_body->rootFrame();
+    for (QTextFrame::iterator it = root->begin(); !it.atEnd(); ++it)
+        collectUnit(it.currentBlock(), it.currentFrame(), pending);
+}
+
+double PageLayout::tallestLine() const {
+    double tallest = kMinLine;
+    for (const Line& l : m_lines)
+        tallest = std::max(tallest, l.bottom - l.top);
+    return tallest;
+}
+
 void PageLayout::paginate() const {
     // Moving a document onto the twips device reports a change: do it
     // before the pages are taken as clean.
     for (const auto& d : m_hf)
         prepare(d);
-    prepare(m_body);
+    if (prepare(m_body))
+        m_full = true;
     m_dirty = false;
-    m_pages.clear();
-    m_lines.clear();
-    m_blockFirstLine.clear();
-    std::vector<Item> items;
-    if (m_body) {
-        m_body->documentLayout()->documentSize(); // lays the whole document out
-        m_blockFirstLine.assign(m_body->blockCount(), -1);
-        bool pending = false;
-        m_keepWithNext = false;
-        collectFrame(m_body->rootFrame(), items, pending);
+    if (!m_full && m_body && !m_pages.empty() && paginateChange()) {
+        ++m_partialPasses;
+    } else {
+        ++m_fullPasses;
+        m_lines.clear();
+        m_items.clear();
+        m_units.clear();
+        m_blockFirstLine.clear();
+        if (m_body) {
+            m_body->documentLayout()->documentSize(); // lays the whole document out
+            m_blockFirstLine.assign(m_body->blockCount(), -1);
+            collectAll();
+            m_charCount = m_body->characterCount();
+            m_blockCount = m_body->blockCount();
+        }
+        m_minBody = tallestLine();
+        m_hfHeights = headerFooterHeights();
+        layPages(0, {}, -1, 0, 0);
+        assignLines(0, -1, -1, 0);
     }
-    m_minBody = kMinLine;
-    for (const Line& l : m_lines)
-        m_minBody = std::max(m_minBody, l.bottom - l.top);
+    m_full = false;
+    m_changeFrom = m_changeTo = -1;
+    m_changeDelta = 0;
+}
 
+// Works the pages out again after edits of the body: the root frame's
+// children the edits touched are collected again, the others moved by the
+// change in height and length, and the pages are cut again from the last
+// page the edits cannot have moved until a page begins where one began
+// before. False when the change cannot be followed (then everything is
+// collected again); the collected state is then left half done.
+bool PageLayout::paginateChange() const {
+    const std::array<double, 4> hfHeights = headerFooterHeights();
+    const bool sameAreas = hfHeights == m_hfHeights;
+    m_hfHeights = hfHeights;
+    if (m_changeFrom < 0) {
+        // Only a header or footer changed: the body's pieces are the same.
+        if (!sameAreas) {
+            layPages(0, {}, -1, 0, 0);
+            assignLines(0, -1, -1, 0);
+        }
+        return true;
+    }
+    m_body->documentLayout()->documentSize(); // lays the change out
+    const int delta = m_changeDelta;
+    const int charCount = m_body->characterCount();
+    const int blockCount = m_body->blockCount();
+    if (m_units.empty() || charCount != m_charCount + delta ||
+        int(m_blockFirstLine.size()) != m_blockCount)
+        return false;
+    const int oldFrom = m_changeFrom;
+    const int oldTo = std::max(oldFrom, m_changeTo - delta);
+    const int n = int(m_units.size());
+    auto unitOf = [this](int pos) {
+        const auto it = std::upper_bound(m_units.begin(), m_units.end(), pos,
+                                         [](int p, const Unit& u) { return p < u.pos; });
+        return std::max(0, int(it - m_units.begin()) - 1);
+    };
+    // One child more on each side: a paragraph glued to the next one, an
+    // empty paragraph Qt tucks into a table beside it.
+    const int k = std::max(0, unitOf(oldFrom) - 1);
+    const int e = std::min(n, unitOf(oldTo) + 2);
+
+    const Unit first = m_units[k];
+    const int oldLines = int(m_lines.size());
+    const int oldItems = int(m_items.size());
+    const int tailLine = e < n ? m_units[e].firstLine : oldLines;
+    const int tailItem = e < n ? m_units[e].firstItem : oldItems;
+    const int tailBlock = e < n ? m_units[e].firstBlock : m_blockCount;
+    const std::vector<Unit> units(m_units.begin() + e, m_units.end());
+    const std::vector<Line> lines(m_lines.begin() + tailLine, m_lines.end());
+    const std::vector<Item> items(m_items.begin() + tailItem, m_items.end());
+    const std::vector<int> blocks(m_blockFirstLine.begin() + tailBlock, m_blockFirstLine.end());
+
+    // Collect again from where child k began, in the state it began in.
+    m_units.resize(k);
+    m_lines.resize(first.firstLine);
+    m_items.resize(first.firstItem);
+    if (!m_items.empty())
+        m_items.back().bottom = first.prevBottom;
+    m_blockFirstLine.resize(first.firstBlock);
+    m_blockFirstLine.resize(blockCount, -1);
+    m_keepWithNext = first.keepIn;
+    bool pending = first.breakIn;
+    int pos = first.pos;
+    const int nt = int(units.size());
+    int t = 0; // the first old child after the ones collected again
+    for (;;) {
+        const int end = (t < nt ? units[t].pos : m_charCount) + delta;
+        while (pos < end) {
+            QTextBlock block;
+            QTextFrame* frame = nullptr;
+            int next = 0;
+            if (!unitAt(pos, block, frame, next) || next > end)
+                return false;
+            collectUnit(block, frame, pending);
+            pos = next;
+        }
+        if (pos != end)
+            return false;
+        if (t == nt)
+            break;
+        // The next child was collected in the same state, and has pieces of
+        // its own for later children to be glued to: keep it and the rest.
+        const Unit& u = units[t];
+        const int ownEnd = t + 1 < nt ? units[t + 1].firstItem : oldItems;
+        if (m_keepWithNext == u.keepIn && pending == u.breakIn &&
+            m_items.empty() == (u.firstItem == 0) && ownEnd > u.firstItem)
+            break;
+        ++t;
+    }
+
+    double dy = 0;
+    const int keptLine = t < nt ? units[t].firstLine : oldLines;
+    const int keptItem = t < nt ? units[t].firstItem : oldItems;
+    const int keptBlock = t < nt ? units[t].firstBlock : m_blockCount;
+    const int blockShift = blockCount - m_blockCount;
+    const int lineShift = int(m_lines.size()) - keptLine;
+    const int itemShift = int(m_items.size()) - keptItem;
+    if (t < nt) {
+        QTextBlock block;
+        QTextFrame* frame = nullptr;
+        int next = 0;
+        if (!unitAt(pos, block, frame, next))
+            return false;
+        dy = unitAnchor(block, frame) - units[t].anchor;
+    }
+    if (t < nt && m_body->findBlock(pos).blockNumber() != keptBlock + blockShift)
+        return false;
+    const int stableItem = int(m_items.size());
+    const int stableLine = int(m_lines.size());
+    for (int i = t; i < nt; ++i) {
+        Unit u = units[i];
+        u.pos += delta;
+        u.firstBlock += blockShift;
+        u.firstLine += lineShift;
+        u.firstItem += itemShift;
+        u.anchor += dy;
+        u.joinBottom += dy;
+        if (i == t) {
+            // Glued to the piece collected again: stretch it as before.
+            u.prevBottom = m_items.empty() ? 0.0 : m_items.back().bottom;
+            if (!m_items.empty() && std::isfinite(u.joinBottom))
+                m_items.back().bottom = std::max(m_items.back().bottom, u.joinBottom);
+        } else {
+            u.prevBottom += dy;
+        }
+        m_units.push_back(u);
+    }
+    for (size_t i = size_t(keptLine - tailLine); i < lines.size(); ++i) {
+        Line l = lines[i];
+        l.top += dy;
+        l.bottom += dy;
+        l.blockPos += delta;
+        m_lines.push_back(l);
+    }
+    for (size_t i = size_t(keptItem - tailItem); i < items.size(); ++i) {
+        Item it = items[i];
+        it.start += dy;
+        it.prevEnd += dy;
+        it.bottom += dy;
+        if (it.headBottom > it.headTop) {
+            it.headTop += dy;
+            it.headBottom += dy;
+        }
+        m_items.push_back(it);
+    }
+    for (int b = keptBlock; b < m_blockCount; ++b) {
+        const int line = blocks[size_t(b - tailBlock)];
+        m_blockFirstLine[size_t(b + blockShift)] = line >= 0 ? line + lineShift : -1;
+    }
+    m_charCount = charCount;
+    m_blockCount = blockCount;
+
+    const double minBody = tallestLine();
+    const bool reuse = sameAreas && minBody == m_minBody;
+    m_minBody = minBody;
+    std::vector<Page> old;
+    old.swap(m_pages);
+    int from = 0;
+    if (reuse) {
+        // The last page that begins before the first piece that may differ
+        // (the one the first child collected again may be glued to): the
+        // pages before it, and where it begins, cannot have moved.
+        const int touched = first.firstItem - 1;
+        const auto it =
+            std::lower_bound(old.begin(), old.end(), touched,
+                             [](const Page& p, int item) { return p.firstItem < item; });
+        from = std::max(0, int(it - old.begin()) - 1);
+    }
+    const auto [reusedNew, reusedOld] = layPages(from, old, reuse ? stableItem : -1, itemShift, dy);
+    assignLines(from, reusedNew, reusedOld, stableLine);
+    return true;
+}
+
+std::pair<int, int> PageLayout::layPages(int from, const std::vector<Page>& old, int stableItem,
+                                         int itemShift, double dy) const {
     auto bodyHeight = [this](int pageIndex) {
         const Areas a = areas(pageIndex);
         return a.bodyBottom - a.bodyTop;
     };
+    const std::vector<Item>& items = m_items;
     Page cur;
-    // The first paragraph's space before shows on the first page too.
-    if (!items.empty())
-        cur.y0 = std::min(0.0, items.front().start);
-    double h = bodyHeight(0);
-    for (const Item& item : items) {
+    double h = 0;
+    size_t i = 0;
+    if (from > 0) {
+        m_pages.assign(old.begin(), old.begin() + from);
+        cur = old[from];
+        h = bodyHeight(from) - cur.lead();
+        i = size_t(cur.firstItem);
+    } else {
+        m_pages.clear();
+        // The first paragraph's space before shows on the first page too.
+        if (!items.empty())
+            cur.y0 = std::min(0.0, items.front().start);
+        h = bodyHeight(0);
+    }
+    // A page that begins where an old one began, at a piece after the
+    // change, is that page again, and so are the ones after it.
+    auto reused = [&]() -> int {
+        if (stableItem < 0 || cur.firstItem < stableItem)
+            return -1;
+        const int oldItem = cur.firstItem - itemShift;
+        auto it = std::lower_bound(old.begin(), old.end(), oldItem,
+                                   [](const Page& p, int item) { return p.firstItem < item; });
+        for (; it != old.end() && it->firstItem == oldItem; ++it) {
+            const bool sameHead =
+                std::abs(it->lead() - cur.lead()) < 1e-6 &&
+                (cur.lead() <= 0 || std::abs(it->headTop + dy - cur.headTop) < 1e-6);
+            if (it != old.begin() && std::abs(it->y0 + dy - cur.y0) < 1e-6 && sameHead)
+                return int(it - old.begin());
+        }
+        return -1;
+    };
+    auto reuseFrom = [&](int q) {
+        const int first = int(m_pages.size());
+        for (size_t p = size_t(q); p < old.size(); ++p) {
+            Page pg = old[p];
+            pg.y0 += dy;
+            pg.y1 += dy;
+            if (pg.lead() > 0) {
+                pg.headTop += dy;
+                pg.headBottom += dy;
+            }
+            pg.firstItem += itemShift;
+            m_pages.push_back(pg);
+        }
+        return std::make_pair(first, q);
+    };
+    for (; i < items.size(); ++i) {
+        const Item& item = items[i];
         const bool pageHasContent = item.start > cur.y0 + kEps;
         if (pageHasContent && (item.breakBefore || item.bottom - cur.y0 > h + kEps)) {
             cur.y1 = std::max(item.prevEnd, cur.y0);
             m_pages.push_back(cur);
             cur = Page{};
             cur.y0 = item.start;
+            cur.firstItem = int(i);
             h = bodyHeight(int(m_pages.size()));
             const double lead = item.headBottom - item.headTop;
             if (lead > 0 && lead < h / 2 && item.bottom - item.start <= h - lead) {
@@ -372,6 +733,8 @@ void PageLayout::paginate() const {
                 cur.headBottom = item.headBottom;
                 h -= lead;
             }
+            if (const int q = reused(); q >= 0)
+                return reuseFrom(q);
         }
         // Taller than a whole page (a huge row or picture): cut it.
         while (item.bottom - cur.y0 > h + kEps) {
@@ -380,30 +743,67 @@ void PageLayout::paginate() const {
             const double next = cur.y1;
             cur = Page{};
             cur.y0 = next;
+            cur.firstItem = int(i);
             h = bodyHeight(int(m_pages.size()));
+            if (const int q = reused(); q >= 0)
+                return reuseFrom(q);
         }
     }
     cur.y1 = cur.y0 + h;
     m_pages.push_back(cur);
+    return {-1, -1};
+}
 
-    // Each line belongs to the page its top falls on; lines are numbered on
-    // their page in document order.
-    std::vector<int> perPage(m_pages.size(), 0);
-    for (Line& l : m_lines) {
-        auto it = std::upper_bound(m_pages.begin(), m_pages.end(), l.top + kEps,
-                                   [](double y, const Page& p) { return y < p.y0; });
-        l.page = std::max(0, int(it - m_pages.begin()) - 1);
-        l.onPage = perPage[l.page]++;
+// Each line belongs to the page its top falls on; lines are numbered on
+// their page in document order. Only the lines of pages from `from` up to
+// the first reused page are placed again; later lines of reused pages
+// (from `stableLine` on) keep their number on the page.
+void PageLayout::assignLines(int from, int reusedNew, int reusedOld, int stableLine) const {
+    const int pageCount = int(m_pages.size());
+    const int end = reusedNew >= 0 ? reusedNew : pageCount;
+    auto pageOf = [this](const Line& l) {
+        const auto it = std::upper_bound(m_pages.begin(), m_pages.end(), l.top + kEps,
+                                         [](double y, const Page& p) { return y < p.y0; });
+        return std::max(0, int(it - m_pages.begin()) - 1);
+    };
+    std::vector<int> perPage(size_t(pageCount), 0);
+    bool placed = true;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        Line& l = m_lines[i];
+        if (l.page >= 0 && l.page < from && int(i) < stableLine)
+            continue;
+        if (reusedNew >= 0 && int(i) >= stableLine && l.page >= reusedOld) {
+            l.page += reusedNew - reusedOld;
+            continue;
+        }
+        l.page = pageOf(l);
+        placed = placed && l.page >= from && l.page < end;
+        l.onPage = perPage[size_t(l.page)]++;
     }
+    for (int p = from; p < end; ++p)
+        m_pages[size_t(p)].lineCount = perPage[size_t(p)];
     int first = 0;
-    for (size_t p = 0; p < m_pages.size(); ++p) {
-        m_pages[p].firstLine = first;
-        m_pages[p].lineCount = perPage[p];
-        first += perPage[p];
+    for (Page& p : m_pages) {
+        p.firstLine = first;
+        first += p.lineCount;
+    }
+    if (!placed || first != int(m_lines.size())) {
+        // A line left the pages it was counted on: place them all again.
+        std::fill(perPage.begin(), perPage.end(), 0);
+        for (Line& l : m_lines) {
+            l.page = pageOf(l);
+            l.onPage = perPage[size_t(l.page)]++;
+        }
+        first = 0;
+        for (int p = 0; p < pageCount; ++p) {
+            m_pages[size_t(p)].lineCount = perPage[size_t(p)];
+            m_pages[size_t(p)].firstLine = first;
+            first += perPage[size_t(p)];
+        }
     }
     m_order.resize(m_lines.size());
     for (size_t i = 0; i < m_lines.size(); ++i)
-        m_order[m_pages[m_lines[i].page].firstLine + m_lines[i].onPage] = int(i);
+        m_order[size_t(m_pages[size_t(m_lines[i].page)].firstLine + m_lines[i].onPage)] = int(i);
 }
 
 static void collectTables(QTextFrame* frame, std::vector<QTextTable*>& out) {
@@ -631,8 +1031,8 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
     painter->save();
     painter->fillRect(sheet, Qt::white);
     painter->setClipRect(sheet, Qt::IntersectClip);
-    painter->setRenderHint(QPainter::Antialiasing, true);
-    painter->setRenderHint(QPainter::TextAntialiasing, true);
+    painter->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                            QPainter::SmoothPixmapTransform);
     const double left = m_format.marginL;
     // Page numbers in a header or footer show this page's.
     const auto header = a.header ? numbered(a.header, page) : nullptr;
@@ -674,7 +1074,8 @@ void PageLayout::drawBodySlice(QPainter* painter, int page,
     painter->save();
     painter->fillRect(strip, Qt::white);
     painter->setClipRect(strip, Qt::IntersectClip);
-    painter->setRenderHint(QPainter::Antialiasing, true);
+    painter->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                            QPainter::SmoothPixmapTransform);
     if (m_body) {
         const double left = m_format.marginL;
         drawDocument(painter, m_body, QPointF(left, -pg.y0),

@@ -8,6 +8,11 @@
 // rows and at explicit page breaks; a page shows its slice of the column
 // inside the margins. One routine, drawPage, paints a page for the editor,
 // the preview, PDF and the printer alike.
+//
+// An edit of the body is followed from its page: only the paragraphs and
+// tables it touched are measured again, and the pages after it are reused
+// as soon as a page begins where one began before: the pagination a
+// keystroke needs hardly grows with the document.
 
 #include "wp/PageFormat.h"
 
@@ -17,6 +22,7 @@
 #include <QRectF>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <array>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -110,6 +116,10 @@ public:
 
     /// Forces the pagination to be worked out again on next use.
     void invalidate();
+    /// How many times the pages were worked out from the start, and how many
+    /// times only from the page of a change (for tests and measurements).
+    int fullPasses() const { return m_fullPasses; }
+    int partialPasses() const { return m_partialPasses; }
 
 signals:
     /// The pages changed (content, format or count): views repaint.
@@ -128,6 +138,7 @@ private:
         double y1 = 0;     // document y where the page's slice ends
         int firstLine = 0; // index into m_order
         int lineCount = 0;
+        int firstItem = 0; // the piece of the column the page begins with
         // A page that begins inside a table repeats the table's header rows
         // (document y headTop..headBottom) above its slice.
         double headTop = 0, headBottom = 0;
@@ -140,6 +151,21 @@ private:
         bool breakBefore = false;
         double headTop = 0, headBottom = 0; // header rows of its table, if any
     };
+    // A child of the root frame (a paragraph or a table) as it was collected:
+    // where its lines and pieces begin, and the state it was collected in, so
+    // that a change collects again only the children it touches.
+    struct Unit {
+        int pos = 0;        // body position where it begins
+        int firstBlock = 0; // block number
+        int firstLine = 0;  // index into m_lines
+        int firstItem = 0;  // index into m_items
+        double anchor = 0;  // layout y of its top
+        // The piece before it: its bottom before this child was glued to it,
+        // and how far this child stretched it (-inf: not at all).
+        double prevBottom = 0;
+        double joinBottom = 0;
+        bool keepIn = false, breakIn = false; // glue and page break pending
+    };
     struct Areas {
         double bodyTop = 0, bodyBottom = 0;
         QTextDocument* header = nullptr;
@@ -148,13 +174,29 @@ private:
 
     void ensurePages() const;
     void paginate() const;
+    bool paginateChange() const;
+    void collectAll() const;
+    double tallestLine() const;
+    void collectUnit(const QTextBlock& block, QTextFrame* frame, bool& pendingBreak) const;
+    bool unitAt(int pos, QTextBlock& block, QTextFrame*& frame, int& next) const;
+    double unitAnchor(const QTextBlock& block, QTextFrame* frame) const;
+    // Cuts the pieces into pages from page `from` on; pages from `stableItem`
+    // (old pages shifted by `itemShift` pieces and `dy`) are reused as soon
+    // as a page begins where one of them began. Returns the first reused
+    // page's new and old index (-1 for none).
+    std::pair<int, int> layPages(int from, const std::vector<Page>& old, int stableItem,
+                                 int itemShift, double dy) const;
+    void assignLines(int from, int reusedNew, int reusedOld, int stableLine) const;
+    std::array<double, 4> headerFooterHeights() const;
+    void bodyChange(int from, int removed, int added);
+    void bodyChanged();
     void collectFrame(QTextFrame* frame, std::vector<Item>& items, bool& pendingBreak) const;
     void collectTable(QTextTable* table, std::vector<Item>& items, bool& pendingBreak) const;
     void collectBlock(const QTextBlock& block, std::vector<Item>* items, bool& pendingBreak,
                       bool atRoot = false) const;
     Areas areas(int pageIndex) const;
     int areaFlag(int pageIndex, bool footer) const;
-    void prepare(QTextDocument* doc) const;
+    bool prepare(QTextDocument* doc) const;      // true: it had to be laid out again
     QTextBlock splitBlock(const Page& pg) const; // a root paragraph the page begins inside
     std::unique_ptr<QTextDocument> numbered(QTextDocument* doc, int page) const;
     int lineIndexOf(int pos) const;
@@ -166,13 +208,28 @@ private:
     PageFormat m_format;
 
     mutable bool m_dirty = true;
+    mutable bool m_full = true; // the body must be collected from the start
+    // The body's changes since the last pagination, in today's positions:
+    // [m_changeFrom, m_changeTo) is new text, everything after it moved by
+    // m_changeDelta.
+    mutable int m_changeFrom = -1, m_changeTo = -1, m_changeDelta = 0;
+    bool m_changeSeen = false;                     // a contentsChange came with the last edit
+    int m_editFrom = -1, m_editTo = -1;            // the last edit's new text
+    bool m_fixing = false;                         // paragraph spacing is being brought up to date
+    mutable int m_charCount = 0, m_blockCount = 0; // of the body last collected
+    mutable std::array<double, 4> m_hfHeights{};   // header/footer heights last used
     mutable std::vector<Page> m_pages;
     mutable std::vector<Line> m_lines;
+    mutable std::vector<Item> m_items;
+    mutable std::vector<Unit> m_units;
     mutable std::vector<int> m_blockFirstLine; // block number → first index in m_lines
-    mutable std::vector<int> m_order;
-    mutable double m_minBody = 240;      // least body height of a page: its tallest line
-    mutable bool m_keepWithNext = false; // while collecting: glue the next piece          //
-                                         // m_lines indices by page, then line
+    mutable std::vector<int> m_order;          // m_lines indices by page, then line
+    mutable double m_minBody = 240;            // least body height of a page: its tallest line
+    mutable bool m_keepWithNext = false;       // while collecting: glue the next piece
+    mutable const std::vector<Item>* m_unitItems = nullptr; // while collecting a child
+    mutable size_t m_unitFirstItem = 0;
+    mutable double m_unitJoin = 0;
+    mutable int m_fullPasses = 0, m_partialPasses = 0;
 };
 
 } // namespace wp

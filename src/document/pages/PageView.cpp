@@ -284,7 +284,7 @@ void PageView::paintEvent(QPaintEvent* event) {
                        origin.y() + height - 1);
         }
     }
-    if (hasFocus() && m_caretOn && !m_cursor.isNull())
+    if (hasFocus() && m_caretOn && !m_readOnly && !m_cursor.isNull())
         p.fillRect(caretViewportRect(), Qt::black);
 }
 
@@ -574,12 +574,15 @@ void PageView::keyPressEvent(QKeyEvent* event) {
     }
     QTextDocument* doc = m_cursor.document();
     if (handleMove(event)) {
+    } else if (event->matches(QKeySequence::Copy)) {
+        copy();
+    } else if (m_readOnly) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
     } else if (event->matches(QKeySequence::Undo)) {
         doc->undo(&m_cursor);
     } else if (event->matches(QKeySequence::Redo)) {
         doc->redo(&m_cursor);
-    } else if (event->matches(QKeySequence::Copy)) {
-        copy();
     } else if (event->matches(QKeySequence::Cut)) {
         copy();
         m_cursor.removeSelectedText();
@@ -730,8 +733,10 @@ void PageView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void PageView::inputMethodEvent(QInputMethodEvent* event) {
-    if (m_cursor.isNull())
+    if (m_cursor.isNull() || m_readOnly) {
+        event->ignore();
         return;
+    }
     if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
         m_cursor.beginEditBlock();
         if (event->replacementLength() > 0) {
@@ -782,8 +787,15 @@ void PageView::timerEvent(QTimerEvent* event) {
     QAbstractScrollArea::timerEvent(event);
 }
 
-bool PageView::focusNextPrevChild(bool) {
-    return false; // Tab is typed into the document
+bool PageView::focusNextPrevChild(bool next) {
+    // Tab is typed into an editable document; a read-only one passes it on.
+    return m_readOnly && QAbstractScrollArea::focusNextPrevChild(next);
+}
+
+void PageView::setReadOnly(bool on) {
+    m_readOnly = on;
+    setAttribute(Qt::WA_InputMethodEnabled, !on);
+    viewport()->update();
 }
 
 Qt::CursorShape PageView::cursorShape(int code) {

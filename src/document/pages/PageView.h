@@ -40,6 +40,12 @@ public:
     /// shows, or the draft view, leaves the body edited.
     void editArea(int flag, int page = 0);
 
+    /// A read-only view shows no caret and refuses typing, pasting and
+    /// deleting; moving, selecting and copying still work, and Tab moves
+    /// the focus on.
+    bool isReadOnly() const { return m_readOnly; }
+    void setReadOnly(bool on);
+
     /// Zoom of the sheets, percent of their real size on this screen.
     double zoom() const { return m_zoom; }
     void setZoom(double percent);
@@ -132,6 +138,7 @@ private:
     QTextCursor m_bodyCursor; // the body's caret while an area is edited
     double m_zoom = 100;
     bool m_draft = false;
+    bool m_readOnly = false;
     mutable bool m_sheetsDirty = true;
     mutable std::vector<int> m_tops; // content y of each sheet's top, pixels
     bool m_caretOn = true;

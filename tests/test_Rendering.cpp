@@ -1,0 +1,235 @@
+// What a reader sees on drawn pages: tab stops on a private copy of the
+// document, pictures scaled smoothly, a read-only view without a caret, and
+// the file the print dialog offers when there is no printer.
+#include "document/pages/PageView.h"
+#include "preview/modPrintDlg.h"
+#include "support/PageSupport.h"
+#include "support/TestSupport.h"
+#include "wp/TextControl.h"
+#include "wp/hooks.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QXmlStreamReader>
+#include <QtEndian>
+#include <bit>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+using wp::TextControl;
+
+std::unique_ptr<TextControl> fromRtf(const QByteArray& rtf) {
+    auto tx = std::make_unique<TextControl>();
+    EXPECT_TRUE(tx->LoadFromMemory(rtf, wp::fmt::Rtf));
+    return tx;
+}
+
+// The copy the preview and the stepper make: native data, same page format.
+std::unique_ptr<TextControl> privateCopy(TextControl& tx) {
+    auto copy = std::make_unique<TextControl>();
+    EXPECT_TRUE(copy->LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native));
+    copy->setPageFormat(tx.pageFormat());
+    return copy;
+}
+
+// Page 1 drawn by the control at 100 % on a white image of `dpi`.
+QImage drawnPage(TextControl& tx, int dpi) {
+    const wp::PageFormat f = tx.pageFormat();
+    QImage img(f.width * dpi / 1440, f.height * dpi / 1440, QImage::Format_RGB32);
+    img.setDotsPerMeterX(qRound(dpi / 0.0254));
+    img.setDotsPerMeterY(qRound(dpi / 0.0254));
+    img.fill(Qt::white);
+    QPainter painter(&img);
+    tx.setPrintDevice(&painter);
+    tx.PrintPage(1);
+    tx.setPrintDevice(nullptr);
+    return img;
+}
+
+// The right edge (points) of the word `word` on page 1 of a PDF, -1 if absent.
+double pdfWordRight(const QString& pdf, const QString& word) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"),
+            {QStringLiteral("-bbox-layout"), QStringLiteral("-f"), QStringLiteral("1"),
+             QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
+    p.waitForFinished(30000);
+    QXmlStreamReader xml(p.readAllStandardOutput());
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("word")) {
+            const double right = xml.attributes().value(QLatin1String("xMax")).toDouble();
+            if (xml.readElementText() == word)
+                return right;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+// A date after a right tab stop at the right margin ends at the margin in
+// the editor's document, on a native copy of it (the preview's), in the copy's
+// PDF and on the copy's drawn page.
+TEST(Rendering, RightTabStopReachesTheMarginOnACopy) {
+    const auto tx = fromRtf("{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440\\margr1440"
+                            "{\\fonttbl{\\f0 Liberation Serif;}}\\pard\\tqc\\tx4000\\tqr\\tx9360"
+                            "\\f0\\fs24 Lead\\tab Engineer\\tab 2018 to PRESENT\\par}");
+    ASSERT_EQ(tx->PageMarginR(), 1440);
+    const auto copy = privateCopy(*tx);
+    const auto tabs = copy->document()->firstBlock().blockFormat().tabPositions();
+    ASSERT_EQ(tabs.size(), 2);
+    EXPECT_EQ(tabs, tx->document()->firstBlock().blockFormat().tabPositions());
+    EXPECT_EQ(tabs[1].type, QTextOption::RightTab);
+
+    const double marginInch = (tx->PageWidth() - tx->PageMarginR()) / 1440.0;
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("tab.pdf"));
+    ASSERT_TRUE(copy->exportPdf(pdf)) << copy->lastPdfError().toStdString();
+    EXPECT_NEAR(pdfWordRight(pdf, QStringLiteral("PRESENT")) / 72.0, marginInch, 0.05);
+
+    constexpr int dpi = 144;
+    const QImage page = drawnPage(*copy, dpi);
+    const QRect ink = wptest::inkBox(page, qRgb(255, 255, 255));
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_NEAR((ink.right() + 1) / double(dpi), marginInch, 0.05);
+    wptest::keepShot(page, QStringLiteral("rendering-tab.png"));
+}
+
+// A bad tab stop in native data is refused, the document left as it was.
+TEST(Rendering, NativeDataWithABadTabStopIsRefused) {
+    const auto tx = fromRtf("{\\rtf1\\ansi\\pard\\tqr\\tx5000 a\\tab b\\par}");
+    QByteArray data = tx->SaveToMemory(wp::fmt::Native);
+    // A tab stop is written as its tag, its position (a little-endian
+    // double) and its kind.
+    const double pos = tx->document()->firstBlock().blockFormat().tabPositions().value(0).position;
+    const quint64 bits = qToLittleEndian(std::bit_cast<quint64>(pos));
+    const QByteArray tab = char(13) + QByteArray(reinterpret_cast<const char*>(&bits), 8) +
+                           char(QTextOption::RightTab);
+    const qsizetype at = data.indexOf(tab);
+    ASSERT_GE(at, 0);
+    data[at + 9] = char(9);
+    TextControl other;
+    ASSERT_TRUE(other.LoadFromMemory("{\\rtf1 kept\\par}", wp::fmt::Rtf));
+    EXPECT_FALSE(other.LoadFromMemory(data, wp::fmt::Native));
+    EXPECT_EQ(other.document()->toPlainText().trimmed(), QStringLiteral("kept"));
+}
+
+// A picture blown up from 2 x 2 pixels to 2 inches blends its pixels rather
+// than showing four hard squares.
+TEST(Rendering, ScaledPictureIsDrawnSmoothly) {
+    QImage checker(2, 2, QImage::Format_RGB32);
+    checker.setPixel(0, 0, qRgb(0, 0, 0));
+    checker.setPixel(1, 1, qRgb(0, 0, 0));
+    checker.setPixel(1, 0, qRgb(255, 255, 255));
+    checker.setPixel(0, 1, qRgb(255, 255, 255));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    checker.save(&buffer, "PNG");
+    const auto tx = fromRtf("{\\rtf1\\ansi\\pard{\\pict\\pngblip\\picw2\\pich2\\picwgoal2880"
+                            "\\pichgoal2880 " +
+                            png.toHex() + "}\\par}");
+    const QImage page = drawnPage(*tx, 96);
+    const QRect box = wptest::inkBox(page, qRgb(255, 255, 255));
+    ASSERT_GE(box.width(), 150);
+    int blended = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const int g = qGray(page.pixel(x, y));
+            blended += g > 40 && g < 215;
+        }
+    EXPECT_GT(blended, box.width() * box.height() / 10);
+}
+
+// The stepper's letter is a read-only view: no caret, no typing or pasting,
+// and Tab leaves it; an editable view shows its caret where it stands.
+TEST(Rendering, ReadOnlyViewHasNoCaretAndTakesNoText) {
+    QWidget window;
+    auto* tx = new TextControl(&window);
+    window.resize(600, 500);
+    tx->resize(600, 450);
+    auto* next = new QLineEdit(&window);
+    next->move(0, 460);
+    ASSERT_TRUE(tx->LoadFromMemory("{\\rtf1 Hello\\par}", wp::fmt::Rtf));
+    auto* view = qobject_cast<wp::PageView*>(tx->editView());
+    ASSERT_NE(view, nullptr);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    view->setFocus();
+    ASSERT_TRUE(view->hasFocus());
+
+    auto caretInk = [&] {
+        const QImage shot = view->viewport()->grab().toImage();
+        const QRect caret = view->caretViewportRect();
+        int dark = 0;
+        for (int y = caret.top(); y <= caret.bottom(); ++y)
+            for (int x = caret.left(); x <= caret.right(); ++x)
+                dark += qGray(shot.pixel(x, y)) < 60;
+        return dark;
+    };
+    EXPECT_GT(caretInk(), 0);
+
+    view->setReadOnly(true);
+    QTest::keyClick(view, Qt::Key_End);
+    QApplication::clipboard()->setText(QStringLiteral("pasted"));
+    QTest::keyClicks(view, QStringLiteral("xy"));
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Backspace);
+    EXPECT_EQ(tx->document()->toPlainText().trimmed(), QStringLiteral("Hello"));
+    EXPECT_EQ(tx->SelStart(), 5); // moving still works
+    EXPECT_EQ(caretInk(), 0);
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_TRUE(next->hasFocus());
+}
+
+// With no file chosen yet, the print dialog offers the document's title as a
+// PDF; a file the current printer already prints to is kept.
+TEST(Rendering, PrintDialogOffersTheDocumentAsAFile) {
+    QString shown;
+    wp::setPrintDialogHandler([&](QPrintDialog& dialog) {
+        const auto edits = dialog.findChildren<QLineEdit*>(QStringLiteral("filename"));
+        shown = edits.isEmpty() ? QStringLiteral("<no field>") : edits.first()->text();
+        return int(QDialog::Rejected);
+    });
+    TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory("{\\rtf1 Hello\\par}", wp::fmt::Rtf));
+    tx.setDocumentProperty(wp::info::Title, QStringLiteral("Jane: CV/2026"));
+    qint32 flags = 0;
+    wp::modPrintDlg::PrintDialogTX(&tx, flags);
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("/Jane_ CV_2026.pdf"))) << shown.toStdString();
+
+    QTemporaryDir dir;
+    const QString chosen = dir.filePath(QStringLiteral("chosen.pdf"));
+    wp::currentPrinter().setOutputFileName(chosen);
+    wp::modPrintDlg::PrintDialogTX(&tx, flags);
+    EXPECT_EQ(shown, chosen);
+
+    // A queue as the current printer is the one the dialog shows.
+    const QStringList queues = QPrinterInfo::availablePrinterNames();
+    if (!queues.isEmpty()) {
+        wp::currentPrinter().setOutputFileName(QString());
+        wp::currentPrinter().setPrinterName(queues.last());
+        wp::setPrintDialogHandler([&](QPrintDialog& dialog) {
+            const auto boxes = dialog.findChildren<QComboBox*>(QStringLiteral("printers"));
+            shown = boxes.isEmpty() ? QStringLiteral("<no field>") : boxes.first()->currentText();
+            return int(QDialog::Rejected);
+        });
+        wp::modPrintDlg::PrintDialogTX(&tx, flags);
+        EXPECT_EQ(shown, queues.last());
+    }
+    wp::setPrintDialogHandler(nullptr);
+}
