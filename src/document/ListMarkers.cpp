@@ -1,6 +1,5 @@
 #include "document/ListMarkers.h"
 
-#include "document/pages/PageLayout.h"
 #include "wp/TextControl.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -147,7 +146,7 @@ std::vector<QString> listMarkers(const QTextDocument* doc) {
     return markers;
 }
 
-void fitListMarkers(QTextDocument* doc, double tabStop) {
+void fitListMarkers(QTextDocument* doc, double tabStop, const QPaintDevice* device) {
     const std::vector<QString> markers = listMarkers(doc);
     QTextCursor cursor(doc);
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
@@ -156,8 +155,7 @@ void fitListMarkers(QTextDocument* doc, double tabStop) {
             continue;
         const QString& marker = markers[size_t(b.blockNumber())];
         const QTextCharFormat cf = markerFormat(b);
-        const double width =
-            QFontMetricsF(cf.font(), PageLayout::twipsDevice()).horizontalAdvance(marker);
+        const double width = QFontMetricsF(cf.font(), device).horizontalAdvance(marker);
         // A number that fills its room leaves the tab after it no room either.
         const double push = width >= bf.doubleProperty(ListHang) - 1 ? tabStop : 0.0;
         if (push == bf.doubleProperty(MarkerPush))

@@ -10,6 +10,7 @@
 #include <QTextFormat>
 #include <vector>
 
+class QPaintDevice;
 class QPainter;
 class QTextBlock;
 class QTextDocument;
@@ -64,8 +65,8 @@ std::vector<QString> listMarkers(const QTextDocument* doc);
 
 /// A number wider than the room before its paragraph's text pushes the
 /// first line on by `tabStop` twips, as the tab after it would; a
-/// narrower one takes the push back. Measured on the twips device.
-void fitListMarkers(QTextDocument* doc, double tabStop);
+/// narrower one takes the push back. Measured on `device`, the layout's.
+void fitListMarkers(QTextDocument* doc, double tabStop, const QPaintDevice* device);
 
 /// The marker a list paragraph shows ("5.", "1.2.", "(c)", "•"); empty for
 /// a paragraph of no list.

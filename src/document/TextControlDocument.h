@@ -110,6 +110,7 @@ struct DocumentContent {
     int baseLine = 0;
     QString tag;
     QMap<QString, QString> info;
+    int defaultTab = 720; // twips between default tab stops, as read
 
     DocumentParts parts() const;
 };

@@ -276,7 +276,6 @@ private:
     QString fontName;
     int deff = -1;
     int docCodePage = 1252;
-    int defaultTab = 720; // \deftab, twips
     bool titlePage = false;
     int hfPresent = 0;
     RowDef rowDef;

@@ -1,7 +1,5 @@
 #include "document/formats/rtf/RtfReader.h"
 
-#include "document/ListMarkers.h"
-
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
@@ -254,7 +252,7 @@ bool Parser::documentWord(std::string_view word, bool hasParam, int param) {
     }
     if (word == "deftab") {
         if (hasParam && param > 0)
-            defaultTab = std::min(param, 1440 * 22);
+            out.defaultTab = std::min(param, 1440 * 22);
         return true;
     }
     if (word == "paperh" || word == "pghsxn") {
@@ -512,7 +510,6 @@ void Parser::build() {
         }
         buildDocument(doc, builders[i]);
         docmodel::addImageResources(doc);
-        docmodel::fitListMarkers(doc, defaultTab);
     }
     int flags = hfPresent;
     if (titlePage) {
