@@ -20,7 +20,7 @@ constexpr double kPointsPerInch = 72.0;
 
 struct PdfLine {
     QString text;
-    double x = 0, top = 0, bottom = 0;
+    double x = 0, top = 0, bottom = 0, right = 0;
 };
 using PdfPages = std::vector<std::vector<PdfLine>>;
 
@@ -47,16 +47,11 @@ PdfPages readPdf(const QString& pdf) {
                 line = PdfLine{{},
                                a.value(QLatin1String("xMin")).toDouble(),
                                a.value(QLatin1String("yMin")).toDouble(),
-                               a.value(QLatin1String("yMax")).toDouble()};
+                               a.value(QLatin1String("yMax")).toDouble(),
+                               a.value(QLatin1String("xMax")).toDouble()};
             } else if (xml.name() == QLatin1String("word")) {
-                // A list's bullet is a glyph in one PDF and a drawn shape in
-                // the other: lines are compared from their first word of text.
                 const double x = a.value(QLatin1String("xMin")).toDouble();
                 const QString word = xml.readElementText();
-                static const QString bullets =
-                    QStringLiteral("\u2022\u25E6\u25AA\u25A0\u25CF\u25CB");
-                if (word.size() == 1 && bullets.contains(word))
-                    continue;
                 if (line.text.isEmpty())
                     line.x = x;
                 line.text += (line.text.isEmpty() ? QString() : QStringLiteral(" ")) + word;
@@ -106,14 +101,38 @@ Match matchLines(const PdfPages& theirs, const PdfPages& ours) {
 struct Corpus {
     QString name;
     PdfPages theirs, ours;
+    QString theirsPdf, oursPdf;
 };
+
+// The pictures of a PDF's first page, in points from the sheet's top left.
+std::vector<QRectF> pictures(const QString& pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdftohtml"),
+            {QStringLiteral("-xml"), QStringLiteral("-stdout"), QStringLiteral("-q"),
+             QStringLiteral("-zoom"), QStringLiteral("1"), QStringLiteral("-l"),
+             QStringLiteral("1"), pdf});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+        ADD_FAILURE() << "pdftohtml failed on " << pdf.toStdString();
+        return {};
+    }
+    std::vector<QRectF> found;
+    QXmlStreamReader xml(p.readAllStandardOutput());
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement &&
+            xml.name() == QLatin1String("image")) {
+            const auto a = xml.attributes();
+            auto v = [&](const char* k) { return a.value(QLatin1String(k)).toDouble(); };
+            found.emplace_back(v("left"), v("top"), v("width"), v("height"));
+        }
+    return found;
+}
 
 class Fidelity : public ::testing::Test {
 protected:
     // Loads the converted document `name` and prints it with our pages;
     // `saveAs` first saves it in that format and loads what was saved.
     static Corpus load(const QString& name, int saveAs = 0) {
-        Corpus c{name, {}, {}};
+        Corpus c{name, {}, {}, {}, {}};
         const QDir dir(QStringLiteral(WP_CORPUS_DIR));
         const QString rtf = dir.filePath(name + QStringLiteral(".rtf"));
         const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
@@ -123,6 +142,7 @@ protected:
             return c;
         }
         c.theirs = readPdf(pdf);
+        c.theirsPdf = pdf;
         wp::TextControl tx;
         if (!tx.LoadFromFile(rtf)) {
             ADD_FAILURE() << name.toStdString() << ": " << tx.lastError().toStdString();
@@ -136,6 +156,7 @@ protected:
         const QString ours = out.filePath(name + QStringLiteral(".pdf"));
         EXPECT_TRUE(tx.exportPdf(ours)) << tx.lastPdfError().toStdString();
         c.ours = readPdf(ours);
+        c.oursPdf = ours;
         EXPECT_EQ(int(c.ours.size()), tx.CurrentPages()) << name.toStdString();
         return c;
     }
@@ -148,11 +169,13 @@ protected:
         return list;
     }
 
-    // The line of a page whose text starts with `prefix`.
-    static const PdfLine* find(const Corpus& c, size_t page, const QString& prefix) {
-        if (page >= c.ours.size())
+    // The line of a page whose text starts with `prefix`, in our PDF or theirs.
+    static const PdfLine* find(const Corpus& c, size_t page, const QString& prefix,
+                               bool theirs = false) {
+        const PdfPages& pages = theirs ? c.theirs : c.ours;
+        if (page >= pages.size())
             return nullptr;
-        for (const PdfLine& l : c.ours[page])
+        for (const PdfLine& l : pages[page])
             if (l.text.startsWith(prefix))
                 return &l;
         return nullptr;
@@ -249,4 +272,106 @@ TEST_F(Fidelity, tableRowsKeepLibreOfficesHeightsAcrossPages) {
         }
     }
     EXPECT_EQ(rows, 22);
+}
+
+TEST_F(Fidelity, listsShowLibreOfficesNumbersAndBulletsAsTextAlsoAfterSaving) {
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native}) {
+        SCOPED_TRACE(saveAs);
+        const Corpus c = load(QStringLiteral("lists-numbering"), saveAs);
+        ASSERT_FALSE(c.ours.empty());
+        // Markers where LibreOffice prints them: a list starting at 5, its
+        // restart, numbers of two and three levels (too wide for their room:
+        // the text moves on to the next tab), roman numbers, letters and
+        // three kinds of bullet.
+        for (const char* start : {"5. Fifth", "7. Seventh", "5. Restarted", "1.1.", "Degree",
+                                  "1.2.", "Courses", "1.2.2.", "Compilers", "2.1.", "Developer",
+                                  "(c) Methods", "iii. Design", "III. References", "C) Third",
+                                  "D) Fourth", "\u25A0 Square", "\u25E6 White", "\u2013 Dash"}) {
+            const QString prefix = QString::fromUtf8(start);
+            const PdfLine* t = find(c, 0, prefix, true);
+            ASSERT_NE(t, nullptr) << start << " is not LibreOffice's";
+            const PdfLine* o = find(c, 0, prefix);
+            ASSERT_NE(o, nullptr) << start << " is not on our page";
+            EXPECT_NEAR(o->x, t->x, 0.05 * kPointsPerInch) << start;
+            EXPECT_NEAR(o->top, t->top, 0.05 * kPointsPerInch) << start;
+        }
+    }
+    const Corpus bullets = load(QStringLiteral("lists-bullets-numbers"));
+    ASSERT_FALSE(bullets.ours.empty());
+    EXPECT_TRUE(pageText(bullets.ours[0]).contains(QStringLiteral("\u2022 First bullet")));
+}
+
+TEST_F(Fidelity, photoStandsWhereLibreOfficePutsItWithTextBesideItAlsoAfterSaving) {
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native}) {
+        SCOPED_TRACE(saveAs);
+        const Corpus c = load(QStringLiteral("photo"), saveAs);
+        ASSERT_FALSE(c.ours.empty());
+        const std::vector<QRectF> theirs = pictures(c.theirsPdf), ours = pictures(c.oursPdf);
+        ASSERT_EQ(theirs.size(), 1u);
+        ASSERT_EQ(ours.size(), 1u);
+        const QRectF photo = ours[0];
+        constexpr double near = 0.05 * kPointsPerInch;
+        EXPECT_NEAR(photo.left(), theirs[0].left(), near);
+        EXPECT_NEAR(photo.top(), theirs[0].top(), near);
+        EXPECT_NEAR(photo.width(), 1.5 * kPointsPerInch, near);
+        EXPECT_NEAR(photo.height(), 1.875 * kPointsPerInch, near);
+        // Lines beside the photo end before it; lines below it go on to the
+        // right margin.
+        int beside = 0, below = 0;
+        for (const PdfLine& l : c.ours[0]) {
+            if (l.bottom > photo.top() && l.top < photo.bottom()) {
+                ++beside;
+                EXPECT_LT(l.right, photo.left()) << l.text.toStdString();
+            }
+            below += l.top > photo.bottom() && l.text.size() > 90;
+        }
+        EXPECT_GE(beside, 8);
+        EXPECT_GE(below, 3);
+        // The same words on each line as LibreOffice's.
+        EXPECT_EQ(pageText(c.ours[0]), pageText(c.theirs[0]));
+    }
+}
+
+TEST_F(Fidelity, exactRowsKeepTheirHeightAndCellsTheirPaddingAlsoAfterSaving) {
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native}) {
+        SCOPED_TRACE(saveAs);
+        const Corpus c = load(QStringLiteral("table-exact"), saveAs);
+        ASSERT_FALSE(c.ours.empty());
+        // Rows exactly half an inch apart; text 0.1 inch in from the cell.
+        const PdfLine* previous = nullptr;
+        for (const char* year : {"2019", "2020", "2021", "2022"}) {
+            const PdfLine* o = find(c, 0, QString::fromLatin1(year));
+            const PdfLine* t = find(c, 0, QString::fromLatin1(year), true);
+            ASSERT_NE(o, nullptr) << year;
+            ASSERT_NE(t, nullptr) << year;
+            EXPECT_NEAR(o->top, t->top, 0.05 * kPointsPerInch) << year;
+            EXPECT_NEAR(o->x, 1.1 * kPointsPerInch, 0.02 * kPointsPerInch) << year;
+            if (previous) {
+                EXPECT_NEAR(o->top - previous->top, 0.5 * kPointsPerInch, 0.5) << year;
+            }
+            previous = o;
+        }
+    }
+    // A row of exactly half an inch stays so with more text than fits.
+    wp::TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory("{\\rtf1\\trowd\\trrh-720\\cellx2880\\intbl One\\par Two\\par "
+                                  "Three\\par Four\\cell\\row\\trowd\\trrh-720\\cellx2880\\intbl "
+                                  "Next\\cell\\row\\pard After}",
+                                  wp::fmt::Rtf));
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("exact.pdf"));
+    ASSERT_TRUE(tx.exportPdf(pdf));
+    const PdfPages pages = readPdf(pdf);
+    ASSERT_FALSE(pages.empty());
+    double one = -1, next = -1;
+    for (const PdfLine& l : pages[0]) {
+        if (l.text.startsWith(QStringLiteral("One")))
+            one = l.top;
+        if (l.text.startsWith(QStringLiteral("Next")))
+            next = l.top;
+    }
+    ASSERT_GE(one, 0);
+    ASSERT_GE(next, 0);
+    EXPECT_NEAR(next - one, 0.5 * kPointsPerInch, 1.0);
+    EXPECT_TRUE(tx.SaveToMemory(wp::fmt::Rtf).contains("\\trrh-720"));
 }

@@ -1,6 +1,7 @@
 // Lists and pictures in RTF as other word processors write them, and
 // through our own RTF and native formats: where the text stands, what
 // number it shows, how large a picture is.
+#include "document/ListMarkers.h"
 #include "document/pages/PageLayout.h"
 #include "support/ToolSupport.h"
 #include "wp/TextControl.h"
@@ -83,19 +84,7 @@ void layOut(QTextDocument* doc) {
 }
 
 QString marker(const QTextBlock& b) {
-    const QTextList* list = b.textList();
-    if (!list)
-        return QStringLiteral("-");
-    switch (list->format().style()) {
-    case QTextListFormat::ListDisc:
-        return QStringLiteral("disc");
-    case QTextListFormat::ListCircle:
-        return QStringLiteral("circle");
-    case QTextListFormat::ListSquare:
-        return QStringLiteral("square");
-    default:
-        return list->itemText(b);
-    }
+    return b.textList() ? wp::docmodel::listMarker(b) : QStringLiteral("-");
 }
 
 // What a reader sees of the lists: each paragraph's marker and where its
@@ -108,13 +97,13 @@ void expectResumeLists(QTextDocument* doc) {
     EXPECT_NEAR(lineInch(heading, 0), 0, 0.01);
 
     const QTextBlock led = blockOf(doc, QStringLiteral("Led a team"));
-    EXPECT_EQ(marker(led), QStringLiteral("disc"));
+    EXPECT_EQ(marker(led), QStringLiteral("\u2022"));
     ASSERT_GE(led.layout()->lineCount(), 2);
     EXPECT_NEAR(lineInch(led, 0), 0.25, 0.01);
     EXPECT_NEAR(lineInch(led, 1), 0.25, 0.01); // wrapped lines hang at the text
     const QTextBlock nested = blockOf(doc, QStringLiteral("Nested"));
     EXPECT_EQ(nested.text(), QStringLiteral("Nested"));
-    EXPECT_EQ(marker(nested), QStringLiteral("circle"));
+    EXPECT_EQ(marker(nested), QStringLiteral("o"));
     EXPECT_NEAR(lineInch(nested, 0), 0.5, 0.01);
 
     const QStringList numbered{QStringLiteral("One"), QStringLiteral("Sub a"),
@@ -131,7 +120,7 @@ void expectResumeLists(QTextDocument* doc) {
 
     const QTextBlock old = blockOf(doc, QStringLiteral("Old style"));
     EXPECT_EQ(old.text(), QStringLiteral("Old style"));
-    EXPECT_EQ(marker(old), QStringLiteral("disc"));
+    EXPECT_EQ(marker(old), QStringLiteral("\u2022"));
     EXPECT_NEAR(lineInch(old, 0), 0.25, 0.01);
 }
 
@@ -318,4 +307,39 @@ TEST(RtfScripts, chineseJapaneseKoreanAndRightToLeftTextPrintAndReadBack) {
         wptest::pdfPageTexts(pdf).join(QString()).normalized(QString::NormalizationForm_KC);
     EXPECT_TRUE(text.contains(QStringLiteral("中文简历 日本語 한국어"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("שלום"))) << text.toStdString();
+}
+
+TEST(RtfLists, overridesRestartTheirListAndMayStartElsewhereAlsoAfterSaving) {
+    // Two overrides of one list: each numbers on its own, the second from 4.
+    const char* rtf =
+        "{\\rtf1\\ansi{\\*\\listtable{\\list{\\listlevel\\levelnfc0\\levelstartat1"
+        "{\\leveltext \\'02\\'00.;}{\\levelnumbers\\'01;}\\fi-360\\li360}"
+        "{\\listlevel\\levelnfc4{\\leveltext \\'04\\'00.\\'01.;}{\\levelnumbers\\'01\\'03;}"
+        "\\fi-720\\li1080}\\listid7}}"
+        "{\\listoverridetable{\\listoverride\\listid7\\listoverridecount0\\ls1}"
+        "{\\listoverride\\listid7\\listoverridecount1{\\lfolevel\\listoverridestartat"
+        "\\levelstartat4}\\ls2}}\n"
+        "\\pard\\ls1 A\\par\\pard\\ls1 B\\par\\pard\\ls2 C\\par\\pard\\ls2\\ilvl1 C1\\par"
+        "\\pard\\ls2\\ilvl1 C2\\par\\pard\\ls2 D\\par\\pard\\ls2\\ilvl1 D1\\par\\pard\\ls1 E}";
+    const QStringList items{"A", "B", "C", "C1", "C2", "D", "D1", "E"};
+    const QStringList numbers{"1.", "2.", "4.", "4.a.", "4.b.", "5.", "5.a.", "3."};
+    TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory(rtf, wp::fmt::Rtf)) << tx.lastError().toStdString();
+    for (const int format : {0, wp::fmt::Rtf, wp::fmt::Native}) {
+        SCOPED_TRACE(format);
+        TextControl copy;
+        ASSERT_TRUE(format ? copy.LoadFromMemory(tx.SaveToMemory(format), format)
+                           : copy.LoadFromMemory(rtf, wp::fmt::Rtf));
+        for (int i = 0; i < items.size(); ++i)
+            EXPECT_EQ(marker(blockOf(copy.document(), items[i])), numbers[i])
+                << items[i].toStdString();
+    }
+    EXPECT_TRUE(tx.SaveToMemory(wp::fmt::Rtf).contains("{\\listtext\\pard\\plain 4.a.\\tab}"));
+
+    // Counting past the letters and the roman numbers.
+    EXPECT_EQ(wp::docmodel::formatNumber(27, wp::docmodel::LowerLetter), QStringLiteral("aa"));
+    EXPECT_EQ(wp::docmodel::formatNumber(1994, wp::docmodel::UpperRoman),
+              QStringLiteral("MCMXCIV"));
+    EXPECT_EQ(wp::docmodel::formatNumber(4000, wp::docmodel::LowerRoman), QStringLiteral("4000"));
+    EXPECT_EQ(wp::docmodel::formatNumber(0, wp::docmodel::UpperLetter), QStringLiteral("0"));
 }

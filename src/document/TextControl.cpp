@@ -1,5 +1,6 @@
 #include "wp/TextControl.h"
 
+#include "document/ListMarkers.h"
 #include "document/TextControlDocument.h"
 #include "document/formats/NativeFormat.h"
 #include "document/formats/rtf/RtfReader.h"
@@ -639,6 +640,10 @@ static bool decode(const QByteArray& data, int format, DocumentContent& out, QSt
         // the reader knows no layout, so the rows are fitted here.
         PageLayout::fitRowHeights(out.body.get(),
                                   out.page.width - out.page.marginL - out.page.marginR);
+        // So are numbers too wide for the room before their text.
+        docmodel::fitListMarkers(out.body.get(), out.defaultTab, PageLayout::twipsDevice());
+        for (const auto& doc : out.headerFooter)
+            docmodel::fitListMarkers(doc.get(), out.defaultTab, PageLayout::twipsDevice());
         return true;
     case fmt::PlainText: {
         QStringDecoder utf8(QStringDecoder::Utf8);

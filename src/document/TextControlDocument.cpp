@@ -56,6 +56,10 @@ DocumentParts DocumentContent::parts() const {
     return p;
 }
 
+bool isFloat(const QTextFrame* frame) {
+    return frame && frame->frameFormat().intProperty(FloatWrap) > 0;
+}
+
 void prepareDocument(QTextDocument* doc) {
     doc->setDocumentMargin(0);
     // Times New Roman is what RTF files and résumés name most; fontconfig

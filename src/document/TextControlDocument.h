@@ -12,6 +12,7 @@
 #include <vector>
 
 class QTextDocument;
+class QTextFrame;
 class QTextTable;
 
 class QTextTableFormat;
@@ -50,12 +51,40 @@ void addSpaceAfterToNext(QTextDocument* doc);
 void refreshSpaceAbove(QTextDocument* doc, int from, int to);
 
 /// Table cell format (int, twips): the least height of the cell's row, which
-/// the layout meets by growing the row's bottom padding.
+/// the layout meets by growing the row's bottom padding; below 0 the row is
+/// exactly that tall (RTF \trrh), its padding shrinking for content that
+/// does not fit.
 constexpr int RowHeight = QTextFormat::UserProperty + 42;
+/// Table cell format (double, 96-dpi units): what fitting the row's height
+/// added to the cell's bottom padding (taken off again when saving).
+constexpr int RowFill = QTextFormat::UserProperty + 79;
 
 /// Block format (bool): a page never ends after a paragraph's first line or
 /// before its last (widow and orphan control).
 constexpr int WidowControl = QTextFormat::UserProperty + 43;
+
+/// Frame format (int, above 0): the frame is a picture placed beside the
+/// text, floating at the left or right of the column with text wrapping
+/// around it; the value is how text wraps (RTF \shpwr: 1 above and below,
+/// 2 around, 3 none, 4 tight, 5 through). The other Float properties keep
+/// the placement as read, so that it is written back unchanged: the sides
+/// of the picture (twips) from where RTF measures them (FloatRelH: 0 page,
+/// 1 margin, 2 column; FloatRelV: 0 page, 1 margin, 2 paragraph) and the
+/// side text may take (\shpwrk).
+constexpr int FloatWrap = QTextFormat::UserProperty + 70;
+constexpr int FloatWrapSide = QTextFormat::UserProperty + 71;
+constexpr int FloatLeft = QTextFormat::UserProperty + 72;
+constexpr int FloatTop = QTextFormat::UserProperty + 73;
+constexpr int FloatRight = QTextFormat::UserProperty + 74;
+constexpr int FloatBottom = QTextFormat::UserProperty + 75;
+constexpr int FloatRelH = QTextFormat::UserProperty + 76;
+constexpr int FloatRelV = QTextFormat::UserProperty + 77;
+/// Block format (bool): the empty paragraph that a float at the start of
+/// the document or a cell stands after; it takes no room and is no text of
+/// the document's own.
+constexpr int FloatHolder = QTextFormat::UserProperty + 78;
+/// Whether a frame is a float (FloatWrap).
+bool isFloat(const QTextFrame* frame);
 
 /// What a save reads: the control's documents and settings, not owned.
 struct DocumentParts {
@@ -81,6 +110,7 @@ struct DocumentContent {
     int baseLine = 0;
     QString tag;
     QMap<QString, QString> info;
+    int defaultTab = 720; // twips between default tab stops, as read
 
     DocumentParts parts() const;
 };

@@ -1,5 +1,7 @@
 #include "document/formats/NativeFormat.h"
 
+#include "document/ListMarkers.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QFont>
@@ -627,7 +629,9 @@ public:
         if (const auto list = lists.find(object); list != lists.end()) {
             list->second->add(cursor.block());
         } else if (const auto f = listFormats.find(object); f != listFormats.end()) {
-            lists[object] = cursor.createList(formats[f->second].toListFormat());
+            // Lists saved with Qt's own styles get our markers.
+            lists[object] =
+                cursor.createList(docmodel::ownListFormat(formats[f->second].toListFormat()));
         }
     }
 

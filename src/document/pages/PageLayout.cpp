@@ -1,5 +1,6 @@
 #include "document/pages/PageLayout.h"
 
+#include "document/ListMarkers.h"
 #include "document/TextControlDocument.h"
 
 #include "wp/Error.h"
@@ -271,6 +272,8 @@ void PageLayout::collectFrame(QTextFrame* frame, std::vector<Item>& items,
         if (QTextFrame* child = it.currentFrame()) {
             if (auto* table = qobject_cast<QTextTable*>(child)) {
                 collectTable(table, items, pendingBreak);
+            } else if (docmodel::isFloat(child)) {
+                continue; // a picture beside the text: the lines beside it paginate
             } else {
                 if (child->frameFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
                     pendingBreak = true;
@@ -823,7 +826,7 @@ void PageLayout::fitRowHeights(QTextDocument* doc, double textWidth) {
     for (QTextTable* t : tables)
         for (int r = 0; r < t->rows() && !any; ++r)
             for (int c = 0; c < t->columns() && !any; ++c)
-                any = rowHeight(t->cellAt(r, c)) > 0;
+                any = rowHeight(t->cellAt(r, c)) != 0;
     if (!any)
         return;
     QAbstractTextDocumentLayout* layout = doc->documentLayout();
@@ -840,12 +843,14 @@ void PageLayout::fitRowHeights(QTextDocument* doc, double textWidth) {
             // The cells that begin on this row and end on it.
             std::vector<QTextTableCell> cells;
             int least = 0;
+            bool exact = false;
             for (int c = 0; c < t->columns(); ++c) {
                 const QTextTableCell cell = t->cellAt(r, c);
                 if (cell.row() != r || cell.column() != c || cell.rowSpan() != 1)
                     continue;
                 cells.push_back(cell);
-                least = std::max(least, rowHeight(cell));
+                least = std::max(least, std::abs(rowHeight(cell)));
+                exact = exact || rowHeight(cell) < 0;
             }
             if (least <= 0)
                 continue;
@@ -864,13 +869,16 @@ void PageLayout::fitRowHeights(QTextDocument* doc, double textWidth) {
                                 border);
             }
             const double missing = least - height;
-            if (missing < 1)
+            // An exact row also shrinks to its height.
+            if (missing < 1 && !(exact && missing < -1))
                 continue;
             for (QTextTableCell& cell : cells) {
                 QTextTableCellFormat cf = cell.format().toTableCellFormat();
                 cf.setBottomPadding(
                     pad(cf, QTextFormat::TableCellBottomPadding, cf.bottomPadding()) +
                     missing / kFormatScale);
+                cf.setProperty(docmodel::RowFill,
+                               cf.doubleProperty(docmodel::RowFill) + missing / kFormatScale);
                 cell.setFormat(cf);
             }
         }
@@ -968,6 +976,7 @@ static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& o
     } else {
         doc->documentLayout()->draw(painter, ctx);
     }
+    docmodel::drawListMarkers(painter, doc, ctx.clip);
     painter->restore();
 }
 

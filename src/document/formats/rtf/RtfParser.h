@@ -13,6 +13,7 @@
 #include <QList>
 #include <QString>
 #include <QTextFormat>
+#include <QTextImageFormat>
 #include <QTextOption>
 #include <map>
 #include <memory>
@@ -70,6 +71,7 @@ struct CellDef {
     int background = 0;
     bool border = false;
     int pad[4] = {-1, -1, -1, -1}; // left, top, right, bottom; -1 the row's
+    bool padNull[4] = {};          // \clpadf0: the padding is not given
 };
 
 struct RowDef {
@@ -80,6 +82,7 @@ struct RowDef {
     bool header = false;
     bool border = false;
     int pad[4] = {-1, -1, -1, -1}; // left, top, right, bottom; -1 none given
+    bool padNull[4] = {};          // \trpaddf0: the padding is not given
     int height = 0;                // \trrh: at least (or exactly, if below 0)
 };
 
@@ -90,6 +93,7 @@ struct Run {
     int field = 0;
     bool listText = false; // a list's visible number, dropped when the list is understood
     bool object = false;   // a picture: one character of its own
+    bool floating = false; // a picture placed beside the text (ShapeProps)
 };
 
 struct Para {
@@ -137,7 +141,7 @@ struct Builder {
 
     void text(const QString& t, const CharProps& props, const QTextCharFormat& fmt, int field,
               bool listText);
-    void object(const QTextCharFormat& fmt);
+    void object(const QTextCharFormat& fmt, bool floating = false);
     void closeTable();
     void endPara(const QTextBlockFormat& bf, bool inTable, int itap = 1);
     void endNestCell(const QTextBlockFormat& bf, int itap);
@@ -169,6 +173,10 @@ enum class Dest {
     ParaNumbering,     // an old-style \pn group
     ParaNumberingText, // \pntxtb / \pntxta of a \pn group
     Picture,           // \pict
+    Shape,             // \shp and its \shpinst: a picture placed on the page
+    ShapeProp,         // a shape's {\sp ...}
+    ShapePropName,     // its {\sn ...}
+    ShapePropValue,    // its {\sv ...}
 };
 
 struct State {
@@ -219,6 +227,18 @@ struct PictureProps {
     int w = 0, h = 0, wGoal = 0, hGoal = 0, scaleX = 0, scaleY = 0;
     QByteArray data;
     int half = -1; // a hex digit waiting for its partner
+};
+
+// A floating picture (\shp) being read: where it stands, in twips, and
+// what it stands beside.
+struct ShapeProps {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    int relH = 2, relV = 2;                // 0 page, 1 margin, 2 column / paragraph
+    int wrap = 2, wrapSide = 0;            // \shpwr, \shpwrk
+    bool ignoreH = false, ignoreV = false; // \shpbxignore, \shpbyignore: posrelh/posrelv hold
+    QString propName, propValue;
+    QTextImageFormat image;
+    bool hasImage = false;
 };
 
 struct FieldCtx {
@@ -275,16 +295,24 @@ private:
     std::vector<ListDef> listDefs;
     std::map<int, int> listOverrides; // \ls number -> \listid
     int overrideLs = 0, overrideId = 0;
+    // Start numbers an override gives its levels (\lfolevel with
+    // \listoverridestartat): per \ls, level -> start.
+    std::map<int, std::map<int, int>> overrideStarts;
+    std::map<int, int> pendingStarts; // of the override being read
+    int lfoLevel = -1;
+    bool lfoStartAt = false;
     std::vector<ListLevel> paraNumberings; // \pn definitions, \ls = base + index
     ListLevel paraNumbering;
     QString numberBefore, numberAfter; // \pntxtb, \pntxta
     // The lists of the document being built: per \ls, the open list of each level.
     std::map<int, std::vector<QTextList*>> openLists;
     PictureProps picture;
+    ShapeProps shape;
 
     [[noreturn]] void fail(const QString& what) { throw what; }
     Builder& builder() { return builders[st.target]; }
-    bool inDocument() const { return st.dest == Dest::Body || st.dest == Dest::HeaderFooter; }
+    static bool inDocumentDest(Dest d) { return d == Dest::Body || d == Dest::HeaderFooter; }
+    bool inDocument() const { return inDocumentDest(st.dest); }
     void destination(Dest d);
 
     // Groups, control words and text (RtfReader.cpp).
@@ -316,6 +344,7 @@ private:
     void listText(const QString& text);
     void endListGroup();
     const ListLevel* listLevel(int ls, int ilvl) const;
+    int listStart(int ls, int ilvl, const ListLevel& level) const;
     void insertPara(QTextCursor& cursor, const Para& para, bool reuse);
 
     // Pictures (RtfReadPictures.cpp).
@@ -324,6 +353,9 @@ private:
     void pictureData();
     void pictureBinary(const char* data, qsizetype size);
     void endPictureGroup();
+    bool shapeWord(std::string_view word, bool hasParam, int param);
+    void shapeText(const QString& text);
+    void insertFloat(QTextCursor& cursor, const QTextImageFormat& fmt, double shift);
 
     // Paragraphs and characters (RtfReadText.cpp).
     bool specialCharacter(std::string_view word);

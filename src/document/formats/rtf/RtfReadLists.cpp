@@ -1,7 +1,10 @@
 // Lists: the list table and its overrides, the older \pn numbering of single
 // paragraphs, and the QTextLists built from them. A paragraph whose list is
 // understood drops its \listtext (the number as text, for readers that know
-// no lists) and hangs at its left indent, with Qt drawing the number.
+// no lists) and hangs at its left indent; its marker is worked out and drawn
+// from the list's numbering (document/ListMarkers).
+#include "document/ListMarkers.h"
+#include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
 #include <QTextCursor>
@@ -19,35 +22,17 @@ bool isPlaceholder(QChar ch) {
     return ch.unicode() < MaxLevels;
 }
 
-QTextListFormat::Style bulletStyle(QChar ch) {
-    switch (ch.unicode()) {
-    case 0x25A0: // ■
-    case 0x25AA: // ▪
-    case 0x25FC:
-    case 0x25FE:
-    case 0x2B1B:
-        return QTextListFormat::ListSquare;
-    case 0x25E6: // ◦
-    case 0x25CB: // ○
-    case u'o':
-        return QTextListFormat::ListCircle;
-    default:
-        return QTextListFormat::ListDisc;
-    }
-}
-
-QTextListFormat::Style numberStyle(int nfc) {
+// Number types we count with; others (ordinals, Asian digits...) count
+// in decimal.
+int numberType(int nfc) {
     switch (nfc) {
-    case 1:
-        return QTextListFormat::ListUpperRoman;
-    case 2:
-        return QTextListFormat::ListLowerRoman;
-    case 3:
-        return QTextListFormat::ListUpperAlpha;
-    case 4:
-        return QTextListFormat::ListLowerAlpha;
+    case docmodel::UpperRoman:
+    case docmodel::LowerRoman:
+    case docmodel::UpperLetter:
+    case docmodel::LowerLetter:
+        return nfc;
     default:
-        return QTextListFormat::ListDecimal;
+        return docmodel::Decimal;
     }
 }
 
@@ -108,16 +93,28 @@ bool Parser::listTableWord(std::string_view word, bool hasParam, int param) {
     if (st.dest == Dest::ListOverrideTable) {
         if (word == "listoverride") {
             overrideLs = overrideId = 0;
+            pendingStarts.clear();
+            lfoLevel = -1;
         } else if (word == "listid") {
             overrideId = n;
             if (const auto it = listOverrides.find(overrideLs); it != listOverrides.end())
                 it->second = overrideId;
         } else if (word == "ls") {
             overrideLs = n;
-            if (int(listOverrides.size()) < MaxLists)
+            if (int(listOverrides.size()) < MaxLists) {
                 listOverrides[overrideLs] = overrideId;
+                overrideStarts[overrideLs] = pendingStarts;
+            }
         } else if (word == "lfolevel") {
-            destination(Dest::Skip);
+            // The override's levels come in order, from the first.
+            lfoLevel = std::min(lfoLevel + 1, MaxLevels);
+            lfoStartAt = false;
+        } else if (word == "listoverridestartat") {
+            lfoStartAt = true;
+        } else if (word == "levelstartat" && lfoStartAt && lfoLevel >= 0 && lfoLevel < MaxLevels) {
+            pendingStarts[lfoLevel] = std::max(0, n);
+            if (overrideLs)
+                overrideStarts[overrideLs][lfoLevel] = std::max(0, n);
         }
         return true;
     }
@@ -215,6 +212,13 @@ void Parser::endListGroup() {
     }
 }
 
+int Parser::listStart(int ls, int ilvl, const ListLevel& level) const {
+    if (const auto o = overrideStarts.find(ls); o != overrideStarts.end())
+        if (const auto it = o->second.find(ilvl); it != o->second.end())
+            return it->second;
+    return level.start;
+}
+
 const ListLevel* Parser::listLevel(int ls, int ilvl) const {
     if (ls >= ParaNumberingBase) {
         const size_t i = size_t(ls - ParaNumberingBase);
@@ -242,9 +246,10 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
     bool isList = understood && level->nfc != 255;
     if (understood && !isList && !visibleText(level->text).isEmpty())
         understood = false;
+    double hang = -1;
     if (isList) {
         // Text and wrapped lines both start at the left indent; the number
-        // stands before the first line.
+        // stands before the first line, `hang` to the left of the text.
         double li = bf.leftMargin(), fi = bf.textIndent();
         if (li == 0 && fi == 0) {
             li = level->li;
@@ -252,15 +257,47 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
         }
         if (fi > 0)
             li += fi;
+        else
+            hang = std::min(-fi, std::max(0.0, li));
         bf.setLeftMargin(std::max(0.0, li));
         bf.clearProperty(QTextFormat::TextIndent);
+        if (hang > 0)
+            bf.setProperty(docmodel::ListHang, hang);
+    }
+    // Pictures placed beside the text stand before their paragraph; one at
+    // the start of the document or a cell needs an empty paragraph before
+    // it that takes no room.
+    // Qt drops the space before a paragraph that follows a float: the empty
+    // paragraph is that space instead, and the picture stands that much
+    // higher in its frame.
+    bool firstFloat = true;
+    double shift = 0;
+    for (const Run& run : para.runs) {
+        if (!run.floating)
+            continue;
+        if (firstFloat && reuse) {
+            QTextBlockFormat holder;
+            const double space = std::max(0.0, bf.topMargin());
+            if (space > 0)
+                holder.setLineHeight(space, QTextBlockFormat::FixedHeight);
+            else
+                holder.setLineHeight(0, QTextBlockFormat::ProportionalHeight);
+            holder.setProperty(docmodel::FloatHolder, true);
+            cursor.setBlockFormat(holder);
+            bf.setTopMargin(0);
+            bf.clearProperty(docmodel::SpaceAbove);
+            shift = space * rtf::TwipsPerPixel;
+        }
+        insertFloat(cursor, run.format.toImageFormat(), shift);
+        firstFloat = false;
+        reuse = true;
     }
     if (reuse)
         cursor.setBlockFormat(bf);
     else
         cursor.insertBlock(bf);
     for (const Run& run : para.runs)
-        if (!(understood && run.listText))
+        if (!(understood && run.listText) && !run.floating)
             cursor.insertText(run.text, run.format);
     if (!isList)
         return;
@@ -273,10 +310,14 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
         open[size_t(ilvl)]->add(cursor.block());
         return;
     }
+    // Qt draws no marker: ours are drawn as text (document/ListMarkers).
     QTextListFormat lf;
+    lf.setStyle(QTextListFormat::ListStyleUndefined);
     lf.setIndent(0);
     lf.setProperty(prop::ListLevel, ilvl);
-    if (level->nfc == 23) {
+    lf.setProperty(docmodel::ListGroup, ls);
+    lf.setProperty(docmodel::ListStart, listStart(ls, ilvl, *level));
+    if (level->nfc == docmodel::Bullet) {
         QString bullet = visibleText(level->text).left(1);
         if (bullet.isEmpty())
             bullet = QString(QChar(0x2022));
@@ -284,24 +325,16 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
         if (font != fonts.end())
             if (const Symbolic kind = symbolicFont(font->second); kind != Symbolic::No)
                 bullet = QChar(symbolCharacter(kind, bullet.at(0).unicode()));
-        lf.setStyle(bulletStyle(bullet.at(0)));
+        lf.setProperty(docmodel::ListNumberType, int(docmodel::Bullet));
         lf.setProperty(prop::ListBullet, bullet);
     } else {
-        lf.setStyle(numberStyle(level->nfc));
-        // The level's own number splits the text; numbers of the levels
-        // above (as in "1.2.") are not shown.
-        const qsizetype at = level->text.indexOf(QChar(ilvl));
-        const QString before = at < 0 ? QString() : level->text.left(at);
-        const QString after = at < 0 ? level->text : level->text.mid(at + 1);
-        auto strip = [](const QString& s) {
-            QString r;
-            for (QChar ch : s)
-                if (!isPlaceholder(ch))
-                    r += ch;
-            return r;
-        };
-        lf.setNumberPrefix(strip(before));
-        lf.setNumberSuffix(strip(after));
+        lf.setProperty(docmodel::ListNumberType, numberType(level->nfc));
+        // Placeholders become "%1".."%9": the numbers of those levels.
+        QString text;
+        for (QChar ch : level->text)
+            text += isPlaceholder(ch) ? QLatin1Char('%') + QString::number(ch.unicode() + 1)
+                                      : QString(ch);
+        lf.setProperty(docmodel::ListLevelText, text);
     }
     open[size_t(ilvl)] = cursor.createList(lf);
 }

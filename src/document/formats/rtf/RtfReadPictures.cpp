@@ -6,6 +6,8 @@
 #include "document/formats/rtf/RtfParser.h"
 
 #include <QCryptographicHash>
+#include <QTextCursor>
+#include <QTextFrame>
 #include <QTextImageFormat>
 #include <algorithm>
 
@@ -14,9 +16,31 @@ namespace wp::RtfReader::detail {
 bool Parser::pictureDestinationWord(std::string_view word) {
     if (word == "shppict")
         return true; // its \pict is the picture itself
+    if (word == "shp" && inDocument()) {
+        destination(Dest::Shape);
+        shape = ShapeProps();
+        return true;
+    }
+    if (st.dest == Dest::Shape) {
+        if (word == "shpinst")
+            return true;
+        if (word == "sp") {
+            st.dest = Dest::ShapeProp;
+            shape.propName.clear();
+            shape.propValue.clear();
+            return true;
+        }
+        return false; // \shprslt (what readers without shapes show) is skipped
+    }
+    if (st.dest == Dest::ShapeProp && (word == "sn" || word == "sv")) {
+        st.dest = word == "sn" ? Dest::ShapePropName : Dest::ShapePropValue;
+        return true;
+    }
     if (word != "pict")
         return false;
-    if (inDocument()) {
+    // The picture of a shape is its property "pib".
+    if (inDocument() ||
+        (st.dest == Dest::ShapePropValue && shape.propName == QLatin1String("pib"))) {
         destination(Dest::Picture);
         picture = PictureProps();
     } else {
@@ -79,8 +103,73 @@ void Parser::pictureBinary(const char* data, qsizetype size) {
         picture.data.append(data, size);
 }
 
+bool Parser::shapeWord(std::string_view word, bool hasParam, int param) {
+    if (st.dest != Dest::Shape)
+        return false;
+    const int n = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
+    static constexpr std::pair<std::string_view, int> relH[] = {
+        {"shpbxpage", 0}, {"shpbxmargin", 1}, {"shpbxcolumn", 2}};
+    static constexpr std::pair<std::string_view, int> relV[] = {
+        {"shpbypage", 0}, {"shpbymargin", 1}, {"shpbypara", 2}};
+    for (const auto& [w, v] : relH)
+        if (word == w)
+            shape.relH = v;
+    for (const auto& [w, v] : relV)
+        if (word == w)
+            shape.relV = v;
+    if (word == "shpleft")
+        shape.left = n;
+    else if (word == "shptop")
+        shape.top = n;
+    else if (word == "shpright")
+        shape.right = n;
+    else if (word == "shpbottom")
+        shape.bottom = n;
+    else if (word == "shpwr")
+        shape.wrap = std::clamp(n, 1, 5);
+    else if (word == "shpwrk")
+        shape.wrapSide = std::clamp(n, 0, 3);
+    else if (word == "shpbxignore")
+        shape.ignoreH = true;
+    else if (word == "shpbyignore")
+        shape.ignoreV = true;
+    return true;
+}
+
+void Parser::shapeText(const QString& text) {
+    QString& t = st.dest == Dest::ShapePropName ? shape.propName : shape.propValue;
+    if (t.size() < 64)
+        t += text;
+}
+
 void Parser::endPictureGroup() {
-    if (st.dest != Dest::Picture || stack.back().dest == Dest::Picture)
+    const Dest parent = stack.back().dest;
+    if (st.dest == Dest::ShapePropValue && parent == Dest::ShapeProp) {
+        // With \shpbxignore / \shpbyignore the properties say what the
+        // position is measured from (page 1, margin 0, column or paragraph 2).
+        const int v = shape.propValue.trimmed().toInt();
+        if (shape.propName == QLatin1String("posrelh") && shape.ignoreH)
+            shape.relH = v == 1 ? 0 : v == 0 ? 1 : 2;
+        else if (shape.propName == QLatin1String("posrelv") && shape.ignoreV)
+            shape.relV = v == 1 ? 0 : v == 0 ? 1 : 2;
+        return;
+    }
+    if (st.dest == Dest::Shape && parent != Dest::Shape) {
+        if (!shape.hasImage || !inDocumentDest(parent))
+            return;
+        QTextImageFormat f = shape.image;
+        f.setProperty(docmodel::FloatWrap, shape.wrap);
+        f.setProperty(docmodel::FloatWrapSide, shape.wrapSide);
+        f.setProperty(docmodel::FloatLeft, shape.left);
+        f.setProperty(docmodel::FloatTop, shape.top);
+        f.setProperty(docmodel::FloatRight, std::max(shape.left, shape.right));
+        f.setProperty(docmodel::FloatBottom, std::max(shape.top, shape.bottom));
+        f.setProperty(docmodel::FloatRelH, shape.relH);
+        f.setProperty(docmodel::FloatRelV, shape.relV);
+        builders[stack.back().target].object(f, true);
+        return;
+    }
+    if (st.dest != Dest::Picture || parent == Dest::Picture)
         return;
     const PictureProps& pic = picture;
     // The size on the page in twips: the goal size, else the picture's own
@@ -109,7 +198,52 @@ void Parser::endPictureGroup() {
         fmt.setWidth(w / rtf::TwipsPerPixel);
     if (h >= 1)
         fmt.setHeight(h / rtf::TwipsPerPixel);
+    if (parent == Dest::ShapePropValue) {
+        shape.image = fmt;
+        shape.hasImage = true;
+        return;
+    }
     builders[stack.back().target].object(fmt);
+}
+
+void Parser::insertFloat(QTextCursor& cursor, const QTextImageFormat& fmt, double shift) {
+    // Where the picture stands in the column, in twips, and how far below
+    // the top of its paragraph. A place measured from the page or the
+    // margin is taken as on the page where the document begins.
+    const PageFormat& page = out.page;
+    const double column = std::max(1440, page.width - page.marginL - page.marginR);
+    const int left = fmt.intProperty(docmodel::FloatLeft);
+    const int top = fmt.intProperty(docmodel::FloatTop);
+    const double w = fmt.width() * rtf::TwipsPerPixel;
+    const int relH = fmt.intProperty(docmodel::FloatRelH);
+    const int relV = fmt.intProperty(docmodel::FloatRelV);
+    const double x = relH == 0 ? left - page.marginL : left;
+    const double y = std::max(0, relV == 0 ? top - page.marginT : top) - shift;
+    const double roomLeft = std::max(0.0, x), roomRight = std::max(0.0, column - x - w);
+    QTextFrameFormat ff;
+    for (int p = docmodel::FloatWrap; p <= docmodel::FloatRelV; ++p)
+        ff.setProperty(p, fmt.property(p));
+    ff.setBorder(0);
+    ff.setPadding(0);
+    ff.setWidth(QTextLength(QTextLength::FixedLength, w / rtf::TwipsPerPixel));
+    ff.setTopMargin(y / rtf::TwipsPerPixel); // may be below 0: see insertPara
+    // Text goes on the side with more room; a picture that wraps text
+    // above and below only takes the column's whole width.
+    if (fmt.intProperty(docmodel::FloatWrap) == 1 || roomRight >= roomLeft) {
+        ff.setPosition(QTextFrameFormat::FloatLeft);
+        ff.setLeftMargin(roomLeft / rtf::TwipsPerPixel);
+        if (fmt.intProperty(docmodel::FloatWrap) == 1)
+            ff.setRightMargin(roomRight / rtf::TwipsPerPixel);
+    } else {
+        ff.setPosition(QTextFrameFormat::FloatRight);
+        ff.setRightMargin(roomRight / rtf::TwipsPerPixel);
+    }
+    QTextImageFormat image = fmt;
+    for (int p = docmodel::FloatWrap; p <= docmodel::FloatRelV; ++p)
+        image.clearProperty(p);
+    QTextFrame* frame = cursor.insertFrame(ff);
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter), image);
+    cursor.setPosition(frame->lastPosition() + 1);
 }
 
 } // namespace wp::RtfReader::detail

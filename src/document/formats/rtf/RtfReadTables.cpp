@@ -22,9 +22,9 @@ void Builder::text(const QString& t, const CharProps& props, const QTextCharForm
     current.runs.push_back({t, fmt, props, field, listText});
 }
 
-void Builder::object(const QTextCharFormat& fmt) {
+void Builder::object(const QTextCharFormat& fmt, bool floating) {
     current.runs.push_back(
-        {QString(QChar::ObjectReplacementCharacter), fmt, CharProps(), 0, false, true});
+        {QString(QChar::ObjectReplacementCharacter), fmt, CharProps(), 0, false, true, floating});
 }
 
 void Builder::closeTable() {
@@ -196,6 +196,16 @@ bool Parser::rowWord(std::string_view word, bool hasParam, int param) {
             cellDef.pad[cellSide] = std::clamp(n, 0, MaxLength);
         else
             rowDef.pad[side] = std::clamp(n, 0, MaxLength);
+    } else if (const size_t unitSide = std::string_view("ltrb").find(word.back());
+               unitSide < 4 && ((word.starts_with("clpadf") && word.size() == 7) ||
+                                (word.starts_with("trpaddf") && word.size() == 8))) {
+        // The unit of a padding: 3 twips, 0 none (the value means nothing).
+        if (n == 0) {
+            if (word[0] == 'c')
+                cellDef.padNull[unitSide == 0 ? 1 : unitSide == 1 ? 0 : unitSide] = true;
+            else
+                rowDef.padNull[unitSide] = true;
+        }
     } else if (word == "trrh") {
         rowDef.height = std::clamp(n, -MaxLength, MaxLength);
     } else if (word == "trqc") {
@@ -237,7 +247,8 @@ static void applyCellLayout(QTextTableCell& cell, const RowDef& row, const CellD
     QTextTableCellFormat cf = cell.format().toTableCellFormat();
     bool changed = row.height != 0;
     for (int side = 0; side < 4; ++side) {
-        const int twips = def && def->pad[side] >= 0 ? def->pad[side] : row.pad[side];
+        const int cellPad = def && !def->padNull[side] ? def->pad[side] : -1;
+        const int twips = cellPad >= 0 ? cellPad : row.padNull[side] ? -1 : row.pad[side];
         if (twips < 0)
             continue;
         const double px = twips / rtf::TwipsPerPixel;
@@ -248,7 +259,7 @@ static void applyCellLayout(QTextTableCell& cell, const RowDef& row, const CellD
         changed = true;
     }
     if (row.height != 0)
-        cf.setProperty(docmodel::RowHeight, std::abs(row.height));
+        cf.setProperty(docmodel::RowHeight, row.height);
     if (changed)
         cell.setFormat(cf);
 }

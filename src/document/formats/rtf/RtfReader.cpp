@@ -109,7 +109,13 @@ void Parser::emitText(const QString& text) {
     case Dest::ParaNumberingText:
         listText(text);
         break;
+    case Dest::ShapePropName:
+    case Dest::ShapePropValue:
+        shapeText(text);
+        break;
     case Dest::Picture:
+    case Dest::Shape:
+    case Dest::ShapeProp:
     case Dest::ListTable:
     case Dest::ListOverrideTable:
     case Dest::ParaNumbering:
@@ -215,7 +221,8 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
     }
 
     if (fontOrColorTableWord(word, hasParam ? param : 1) || listTableWord(word, hasParam, param) ||
-        pictureWord(word, hasParam, param) || documentWord(word, hasParam, param))
+        pictureWord(word, hasParam, param) || shapeWord(word, hasParam, param) ||
+        documentWord(word, hasParam, param))
         return;
     if (!inDocument() || specialCharacter(word))
         return;
@@ -241,6 +248,11 @@ bool Parser::documentWord(std::string_view word, bool hasParam, int param) {
     };
     if (word == "paperw" || word == "pgwsxn") {
         positive(pf.width);
+        return true;
+    }
+    if (word == "deftab") {
+        if (hasParam && param > 0)
+            out.defaultTab = std::min(param, 1440 * 22);
         return true;
     }
     if (word == "paperh" || word == "pghsxn") {

@@ -1,5 +1,6 @@
 #include "document/formats/rtf/RtfWriter.h"
 
+#include "document/ListMarkers.h"
 #include "document/TextControlDocument.h"
 #include "document/formats/rtf/RtfCommon.h"
 
@@ -13,6 +14,7 @@
 #include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
+#include <array>
 #include <cmath>
 
 namespace wp::RtfWriter {
@@ -35,7 +37,13 @@ private:
     const QTextDocument* doc = nullptr;
     QHash<int, QByteArray> charProps; // by character format index of `doc`
     double defaultSize = 12;
-    std::vector<const QTextList*> lists; // index + 1 = RTF \ls and \listid
+    // One numbering of the list table: the lists of one group, by level.
+    struct ListOut {
+        std::pair<const void*, int> key;
+        std::array<const QTextList*, 9> levels{};
+    };
+    std::vector<ListOut> lists;   // index + 1 = RTF \ls and \listid
+    std::vector<QString> markers; // of `doc`, by block number
 
     int fontIndex(const QString& family) {
         int i = fonts.indexOf(family);
@@ -156,90 +164,111 @@ private:
     }
 
     int listNumber(const QTextList* list) {
-        const auto it = std::find(lists.begin(), lists.end(), list);
-        if (it != lists.end())
-            return int(it - lists.begin()) + 1;
-        lists.push_back(list);
-        return int(lists.size());
+        const QTextListFormat f = list->format();
+        const int group = f.intProperty(docmodel::ListGroup);
+        const std::pair<const void*, int> key = group > 0 ? std::pair<const void*, int>(doc, group)
+                                                          : std::pair<const void*, int>(list, 0);
+        auto it = std::find_if(lists.begin(), lists.end(),
+                               [&](const ListOut& l) { return l.key == key; });
+        if (it == lists.end()) {
+            lists.push_back(ListOut{key, {}});
+            it = lists.end() - 1;
+        }
+        const QTextList*& own = it->levels[size_t(listLevel(f))];
+        if (!own)
+            own = list;
+        return int(it - lists.begin()) + 1;
     }
 
     static int listLevel(const QTextListFormat& f) {
         return std::clamp(f.intProperty(prop::ListLevel), 0, 8);
     }
 
-    static QString bullet(const QTextListFormat& f) {
-        const QString b = f.stringProperty(prop::ListBullet);
-        if (!b.isEmpty())
-            return b.left(1);
-        switch (f.style()) {
-        case QTextListFormat::ListCircle:
-            return QString(QChar(0x25E6));
-        case QTextListFormat::ListSquare:
-            return QString(QChar(0x25AA));
-        default:
-            return QString(QChar(0x2022));
-        }
-    }
-
-    static int numberType(QTextListFormat::Style style) {
-        switch (style) {
-        case QTextListFormat::ListDecimal:
-            return 0;
-        case QTextListFormat::ListUpperRoman:
-            return 1;
-        case QTextListFormat::ListLowerRoman:
-            return 2;
-        case QTextListFormat::ListUpperAlpha:
-            return 3;
-        case QTextListFormat::ListLowerAlpha:
-            return 4;
-        default:
-            return 23; // a bullet
-        }
-    }
-
     // The number stands in the first line's indent; the text hangs at the
     // left indent.
     static long long hang(const QTextBlockFormat& b) {
+        if (b.hasProperty(docmodel::ListHang))
+            return std::max<long long>(0, twips(b.doubleProperty(docmodel::ListHang)));
         return std::min<long long>(360, std::max<long long>(0, twips(b.leftMargin())));
     }
 
-    // A list of the list table: the list's own level as the format says,
-    // the other levels alike with their own indents, so that \ilvl finds it.
-    void listDefinition(const QTextList* list, int number) {
-        const QTextListFormat f = list->format();
-        const int own = listLevel(f);
-        const long long li = list->count() ? twips(list->item(0).blockFormat().leftMargin()) : 360;
-        const int nfc = numberType(f.style());
+    // A list of the list table: each level as its lists say; a level no
+    // paragraph uses numbers like the nearest one that does, one indent
+    // step further in or out, so that \ilvl finds it.
+    void listDefinition(const ListOut& l, int number) {
         out += "{\\list\\listtemplateid";
         out += QByteArray::number(number);
+        int nearest = 0;
+        while (!l.levels[size_t(nearest)])
+            ++nearest;
         for (int level = 0; level < 9; ++level) {
+            const QTextList* list = l.levels[size_t(level)];
+            int from = level;
+            if (!list) {
+                for (int d = 1; !list; ++d) {
+                    from = level - d >= 0 && l.levels[size_t(level - d)] ? level - d : level + d;
+                    if (from < 9 && l.levels[size_t(from)])
+                        list = l.levels[size_t(from)];
+                }
+            }
+            const QTextListFormat f = list->format();
+            const int nfc = docmodel::numberType(f);
             out += "\n{\\listlevel";
             num("levelnfc", nfc);
             num("levelnfcn", nfc);
-            out += "\\leveljc0\\leveljcn0\\levelfollow0\\levelstartat1{\\leveltext";
-            if (nfc == 23) {
+            out += "\\leveljc0\\leveljcn0\\levelfollow0";
+            num("levelstartat", from == level && f.hasProperty(docmodel::ListStart)
+                                    ? f.intProperty(docmodel::ListStart)
+                                    : 1);
+            out += "{\\leveltext";
+            if (nfc == docmodel::Bullet) {
                 out += "\\'01";
-                text(bullet(f));
+                text(listMarkerOf(f));
                 out += ";}{\\levelnumbers;}";
             } else {
-                const QString prefix = f.numberPrefix().left(20),
-                              suffix = f.numberSuffix().left(20);
-                out += "\\'" + QByteArray::number(prefix.size() + 1 + suffix.size(), 16)
-                                   .rightJustified(2, '0');
-                text(prefix);
-                out += "\\'0" + QByteArray::number(level);
-                text(suffix);
-                out += ";}{\\levelnumbers\\'" +
-                       QByteArray::number(prefix.size() + 1, 16).rightJustified(2, '0') + ";}";
+                // "%1.%2." becomes the characters 0 and 1 between the text.
+                QString t = docmodel::levelText(f).left(60);
+                if (from != level)
+                    t = QStringLiteral("%%1.").arg(level + 1);
+                QByteArray chars, numbers;
+                int count = 0;
+                for (qsizetype i = 0; i < t.size(); ++i) {
+                    if (t.at(i) == QLatin1Char('%') && i + 1 < t.size() && t.at(i + 1) >= u'1' &&
+                        t.at(i + 1) <= u'9') {
+                        const int k = t.at(++i).unicode() - u'1';
+                        chars += "\\'0" + QByteArray::number(k);
+                        ++count;
+                        numbers += "\\'" + QByteArray::number(count, 16).rightJustified(2, '0');
+                    } else {
+                        QByteArray saved;
+                        saved.swap(out);
+                        text(t.mid(i, 1));
+                        saved.swap(out);
+                        chars += saved;
+                        ++count;
+                    }
+                }
+                out += "\\'" + QByteArray::number(count, 16).rightJustified(2, '0');
+                out += chars;
+                out += ";}{\\levelnumbers" + numbers + ";}";
             }
-            const long long levelLi = std::max<long long>(0, li + 360LL * (level - own));
-            num("fi", -std::min<long long>(360, levelLi));
+            const QTextList* own = l.levels[size_t(level)];
+            const QTextList* shown = own ? own : l.levels[size_t(nearest)];
+            const QTextBlockFormat b =
+                shown->count() ? shown->item(0).blockFormat() : QTextBlockFormat();
+            const long long li = twips(b.leftMargin()) + (own ? 0LL : 360LL * (level - nearest));
+            const long long levelLi = std::max<long long>(0, li);
+            num("fi", -std::min(hang(b), levelLi));
             num("li", levelLi);
             out += '}';
         }
         num("listid", number);
         out += "}\n";
+    }
+
+    static QString listMarkerOf(const QTextListFormat& f) {
+        const QString b = f.stringProperty(prop::ListBullet);
+        return b.isEmpty() ? QString(QChar(0x2022)) : b.left(1);
     }
 
     // `itap` is the paragraph's table depth: 0 outside tables.
@@ -375,14 +404,25 @@ private:
     // One paragraph; `end` is "\\par", "\\cell" or "" (the document's last).
     void block(const QTextBlock& b, int itap, const char* end) {
         const QTextList* list = b.textList();
-        paragraphProps(b.blockFormat(), itap, list);
+        const std::vector<const QTextFrame*> floats = floatsBefore(b);
+        QTextBlockFormat bf = b.blockFormat();
+        // The empty paragraph before floats holds the paragraph's space before.
+        if (!floats.empty()) {
+            const QTextBlock holder = b.document()->findBlock(floats.front()->firstPosition() - 1);
+            if (isHolder(holder) &&
+                holder.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight)
+                bf.setTopMargin(bf.topMargin() + holder.blockFormat().lineHeight());
+        }
+        paragraphProps(bf, itap, list);
         if (list) {
             // The number as text, for readers that know no lists.
             out += "{\\listtext\\pard\\plain ";
-            const QTextListFormat f = list->format();
-            text(numberType(f.style()) == 23 ? bullet(f) : list->itemText(b));
+            if (size_t(b.blockNumber()) < markers.size())
+                text(markers[size_t(b.blockNumber())]);
             out += "\\tab}";
         }
+        for (const QTextFrame* f : floats)
+            shape(f);
         int openField = 0;
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
@@ -453,6 +493,28 @@ private:
         }
     }
 
+    // A cell's own padding in twips, without what fitting its row's height
+    // added. As Word writes it, \clpadl is the top and \clpadt the left.
+    void cellPadding(const QTextTableCellFormat& f) {
+        static constexpr std::pair<int, const char*> sides[] = {
+            {QTextFormat::TableCellTopPadding, "l"},
+            {QTextFormat::TableCellLeftPadding, "t"},
+            {QTextFormat::TableCellRightPadding, "r"},
+            {QTextFormat::TableCellBottomPadding, "b"}};
+        for (const auto& [property, side] : sides) {
+            if (!f.hasProperty(property))
+                continue;
+            double px = f.doubleProperty(property);
+            if (property == QTextFormat::TableCellBottomPadding)
+                px -= f.doubleProperty(docmodel::RowFill);
+            out += "\\clpadf";
+            out += side;
+            out += '3';
+            num((QByteArray("clpad") + side).constData(),
+                std::max(0LL, std::llround(px * rtf::TwipsPerPixel)));
+        }
+    }
+
     void rowDefinition(QTextTable* t, int r, const std::vector<long long>& bounds, int id) {
         const QTextTableFormat tf = t->format();
         out += "\\trowd";
@@ -488,6 +550,7 @@ private:
             const QTextCharFormat cf = cell.format();
             if (cf.background().style() != Qt::NoBrush)
                 num("clcbpat", colorIndex(cf.background().color()));
+            cellPadding(cell.format().toTableCellFormat());
             num("cellx", bounds[std::min(c + span, cols)]);
             c += span;
         }
@@ -500,6 +563,8 @@ private:
         std::vector<std::pair<QTextBlock, QTextTable*>> items;
         for (; !it.atEnd(); ++it) {
             if (QTextFrame* f = it.currentFrame()) {
+                if (docmodel::isFloat(f))
+                    continue; // written with the paragraph after it
                 if (auto* t = qobject_cast<QTextTable*>(f); t && tables) {
                     items.push_back({QTextBlock(), t});
                 } else {
@@ -508,11 +573,62 @@ private:
                     for (const QTextBlock& b : blocks)
                         items.push_back({b, nullptr});
                 }
-            } else {
+            } else if (!isHolder(it.currentBlock())) {
                 items.push_back({it.currentBlock(), nullptr});
             }
         }
         return items;
+    }
+
+    static bool isHolder(const QTextBlock& b) {
+        return b.blockFormat().boolProperty(docmodel::FloatHolder) && b.length() <= 1;
+    }
+
+    // The floats that stand right before a paragraph, in order.
+    static std::vector<const QTextFrame*> floatsBefore(const QTextBlock& b) {
+        std::vector<const QTextFrame*> floats;
+        const QTextDocument* d = b.document();
+        int next = b.position();
+        for (QTextBlock p = b.previous(); p.isValid();) {
+            const QTextFrame* f = d->frameAt(p.position());
+            if (!docmodel::isFloat(f) || f->lastPosition() + 1 != next)
+                break;
+            floats.insert(floats.begin(), f);
+            next = f->firstPosition() - 1;
+            p = d->findBlock(f->firstPosition()).previous();
+        }
+        return floats;
+    }
+
+    // A float as a shape placed where it was read from.
+    void shape(const QTextFrame* frame) {
+        const QTextFrameFormat f = frame->frameFormat();
+        QTextImageFormat image;
+        bool found = false;
+        for (QTextFrame::iterator it = frame->begin(); !it.atEnd() && !found; ++it)
+            for (auto frag = it.currentBlock().begin(); !frag.atEnd() && !found; ++frag)
+                if (frag.fragment().charFormat().isImageFormat()) {
+                    image = frag.fragment().charFormat().toImageFormat();
+                    found = true;
+                }
+        if (!found)
+            return;
+        static const char* const relH[] = {"shpbxpage", "shpbxmargin", "shpbxcolumn"};
+        static const char* const relV[] = {"shpbypage", "shpbymargin", "shpbypara"};
+        out += "{\\shp{\\*\\shpinst";
+        num("shpleft", f.intProperty(docmodel::FloatLeft));
+        num("shptop", f.intProperty(docmodel::FloatTop));
+        num("shpright", f.intProperty(docmodel::FloatRight));
+        num("shpbottom", f.intProperty(docmodel::FloatBottom));
+        out += '\\';
+        out += relH[std::clamp(f.intProperty(docmodel::FloatRelH), 0, 2)];
+        out += '\\';
+        out += relV[std::clamp(f.intProperty(docmodel::FloatRelV), 0, 2)];
+        num("shpwr", std::clamp(f.intProperty(docmodel::FloatWrap), 1, 5));
+        num("shpwrk", std::clamp(f.intProperty(docmodel::FloatWrapSide), 0, 3));
+        out += "\\shpz0{\\sp{\\sn pib}{\\sv ";
+        picture(image);
+        out += "}}}}";
     }
 
     // A cell's paragraphs and nested tables; `width` is the cell's, in twips.
@@ -599,6 +715,7 @@ private:
 
     void content(const QTextDocument* d) {
         doc = d;
+        markers = docmodel::listMarkers(d);
         charProps.clear();
         defaultSize = d->defaultFont().pointSizeF() > 0 ? d->defaultFont().pointSizeF() : 12;
         // Items of the root frame: the last block goes without \par, so that
