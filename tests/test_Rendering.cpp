@@ -82,30 +82,34 @@ double pdfWordRight(const QString& pdf, const QString& word) {
 
 // A date after a right tab stop at the right margin ends at the margin in
 // the editor's document, on a native copy of it (the preview's), in the copy's
-// PDF and on the copy's drawn page.
+// PDF and on the copy's drawn page; also when the file lists its stops out of
+// order.
 TEST(Rendering, RightTabStopReachesTheMarginOnACopy) {
-    const auto tx = fromRtf("{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440\\margr1440"
-                            "{\\fonttbl{\\f0 Liberation Serif;}}\\pard\\tqc\\tx4000\\tqr\\tx9360"
-                            "\\f0\\fs24 Lead\\tab Engineer\\tab 2018 to PRESENT\\par}");
-    ASSERT_EQ(tx->PageMarginR(), 1440);
-    const auto copy = privateCopy(*tx);
-    const auto tabs = copy->document()->firstBlock().blockFormat().tabPositions();
-    ASSERT_EQ(tabs.size(), 2);
-    EXPECT_EQ(tabs, tx->document()->firstBlock().blockFormat().tabPositions());
-    EXPECT_EQ(tabs[1].type, QTextOption::RightTab);
+    for (const char* stops : {"\\tqc\\tx4000\\tqr\\tx9360", "\\tqr\\tx9360\\tqc\\tx4000"}) {
+        SCOPED_TRACE(stops);
+        const auto tx = fromRtf(QByteArray("{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440"
+                                           "\\margr1440{\\fonttbl{\\f0 Liberation Serif;}}\\pard") +
+                                stops + "\\f0\\fs24 Lead\\tab Engineer\\tab 2018 to PRESENT\\par}");
+        ASSERT_EQ(tx->PageMarginR(), 1440);
+        const auto copy = privateCopy(*tx);
+        const auto tabs = copy->document()->firstBlock().blockFormat().tabPositions();
+        ASSERT_EQ(tabs.size(), 2);
+        EXPECT_EQ(tabs, tx->document()->firstBlock().blockFormat().tabPositions());
+        EXPECT_EQ(tabs[1].type, QTextOption::RightTab);
 
-    const double marginInch = (tx->PageWidth() - tx->PageMarginR()) / 1440.0;
-    QTemporaryDir dir;
-    const QString pdf = dir.filePath(QStringLiteral("tab.pdf"));
-    ASSERT_TRUE(copy->exportPdf(pdf)) << copy->lastPdfError().toStdString();
-    EXPECT_NEAR(pdfWordRight(pdf, QStringLiteral("PRESENT")) / 72.0, marginInch, 0.05);
+        const double marginInch = (tx->PageWidth() - tx->PageMarginR()) / 1440.0;
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("tab.pdf"));
+        ASSERT_TRUE(copy->exportPdf(pdf)) << copy->lastPdfError().toStdString();
+        EXPECT_NEAR(pdfWordRight(pdf, QStringLiteral("PRESENT")) / 72.0, marginInch, 0.05);
 
-    constexpr int dpi = 144;
-    const QImage page = drawnPage(*copy, dpi);
-    const QRect ink = wptest::inkBox(page, qRgb(255, 255, 255));
-    ASSERT_FALSE(ink.isEmpty());
-    EXPECT_NEAR((ink.right() + 1) / double(dpi), marginInch, 0.05);
-    wptest::keepShot(page, QStringLiteral("rendering-tab.png"));
+        constexpr int dpi = 144;
+        const QImage page = drawnPage(*copy, dpi);
+        const QRect ink = wptest::inkBox(page, qRgb(255, 255, 255));
+        ASSERT_FALSE(ink.isEmpty());
+        EXPECT_NEAR((ink.right() + 1) / double(dpi), marginInch, 0.05);
+        wptest::keepShot(page, QStringLiteral("rendering-tab.png"));
+    }
 }
 
 // A bad tab stop in native data is refused, the document left as it was.
