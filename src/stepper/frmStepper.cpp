@@ -354,19 +354,19 @@ void frmStepper::txStep_FieldSetCursor(int FieldId, int& MousePointer) {
 }
 
 bool frmStepper::txStep_Key(QEvent* e) {
+    if (e->type() == QEvent::InputMethod)
+        return !static_cast<QInputMethodEvent*>(e)->commitString().isEmpty();
+    if (e->type() != QEvent::KeyPress)
+        return false;
     const auto* key = static_cast<QKeyEvent*>(e);
     // Tab leaves the letter for the tool bar, as in any read-only view.
-    if (e->type() == QEvent::KeyPress &&
-        (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
         if (!(key->modifiers() & Qt::ControlModifier))
             focusNextPrevChild(key->key() == Qt::Key_Tab &&
                                !(key->modifiers() & Qt::ShiftModifier));
         return true;
     }
-    if (e->type() == QEvent::KeyPress && editsText(key))
-        return true;
-    return e->type() == QEvent::InputMethod &&
-           !static_cast<QInputMethodEvent*>(e)->commitString().isEmpty();
+    return editsText(key);
 }
 
 bool frmStepper::Form_QueryUnload() {
