@@ -10,34 +10,14 @@
 #include <QPushButton>
 #include <QTimer>
 
-namespace {
-// What the library creates by the programmatic id: its two members are
-// reached by name only, so they must stay invokable and a property.
-class ErrorComponent : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(QString Action READ Action)
-public:
-    explicit ErrorComponent(ErrorLog* log) : m_log(log) {}
-    Q_INVOKABLE void ErrorHandler(int number, const QString& component, const QString& module,
-                                  const QString& procedure, const QString& description, int line,
-                                  const QString& variables, const QString& version) {
-        if (m_log)
-            m_log->add(number, component, module, procedure, description, line, variables, version);
-    }
-    // The library reads it and goes on; the demo never asks it to stop.
-    QString Action() const { return QStringLiteral("continue"); }
-
-private:
-    QPointer<ErrorLog> m_log;
-};
-} // namespace
-
 ErrorLog::ErrorLog(const QString& logPath, QWidget* window)
     : QObject(window), m_logPath(logPath), m_window(window) {
-    wp::registerComponent(QStringLiteral("errs.Error"),
-                          [self = QPointer<ErrorLog>(this)]() -> QObject* {
-                              return self ? new ErrorComponent(self) : nullptr;
-                          });
+    // The library reads the action and goes on; the demo never asks it to stop.
+    wp::registerErrorSink([self = QPointer<ErrorLog>(this)](const wp::ErrorReport& r) {
+        if (self)
+            self->add(r.number, r.component, r.module, r.procedure, r.description, r.line,
+                      r.variables, r.version);
+    });
 }
 
 ErrorLog::~ErrorLog() {
@@ -104,5 +84,3 @@ std::unique_ptr<QMessageBox> ErrorLog::dialog(const QString& headline,
     box->button(QMessageBox::Ok)->setObjectName(QStringLiteral("pbOK"));
     return box;
 }
-
-#include "ErrorLog.moc"

@@ -21,6 +21,19 @@ void unregisterComponent(const QString& progId);
 /// Creates the component registered under `progId`, or nullptr.
 QObject* createComponent(const QString& progId);
 
+/// One report as the "errs.Error" component receives it, in its order.
+struct ErrorReport {
+    int number = 0;
+    QString component, module, procedure, description;
+    int line = 0;
+    QString variables, version;
+};
+using ErrorSink = std::function<void(const ErrorReport& report)>;
+/// Registers as "errs.Error" a component that hands every report to `sink`
+/// and answers the library's question what to do next with `action()` (or
+/// "continue" without one). Undone by unregisterComponent("errs.Error").
+void registerErrorSink(ErrorSink sink, std::function<QString()> action = {});
+
 /// Message box styles (the classic numbers); combine an icon with buttons.
 namespace mb {
 constexpr int OKOnly = 0;

@@ -21,7 +21,34 @@ PrintDialogHandler& printHandler() {
     static PrintDialogHandler handler;
     return handler;
 }
+// The error component's contract: two members that the library reaches by
+// name only, so they stay an invokable method and a property.
+class SinkErrorComponent : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString Action READ Action)
+public:
+    SinkErrorComponent(ErrorSink sink, std::function<QString()> action)
+        : m_sink(std::move(sink)), m_action(std::move(action)) {}
+    Q_INVOKABLE void ErrorHandler(int number, const QString& component, const QString& module,
+                                  const QString& procedure, const QString& description, int line,
+                                  const QString& variables, const QString& version) {
+        if (m_sink)
+            m_sink({number, component, module, procedure, description, line, variables, version});
+    }
+    QString Action() const { return m_action ? m_action() : QStringLiteral("continue"); }
+
+private:
+    ErrorSink m_sink;
+    std::function<QString()> m_action;
+};
 } // namespace
+
+void registerErrorSink(ErrorSink sink, std::function<QString()> action) {
+    registerComponent(QStringLiteral("errs.Error"),
+                      [sink = std::move(sink), action = std::move(action)]() -> QObject* {
+                          return new SinkErrorComponent(sink, action);
+                      });
+}
 
 void registerComponent(const QString& progId, std::function<QObject*()> factory) {
     registry().insert(progId.toLower(), std::move(factory));
@@ -104,3 +131,5 @@ int ExecPrintDialog(QPrintDialog& dialog) {
 }
 
 } // namespace wp
+
+#include "hooks.moc"

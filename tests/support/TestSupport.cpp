@@ -27,32 +27,12 @@ MessageRecorder::~MessageRecorder() {
     wp::setMessageBoxHandler({});
 }
 
-namespace {
-// The component handed to the library: members reached by name only.
-class RecordingErrorComponent : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(QString Action READ Action)
-public:
-    explicit RecordingErrorComponent(ReportRecorder* owner) : m_owner(owner) {}
-    Q_INVOKABLE void ErrorHandler(int number, const QString& component, const QString& module,
-                                  const QString& procedure, const QString& description, int line,
-                                  const QString& variables, const QString& version) {
-        m_owner->reports.push_back(
-            {number, component, module, procedure, description, line, variables, version});
-    }
-    QString Action() const {
-        ++m_owner->actionReads;
-        return m_owner->action;
-    }
-
-private:
-    ReportRecorder* m_owner;
-};
-} // namespace
-
 ReportRecorder::ReportRecorder(QString a) : action(std::move(a)) {
-    wp::registerComponent(QStringLiteral("errs.Error"),
-                          [this]() -> QObject* { return new RecordingErrorComponent(this); });
+    wp::registerErrorSink([this](const wp::ErrorReport& r) { reports.push_back(r); },
+                          [this] {
+                              ++actionReads;
+                              return action;
+                          });
 }
 
 ReportRecorder::~ReportRecorder() {
@@ -159,5 +139,3 @@ QString runModal(const QString& formName, const QString& caption,
 }
 
 } // namespace wptest
-
-#include "TestSupport.moc"

@@ -3,6 +3,7 @@
 // and driving modal windows from inside their own event loop.
 
 #include "wp/Error.h"
+#include "wp/hooks.h"
 
 #include <QAction>
 #include <QObject>
@@ -37,12 +38,7 @@ public:
 };
 
 /// One call of the error component's ErrorHandler.
-struct ReportCall {
-    int number = 0;
-    QString component, module, procedure, description;
-    int line = 0;
-    QString variables, version;
-};
+using ReportCall = wp::ErrorReport;
 
 /// Registers an "errs.Error" component that records each report, for the
 /// scope's life.
