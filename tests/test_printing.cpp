@@ -268,6 +268,7 @@ TEST_F(Printing, theQueueChosenBecomesCurrentAndEachCopyIsAJobOfTheRange) {
     tx->setDocumentProperty(wp::info::Title, QStringLiteral("wp-print-test"));
     const int docsBefore = settledDocuments();
     const int jobsBefore = completedJobs();
+    wp::currentPrinter().setPageSize(QPageSize(QPageSize::A4));
     answer.choose = [](QPrinter& p) {
         p.setPrinterName(queue());
         p.setCopyCount(2);
@@ -283,8 +284,13 @@ TEST_F(Printing, theQueueChosenBecomesCurrentAndEachCopyIsAJobOfTheRange) {
     // shared with other cases, whose jobs may arrive meanwhile).
     const QStringList docs = spooledDocuments();
     int copies = 0;
+    // On the document's Letter paper, though the printer had A4.
     for (int i = docsBefore; i < docs.size(); ++i)
-        copies += wptest::pdfPageCount(docs[i]) == 2;
+        if (wptest::pdfPageCount(docs[i]) == 2) {
+            ++copies;
+            EXPECT_TRUE(wptest::pdfInfo(docs[i]).contains(QStringLiteral("612 x 792")))
+                << wptest::pdfInfo(docs[i]).toStdString();
+        }
     EXPECT_EQ(copies, 2);
     removeQueueOutput();
 
