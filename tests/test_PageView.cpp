@@ -10,6 +10,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextTable>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -181,4 +182,41 @@ TEST(PageView, zoomScalesTheSheets) {
     EXPECT_NEAR(w50 - 16, (w100 - 16) / 2.0, 1);
     f.view->setZoom(0); // refused
     EXPECT_EQ(f.view->zoom(), 50);
+}
+
+// Tab in a table goes to the next cell (its text selected, so typing
+// replaces it), Shift+Tab back, Tab in the last cell adds a row; outside a
+// table Tab is a tab character.
+TEST(PageView, tabInATableMovesBetweenCellsAndAddsARowAfterTheLast) {
+    Fixture f(1);
+    QTextCursor c(&f.doc);
+    c.movePosition(QTextCursor::End);
+    QTextTable* table = c.insertTable(2, 2);
+    f.view->setTextCursor(table->cellAt(0, 0).firstCursorPosition());
+    for (const char* text : {"a", "b", "c", "old"}) {
+        QTest::keyClicks(f.view.get(), QLatin1String(text));
+        QTest::keyClick(f.view.get(), Qt::Key_Tab);
+    }
+    ASSERT_EQ(table->rows(), 3);
+    QTest::keyClicks(f.view.get(), QStringLiteral("e"));
+    QTest::keyClick(f.view.get(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTest::keyClicks(f.view.get(), QStringLiteral("d"));
+    auto text = [table](int r, int col) {
+        QTextCursor cell = table->cellAt(r, col).firstCursorPosition();
+        cell.setPosition(table->cellAt(r, col).lastCursorPosition().position(),
+                         QTextCursor::KeepAnchor);
+        return cell.selectedText();
+    };
+    EXPECT_EQ(QStringList({text(0, 0), text(0, 1), text(1, 0), text(1, 1), text(2, 0), text(2, 1)}),
+              QStringList({"a", "b", "c", "d", "e", ""}));
+    // Shift+Tab in the first cell stays there.
+    f.view->setTextCursor(table->cellAt(0, 0).firstCursorPosition());
+    QTest::keyClick(f.view.get(), Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(table->cellAt(f.view->textCursor()).column(), 0);
+    EXPECT_EQ(table->cellAt(f.view->textCursor()).row(), 0);
+    EXPECT_FALSE(f.doc.toPlainText().contains(u'\t'));
+
+    f.view->setTextCursor(QTextCursor(&f.doc));
+    QTest::keyClick(f.view.get(), Qt::Key_Tab);
+    EXPECT_TRUE(f.doc.firstBlock().text().startsWith(u'\t'));
 }

@@ -3,6 +3,7 @@
 // clsWP::CoverLetterStepper.
 #include "host/StatusPanes.h"
 #include "host/modWP.h"
+#include "stepper/StepperBatch.h"
 #include "stepper/TemplateMerge.h"
 #include "stepper/frmStepper.h"
 #include "support/TestSupport.h"
@@ -15,14 +16,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
 #include <QToolBar>
 #include <gtest/gtest.h>
 #include <numeric>
+#include <stdexcept>
 
 using wp::frmStepper;
 using wptest::child;
@@ -283,6 +288,18 @@ TEST_F(Stepper, wptoolMergeDrawsEveryLetterOnItsOwnPages) {
         wptest::wptool({"merge", templ, data.path(), pdf, "--options", options});
     ASSERT_EQ(run.code, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("5 letter(s), %1 page(s)").arg(total)));
+    // A letter that keeps a field's title is named, and summed up at the end.
+    EXPECT_TRUE(run.err.contains(QStringLiteral("letter 3: no value for Seq")))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.endsWith(QStringLiteral(
+        "5 letters, 2 with missing values: letter 3 (Seq), letter 5 (Company Name)\n")))
+        << run.err.toStdString();
+    const QString strict = data.path() + QStringLiteral("/strict.pdf");
+    const wptest::ToolRun refused =
+        wptest::wptool({"merge", templ, data.path(), strict, "--require-all"});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("letter 5 (Company Name)")));
+    EXPECT_FALSE(QFileInfo::exists(strict));
     ASSERT_EQ(wptest::pdfPageCount(pdf), total);
     // Letter k starts on the page after the pages of the letters before it.
     const QStringList expected = {wp::data::sampleJobApp(1).company + ", seq 1",
@@ -299,11 +316,53 @@ TEST_F(Stepper, wptoolMergeDrawsEveryLetterOnItsOwnPages) {
     EXPECT_TRUE(
         wptest::pdfText(pdf, 1, 1).contains(QRegularExpression("\\d\\d\\.\\d\\d\\.20\\d\\d")));
 
-    // One RTF file per letter, and the refusals.
+    // One RTF file per letter; an earlier, longer run's letters are all
+    // replaced, never mixed with the new ones.
     const QString out = data.path() + QStringLiteral("/letters");
+    ASSERT_TRUE(QDir().mkpath(out));
+    for (const char* earlier : {"001.rtf", "006.rtf", "007.rtf"})
+        ASSERT_TRUE(wptest::writeFile(out + u'/' + QLatin1String(earlier), "{\\rtf1 old}"));
     ASSERT_EQ(wptest::wptool({"merge", templ, data.path(), "--rtf", out}).code, 0);
-    EXPECT_EQ(QDir(out).entryList(QDir::Files),
+    EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList({"001.rtf", "002.rtf", "003.rtf", "004.rtf", "005.rtf"}));
+    wp::TextControl first1;
+    ASSERT_TRUE(first1.LoadFromFile(out + QStringLiteral("/001.rtf")));
+    EXPECT_TRUE(first1.document()->toPlainText().startsWith(QStringLiteral("Dear ")));
+    // A folder with anything else in it is left alone.
+    const QString mixed = data.path() + QStringLiteral("/mixed");
+    ASSERT_TRUE(QDir().mkpath(mixed));
+    ASSERT_TRUE(wptest::writeFile(mixed + QStringLiteral("/notes.txt"), "mine"));
+    const wptest::ToolRun mixedRun = wptest::wptool({"merge", templ, data.path(), "--rtf", mixed});
+    EXPECT_EQ(mixedRun.code, 1);
+    EXPECT_TRUE(mixedRun.err.contains(QStringLiteral("empty or new folder")));
+    EXPECT_EQ(QDir(mixed).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList({"notes.txt"}));
+
+    // Never an input overwritten by the letters; DATA_DIR must be a folder.
+    QFile mdb(data.mdb());
+    ASSERT_TRUE(mdb.open(QIODevice::ReadOnly));
+    const QByteArray database = mdb.readAll();
+    mdb.close();
+    const struct {
+        QString out;
+        const char* why;
+    } inputs[] = {{data.mdb(), "OUT.pdf is the database itself"},
+                  {data.path() + "/mv.mdw", "OUT.pdf is the workgroup file itself"},
+                  {data.path() + "/./app.mvdt", "OUT.pdf is the template archive itself"},
+                  {options, "OUT.pdf is the options file itself"},
+                  {templ, "OUT.pdf is the template itself"},
+                  {data.path() + "/letters.txt", "OUT.pdf must end in .pdf"}};
+    for (const auto& c : inputs) {
+        const wptest::ToolRun r =
+            wptest::wptool({"merge", templ, data.path(), c.out, "--options", options});
+        EXPECT_EQ(r.code, 2) << c.why;
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.why))) << r.err.toStdString();
+    }
+    ASSERT_TRUE(mdb.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mdb.readAll(), database);
+    const wptest::ToolRun fileAsData = wptest::wptool({"merge", templ, options, pdf});
+    EXPECT_EQ(fileAsData.code, 1);
+    EXPECT_TRUE(fileAsData.err.contains(QStringLiteral("is a file, not a folder")));
     wp::TextControl third;
     ASSERT_TRUE(third.LoadFromFile(out + QStringLiteral("/003.rtf")));
     EXPECT_TRUE(third.document()->toPlainText().startsWith(QStringLiteral("Dear Short Ltd")));
@@ -320,4 +379,53 @@ TEST_F(Stepper, wptoolMergeDrawsEveryLetterOnItsOwnPages) {
         wptest::wptool({"merge", templ, data.path(), pdf, "--options", templ});
     EXPECT_EQ(badOptions.code, 1);
     EXPECT_TRUE(badOptions.err.contains(QStringLiteral("a08")));
+}
+
+// A progress callback that throws (a cancel) out of the control's PDF export
+// or the batch merge: the control keeps its device and zoom, no painter
+// outlives its writer, and the PDF that was there stays, with no temporary
+// file beside it.
+TEST_F(Stepper, aCancelOutOfAPdfLeavesTheControlAndTheFileAsTheyWere) {
+    addRows(3);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    tx.setSelText(QStringLiteral("More text. ").repeated(900));
+    ASSERT_GE(tx.CurrentPages(), 2);
+    ASSERT_TRUE(tx.exportPdf(pdf));
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    auto cancelAt2 = [](qint32 k, qint32) {
+        if (k == 2)
+            throw std::runtime_error("cancelled");
+    };
+    auto unchanged = [&] {
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before);
+        file.close();
+        EXPECT_EQ(
+            QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList({"out.pdf"}));
+    };
+
+    QImage image(10, 10, QImage::Format_RGB32);
+    QPainter own(&image);
+    tx.setPrintDevice(&own);
+    tx.setPrintZoom(60);
+    EXPECT_THROW(tx.exportPdf(pdf, cancelAt2), std::runtime_error);
+    EXPECT_EQ(tx.PrintDevice(), &own);
+    EXPECT_EQ(tx.PrintZoom(), 60);
+    unchanged();
+    tx.setPrintDevice(nullptr);
+    own.end();
+
+    const wp::KXmlRef steps = frmStepper::BuildStepSet(data.mdb(), data.path() + "/app.mvdt");
+    ASSERT_EQ(steps->ChildCount(), 3);
+    EXPECT_THROW(wp::stepper::MergeToPdf(tx, steps, pdf, cancelAt2), std::runtime_error);
+    unchanged();
+    // Both still write afterwards.
+    const auto merged = wp::stepper::MergeToPdf(tx, steps, pdf);
+    EXPECT_TRUE(merged.ok) << merged.error.toStdString();
+    EXPECT_EQ(wptest::pdfPageCount(pdf), merged.pages);
 }

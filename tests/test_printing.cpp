@@ -106,25 +106,100 @@ TEST_F(Printing, theDialogIsPrefilledAndTheChosenPagesReachThePdf) {
     EXPECT_EQ(tx->ViewMode(), 1);
 }
 
+namespace {
+// The same pages, sheets and words, each word where the other PDF has it.
+void expectSameWords(const wptest::PdfWords& got, const wptest::PdfWords& want) {
+    ASSERT_EQ(got.pages.size(), want.pages.size());
+    for (size_t p = 0; p < want.pages.size(); ++p) {
+        SCOPED_TRACE(testing::Message() << "page " << p + 1);
+        EXPECT_NEAR(got.sizes[p].width(), want.sizes[p].width(), 0.5);
+        EXPECT_NEAR(got.sizes[p].height(), want.sizes[p].height(), 0.5);
+        ASSERT_EQ(got.pages[p].size(), want.pages[p].size());
+        for (size_t i = 0; i < want.pages[p].size(); ++i) {
+            const wptest::PdfWord &g = got.pages[p][i], &w = want.pages[p][i];
+            EXPECT_EQ(g.text, w.text);
+            EXPECT_NEAR(g.xMin, w.xMin, 0.5) << w.text.toStdString();
+            EXPECT_NEAR(g.yMin, w.yMin, 0.5) << w.text.toStdString();
+            EXPECT_NEAR(g.xMax, w.xMax, 0.5) << w.text.toStdString();
+            EXPECT_NEAR(g.yMax, w.yMax, 0.5) << w.text.toStdString();
+        }
+    }
+}
+} // namespace
+
+// Whatever the preview shows (whole page, two pages, 75 %), the print is
+// the document at 100 %: the words of exportPdf's PDF, where it has them.
 TEST_F(Printing, thePreviewPrintsAtFullSizeFrozenAndComesBackToItsZoom) {
     auto host = wptest::hostDocument(3);
-    int zoomWhilePrinting = -1;
-    bool updatesWhilePrinting = true;
-    wptest::showPreview(host.get(), [&](frmPrintPreview* f) {
-        command(f, 964)->trigger();
-        answer.choose = [&](QPrinter&) {
-            zoomWhilePrinting = f->property("m_iZoomMode").toInt();
-            updatesWhilePrinting = f->updatesEnabled();
-        };
-        command(f, 968)->trigger();
-        EXPECT_EQ(f->property("m_iZoomMode").toInt(), 1);
-        EXPECT_TRUE(f->updatesEnabled());
-        command(f, 966)->trigger();
+    const QString exported = dir.filePath(QStringLiteral("export.pdf"));
+    ASSERT_TRUE(host->exportPdf(exported));
+    const wptest::PdfWords want = wptest::pdfWords(exported);
+    ASSERT_EQ(want.pages.size(), 3u);
+    struct View {
+        const char* name;
+        std::vector<qint32> commands;
+        int zoomMode;
+        bool twoPages;
+    };
+    const View views[] = {
+        {"whole page", {}, 0, false}, {"two pages", {963}, 0, true}, {"75 %", {964}, 1, false}};
+    for (const View& v : views) {
+        SCOPED_TRACE(v.name);
+        QFile::remove(pdf);
+        int zoomWhilePrinting = -1;
+        bool updatesWhilePrinting = true;
+        wptest::showPreview(host.get(), [&](frmPrintPreview* f) {
+            for (qint32 id : v.commands)
+                command(f, id)->trigger();
+            QApplication::processEvents();
+            const qint16 viewZoom = f->txPrev()->PrintZoom();
+            EXPECT_LT(viewZoom, 100);
+            answer.choose = [&](QPrinter&) {
+                zoomWhilePrinting = f->property("m_iZoomMode").toInt();
+                updatesWhilePrinting = f->updatesEnabled();
+            };
+            command(f, 968)->trigger();
+            EXPECT_EQ(f->property("m_iZoomMode").toInt(), v.zoomMode);
+            EXPECT_EQ(f->property("m_bTwoPages").toBool(), v.twoPages);
+            EXPECT_EQ(f->txPrev()->PrintZoom(), viewZoom);
+            EXPECT_TRUE(f->updatesEnabled());
+            command(f, 966)->trigger();
+        });
+        EXPECT_EQ(zoomWhilePrinting, 2);
+        EXPECT_FALSE(updatesWhilePrinting);
+        expectSameWords(wptest::pdfWords(pdf), want);
+    }
+    EXPECT_EQ(answer.calls, 3);
+}
+
+// A plain OK in the real dialog prints on the document's paper, turned as
+// the document is, whatever paper the printer had.
+TEST_F(Printing, thePrintDialogStartsWithTheDocumentsPaper) {
+    wp::setPrintDialogHandler([](QPrintDialog& dialog) {
+        QTimer::singleShot(0, &dialog, [&dialog] { dialog.accept(); });
+        return dialog.exec();
     });
-    EXPECT_EQ(answer.calls, 1);
-    EXPECT_EQ(zoomWhilePrinting, 2);
-    EXPECT_FALSE(updatesWhilePrinting);
-    EXPECT_EQ(wptest::pdfPageCount(pdf), 3);
+    struct Case {
+        int width, height;
+        double widthPt, heightPt;
+    };
+    const Case cases[] = {{12240, 15840, 612, 792},     // Letter
+                          {15840, 12240, 792, 612},     // Letter, landscape
+                          {11906, 16838, 595.3, 841.9}, // A4
+                          {8391, 11906, 419.6, 595.3}}; // A5
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        wp::currentPrinter().setPageSize(
+            QPageSize(c.width > 12000 && c.height > 15000 ? QPageSize::A4 : QPageSize::Letter));
+        wp::currentPrinter().setPageOrientation(QPageLayout::Portrait);
+        auto tx = wptest::hostDocument(1, c.width, c.height);
+        const auto result = print(tx.get());
+        EXPECT_TRUE(result.accepted);
+        const wptest::PdfWords got = wptest::pdfWords(pdf);
+        ASSERT_EQ(got.sizes.size(), 1u);
+        EXPECT_NEAR(got.sizes[0].width(), c.widthPt, 0.5);
+        EXPECT_NEAR(got.sizes[0].height(), c.heightPt, 0.5);
+    }
 }
 
 namespace {
@@ -193,6 +268,7 @@ TEST_F(Printing, theQueueChosenBecomesCurrentAndEachCopyIsAJobOfTheRange) {
     tx->setDocumentProperty(wp::info::Title, QStringLiteral("wp-print-test"));
     const int docsBefore = settledDocuments();
     const int jobsBefore = completedJobs();
+    wp::currentPrinter().setPageSize(QPageSize(QPageSize::A4));
     answer.choose = [](QPrinter& p) {
         p.setPrinterName(queue());
         p.setCopyCount(2);
@@ -208,8 +284,13 @@ TEST_F(Printing, theQueueChosenBecomesCurrentAndEachCopyIsAJobOfTheRange) {
     // shared with other cases, whose jobs may arrive meanwhile).
     const QStringList docs = spooledDocuments();
     int copies = 0;
+    // On the document's Letter paper, though the printer had A4.
     for (int i = docsBefore; i < docs.size(); ++i)
-        copies += wptest::pdfPageCount(docs[i]) == 2;
+        if (wptest::pdfPageCount(docs[i]) == 2) {
+            ++copies;
+            EXPECT_TRUE(wptest::pdfInfo(docs[i]).contains(QStringLiteral("612 x 792")))
+                << wptest::pdfInfo(docs[i]).toStdString();
+        }
     EXPECT_EQ(copies, 2);
     removeQueueOutput();
 
@@ -271,8 +352,9 @@ TEST_F(Printing, cancellingALongJobStopsItAndStartsNoFurtherCopy) {
     removeQueueOutput();
 }
 
-TEST_F(Printing, aPrinterErrorStopsQuietlyOtherFailuresAreReported) {
+TEST_F(Printing, aPrinterErrorStopsWithItsReasonOtherFailuresAreReported) {
     wptest::ReportRecorder reports;
+    wptest::MessageRecorder messages;
     auto tx = wptest::hostDocument(2);
     tx->setViewMode(1);
     // A file that cannot be written: the printer refuses the job (482).
@@ -284,6 +366,11 @@ TEST_F(Printing, aPrinterErrorStopsQuietlyOtherFailuresAreReported) {
     EXPECT_TRUE(result.accepted);
     EXPECT_EQ(result.jobsPrinted, 0);
     EXPECT_TRUE(reports.reports.empty());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(
+        messages.messages[0].text.contains(QStringLiteral("/nonexistent-directory/out.pdf")))
+        << messages.messages[0].text.toStdString();
+    EXPECT_EQ(messages.messages[0].style, 48);
     EXPECT_EQ(tx->ViewMode(), 1);
     // No control to print is no printer error: reported, and the call fails.
     EXPECT_THROW(PrintDialogTX(nullptr, flags), wp::Error);
@@ -291,4 +378,41 @@ TEST_F(Printing, aPrinterErrorStopsQuietlyOtherFailuresAreReported) {
     EXPECT_EQ(reports.reports[0].module, QStringLiteral("modPrintDlg"));
     EXPECT_EQ(reports.reports[0].procedure, QStringLiteral("PrintDialogTX"));
     EXPECT_EQ(reports.reports[0].number, 91);
+}
+
+// Copies printed into a file are one job, the file holds each of them, and
+// a file that cannot be written whole is not written: the one that was
+// there stays, and the user is told why.
+TEST_F(Printing, aFileHoldsEveryCopyAndIsWrittenWholeOrNotAtAll) {
+    wptest::MessageRecorder messages;
+    auto tx = wptest::hostDocument(3);
+    answer.choose = [](QPrinter& p) {
+        p.setCopyCount(2);
+        p.setPrintRange(QPrinter::PageRange);
+        p.setFromTo(2, 3);
+    };
+    auto result = print(tx.get());
+    EXPECT_EQ(result.jobsPrinted, 1);
+    const QStringList pages = wptest::pdfPageTexts(pdf);
+    ASSERT_EQ(pages.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(pages[i].contains(QStringLiteral("Page %1").arg(2 + i % 2))) << i;
+    EXPECT_TRUE(messages.messages.empty());
+
+    QFile kept(pdf);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    const QByteArray before = kept.readAll();
+    kept.close();
+    // A device the file cannot be written to whole; the file there before stays.
+    answer.choose = [](QPrinter& p) { p.setOutputFileName(QStringLiteral("/dev/full")); };
+    qint32 flags = 0;
+    result = PrintDialogTX(tx.get(), flags);
+    EXPECT_EQ(result.jobsPrinted, 0);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(messages.messages[0].text.contains(QStringLiteral("No space left on device")))
+        << messages.messages[0].text.toStdString();
+    EXPECT_EQ(tx->PrintDevice(), nullptr);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"out.pdf"}));
 }

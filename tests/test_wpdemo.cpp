@@ -7,9 +7,11 @@
 #include <QAccessible>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -257,6 +259,16 @@ TEST_F(WpDemo, dialogResultsReachTheDocumentAndTheWindow) {
         last = std::max(last, id);
     EXPECT_TRUE(window->statusBar()->currentMessage().contains(QString::number(last)))
         << window->statusBar()->currentMessage().toStdString();
+    // The caret is in the new table now: a table there is refused, and the
+    // user is told why instead of "Table 0 inserted".
+    {
+        wptest::MessageRecorder messages;
+        withModal("actTable",
+                  [](QWidget* w) { child<QPushButton>(w, QStringLiteral("pbOK"))->click(); });
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_TRUE(messages.messages[0].text.contains(QStringLiteral("inside a table")));
+        EXPECT_FALSE(window->statusBar()->currentMessage().contains(QStringLiteral("Table 0")));
+    }
 
     withModal("actProperties", [](QWidget* w) {
         child<QLineEdit>(w, QStringLiteral("feSumm(1)"))->setText(QStringLiteral("Staff engineer"));
@@ -278,6 +290,21 @@ TEST_F(WpDemo, dialogResultsReachTheDocumentAndTheWindow) {
     EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("Résumé 2027")));
     EXPECT_TRUE(window->fileName().isEmpty());
     EXPECT_TRUE(bodyText().isEmpty());
+    // Its title is the name the close prompt uses and Save As offers.
+    QTest::keyClicks(tx->editView(), QStringLiteral("Jane"));
+    QString offered;
+    wptest::whenModal([&](QWidget* w) {
+        EXPECT_TRUE(qobject_cast<QMessageBox*>(w)->text().contains(QStringLiteral("Résumé 2027")))
+            << qobject_cast<QMessageBox*>(w)->text().toStdString();
+        wptest::whenModal([&](QWidget* dialog) {
+            if (auto* files = qobject_cast<QFileDialog*>(dialog))
+                offered = files->selectedFiles().value(0);
+            dialog->close();
+        });
+        child<QPushButton>(w, QStringLiteral("pbSave"))->click();
+    });
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(offered.endsWith(QStringLiteral("/Résumé 2027.rtf"))) << offered.toStdString();
 }
 
 TEST_F(WpDemo, libraryErrorsAreLoggedAndShownWithTheWholeReport) {
@@ -302,3 +329,26 @@ TEST_F(WpDemo, libraryErrorsAreLoggedAndShownWithTheWholeReport) {
 }
 
 } // namespace
+
+// Started without a display, as from a plain terminal or over ssh: help
+// and screenshots come out offscreen instead of Qt's abort, with none of
+// Qt's start-up notes on the terminal.
+TEST(WpDemoProcess, withoutADisplayHelpAndScreenshotsRunOffscreenAndQuietly) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    QTemporaryDir shots;
+    const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/../wpdemo");
+    for (const QStringList& args :
+         {QStringList{"--help"}, QStringList{"--samples", WP_SAMPLES_DIR, "--screenshots",
+                                             shots.path(), "--hidpi-only"}}) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(exe, args);
+        ASSERT_TRUE(p.waitForFinished(120000)) << args.join(u' ').toStdString();
+        EXPECT_EQ(p.exitCode(), 0) << args.join(u' ').toStdString();
+        EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()), QString());
+        EXPECT_FALSE(p.readAllStandardOutput().isEmpty());
+    }
+    EXPECT_FALSE(QDir(shots.path()).entryList({QStringLiteral("*.png")}).isEmpty());
+}

@@ -6,9 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using wptest::ToolRun;
 using wptest::wptool;
@@ -102,6 +104,11 @@ TEST(wptool, wrongArgumentsExitTwoWithTheCommandsUsage) {
         {{"db", "schema", "oracle"}, "usage: wptool db init DATA_DIR\n"},
         {{"db", "roles", "extra"}, "usage: wptool db init DATA_DIR\n"},
         {{"help", "pdf", "db"}, "usage: wptool help [COMMAND]\n"},
+        // A PDF under another name, and options no command has, are named.
+        {{"pdf", doc, dir.filePath("out.txt")}, "out.txt: OUT.pdf must end in .pdf"},
+        {{"pdf", "--fast", doc, dir.filePath("o.pdf")}, "unknown option --fast"},
+        {{"convert", doc, dir.filePath("o.txt"), "-q"}, "unknown option -q"},
+        {{"db", "version", dir.path(), "--all"}, "unknown option --all"},
     };
     for (const auto& c : cases) {
         const ToolRun r = wptool(c.args);
@@ -125,6 +132,10 @@ TEST(wptool, failuresExitOneWithTheReason) {
         {{"db", "init", dir.filePath("none")}, "does not exist"},
         {{"pdf", samples("resume.rtf"), dir.filePath("none/x.pdf")}, "Cannot write the PDF file"},
         {{"convert", dir.filePath("none.rtf"), dir.filePath("x.txt")}, "none.rtf"},
+        // Two missing paths are no one file: the input cannot be read.
+        {{"pdf", dir.filePath("none.rtf"), dir.filePath("none.pdf")}, "cannot read"},
+        {{"db", "version", samples("resume.rtf")}, "is a file, not a folder"},
+        {{"db", "seed", samples("resume.rtf")}, "is a file, not a folder"},
     };
     for (const auto& c : cases) {
         const ToolRun r = wptool(c.args);
@@ -206,4 +217,56 @@ TEST(wptool, progressIsOneLineOnATerminalAndNothingElsewhere) {
                                                  .arg(pages));
     EXPECT_TRUE(wipedThenResult.match(tty.mid(at + last.size())).hasMatch()) << tty.toStdString();
     EXPECT_FALSE(tty.left(at).contains(u'\n'));
+}
+
+// A PDF that cannot be written whole is not written at all: the error is
+// named, the exit code is 1, a PDF that was there is left as it was and no
+// temporary file stays behind; on a device it is written in place.
+TEST(wptool, aPdfIsWrittenWholeOrNotAtAll) {
+    QTemporaryDir dir;
+    const QString doc = longDocument(dir);
+    ASSERT_FALSE(doc.isEmpty());
+    ToolRun r = wptool({QStringLiteral("pdf"), doc, QStringLiteral("/dev/full")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("No space left on device"))) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile());
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "a full disk is a small tmpfs, which only root may mount";
+    QTemporaryDir disk;
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mount"),
+                                {"-t", "tmpfs", "-o", "size=192k", "tmpfs", disk.path()}),
+              0);
+    const auto unmount =
+        qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {disk.path()}); });
+    const QString pdf = disk.filePath(QStringLiteral("out.pdf"));
+    r = wptool({QStringLiteral("pdf"), samples("resume.rtf"), pdf});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QFile written(pdf);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray before = written.readAll();
+    written.close();
+    // What room is left is too little for the long document.
+    QFile filler(disk.filePath(QStringLiteral("filler")));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray block(4096, 'x');
+    while (filler.write(block) == block.size()) {
+    }
+    filler.close();
+    ASSERT_GT(wptest::pdfPageCount(pdf), 0);
+
+    for (const QStringList& args :
+         {QStringList{"pdf", doc, pdf}, QStringList{"pdf", samples("resume.rtf"), pdf}}) {
+        r = wptool(args);
+        EXPECT_EQ(r.code, 1) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("No space left on device")))
+            << r.err.toStdString();
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll(), before);
+        written.close();
+        EXPECT_EQ(
+            QDir(disk.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList({"filler", "out.pdf"}));
+    }
 }

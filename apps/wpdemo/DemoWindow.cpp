@@ -14,9 +14,12 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextTable>
 
 // Menu actions carry object names, so that tests and automation find them.
 static void name(QAction* action, const char* objectName) {
@@ -166,6 +169,7 @@ void DemoWindow::watchDocument() {
 }
 
 void DemoWindow::updateTitle(const QString& name) {
+    m_docName = name;
     setWindowTitle(QStringLiteral("%1[*] — %2").arg(name, kAppTitle));
 }
 
@@ -176,9 +180,7 @@ void DemoWindow::markSaved() {
 std::unique_ptr<QMessageBox> DemoWindow::saveChangesBox() {
     auto box = std::make_unique<QMessageBox>(
         QMessageBox::Warning, kAppTitle,
-        QStringLiteral("The document \"%1\" has changed.")
-            .arg(m_fileName.isEmpty() ? QStringLiteral("Untitled")
-                                      : QFileInfo(m_fileName).fileName()),
+        QStringLiteral("The document \"%1\" has changed.").arg(m_docName),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     box->setObjectName(QStringLiteral("msgSaveChanges"));
     box->setInformativeText(QStringLiteral("Do you want to save your changes?"));
@@ -281,8 +283,20 @@ bool DemoWindow::save() {
 }
 
 bool DemoWindow::saveAs() {
+    // A new résumé is offered under its title, in the folder last used.
+    QString suggested = m_fileName;
+    if (suggested.isEmpty()) {
+        static const QRegularExpression unsafe(QStringLiteral(R"([/\\:*?"<>|\x00-\x1F])"));
+        QString base = m_docName.trimmed().replace(unsafe, QStringLiteral("_"));
+        if (base.isEmpty() || base.startsWith(QLatin1Char('.')))
+            base = QStringLiteral("Untitled");
+        const QStringList recent = recentFiles();
+        const QString dir =
+            recent.isEmpty() ? QDir::homePath() : QFileInfo(recent.first()).absolutePath();
+        suggested = QDir(dir).filePath(base + QStringLiteral(".rtf"));
+    }
     QString name =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), m_fileName, kFileFilter);
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), suggested, kFileFilter);
     if (name.isEmpty())
         return false;
     if (wp::TextControl::formatForFile(name) == 0)
@@ -361,8 +375,19 @@ void DemoWindow::insertTable() {
         return; // failed or cancelled
     wp::KXml doc;
     doc.LoadXml(*result);
-    statusBar()->showMessage(
-        QStringLiteral("Table %1 inserted").arg(doc.ChildValue(QStringLiteral("table_id"))), 5000);
+    const QString id = doc.ChildValue(QStringLiteral("table_id"));
+    if (id.toInt() > 0) {
+        statusBar()->showMessage(QStringLiteral("Table %1 inserted").arg(id), 5000);
+        return;
+    }
+    // The control refused the table (id 0): say why rather than claim it.
+    wp::MsgBox(m_tx->textCursor().currentTable()
+                   ? QStringLiteral("No table was inserted: the caret is inside a table, and a "
+                                    "table is not put into another here. Move the caret out of "
+                                    "the table and insert it again.")
+                   : QStringLiteral("No table was inserted: the document holds as many table "
+                                    "cells as it can."),
+               wp::mb::Information, kAppTitle);
 }
 
 void DemoWindow::printPreview() {

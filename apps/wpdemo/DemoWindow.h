@@ -112,4 +112,5 @@ private:
     QMenu* m_recentMenu = nullptr;
     ErrorLog* m_errors = nullptr;
     QString m_fileName; // the document's file ("" for a new one)
+    QString m_docName;  // its name in the title bar and the prompts
 };

@@ -1,4 +1,5 @@
 // wpdemo: a small host for the wp library, run on the sample data directory.
+#include "Console.h"
 #include "DemoWindow.h"
 
 #include <QApplication>
@@ -7,6 +8,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
+#include <optional>
+
+static int runDemo(int argc, char** argv);
 
 // Without --samples: the samples of the installation wpdemo runs from, else
 // the folder "samples" where it was started.
@@ -17,7 +21,35 @@ static QString defaultSamples() {
                                                                      : QStringLiteral("samples");
 }
 
+// Runs that only print or write files: --help and --screenshots.
+static bool headlessRun(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--help" || a == "-h" || a == "--help-all" || a == "-?" ||
+            a.startsWith("--screenshots"))
+            return true;
+    }
+    return false;
+}
+
 int main(int argc, char** argv) {
+    // Without a display Qt's default platform aborts before a word of help:
+    // draw offscreen then, as ./run does.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's notes of such a run (the offscreen platform's propagateSizeHints(),
+    // fonts, runtime folder) are held back, and told only if the run fails.
+    std::optional<wptool::QuietQt> quiet;
+    if (headlessRun(argc, argv))
+        quiet.emplace();
+    const int code = runDemo(argc, argv);
+    if (quiet && code != 0)
+        quiet->release();
+    return code;
+}
+
+static int runDemo(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("wp"));
     QApplication::setApplicationName(QStringLiteral("wpdemo"));

@@ -33,6 +33,16 @@ QString help(const Command& command);
 /// arguments.
 int usageError(const QString& name, const QString& why = {});
 
+/// Whether two paths name one file on disk (hard and symbolic links
+/// included); a path to nothing names no file, so two missing paths differ.
+bool sameFile(const QString& a, const QString& b);
+/// The usage error "unknown option X" for the first argument that looks
+/// like an option, or 0 when there is none.
+int rejectOptions(const QString& name, const QStringList& args);
+/// Whether `path` may take a PDF: its name ends in .pdf, or it is a device
+/// or pipe that exists (/dev/stdout).
+bool isPdfTarget(const QString& path);
+
 /// convert IN OUT: between RTF, the native format and text, by extension.
 int convert(const QStringList& args);      // Convert.cpp
 int dbCommand(const QStringList& args);    // DbCommand.cpp

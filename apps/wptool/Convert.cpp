@@ -10,6 +10,8 @@ namespace wptool {
 
 int convert(const QStringList& args) {
     QTextStream err(stderr);
+    if (const int refused = rejectOptions(QStringLiteral("convert"), args))
+        return refused;
     if (args.size() != 2)
         return usageError(QStringLiteral("convert"));
     const QString& in = args[0];

@@ -64,6 +64,8 @@ int wptool::dbCommand(const QStringList& args) {
     };
     if (verb.isEmpty())
         return usage();
+    if (const int refused = wptool::rejectOptions(QStringLiteral("db"), args))
+        return refused;
     if (!kMostArgs.contains(verb))
         return usage(QStringLiteral("unknown subcommand \"%1\"").arg(verb));
     if (args.size() > kMostArgs.value(verb))
@@ -92,6 +94,11 @@ int wptool::dbCommand(const QStringList& args) {
         if (args.size() < 2)
             return usage(QStringLiteral("DATA_DIR is missing"));
         const QString dataDir = args.at(1);
+        if (QFileInfo::exists(dataDir) && !QFileInfo(dataDir).isDir()) {
+            QTextStream(stderr) << "wptool db " << verb << ": DATA_DIR \"" << dataDir
+                                << "\" is a file, not a folder\n";
+            return 1;
+        }
         if (verb == QLatin1String("init")) {
             wp::data::initDatabase(dataDir);
             QTextStream(stdout) << "created " << databasePath(dataDir) << " and "

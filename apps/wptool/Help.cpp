@@ -43,7 +43,8 @@ const std::array<Command, 6> kCommands{{
      "\n"
      "Arguments:\n"
      "  IN       the document: .rtf, .wpdoc or .txt\n"
-     "  OUT.pdf  the PDF file to write (replaced when it exists)\n"
+     "  OUT.pdf  the PDF file to write; its name ends in .pdf. One that exists\n"
+     "           is replaced only once the new file is complete\n"
      "\n"
      "Exit codes:\n"
      "  0  written; the file and its number of pages go to stdout\n"
@@ -51,8 +52,8 @@ const std::array<Command, 6> kCommands{{
      "  2  wrong arguments\n",
      pdfCommand},
     {"merge", "merge the cover letter template with every job application",
-     "wptool merge TEMPLATE DATA_DIR OUT.pdf [--options FILE]\n"
-     "wptool merge TEMPLATE DATA_DIR --rtf OUTDIR [--options FILE]",
+     "wptool merge TEMPLATE DATA_DIR OUT.pdf [--options FILE] [--require-all]\n"
+     "wptool merge TEMPLATE DATA_DIR --rtf OUTDIR [--options FILE] [--require-all]",
      "Fills the text fields of the cover letter template from each job\n"
      "application the cover letter stepper steps through (the twenty newest\n"
      "stored cover letters, then the samples of the template archive), into\n"
@@ -60,23 +61,29 @@ const std::array<Command, 6> kCommands{{
      "letter (001.rtf, 002.rtf, ...). While it works it shows the letter it is\n"
      "at on stderr, when stderr is a terminal.\n"
      "\n"
+     "A letter whose job application has no value for a field keeps the\n"
+     "field's title there (in red); each such letter and field is named on\n"
+     "stderr, and again in a closing summary.\n"
+     "\n"
      "Arguments:\n"
      "  TEMPLATE  the cover letter template (.rtf or .wpdoc); a text field's\n"
      "            data names its value (company, position, current_date, ...)\n"
      "  DATA_DIR  the folder holding the database mv.mdb with its workgroup\n"
      "            file mv.mdw, and the template archive app.mvdt\n"
-     "  OUT.pdf   the PDF file to write\n"
+     "  OUT.pdf   the PDF file to write (never one of the inputs)\n"
      "\n"
      "Options:\n"
-     "  --rtf OUTDIR    write one RTF file per letter into OUTDIR (made when\n"
-     "                  missing) instead of a PDF\n"
+     "  --rtf OUTDIR    write one RTF file per letter into OUTDIR instead of a\n"
+     "                  PDF: a new or empty folder, or one holding only an\n"
+     "                  earlier run's letters, which the new ones replace\n"
+     "  --require-all   write nothing when any letter lacks a value (exit 1)\n"
      "  --options FILE  the host's options XML; its option with sort=\"a08\"\n"
      "                  is the date format (default: the locale's short date)\n"
      "\n"
      "Exit codes:\n"
      "  0  written; the letters and pages go to stdout\n"
-     "  1  the template, database or options cannot be read, or the output\n"
-     "     cannot be written\n"
+     "  1  the template, database or options cannot be read, the output\n"
+     "     cannot be written, or --require-all found a missing value\n"
      "  2  wrong arguments\n",
      mergeCommand},
     {"db", "the job-application database: init, seed, version, schema, roles",
@@ -185,6 +192,8 @@ int usageError(const QString& name, const QString& why) {
 }
 
 int versionCommand(const QStringList& args) {
+    if (const int refused = rejectOptions(QStringLiteral("version"), args))
+        return refused;
     if (!args.isEmpty())
         return usageError(QStringLiteral("version"));
     wp::clsWP wp;

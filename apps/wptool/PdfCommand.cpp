@@ -5,16 +5,20 @@
 #include "Console.h"
 #include "wp/TextControl.h"
 
-#include <QFileInfo>
 #include <QTextStream>
 
 int pdfCommand(const QStringList& args) {
     QTextStream err(stderr);
+    if (const int refused = wptool::rejectOptions(QStringLiteral("pdf"), args))
+        return refused;
     if (args.size() != 2)
         return wptool::usageError(QStringLiteral("pdf"));
     const QString in = args[0], out = args[1];
-    if (QFileInfo(in) == QFileInfo(out))
+    if (wptool::sameFile(in, out))
         return wptool::usageError(QStringLiteral("pdf"), QStringLiteral("OUT.pdf is IN itself"));
+    if (!wptool::isPdfTarget(out))
+        return wptool::usageError(QStringLiteral("pdf"),
+                                  out + QStringLiteral(": OUT.pdf must end in .pdf"));
     wp::TextControl tc;
     if (!tc.LoadFromFile(in)) {
         err << "wptool pdf: " << tc.lastError() << "\n";

@@ -8,7 +8,7 @@
 
 #include <QFile>
 #include <QPainter>
-#include <QPdfWriter>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 namespace wp {
@@ -152,60 +152,37 @@ qint32 TextControl::CurrentPages() const {
     return m_pages.p->layout.pageCount();
 }
 
-std::unique_ptr<QPdfWriter> beginPdfSheets(const QString& fileName, const PageFormat& f,
-                                           const QString& title, QPainter& painter,
-                                           QString& error) {
-    {
-        // Say why a file cannot be written, rather than only that it failed.
-        QFile probe(fileName);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            error = QStringLiteral("Cannot write the PDF file \"%1\": %2")
-                        .arg(fileName, probe.errorString());
-            return nullptr;
-        }
-    }
-    auto writer = std::make_unique<QPdfWriter>(fileName);
-    writer->setCreator(QStringLiteral("wp"));
-    writer->setTitle(title);
-    writer->setResolution(1200);
-    // A landscape sheet is a portrait paper size turned on its side.
-    const bool landscape = f.width > f.height;
-    const QSizeF inches =
-        landscape ? QSizeF(f.height, f.width) / 1440.0 : QSizeF(f.width, f.height) / 1440.0;
-    writer->setPageLayout(QPageLayout(
-        QPageSize(inches, QPageSize::Inch, QString(), QPageSize::ExactMatch),
-        landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    if (!painter.begin(writer.get())) {
-        error = QStringLiteral("Cannot write the PDF file \"%1\".").arg(fileName);
-        return nullptr;
-    }
-    return writer;
-}
-
 bool TextControl::exportPdf(const QString& fileName,
                             const std::function<void(qint32, qint32)>& progress) {
     Pages& pg = *m_pages.p;
-    QPainter painter;
-    const auto writer = beginPdfSheets(fileName, pageFormat(), documentProperty(info::Title),
-                                       painter, pg.lastPdfError);
-    if (!writer)
+    PdfSheets sheets(fileName);
+    if (!sheets.begin(sheetLayout(pageFormat()), 1200, documentProperty(info::Title))) {
+        pg.lastPdfError = sheets.error();
         return false;
-    QPainter* oldDevice = pg.device;
-    const qint16 oldZoom = pg.printZoom;
-    pg.device = &painter;
+    }
+    // A progress callback may throw (a cancel): the control keeps its own
+    // device and zoom, and the sheets end their painter before the writer
+    // goes.
+    const auto restore = qScopeGuard([&pg, oldDevice = pg.device, oldZoom = pg.printZoom] {
+        pg.device = oldDevice;
+        pg.printZoom = oldZoom;
+    });
+    pg.device = &sheets.painter();
     pg.printZoom = 100;
     const int pages = CurrentPages();
     for (int page = 1; page <= pages; ++page) {
         if (page > 1)
-            writer->newPage();
+            sheets.newPage();
         PrintPage(page);
         if (progress)
             progress(page, pages);
     }
-    pg.device = oldDevice;
-    pg.printZoom = oldZoom;
+    if (!sheets.finish()) {
+        pg.lastPdfError = sheets.error();
+        return false;
+    }
     pg.lastPdfError.clear();
-    return painter.end();
+    return true;
 }
 
 QString TextControl::lastPdfError() const {

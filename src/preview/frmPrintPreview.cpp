@@ -847,14 +847,19 @@ void frmPrintPreview::PrintTX2(TextControl* tx, qint32 PrintFlags) {
         modPrintDlg::LockWindow(this, true);
         intZoomFactor = m_iZoomMode;
         // The window comes back as it was, whatever the dialog and the printer did.
+        // The print zoom is otherwise computed only while the page areas
+        // paint, and the frozen window never paints: compute it here, for
+        // the print and again for the view that comes back.
         auto restore = [&] {
             if (intZoomFactor != 2)
                 SetZoomMode(intZoomFactor);
+            CalculatePrintZoom();
             modPrintDlg::LockWindow(this, false);
         };
         try {
             if (intZoomFactor != 2)
                 SetZoomMode(2);
+            CalculatePrintZoom();
             modPrintDlg::PrintDialogTX(tx, PrintFlags);
         } catch (...) {
             restore();

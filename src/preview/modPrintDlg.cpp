@@ -1,5 +1,6 @@
 #include "preview/modPrintDlg.h"
 
+#include "document/PdfSheets.h"
 #include "errors/modvbCodeShieldSupport.h"
 #include "wp/TextControl.h"
 #include "wp/hooks.h"
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QPageSize>
 #include <QPainter>
 #include <QPointer>
 #include <QPrintDialog>
@@ -25,6 +27,10 @@ using modvbCodeShieldSupport::Guard;
 
 namespace {
 QPointer<QWidget> g_lockedWindow;
+
+[[noreturn]] void printerError(const QString& why) {
+    raise(ErrPrinter, QStringLiteral("wp"), why);
+}
 
 [[noreturn]] void printerError(const QPrinter& printer) {
     raise(ErrPrinter, QStringLiteral("wp"),
@@ -52,6 +58,38 @@ void copyPrinterSettings(const QPrinter& from, QPrinter& to) {
     if (from.outputFormat() == QPrinter::NativeFormat && from.printerName().isEmpty())
         raise(ErrPrinterInfo, QStringLiteral("wp"),
               QStringLiteral("Printer information is not available: no printer is installed."));
+}
+
+// The document's sheet as the dialog's first choice, so that a plain OK
+// prints the document as it looks: the printer's own paper of that size
+// (turned for a landscape document), any size for a file. A printer without
+// such a paper keeps its own.
+void chooseDocumentPaper(QPrinter& p, qint32 width, qint32 height) {
+    if (width <= 0 || height <= 0)
+        return;
+    const bool landscape = width > height;
+    // Points: 20 twips each.
+    const QSizeF portrait =
+        landscape ? QSizeF(height / 20.0, width / 20.0) : QSizeF(width / 20.0, height / 20.0);
+    QPageSize size;
+    if (p.outputFormat() == QPrinter::PdfFormat) {
+        size = QPageSize(portrait, QPageSize::Point, QString(), QPageSize::FuzzyMatch);
+    } else {
+        // Within a point, as the page dialog names a paper within 10 twips.
+        for (const QPageSize& s : QPrinterInfo(p).supportedPageSizes()) {
+            const QSizeF pt = s.size(QPageSize::Point);
+            if (qAbs(pt.width() - portrait.width()) <= 1 &&
+                qAbs(pt.height() - portrait.height()) <= 1) {
+                size = s;
+                break;
+            }
+        }
+    }
+    if (!size.isValid())
+        return;
+    p.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    p.setPageSize(size);
+    p.setPageMargins(QMarginsF(0, 0, 0, 0));
 }
 
 // The file a document prints to when no file was chosen yet: its title as a
@@ -147,11 +185,16 @@ PRINTDLG_TYPE PrintDialogTX(TextControl* tx, qint32& PrintFlags) {
                                 !printer.outputFileName().isEmpty();
             dlgPrinter.setOutputFileName(toFile ? printer.outputFileName()
                                                 : defaultPdfFile(docName));
+            // The dialog reads the paper as it is built, too.
+            chooseDocumentPaper(dlgPrinter, tx->PageWidth(), tx->PageHeight());
         });
         QPrintDialog dialog(&dlgPrinter);
         dialog.setObjectName(QStringLiteral("PrintDialog"));
         // After the dialog is built: building it selects a printer of its own.
-        step([&] { copyPrinterSettings(printer, dlgPrinter); });
+        step([&] {
+            copyPrinterSettings(printer, dlgPrinter);
+            chooseDocumentPaper(dlgPrinter, tx->PageWidth(), tx->PageHeight());
+        });
         step([&] {
             dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
             dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
@@ -225,58 +268,94 @@ PRINTDLG_TYPE PrintDialogTX(TextControl* tx, qint32& PrintFlags) {
             progress->setAutoReset(false);
             progress->setValue(0);
         }
-        int done = 0;
-        bool cancelled = false;
-        for (int copy = 1; copy <= intCopies && !stopped && !cancelled; ++copy) {
-            QPainter painter;
-            // A job stopped halfway is closed with the pages drawn so far:
-            // a queue cannot take back a job once it has begun (Qt's print
-            // engines cannot abort one). A file written halfway is removed.
+        // A file holds every copy, one after another, and is one job: it is
+        // written beside its place and put there only when whole. A queue
+        // takes one job per copy.
+        const bool toFile =
+            printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
+        // The job's objects go before the message below.
+        {
+            std::unique_ptr<PdfSheets> file;
+            QPainter queuePainter;
+            QPainter* painter = &queuePainter;
+            auto beginJob = [&] {
+                if (toFile) {
+                    file = std::make_unique<PdfSheets>(printer.outputFileName());
+                    QPageLayout layout = printer.pageLayout();
+                    layout.setMinimumMargins(QMarginsF());
+                    layout.setMargins(QMarginsF());
+                    if (!file->begin(layout, printer.resolution(), printer.docName(),
+                                     printer.creator()))
+                        printerError(file->error());
+                    painter = &file->painter();
+                } else if (!queuePainter.begin(&printer)) {
+                    printerError(printer);
+                }
+            };
+            auto endJob = [&] {
+                tx->setPrintDevice(oldDevice);
+                if (toFile) {
+                    if (!file->finish())
+                        printerError(file->error());
+                } else if (!queuePainter.end() || printer.printerState() == QPrinter::Error) {
+                    printerError(printer);
+                }
+                ++PRINTDLG.jobsPrinted;
+            };
+            // A job stopped halfway: a queue's is closed with the pages drawn so
+            // far (a queue cannot take back a job once it has begun, and Qt's
+            // print engines cannot abort one); a file's is dropped, and the file
+            // that was there stays.
             auto finish = qScopeGuard([&] {
                 tx->setPrintDevice(oldDevice);
-                if (painter.isActive()) {
+                if (queuePainter.isActive()) {
                     printer.abort();
-                    painter.end();
-                    if (printer.outputFormat() == QPrinter::PdfFormat &&
-                        !printer.outputFileName().isEmpty())
-                        QFile::remove(printer.outputFileName());
+                    queuePainter.end();
                 }
+                file.reset();
             });
-            step([&] {
-                if (!painter.begin(&printer))
-                    printerError(printer);
-            });
-            for (qint32 page = iStartPage; page <= iEndPage && !stopped; ++page) {
-                step([&] {
-                    if (page > iStartPage && !printer.newPage())
-                        printerError(printer);
-                    tx->setPrintDevice(&painter);
-                    tx->PrintPage(page);
-                });
-                ++done;
-                if (progress) {
-                    progress->setLabelText(QStringLiteral("Printing page %1 of %2, copy %3 of %4")
-                                               .arg(page)
-                                               .arg(iEndPage)
-                                               .arg(copy)
-                                               .arg(intCopies));
-                    progress->setValue(done);
-                    QCoreApplication::processEvents();
-                    if (progress->wasCanceled()) {
-                        cancelled = true;
-                        break;
+            int done = 0;
+            bool cancelled = false;
+            bool jobOpen = false;
+            for (int copy = 1; copy <= intCopies && !stopped && !cancelled; ++copy) {
+                if (!jobOpen) {
+                    step(beginJob);
+                    jobOpen = !stopped;
+                }
+                for (qint32 page = iStartPage; page <= iEndPage && !stopped; ++page) {
+                    step([&] {
+                        const bool firstOfJob = page == iStartPage && (copy == 1 || !toFile);
+                        if (!firstOfJob && !(toFile ? file->newPage() : printer.newPage()))
+                            printerError(printer);
+                        tx->setPrintDevice(painter);
+                        tx->PrintPage(page);
+                    });
+                    ++done;
+                    if (progress) {
+                        progress->setLabelText(
+                            QStringLiteral("Printing page %1 of %2, copy %3 of %4")
+                                .arg(page)
+                                .arg(iEndPage)
+                                .arg(copy)
+                                .arg(intCopies));
+                        progress->setValue(done);
+                        QCoreApplication::processEvents();
+                        if (progress->wasCanceled()) {
+                            cancelled = true;
+                            break;
+                        }
                     }
                 }
+                if (cancelled || stopped || (toFile && copy < intCopies))
+                    continue;
+                step(endJob);
+                jobOpen = false;
             }
-            if (cancelled || stopped)
-                continue;
-            step([&] {
-                tx->setPrintDevice(oldDevice);
-                if (!painter.end() || printer.printerState() == QPrinter::Error)
-                    printerError(printer);
-                ++PRINTDLG.jobsPrinted;
-            });
         }
+        // The printer's error ended the work: say why nothing, or not all,
+        // was printed.
+        if (stopped)
+            MsgBox(strErrDesc, mb::Exclamation, QStringLiteral("Print"));
         return PRINTDLG;
     });
 }

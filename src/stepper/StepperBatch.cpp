@@ -6,6 +6,7 @@
 #include "wp/TextControl.h"
 
 #include <QDir>
+#include <QScopeGuard>
 
 namespace wp::stepper {
 
@@ -36,33 +37,62 @@ BatchResult forEachLetter(const TextControl& templ, const KXmlRef& steps, const 
 }
 } // namespace
 
+QList<LetterGaps> MissingValues(const TextControl& templ, const KXmlRef& steps) {
+    QList<LetterGaps> gaps;
+    TextControl copy;
+    if (!copy.LoadFromMemory(templ.SaveToMemory(fmt::Native, false), fmt::Native, false))
+        return gaps;
+    // The fields the job application fills: the clock's are always filled.
+    QList<std::pair<QString, QString>> fields; // data name, title
+    for (qint16 id = copy.FieldNext(0, 0); id != 0; id = copy.FieldNext(id, 0)) {
+        const QString name = copy.FieldData(id);
+        if (name == modWP::kCurrentDate || name == modWP::kCurrentTime ||
+            name == modWP::kFollowUpDate || name == modWP::kFollowUpTime)
+            continue;
+        copy.setFieldCurrent(id);
+        QString title = copy.FieldText().trimmed();
+        fields.append({name, title.isEmpty() ? name : title});
+    }
+    const qint32 count = steps ? steps->ChildCount() : 0;
+    for (qint32 k = 1; k <= count; ++k) {
+        const KXmlRef app = steps->ChildAt(k - 1);
+        LetterGaps letter{k, {}};
+        for (const auto& [name, title] : fields)
+            if ((!app || app->ChildValue(name).isEmpty()) && !letter.titles.contains(title))
+                letter.titles << title;
+        if (!letter.titles.isEmpty())
+            gaps << letter;
+    }
+    return gaps;
+}
+
 BatchResult MergeToPdf(const TextControl& templ, const KXmlRef& steps, const QString& pdfPath,
                        const Progress& progress) {
-    QPainter painter;
-    QString error;
-    const auto writer = beginPdfSheets(pdfPath, templ.pageFormat(), QString(), painter, error);
-    if (!writer) {
+    PdfSheets sheets(pdfPath);
+    if (!sheets.begin(sheetLayout(templ.pageFormat()), 1200, QString())) {
         BatchResult r;
-        r.error = error;
+        r.error = sheets.error();
         return r;
     }
-    BatchResult r = forEachLetter(templ, steps, progress,
-                                  [&](TextControl& letter, qint32, BatchResult& result) {
-                                      letter.setPrintDevice(&painter);
-                                      letter.setPrintZoom(100);
-                                      const qint32 pages = letter.CurrentPages();
-                                      for (qint32 p = 1; p <= pages; ++p) {
-                                          if (result.pages > 0)
-                                              writer->newPage();
-                                          letter.PrintPage(p);
-                                          ++result.pages;
-                                      }
-                                      letter.setPrintDevice(nullptr);
-                                      return true;
-                                  });
-    if (!painter.end() && r.ok) {
+    BatchResult r = forEachLetter(
+        templ, steps, progress, [&](TextControl& letter, qint32, BatchResult& result) {
+            // Unset on every way out: a throwing
+            // progress callback included.
+            const auto unset = qScopeGuard([&letter] { letter.setPrintDevice(nullptr); });
+            letter.setPrintDevice(&sheets.painter());
+            letter.setPrintZoom(100);
+            const qint32 pages = letter.CurrentPages();
+            for (qint32 p = 1; p <= pages; ++p) {
+                if (result.pages > 0)
+                    sheets.newPage();
+                letter.PrintPage(p);
+                ++result.pages;
+            }
+            return true;
+        });
+    if (r.ok && !sheets.finish()) {
         r.ok = false;
-        r.error = QStringLiteral("Cannot finish the PDF file \"%1\".").arg(pdfPath);
+        r.error = sheets.error();
     }
     return r;
 }

@@ -4,7 +4,9 @@
 
 #include "wp/KXml.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace wp {
@@ -22,6 +24,16 @@ struct BatchResult {
     qint32 pages = 0;
     QString error; ///< why it failed ("" on success)
 };
+
+/// A letter that keeps field titles for want of values.
+struct LetterGaps {
+    qint32 step = 0;
+    QStringList titles; ///< the fields' titles, in document order
+};
+
+/// The letters of `steps` whose job application has no value for a field
+/// of `templ` (the merge leaves such a field's title in red), in step order.
+QList<LetterGaps> MissingValues(const TextControl& templ, const KXmlRef& steps);
 
 /// Merges each `job_app` of `steps` (in step order) into a fresh copy of
 /// `templ`, as the stepper shows it, and draws the letters into one PDF

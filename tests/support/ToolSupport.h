@@ -6,8 +6,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
+#include <QXmlStreamReader>
+#include <vector>
 
 namespace wptest {
 
@@ -82,6 +85,45 @@ inline QStringList pdfPageTexts(const QString& pdf, bool layout = false) {
     for (int p = 1, n = pdfPageCount(pdf); p <= n; ++p)
         pages << pdfText(pdf, p, p, layout);
     return pages;
+}
+
+/// One word of a PDF page as pdftotext -bbox finds it, in points from the
+/// sheet's top left corner.
+struct PdfWord {
+    QString text;
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+};
+
+/// The words of each page of a PDF, with the size of each page in points
+/// (none when it cannot be read).
+struct PdfWords {
+    std::vector<QSizeF> sizes;
+    std::vector<std::vector<PdfWord>> pages;
+};
+
+inline PdfWords pdfWords(const QString& pdf) {
+    PdfWords r;
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return r;
+    QXmlStreamReader xml(p.readAllStandardOutput());
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        const auto a = xml.attributes();
+        auto num = [&a](const char* name) { return a.value(QLatin1String(name)).toDouble(); };
+        if (xml.name() == QLatin1String("page")) {
+            r.sizes.emplace_back(num("width"), num("height"));
+            r.pages.emplace_back();
+        } else if (xml.name() == QLatin1String("word") && !r.pages.empty()) {
+            PdfWord w{{}, num("xMin"), num("yMin"), num("xMax"), num("yMax")};
+            w.text = xml.readElementText();
+            r.pages.back().push_back(w);
+        }
+    }
+    return r;
 }
 
 } // namespace wptest

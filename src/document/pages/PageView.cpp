@@ -14,6 +14,7 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextLayout>
+#include <QTextTable>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -605,8 +606,14 @@ void PageView::keyPressEvent(QKeyEvent* event) {
             m_cursor.insertText(QString(QChar::LineSeparator));
         else
             m_cursor.insertBlock();
-    } else if (event->key() == Qt::Key_Tab && !(event->modifiers() & ~Qt::ShiftModifier)) {
-        typeText(QStringLiteral("\t"));
+    } else if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+               !(event->modifiers() & ~Qt::ShiftModifier)) {
+        // In a table Tab goes to the next cell and Shift+Tab back, as in
+        // every word processor; elsewhere it is a tab character.
+        const bool back =
+            event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier);
+        if (!moveToCell(back))
+            typeText(QStringLiteral("\t"));
     } else {
         const QString text = event->text();
         if (text.isEmpty() || !(text.at(0).isPrint() || text.at(0) == QLatin1Char('\t')) ||
@@ -619,6 +626,43 @@ void PageView::keyPressEvent(QKeyEvent* event) {
     event->accept();
     cursorMoved();
     ensureCaretVisible();
+}
+
+bool PageView::moveToCell(bool back) {
+    QTextTable* table = m_cursor.currentTable();
+    if (!table)
+        return false;
+    const QTextTableCell from = table->cellAt(m_cursor);
+    int row = from.row();
+    int col = from.column();
+    // Cells covered by a merged one are passed over.
+    for (int guard = table->rows() * table->columns() + 1; guard > 0; --guard) {
+        if (back) {
+            if (--col < 0) {
+                if (row == 0)
+                    return true; // the first cell: Shift+Tab stays
+                --row;
+                col = table->columns() - 1;
+            }
+        } else {
+            col = col == from.column() && row == from.row() ? col + from.columnSpan() : col + 1;
+            if (col >= table->columns()) {
+                col = 0;
+                ++row;
+            }
+            // Tab in the last cell adds a row for the next entry.
+            if (row >= table->rows())
+                table->appendRows(1);
+        }
+        const QTextTableCell to = table->cellAt(row, col);
+        if (to.isValid() && to.row() == row && to.column() == col) {
+            // The next cell's text is selected, so that typing replaces it.
+            m_cursor = to.lastCursorPosition();
+            m_cursor.setPosition(to.firstCursorPosition().position(), QTextCursor::KeepAnchor);
+            return true;
+        }
+    }
+    return true;
 }
 
 void PageView::typeText(const QString& text) {

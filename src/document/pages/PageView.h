@@ -110,6 +110,9 @@ private:
     double sheetTopTwips(int page) const;
     int pageAtY(int contentY) const;
     void typeText(const QString& text);
+    /// Tab and Shift+Tab in a table: the caret to the next or the previous
+    /// cell, a new row after the last; false outside a table.
+    bool moveToCell(bool back);
     void cursorMoved(bool selectionMayChange = true);
     bool handleMove(QKeyEvent* event);
     void moveByPage(bool down, QTextCursor::MoveMode mode);
