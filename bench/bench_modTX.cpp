@@ -2,7 +2,7 @@
 // the plain Qt work it is built on.
 #include "dialogs/frmPageDlg.h"
 #include "dialogs/modTX.h"
-#include "host/modWP.h"
+#include "core/modWP.h"
 
 #include <QApplication>
 #include <QComboBox>

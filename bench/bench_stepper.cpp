@@ -7,7 +7,7 @@
 // - wptool merge's work for 100 letters into one PDF, beside LibreOffice
 //   converting the same 100 merged RTF files (when soffice is installed).
 #include "data/Schema.h"
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "stepper/StepperBatch.h"
 #include "stepper/TemplateMerge.h"
 #include "stepper/frmStepper.h"

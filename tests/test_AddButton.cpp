@@ -1,5 +1,6 @@
 // AddButton: one command on a toolbar with all its properties.
-#include "host/modWP.h"
+#include "core/modWP.h"
+#include "forms/CommandBars.h"
 #include "support/TestSupport.h"
 
 #include <QAction>

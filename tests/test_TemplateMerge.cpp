@@ -1,6 +1,6 @@
 // The template field merge and the host's date patterns, on a real control
 // with a fixed clock.
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "stepper/TemplateMerge.h"
 #include "support/TestSupport.h"
 #include "wp/Error.h"

@@ -1,6 +1,6 @@
 // clsWP: the environment, options and runtime XML, the version, the unit,
 // the document control and reaching members by dispatch id.
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "support/TestSupport.h"
 #include "wp/TextControl.h"
 #include "wp/clsWP.h"

@@ -2,7 +2,7 @@
 // chain of reports, and processor faults turned into ordinary errors.
 #include "errors/modvbCodeShieldSupport.h"
 #include "host/modStartup.h"
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "support/TestSupport.h"
 #include "wp/hooks.h"
 

@@ -1,6 +1,6 @@
 // The print preview: its layout rules as plain numbers, and the window
 // driven headless through its object names while it is modal.
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "support/TestSupport.h"
 #include "test_previewDocs.h"
 #include "wp/Error.h"

@@ -1,8 +1,8 @@
 // The cover letter stepper on real database files and a real template
 // archive: the data set, the navigation, and the window run modally through
 // clsWP::CoverLetterStepper.
-#include "host/StatusPanes.h"
-#include "host/modWP.h"
+#include "core/modWP.h"
+#include "forms/StatusPanes.h"
 #include "stepper/StepperBatch.h"
 #include "stepper/TemplateMerge.h"
 #include "stepper/frmStepper.h"

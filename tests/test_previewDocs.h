@@ -1,6 +1,6 @@
 #pragma once
 // Documents and helpers shared by the preview and printing tests.
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "preview/frmPrintPreview.h"
 #include "support/TestSupport.h"
 #include "wp/TextControl.h"

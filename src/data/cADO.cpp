@@ -5,7 +5,7 @@
 #include "data/OdbcNative.h"
 #include "data/RecordsetImpl.h"
 #include "errors/modvbCodeShieldSupport.h"
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "wp/hooks.h"
 
 #include <QCoreApplication>

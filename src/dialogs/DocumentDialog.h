@@ -3,7 +3,7 @@
 // control, loading and showing modally, and letting the control go when
 // the window unloads.
 
-#include "dialogs/FormSupport.h"
+#include "forms/FormSupport.h"
 #include "wp/TextControl.h"
 
 #include <QPointer>

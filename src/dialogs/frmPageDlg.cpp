@@ -1,8 +1,8 @@
 #include "dialogs/frmPageDlg.h"
 
-#include "dialogs/FormSupport.h"
+#include "forms/FormSupport.h"
 #include "dialogs/modTX.h"
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "wp/KXml.h"
 #include "wp/TextControl.h"
 

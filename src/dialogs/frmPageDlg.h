@@ -2,7 +2,7 @@
 // The page setup dialog: paper size and the four margins of the host's page
 // XML, shown in the host's unit and handed back as whole twips.
 
-#include "dialogs/FormSupport.h"
+#include "forms/FormSupport.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "dialogs/frmResumeProps.h"
 
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "wp/cUtil.h"
 
 #include <QLabel>

@@ -3,7 +3,7 @@
 // company, category, keywords, comments) on three tab pages, each with a
 // help text from the user's template archive.
 
-#include "dialogs/FormSupport.h"
+#include "forms/FormSupport.h"
 #include "wp/KXml.h"
 
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "dialogs/frmResumeTitle.h"
 
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "wp/hooks.h"
 
 #include <QLabel>

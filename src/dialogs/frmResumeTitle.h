@@ -1,7 +1,7 @@
 #pragma once
 // The prompt for the name of a new résumé.
 
-#include "dialogs/FormSupport.h"
+#include "forms/FormSupport.h"
 
 #include <QString>
 

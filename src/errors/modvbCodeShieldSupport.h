@@ -3,7 +3,7 @@
 // and procedure names and its variables to Report, then fails to its caller
 // with error 65535. Processor faults become ordinary errors on the way.
 
-#include "errors/Dump.h"
+#include "core/Dump.h"
 #include "wp/Error.h"
 
 #include <QString>

@@ -7,7 +7,7 @@
 #include "dialogs/frmTableDlg.h"
 #include "errors/modvbCodeShieldSupport.h"
 #include "host/modStartup.h"
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "preview/frmPrintPreview.h"
 #include "stepper/frmStepper.h"
 #include "wp/TextControl.h"

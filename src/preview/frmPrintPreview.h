@@ -6,7 +6,7 @@
 // Every length of the layout is twips, as the window's rules are written;
 // the widgets get pixels through the screen's twips per pixel.
 
-#include "dialogs/FormSupport.h"
+#include "forms/FormSupport.h"
 
 #include <QPointer>
 #include <QRectF>

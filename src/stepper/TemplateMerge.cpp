@@ -1,7 +1,7 @@
 #include "stepper/TemplateMerge.h"
 
 #include "errors/modvbCodeShieldSupport.h"
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "wp/TextControl.h"
 
 #include <QScopeGuard>

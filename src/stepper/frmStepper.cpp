@@ -1,9 +1,9 @@
 #include "stepper/frmStepper.h"
 
-#include "dialogs/FormSupport.h"
+#include "forms/FormSupport.h"
 #include "document/pages/PageView.h"
-#include "host/StatusPanes.h"
-#include "host/modWP.h"
+#include "forms/StatusPanes.h"
+#include "core/modWP.h"
 #include "stepper/TemplateMerge.h"
 #include "wp/Recordset.h"
 #include "wp/TextControl.h"

@@ -2,7 +2,7 @@
 // The cover letter stepper: the template being edited, merged with one job
 // application of the data set at a time, stepped through from a toolbar.
 
-#include "dialogs/FormSupport.h"
+#include "forms/FormSupport.h"
 #include "wp/KXml.h"
 
 #include <QMainWindow>

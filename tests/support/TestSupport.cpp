@@ -1,6 +1,6 @@
 #include "support/TestSupport.h"
 
-#include "host/modWP.h"
+#include "core/modWP.h"
 #include "wp/Error.h"
 #include "wp/hooks.h"
 

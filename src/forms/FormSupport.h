@@ -3,8 +3,9 @@
 // arrays, keeping the window alive while its Show function still reads the
 // result, and the window base that unloads, closes and answers Escape.
 
+#include "core/modWP.h"
 #include "errors/modvbCodeShieldSupport.h"
-#include "host/modWP.h"
+#include "forms/CommandBars.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "host/StatusPanes.h"
+#include "forms/StatusPanes.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "errors/Dump.h"
+#include "core/Dump.h"
 
 #include <QMetaObject>
 #include <QMetaType>
