@@ -236,6 +236,14 @@ TEST(Rtf, unicodeAndCodePageCharacters) {
         << tx.lastError().toStdString();
     EXPECT_EQ(plain(tx), QStringLiteral("A\u4e2dB\U0001F600C\u20ac\u201cx\u201d "
                                         "\u0161\u010d\u3042\u00e9"));
+    // Double-byte code pages: a list's bullet byte, a lead byte without
+    // its trail, stays apart from the GBK text after it; Big5 likewise.
+    ASSERT_TRUE(tx.LoadFromMemory(
+        rtf("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset134 SimSun;}"
+            "{\\f2\\fcharset136 PMingLiU;}}"
+            "{\\listtext\\f1 \\'b7\\tab}\\f1 \\'c4\\'e3\\'ba\\'c3\\par\\f2 \\'a4\\'a4\\'a4\\'e5}"),
+        wp::fmt::Rtf));
+    EXPECT_EQ(plain(tx), QStringLiteral("\u00b7\t\u4f60\u597d\n\u4e2d\u6587"));
     // Bullets of symbol fonts become Unicode bullets in the text's font.
     ASSERT_TRUE(tx.LoadFromMemory(
         rtf("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f3\\fcharset2 Symbol;}{\\f4 Wingdings;}}"
@@ -299,6 +307,13 @@ TEST(Rtf, malformedAndTruncatedRtfIsRefusedAndChangesNothing) {
     EXPECT_TRUE(refused("{\\rtf1 \\'4"));
     EXPECT_TRUE(refused("{\\rtf1 \\"));
     EXPECT_TRUE(refused("{\\rtf1 " + QByteArray(100000, '{') + QByteArray(100000, '}') + "}"));
+    // Outlook nests mail bodies thousands deep: ten thousand groups load.
+    TextControl deep;
+    ASSERT_TRUE(deep.LoadFromMemory("{\\rtf1 " + QByteArray(10000, '{') + "\\b mail" +
+                                        QByteArray(10000, '}') + " text}",
+                                    wp::fmt::Rtf))
+        << deep.lastError().toStdString();
+    EXPECT_EQ(plain(deep), QStringLiteral("mail text"));
     // A short file that asks for a huge table: 500 rows under 256 columns.
     QByteArray wide = "{\\rtf1\\trowd";
     for (int i = 1; i <= 256; ++i)

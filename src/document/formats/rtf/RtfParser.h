@@ -10,6 +10,7 @@
 #include "document/TextControlDocument.h"
 
 #include <QColor>
+#include <QFont>
 #include <QList>
 #include <QString>
 #include <QTextFormat>
@@ -27,13 +28,17 @@ class QTextList;
 
 namespace wp::RtfReader::detail {
 
-constexpr int MaxDepth = 512;
+// Outlook nests its mail bodies thousands of groups deep; the group stack
+// is our own, so depth costs only memory.
+constexpr int MaxDepth = 20000;
 constexpr int MaxColumns = 256;
 constexpr int MaxLength = 1000000; // twips
 // All tables of one document together: a short file of empty rows under a
 // wide row definition must not make Qt build millions of cells.
 constexpr qint64 MaxDocumentCells = 100000;
 constexpr int MaxTableDepth = 16;
+// A row's \trgaph when it gives none, in twips.
+constexpr int DefaultGap = 108;
 
 // A paragraph's list (\ls) and level (\ilvl) ride on its block format until
 // the document is built.
@@ -135,7 +140,9 @@ struct Builder {
     std::vector<Cell> rowCells;
     bool tableOpen = false;
     bool breakBefore = false;
-    bool used = false; // a header group has filled it already
+    bool sectionBreak = false; // breakBefore comes from \sect: \sbknone takes it back
+    bool used = false;         // a header group has filled it already
+    bool weak = false;         // filled by a left-page variant, which the plain one replaces
     int pendingTableId = 0;
     std::vector<NestLevel> nest; // table depth 2, 3, ...
 
@@ -195,7 +202,12 @@ struct State {
 struct FontEntry {
     QString name;
     int charset = -1;
+    QFont::StyleHint hint = QFont::AnyStyle; // \froman, \fswiss, \fmodern...
 };
+
+// The families to ask for a font of the table (its kind goes in the style
+// hint).
+QStringList fontFamilies(const FontEntry& f);
 
 // Bullets of symbol fonts, which the documents' fonts do not have: mapped to
 // their Unicode characters and shown in the text's own font.
@@ -273,10 +285,12 @@ private:
     int colorR = -1, colorG = -1, colorB = -1;
     int fontNumber = 0;
     int fontCharset = -1;
+    QFont::StyleHint fontHint = QFont::AnyStyle;
     QString fontName;
     int deff = -1;
     int docCodePage = 1252;
     bool titlePage = false;
+    bool facingPages = false; // \facingp: left and right pages have their own headers
     int hfPresent = 0;
     RowDef rowDef;
     RowDef outerRowDef; // the row definition a nested one interrupts
@@ -323,7 +337,7 @@ private:
     void controlSymbol(char ch);
     bool documentWord(std::string_view word, bool hasParam, int param);
     bool headerFooterWord(std::string_view word);
-    void headerFooter(int flag);
+    void headerFooter(int flag, bool leftPage = false);
     int currentCodePage() const;
     void flushBytes();
     void flush();

@@ -19,6 +19,16 @@ bool Parser::specialCharacter(std::string_view word) {
             pendingText += QChar(ch);
             return true;
         }
+    if (word == "chpgn") {
+        // The current page's number, as a PAGE field shows it.
+        flush();
+        if (!st.chr.hidden) {
+            QTextCharFormat fmt = charFormat(st.chr);
+            fmt.setProperty(docmodel::PageFieldKind, docmodel::PageNumber);
+            builder().text(QStringLiteral("1"), st.chr, fmt, -docmodel::PageNumber, st.listText);
+        }
+        return true;
+    }
     return false;
 }
 
@@ -30,11 +40,19 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         b.endPara(blockFormat(pp), pp.intbl, pp.itap);
     } else if (word == "sect") {
         b.endPara(blockFormat(pp), pp.intbl, pp.itap);
+        // The next section's \sbk... says how it begins: a new page unless
+        // it says otherwise.
+        b.sectionBreak = !b.breakBefore;
         b.breakBefore = true;
+    } else if (word == "sbknone") {
+        if (b.sectionBreak)
+            b.breakBefore = false;
+        b.sectionBreak = false;
     } else if (word == "page") {
         if (!b.current.runs.empty())
             b.endPara(blockFormat(pp), pp.intbl, pp.itap);
         b.breakBefore = true;
+        b.sectionBreak = false;
     } else if (word == "pard") {
         pp = ParaProps();
     } else if (word == "intbl") {
@@ -181,8 +199,11 @@ QTextCharFormat Parser::charFormat(const CharProps& c) const {
     if (c.font >= 0 && c.font != deff) {
         const auto it = fonts.find(c.font);
         if (it != fonts.end() && !it->second.name.isEmpty() &&
-            symbolicFont(it->second) == Symbolic::No)
-            f.setFontFamilies(QStringList{it->second.name});
+            symbolicFont(it->second) == Symbolic::No) {
+            f.setFontFamilies(fontFamilies(it->second));
+            if (it->second.hint != QFont::AnyStyle)
+                f.setFontStyleHint(it->second.hint);
+        }
     }
     if (c.halfPoints != 24 && c.halfPoints > 0)
         f.setFontPointSize(c.halfPoints / 2.0);

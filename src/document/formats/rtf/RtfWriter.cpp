@@ -518,7 +518,13 @@ private:
     void rowDefinition(QTextTable* t, int r, const std::vector<long long>& bounds, int id) {
         const QTextTableFormat tf = t->format();
         out += "\\trowd";
-        num("trgaph", std::llround(tf.cellPadding() * rtf::TwipsPerPixel));
+        // \trgaph pads the sides only; the table's padding above and below
+        // goes with its unit, without which readers take none.
+        const long long pad = std::llround(tf.cellPadding() * rtf::TwipsPerPixel);
+        num("trgaph", pad);
+        num("trpaddt", pad);
+        num("trpaddb", pad);
+        out += "\\trpaddft3\\trpaddfb3";
         if (bounds.front() != 0)
             num("trleft", bounds.front());
         if (tf.alignment() & Qt::AlignHCenter)
