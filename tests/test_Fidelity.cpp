@@ -289,10 +289,11 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
     };
 
     // \trgaph pads cells left and right only; \trpaddft3 without a value
-    // adds nothing: rows stand a line apart, as paragraphs do.
+    // adds nothing: rows stand a line apart, as paragraphs do. The empty
+    // paragraph before the table keeps its line.
     const PdfPages table = printRtf(
         head +
-            "\\pard Before\\par\\trowd\\trgaph108\\trleft-108\\trpaddl108\\trpaddr108"
+            "\\pard Before\\par\\par\\trowd\\trgaph108\\trleft-108\\trpaddl108\\trpaddr108"
             "\\trpaddfl3\\trpaddfr3\\cellx4000\\cellx8000\\pard\\intbl Row one\\cell B\\cell\\row"
             "\\trowd\\trgaph108\\trleft-108\\trpaddft3\\cellx4000\\cellx8000\\pard\\intbl Row two"
             "\\cell B\\cell\\row\\pard After\\par}",
@@ -301,9 +302,10 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
                   one = top(table, QStringLiteral("Row one")),
                   two = top(table, QStringLiteral("Row two")),
                   after = top(table, QStringLiteral("After"));
-    const double line = one.top - before.top;
+    const double line = after.top - two.top;
+    EXPECT_NEAR(line, 13.8, 0.5) << "a line of 12-point Times";
     EXPECT_NEAR(two.top - one.top, line, 1.0);
-    EXPECT_NEAR(after.top - two.top, line, 1.0);
+    EXPECT_NEAR(one.top - before.top, 2 * line, 1.0);
     EXPECT_NEAR(one.x, before.x, 0.5) << "text 108 twips in from a cell 108 twips out";
 
     // A continuous section break goes on on the same page; the default

@@ -44,6 +44,9 @@ constexpr int DefaultGap = 108;
 // the document is built.
 constexpr int ListOverrideProperty = QTextFormat::UserProperty + 0x7F00;
 constexpr int ListLevelProperty = QTextFormat::UserProperty + 0x7F01;
+// A paragraph's style (\s) plus one, when \contextualspace drops its space
+// next to paragraphs of that style; read off when the paragraph ends.
+constexpr int ContextualStyleProperty = QTextFormat::UserProperty + 0x7F02;
 
 // --- what a destination collects -------------------------------------------
 
@@ -62,9 +65,11 @@ struct ParaProps {
     int align = 0; // 0 left, 1 centre, 2 right, 3 justify
     int li = 0, ri = 0, fi = 0, sb = 0, sa = 0, sl = 0;
     bool slmult = false, intbl = false, pagebb = false, keep = false, keepn = false, widows = false;
-    bool rtl = false;     // \rtlpar: the paragraph reads right to left
-    int itap = 0;         // table depth: 1 a table of the text, 2 one nested in its cell...
-    int ls = 0, ilvl = 0; // list override (\ls, or a \pn numbering) and its level
+    bool rtl = false;        // \rtlpar: the paragraph reads right to left
+    int style = 0;           // \s
+    bool contextual = false; // \contextualspace
+    int itap = 0;            // table depth: 1 a table of the text, 2 one nested in its cell...
+    int ls = 0, ilvl = 0;    // list override (\ls, or a \pn numbering) and its level
     QList<QTextOption::Tab> tabs;
     QTextOption::TabType nextTab = QTextOption::LeftTab;
 };
@@ -104,6 +109,8 @@ struct Run {
 struct Para {
     QTextBlockFormat format;
     std::vector<Run> runs;
+    int contextualStyle = 0; // ContextualStyleProperty
+    int style = -1;
 };
 
 struct Table;

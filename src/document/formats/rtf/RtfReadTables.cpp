@@ -53,16 +53,34 @@ void Builder::closeNested(int itap) {
     }
 }
 
+// Word's contextual spacing: no space between two paragraphs of the same
+// style where the one that asks for it would have put it.
+static void contextualSpace(Para* previous, Para& para) {
+    const int mark = para.format.intProperty(ContextualStyleProperty);
+    para.format.clearProperty(ContextualStyleProperty);
+    para.style = std::abs(mark) - 1;
+    if (!previous || previous->style != para.style || mark == 0)
+        return;
+    if (mark > 0)
+        para.format.clearProperty(QTextFormat::BlockTopMargin);
+    if (previous->contextualStyle > 0)
+        previous->format.clearProperty(QTextFormat::BlockBottomMargin);
+}
+
 void Builder::endPara(const QTextBlockFormat& bf, bool inTable, int itap) {
     current.format = bf;
+    current.contextualStyle = bf.intProperty(ContextualStyleProperty);
     itap = std::clamp(itap, 1, MaxTableDepth);
     if (inTable) {
         closeNested(itap);
         if (itap > 1 && nest.size() < size_t(itap - 1))
             nest.resize(size_t(itap - 1));
-        cellAt(itap).paras.push_back(std::move(current));
+        std::vector<Para>& paras = cellAt(itap).paras;
+        contextualSpace(paras.empty() ? nullptr : &paras.back(), current);
+        paras.push_back(std::move(current));
     } else {
         closeTable();
+        contextualSpace(items.empty() ? nullptr : std::get_if<Para>(&items.back()), current);
         if (breakBefore)
             current.format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         breakBefore = sectionBreak = false;

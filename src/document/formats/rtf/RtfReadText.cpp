@@ -87,6 +87,10 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         pp.pagebb = n != 0;
     } else if (word == "keep") {
         pp.keep = n != 0;
+    } else if (word == "s") {
+        pp.style = std::max(0, n);
+    } else if (word == "contextualspace") {
+        pp.contextual = n != 0;
     } else if (word == "rtlpar") {
         pp.rtl = true;
     } else if (word == "ltrpar") {
@@ -263,6 +267,7 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& p) const {
         b.setProperty(docmodel::WidowControl, true);
     if (p.rtl)
         b.setLayoutDirection(Qt::RightToLeft);
+    b.setProperty(ContextualStyleProperty, p.contextual ? p.style + 1 : -p.style - 1);
     if (p.ls) {
         b.setProperty(ListOverrideProperty, p.ls);
         b.setProperty(ListLevelProperty, p.ilvl);

@@ -524,9 +524,21 @@ void Parser::buildDocument(QTextDocument* doc, Builder& b) {
     cursor.beginEditBlock();
     openLists.clear();
     bool reuse = true;
-    for (const auto& item : b.items) {
+    for (size_t i = 0; i < b.items.size(); ++i) {
+        const auto& item = b.items[i];
         if (const Para* para = std::get_if<Para>(&item)) {
-            insertPara(cursor, *para, reuse);
+            if (para->runs.empty() && i + 1 < b.items.size() &&
+                std::holds_alternative<Table>(b.items[i + 1]) &&
+                !para->format.hasProperty(QTextFormat::BackgroundBrush)) {
+                // Qt lays out an empty paragraph before a table without a
+                // line unless it has a background: an empty line
+                // there keeps its height, as in Word.
+                Para kept = *para;
+                kept.format.setBackground(QBrush(Qt::NoBrush));
+                insertPara(cursor, kept, reuse);
+            } else {
+                insertPara(cursor, *para, reuse);
+            }
             reuse = false;
         } else {
             const Table& t = std::get<Table>(item);
