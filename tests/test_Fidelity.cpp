@@ -234,6 +234,7 @@ TEST_F(Fidelity, realDocumentsMostlyMatchLibreOffice) {
     ASSERT_GE(files.size(), 15);
     Match all, anyPage;
     int samePageCount = 0;
+    double fileShares = 0; // the mean over files, each file counting once
     for (const QString& f : files) {
         const QString name = QFileInfo(f).completeBaseName();
         const Corpus c = load(name, 0, true);
@@ -253,17 +254,23 @@ TEST_F(Fidelity, realDocumentsMostlyMatchLibreOffice) {
         all.total += m.total;
         anyPage.matched += a.matched;
         anyPage.total += a.total;
+        fileShares += 100.0 * m.matched / std::max(1, m.total);
         std::printf("%-34s %3zu/%3zu pages %4d/%4d lines (%5.1f %%, %5.1f %% any page)\n",
                     n.c_str(), c.ours.size(), c.theirs.size(), m.matched, m.total,
                     100.0 * m.matched / std::max(1, m.total),
                     100.0 * a.matched / std::max(1, a.total));
     }
     const double share = 100.0 * all.matched / std::max(1, all.total);
-    std::printf("all %d/%d lines match (%.1f %%, %.1f %% any page), %d/%d page counts\n",
+    std::printf("all %d/%d lines match (%.1f %%, %.1f %% any page; %.1f %% per file), %d/%d page "
+                "counts\n",
                 all.matched, all.total, share, 100.0 * anyPage.matched / std::max(1, anyPage.total),
-                samePageCount, int(files.size()));
+                fileShares / int(files.size()), samePageCount, int(files.size()));
     RecordProperty("real_line_match_percent", QString::number(share, 'f', 1).toStdString());
-    EXPECT_GE(share, 0.0);
+    // Floors a little under what we reach, so that a regression shows;
+    // the two-column document (testRTFTIKA_2899) keeps the pooled share low.
+    EXPECT_GE(share, 35.0);
+    EXPECT_GE(fileShares / int(files.size()), 75.0);
+    EXPECT_GE(samePageCount, int(files.size()) - 2);
 }
 
 // What Word does with its own documents' tables, sections, headers and
@@ -307,6 +314,30 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
     EXPECT_NEAR(two.top - one.top, line, 1.0);
     EXPECT_NEAR(one.top - before.top, 2 * line, 1.0);
     EXPECT_NEAR(one.x, before.x, 0.5) << "text 108 twips in from a cell 108 twips out";
+
+    // Contextual spacing: no space after between list items of one style,
+    // the space after the last one kept before a paragraph of another.
+    const PdfPages list =
+        printRtf(head + "\\pard\\s27\\sa400\\contextualspace Item one\\par Item two\\par"
+                        "\\pard\\s0\\sa400 Body\\par Next\\par}",
+                 dir, QStringLiteral("contextual"));
+    const double itemOne = top(list, QStringLiteral("Item one")).top,
+                 itemTwo = top(list, QStringLiteral("Item two")).top,
+                 body = top(list, QStringLiteral("Body")).top;
+    EXPECT_NEAR(itemTwo - itemOne, line, 1.0);
+    EXPECT_NEAR(body - itemTwo, line + 20, 1.0);
+    EXPECT_NEAR(top(list, QStringLiteral("Next")).top - body, line + 20, 1.0);
+
+    // A document that begins with a list item shows its marker.
+    const QByteArray item = "{\\listtext\\f5 \\'b7\\tab}\\pard\\ls1\\fi-360\\li720 ";
+    const QStringList items = texts(
+        printRtf("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f5\\fcharset2 Symbol;}}{\\*\\listtable{\\list"
+                 "{\\listlevel\\levelnfc23{\\leveltext\\'01\\'b7;}\\f5\\fi-360\\li720}\\listid1}}"
+                 "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}" +
+                     item + "First\\par" + item + "Second\\par}",
+                 dir, QStringLiteral("list")));
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0].count(QChar(0x2022)), 2) << items[0].toStdString();
 
     // A continuous section break goes on on the same page; the default
     // one starts a page.

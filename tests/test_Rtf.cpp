@@ -148,7 +148,8 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
 
 TEST(Rtf, readsWhatOtherWordProcessorsWrite) {
     // Word-like: style sheet, generator, lists, bookmarks, a PAGE field, a
-    // MERGEFIELD with switches, a table with a vertical merge, \binN.
+    // MERGEFIELD with switches, a footnote's mark, a table with a vertical
+    // merge, \binN.
     const QByteArray data =
         rtf("{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033"
             "{\\fonttbl{\\f0\\froman\\fcharset0\\fprq2{\\*\\panose 02020603050405020304}Times New "
@@ -164,7 +165,8 @@ TEST(Rtf, readsWhatOtherWordProcessorsWrite) {
             "\\pard\\plain\\qc\\f1\\fs28\\b Title line\\b0\\par"
             "\\pard\\plain {\\*\\bkmkstart here}Dear {\\field{\\*\\fldinst { MERGEFIELD "
             "contact_name \\\\* MERGEFORMAT }}{\\fldrslt {\\cf2 \\'abContact\\'bb}}}, "
-            "hello{\\*\\bkmkend here}.{\\pict\\wmetafile8 0102ff}\\par"
+            "hello{\\*\\bkmkend here}.{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} A note.}"
+            "{\\pict\\wmetafile8 0102ff}\\par"
             "{\\listtext \\'95\\tab}\\pard\\plain Bullet item\\par"
             "\\trowd\\trgaph108\\trleft0\\clvmgf\\clbrdrt\\brdrs\\cellx3000\\cellx6000\n"
             "\\pard\\intbl A1\\cell B1\\cell\\row"
@@ -176,7 +178,7 @@ TEST(Rtf, readsWhatOtherWordProcessorsWrite) {
     TextControl tx;
     ASSERT_TRUE(tx.LoadFromMemory(data, wp::fmt::Rtf)) << tx.lastError().toStdString();
     const QString text = plain(tx);
-    EXPECT_TRUE(text.startsWith(QStringLiteral("Title line\nDear \u00abContact\u00bb, hello.\n"
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Title line\nDear \u00abContact\u00bb, hello.1\n"
                                                "\u2022\tBullet item\n")))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("After link\nSecond page"))) << text.toStdString();

@@ -297,7 +297,9 @@ private:
     int deff = -1;
     int docCodePage = 1252;
     bool titlePage = false;
-    bool facingPages = false; // \facingp: left and right pages have their own headers
+    bool facingPages = false;
+    int footnoteMarks = 0; // \chftn marks in the text so far // \facingp: left and right pages have
+                           // their own headers
     int hfPresent = 0;
     RowDef rowDef;
     RowDef outerRowDef; // the row definition a nested one interrupts

@@ -19,6 +19,13 @@ bool Parser::specialCharacter(std::string_view word) {
             pendingText += QChar(ch);
             return true;
         }
+    if (word == "chftn") {
+        // A footnote's mark in the text: its number, counted from 1. (The
+        // note's own group, with its copy of the mark, is not shown.)
+        flushBytes();
+        pendingText += QString::number(++footnoteMarks);
+        return true;
+    }
     if (word == "chpgn") {
         // The current page's number, as a PAGE field shows it.
         flush();
