@@ -83,6 +83,9 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     g.setFontFamilies({QStringLiteral("Courier New")});
     g.setFontPointSize(9);
     c.insertText(QStringLiteral("sup"), g);
+    QTextCharFormat small;
+    small.setFontCapitalization(QFont::SmallCaps);
+    c.insertText(QStringLiteral("small"), small);
     QTextBlockFormat b;
     b.setAlignment(Qt::AlignJustify);
     b.setLeftMargin(720);
@@ -91,6 +94,7 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     b.setTopMargin(240);
     b.setBottomMargin(120);
     b.setLineHeight(150, QTextBlockFormat::ProportionalHeight);
+    b.setBackground(QColor(255, 255, 0));
     b.setTabPositions(
         {QTextOption::Tab(96, QTextOption::LeftTab), QTextOption::Tab(624, QTextOption::RightTab)});
     c.insertBlock(b);
@@ -113,6 +117,7 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(s.background().color(), QColor(0, 255, 0));
     EXPECT_EQ(s.fontFamilies().toStringList(), QStringList{QStringLiteral("Courier New")});
     EXPECT_EQ(s.fontPointSize(), 9);
+    EXPECT_EQ(formatAt(copy, QStringLiteral("small")).fontCapitalization(), QFont::SmallCaps);
     const QTextBlock second = copy.document()->firstBlock().next();
     EXPECT_EQ(second.text(), QStringLiteral("tab\there\u2028line"));
     const QTextBlockFormat bf = second.blockFormat();
@@ -128,6 +133,7 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(bf.tabPositions()[0].position, 96);
     EXPECT_EQ(bf.tabPositions()[1].position, 624);
     EXPECT_EQ(bf.tabPositions()[1].type, QTextOption::RightTab);
+    EXPECT_EQ(bf.background().color(), QColor(255, 255, 0));
     EXPECT_EQ(copy.document()->lastBlock().blockFormat().alignment(), Qt::AlignRight);
 
     // Units as the page layout takes them: side margins in twips, space

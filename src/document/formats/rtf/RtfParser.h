@@ -52,6 +52,7 @@ constexpr int ContextualStyleProperty = QTextFormat::UserProperty + 0x7F02;
 
 struct CharProps {
     bool bold = false, italic = false, strike = false, hidden = false, caps = false;
+    bool smallCaps = false;
     int underline = 0; // 0 none, 1 single, 2 double, 3 dotted, 4 dashed, 5 wave
     int font = -1;     // -1: the default font
     int halfPoints = 24;
@@ -67,6 +68,7 @@ struct ParaProps {
     bool slmult = false, intbl = false, pagebb = false, keep = false, keepn = false, widows = false;
     bool rtl = false;        // \rtlpar: the paragraph reads right to left
     int style = 0;           // \s
+    int shading = 0;         // \cbpat: the paragraph's background colour
     bool contextual = false; // \contextualspace
     int itap = 0;            // table depth: 1 a table of the text, 2 one nested in its cell...
     int ls = 0, ilvl = 0;    // list override (\ls, or a \pn numbering) and its level

@@ -94,6 +94,8 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         pp.pagebb = n != 0;
     } else if (word == "keep") {
         pp.keep = n != 0;
+    } else if (word == "cbpat") {
+        pp.shading = std::max(0, n);
     } else if (word == "s") {
         pp.style = std::max(0, n);
     } else if (word == "contextualspace") {
@@ -142,6 +144,8 @@ bool Parser::characterWord(std::string_view word, bool hasParam, int param) {
         c.strike = n != 0;
     } else if (word == "caps") {
         c.caps = n != 0;
+    } else if (word == "scaps") {
+        c.smallCaps = n != 0;
     } else if (word == "v") {
         c.hidden = n != 0;
     } else if (word == "ul") {
@@ -192,6 +196,8 @@ QTextCharFormat Parser::charFormat(const CharProps& c) const {
         f.setFontStrikeOut(true);
     if (c.caps)
         f.setFontCapitalization(QFont::AllUppercase);
+    else if (c.smallCaps)
+        f.setFontCapitalization(QFont::SmallCaps);
     switch (c.underline) {
     case 0:
         break;
@@ -266,6 +272,8 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& p) const {
     }
     if (p.pagebb)
         b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    if (p.shading > 0 && p.shading < int(colors.size()) && colors[p.shading].isValid())
+        b.setBackground(colors[p.shading]);
     if (p.keep)
         b.setProperty(prop::KeepTogether, true);
     if (p.keepn)

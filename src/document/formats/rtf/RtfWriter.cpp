@@ -150,6 +150,8 @@ private:
             word("strike");
         if (f.fontCapitalization() == QFont::AllUppercase)
             word("caps");
+        else if (f.fontCapitalization() == QFont::SmallCaps)
+            word("scaps");
         if (f.foreground().style() != Qt::NoBrush)
             number("cf", colorIndex(f.foreground().color()));
         if (f.background().style() != Qt::NoBrush)
@@ -331,6 +333,8 @@ private:
         }
         if (b.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             out += "\\pagebb";
+        if (b.background().style() != Qt::NoBrush)
+            num("cbpat", colorIndex(b.background().color()));
         if (b.layoutDirection() == Qt::RightToLeft)
             out += "\\rtlpar";
         if (b.boolProperty(prop::KeepTogether))
