@@ -346,6 +346,16 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
                              dir, QStringLiteral("sections"))),
               (QStringList{QStringLiteral("First Second"), QStringLiteral("Third")}));
 
+    // A later section's landscape paper leaves the first section's pages
+    // as they are.
+    printRtf(head + "\\pgwsxn12240\\pghsxn15840\\pard First\\par\\sect\\sectd\\lndscpsxn"
+                    "\\pgwsxn15840\\pghsxn12240\\pard Second\\par}",
+             dir, QStringLiteral("paper"));
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {dir.filePath(QStringLiteral("paper.pdf"))});
+    ASSERT_TRUE(info.waitForFinished(60000));
+    EXPECT_TRUE(info.readAllStandardOutput().contains("612 x 792 pts"));
+
     // Without facing pages the left-page header and footer are not shown,
     // the right-page ones are; \chpgn prints the page's number.
     const QByteArray hf = "{\\headerl Left head\\par}{\\headerr Right head\\par}"

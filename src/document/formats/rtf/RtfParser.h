@@ -300,8 +300,9 @@ private:
     int docCodePage = 1252;
     bool titlePage = false;
     bool facingPages = false;
-    int footnoteMarks = 0; // \chftn marks in the text so far // \facingp: left and right pages have
-                           // their own headers
+    int footnoteMarks = 0;     // \chftn marks in the text so far
+    bool laterSection = false; // past the first \sect: its page settings are not ours // \facingp:
+                               // left and right pages have their own headers
     int hfPresent = 0;
     RowDef rowDef;
     RowDef outerRowDef; // the row definition a nested one interrupts

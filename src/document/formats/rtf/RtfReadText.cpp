@@ -51,6 +51,7 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         // it says otherwise.
         b.sectionBreak = !b.breakBefore;
         b.breakBefore = true;
+        laterSection = laterSection || st.dest == Dest::Body;
     } else if (word == "sbknone") {
         if (b.sectionBreak)
             b.breakBefore = false;

@@ -277,12 +277,16 @@ bool Parser::documentWord(std::string_view word, bool hasParam, int param) {
     // Document and section settings.
     PageFormat& pf = out.page;
     // Page lengths beyond 1000000 twips (about 700 inches) are no paper.
+    // The document has one page format: the first section's. A later
+    // section's paper or margins (a landscape appendix, say) would
+    // otherwise turn every page.
+    const bool ours = !(laterSection && word.ends_with("sxn"));
     auto positive = [&](int& field) {
-        if (hasParam && param > 0)
+        if (hasParam && param > 0 && ours)
             field = std::min(param, MaxLength);
     };
     auto nonNegative = [&](int& field) {
-        if (hasParam && param >= 0)
+        if (hasParam && param >= 0 && ours)
             field = std::min(param, MaxLength);
     };
     if (word == "paperw" || word == "pgwsxn") {
