@@ -98,6 +98,18 @@ Match matchLines(const PdfPages& theirs, const PdfPages& ours) {
     return m;
 }
 
+// `rtf` loaded and printed by us; the PDF stays in `dir`.
+PdfPages printRtf(const QByteArray& rtf, const QTemporaryDir& dir, const QString& name) {
+    wp::TextControl tx;
+    if (!tx.LoadFromMemory(rtf, wp::fmt::Rtf)) {
+        ADD_FAILURE() << name.toStdString() << ": " << tx.lastError().toStdString();
+        return {};
+    }
+    const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
+    EXPECT_TRUE(tx.exportPdf(pdf)) << tx.lastPdfError().toStdString();
+    return readPdf(pdf);
+}
+
 struct Corpus {
     QString name;
     PdfPages theirs, ours;
@@ -131,11 +143,15 @@ class Fidelity : public ::testing::Test {
 protected:
     // Loads the converted document `name` and prints it with our pages;
     // `saveAs` first saves it in that format and loads what was saved.
-    static Corpus load(const QString& name, int saveAs = 0) {
+    // `real`: a document of corpus/real, printed by LibreOffice as it stands.
+    static Corpus load(const QString& name, int saveAs = 0, bool real = false) {
         Corpus c{name, {}, {}, {}, {}};
         const QDir dir(QStringLiteral(WP_CORPUS_DIR));
-        const QString rtf = dir.filePath(name + QStringLiteral(".rtf"));
-        const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
+        const QString rtf = real ? QDir(QStringLiteral(WP_CORPUS_SOURCE "/real"))
+                                       .filePath(name + QStringLiteral(".rtf"))
+                                 : dir.filePath(name + QStringLiteral(".rtf"));
+        const QString pdf = dir.filePath((real ? QStringLiteral("real/") : QString()) + name +
+                                         QStringLiteral(".pdf"));
         if (!QFileInfo::exists(rtf) || !QFileInfo::exists(pdf)) {
             ADD_FAILURE() << name.toStdString()
                           << ": LibreOffice's conversion is missing (build the corpus target)";
@@ -208,6 +224,172 @@ TEST_F(Fidelity, everyDocumentHasLibreOfficesPagesTextAndLines) {
     std::printf("all              %d/%d lines match (%.1f %%)\n", all.matched, all.total, share);
     RecordProperty("line_match_percent", QString::number(share, 'f', 1).toStdString());
     EXPECT_GE(share, 95.0);
+}
+
+// Documents written by Word, WordPad and LibreOffice: every one loads and
+// prints, and most lines stand where LibreOffice puts them.
+TEST_F(Fidelity, realDocumentsMostlyMatchLibreOffice) {
+    const QDir src(QStringLiteral(WP_CORPUS_SOURCE "/real"));
+    const QStringList files = src.entryList({QStringLiteral("*.rtf")}, QDir::Files, QDir::Name);
+    ASSERT_GE(files.size(), 15);
+    Match all, anyPage;
+    int samePageCount = 0;
+    double fileShares = 0; // the mean over files, each file counting once
+    for (const QString& f : files) {
+        const QString name = QFileInfo(f).completeBaseName();
+        const Corpus c = load(name, 0, true);
+        const std::string n = name.toStdString();
+        ASSERT_FALSE(c.ours.empty()) << n;
+        samePageCount += c.ours.size() == c.theirs.size();
+        const Match m = matchLines(c.theirs, c.ours);
+        // The page ignored: all lines as if on one page, each at its
+        // height on its own page.
+        PdfPages theirs1(1), ours1(1);
+        for (const auto& p : c.theirs)
+            theirs1[0].insert(theirs1[0].end(), p.begin(), p.end());
+        for (const auto& p : c.ours)
+            ours1[0].insert(ours1[0].end(), p.begin(), p.end());
+        const Match a = matchLines(theirs1, ours1);
+        all.matched += m.matched;
+        all.total += m.total;
+        anyPage.matched += a.matched;
+        anyPage.total += a.total;
+        fileShares += 100.0 * m.matched / std::max(1, m.total);
+        std::printf("%-34s %3zu/%3zu pages %4d/%4d lines (%5.1f %%, %5.1f %% any page)\n",
+                    n.c_str(), c.ours.size(), c.theirs.size(), m.matched, m.total,
+                    100.0 * m.matched / std::max(1, m.total),
+                    100.0 * a.matched / std::max(1, a.total));
+    }
+    const double share = 100.0 * all.matched / std::max(1, all.total);
+    std::printf("all %d/%d lines match (%.1f %%, %.1f %% any page; %.1f %% per file), %d/%d page "
+                "counts\n",
+                all.matched, all.total, share, 100.0 * anyPage.matched / std::max(1, anyPage.total),
+                fileShares / int(files.size()), samePageCount, int(files.size()));
+    RecordProperty("real_line_match_percent", QString::number(share, 'f', 1).toStdString());
+    // Floors a little under what we reach, so that a regression shows;
+    // the two-column document (testRTFTIKA_2899) keeps the pooled share low.
+    EXPECT_GE(share, 35.0);
+    EXPECT_GE(fileShares / int(files.size()), 75.0);
+    EXPECT_GE(samePageCount, int(files.size()) - 2);
+}
+
+// What Word does with its own documents' tables, sections, headers and
+// fonts, in the pages we print.
+TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
+    QTemporaryDir dir;
+    const QByteArray head = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Times New Roman;}"
+                            "{\\f1\\fnil Times New Roman CYR;}"
+                            "{\\f3\\fmodern Nofont Mono;}{\\f4\\froman Nofont Serif;}}";
+    auto top = [](const PdfPages& pages, const QString& prefix) {
+        for (const auto& page : pages)
+            for (const PdfLine& l : page)
+                if (l.text.startsWith(prefix))
+                    return l;
+        ADD_FAILURE() << prefix.toStdString() << " not printed";
+        return PdfLine{};
+    };
+    auto texts = [](const PdfPages& pages) {
+        QStringList list;
+        for (const auto& page : pages)
+            list << pageText(page);
+        return list;
+    };
+
+    // \trgaph pads cells left and right only; \trpaddft3 without a value
+    // adds nothing: rows stand a line apart, as paragraphs do. The empty
+    // paragraph before the table keeps its line.
+    const PdfPages table = printRtf(
+        head +
+            "\\pard Before\\par\\par\\trowd\\trgaph108\\trleft-108\\trpaddl108\\trpaddr108"
+            "\\trpaddfl3\\trpaddfr3\\cellx4000\\cellx8000\\pard\\intbl Row one\\cell B\\cell\\row"
+            "\\trowd\\trgaph108\\trleft-108\\trpaddft3\\cellx4000\\cellx8000\\pard\\intbl Row two"
+            "\\cell B\\cell\\row\\pard After\\par}",
+        dir, QStringLiteral("table"));
+    const PdfLine before = top(table, QStringLiteral("Before")),
+                  one = top(table, QStringLiteral("Row one")),
+                  two = top(table, QStringLiteral("Row two")),
+                  after = top(table, QStringLiteral("After"));
+    const double line = after.top - two.top;
+    EXPECT_NEAR(line, 13.8, 0.5) << "a line of 12-point Times";
+    EXPECT_NEAR(two.top - one.top, line, 1.0);
+    EXPECT_NEAR(one.top - before.top, 2 * line, 1.0);
+    EXPECT_NEAR(one.x, before.x, 0.5) << "text 108 twips in from a cell 108 twips out";
+
+    // Contextual spacing: no space after between list items of one style,
+    // the space after the last one kept before a paragraph of another.
+    const PdfPages list =
+        printRtf(head + "\\pard\\s27\\sa400\\contextualspace Item one\\par Item two\\par"
+                        "\\pard\\s0\\sa400 Body\\par Next\\par}",
+                 dir, QStringLiteral("contextual"));
+    const double itemOne = top(list, QStringLiteral("Item one")).top,
+                 itemTwo = top(list, QStringLiteral("Item two")).top,
+                 body = top(list, QStringLiteral("Body")).top;
+    EXPECT_NEAR(itemTwo - itemOne, line, 1.0);
+    EXPECT_NEAR(body - itemTwo, line + 20, 1.0);
+    EXPECT_NEAR(top(list, QStringLiteral("Next")).top - body, line + 20, 1.0);
+
+    // A document that begins with a list item shows its marker.
+    const QByteArray item = "{\\listtext\\f5 \\'b7\\tab}\\pard\\ls1\\fi-360\\li720 ";
+    const QStringList items = texts(
+        printRtf("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f5\\fcharset2 Symbol;}}{\\*\\listtable{\\list"
+                 "{\\listlevel\\levelnfc23{\\leveltext\\'01\\'b7;}\\f5\\fi-360\\li720}\\listid1}}"
+                 "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}" +
+                     item + "First\\par" + item + "Second\\par}",
+                 dir, QStringLiteral("list")));
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0].count(QChar(0x2022)), 2) << items[0].toStdString();
+
+    // A continuous section break goes on on the same page; the default
+    // one starts a page.
+    EXPECT_EQ(texts(printRtf(head + "\\pard First\\par\\sect\\sectd\\sbknone\\pard Second\\par"
+                                    "\\sect\\sectd\\pard Third\\par}",
+                             dir, QStringLiteral("sections"))),
+              (QStringList{QStringLiteral("First Second"), QStringLiteral("Third")}));
+
+    // A later section's landscape paper leaves the first section's pages
+    // as they are.
+    printRtf(head + "\\pgwsxn12240\\pghsxn15840\\pard First\\par\\sect\\sectd\\lndscpsxn"
+                    "\\pgwsxn15840\\pghsxn12240\\pard Second\\par}",
+             dir, QStringLiteral("paper"));
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {dir.filePath(QStringLiteral("paper.pdf"))});
+    ASSERT_TRUE(info.waitForFinished(60000));
+    EXPECT_TRUE(info.readAllStandardOutput().contains("612 x 792 pts"));
+
+    // Without facing pages the left-page header and footer are not shown,
+    // the right-page ones are; \chpgn prints the page's number.
+    const QByteArray hf = "{\\headerl Left head\\par}{\\headerr Right head\\par}"
+                          "{\\footerl Left foot\\par}{\\footerr Page \\chpgn\\par}"
+                          "\\pard One\\par\\page Two\\par}";
+    for (const bool facing : {false, true}) {
+        const PdfPages pages =
+            printRtf(head + (facing ? "\\facingp" : "") + hf, dir, QStringLiteral("headers"));
+        EXPECT_EQ(texts(pages), (QStringList{QStringLiteral("Right head One Page 1"),
+                                             QStringLiteral("Right head Two Page 2")}))
+            << "facing pages " << facing;
+    }
+
+    // The PDF's text is the document's: no ligature characters.
+    const PdfPages words =
+        printRtf(head + "\\pard office fifty affine flow\\par\\f1 efficient\\par\\f4 fiord\\par}",
+                 dir, QStringLiteral("ligatures"));
+    EXPECT_EQ(texts(words),
+              QStringList{QStringLiteral("office fifty affine flow efficient fiord")});
+
+    // Fonts by kind: a Windows charset name is the font it names, an
+    // unknown roman font a serif one, an unknown modern one a fixed one.
+    QProcess fonts;
+    fonts.start(QStringLiteral("pdffonts"), {dir.filePath(QStringLiteral("ligatures.pdf"))});
+    ASSERT_TRUE(fonts.waitForFinished(60000));
+    const QString used = QString::fromUtf8(fonts.readAllStandardOutput());
+    EXPECT_TRUE(used.contains(QStringLiteral("LiberationSerif"))) << used.toStdString();
+    EXPECT_FALSE(used.contains(QStringLiteral("Sans"))) << used.toStdString();
+    const PdfPages mono =
+        printRtf(head + "\\pard\\f3 iiii\\par\\f3 mmmm\\par}", dir, QStringLiteral("mono"));
+    ASSERT_EQ(mono.size(), 1u);
+    ASSERT_EQ(mono[0].size(), 2u);
+    EXPECT_NEAR(mono[0][0].right - mono[0][0].x, mono[0][1].right - mono[0][1].x, 0.5)
+        << "a fixed-width font";
 }
 
 TEST_F(Fidelity, footersNumberEveryPageAlsoAfterSaving) {

@@ -83,6 +83,9 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     g.setFontFamilies({QStringLiteral("Courier New")});
     g.setFontPointSize(9);
     c.insertText(QStringLiteral("sup"), g);
+    QTextCharFormat small;
+    small.setFontCapitalization(QFont::SmallCaps);
+    c.insertText(QStringLiteral("small"), small);
     QTextBlockFormat b;
     b.setAlignment(Qt::AlignJustify);
     b.setLeftMargin(720);
@@ -91,6 +94,7 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     b.setTopMargin(240);
     b.setBottomMargin(120);
     b.setLineHeight(150, QTextBlockFormat::ProportionalHeight);
+    b.setBackground(QColor(255, 255, 0));
     b.setTabPositions(
         {QTextOption::Tab(96, QTextOption::LeftTab), QTextOption::Tab(624, QTextOption::RightTab)});
     c.insertBlock(b);
@@ -113,6 +117,7 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(s.background().color(), QColor(0, 255, 0));
     EXPECT_EQ(s.fontFamilies().toStringList(), QStringList{QStringLiteral("Courier New")});
     EXPECT_EQ(s.fontPointSize(), 9);
+    EXPECT_EQ(formatAt(copy, QStringLiteral("small")).fontCapitalization(), QFont::SmallCaps);
     const QTextBlock second = copy.document()->firstBlock().next();
     EXPECT_EQ(second.text(), QStringLiteral("tab\there\u2028line"));
     const QTextBlockFormat bf = second.blockFormat();
@@ -128,6 +133,7 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(bf.tabPositions()[0].position, 96);
     EXPECT_EQ(bf.tabPositions()[1].position, 624);
     EXPECT_EQ(bf.tabPositions()[1].type, QTextOption::RightTab);
+    EXPECT_EQ(bf.background().color(), QColor(255, 255, 0));
     EXPECT_EQ(copy.document()->lastBlock().blockFormat().alignment(), Qt::AlignRight);
 
     // Units as the page layout takes them: side margins in twips, space
@@ -148,7 +154,8 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
 
 TEST(Rtf, readsWhatOtherWordProcessorsWrite) {
     // Word-like: style sheet, generator, lists, bookmarks, a PAGE field, a
-    // MERGEFIELD with switches, a table with a vertical merge, \binN.
+    // MERGEFIELD with switches, a footnote's mark, a table with a vertical
+    // merge, \binN.
     const QByteArray data =
         rtf("{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033"
             "{\\fonttbl{\\f0\\froman\\fcharset0\\fprq2{\\*\\panose 02020603050405020304}Times New "
@@ -164,7 +171,8 @@ TEST(Rtf, readsWhatOtherWordProcessorsWrite) {
             "\\pard\\plain\\qc\\f1\\fs28\\b Title line\\b0\\par"
             "\\pard\\plain {\\*\\bkmkstart here}Dear {\\field{\\*\\fldinst { MERGEFIELD "
             "contact_name \\\\* MERGEFORMAT }}{\\fldrslt {\\cf2 \\'abContact\\'bb}}}, "
-            "hello{\\*\\bkmkend here}.{\\pict\\wmetafile8 0102ff}\\par"
+            "hello{\\*\\bkmkend here}.{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} A note.}"
+            "{\\pict\\wmetafile8 0102ff}\\par"
             "{\\listtext \\'95\\tab}\\pard\\plain Bullet item\\par"
             "\\trowd\\trgaph108\\trleft0\\clvmgf\\clbrdrt\\brdrs\\cellx3000\\cellx6000\n"
             "\\pard\\intbl A1\\cell B1\\cell\\row"
@@ -176,7 +184,7 @@ TEST(Rtf, readsWhatOtherWordProcessorsWrite) {
     TextControl tx;
     ASSERT_TRUE(tx.LoadFromMemory(data, wp::fmt::Rtf)) << tx.lastError().toStdString();
     const QString text = plain(tx);
-    EXPECT_TRUE(text.startsWith(QStringLiteral("Title line\nDear \u00abContact\u00bb, hello.\n"
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Title line\nDear \u00abContact\u00bb, hello.1\n"
                                                "\u2022\tBullet item\n")))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("After link\nSecond page"))) << text.toStdString();
@@ -236,6 +244,14 @@ TEST(Rtf, unicodeAndCodePageCharacters) {
         << tx.lastError().toStdString();
     EXPECT_EQ(plain(tx), QStringLiteral("A\u4e2dB\U0001F600C\u20ac\u201cx\u201d "
                                         "\u0161\u010d\u3042\u00e9"));
+    // Double-byte code pages: a list's bullet byte, a lead byte without
+    // its trail, stays apart from the GBK text after it; Big5 likewise.
+    ASSERT_TRUE(tx.LoadFromMemory(
+        rtf("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset134 SimSun;}"
+            "{\\f2\\fcharset136 PMingLiU;}}"
+            "{\\listtext\\f1 \\'b7\\tab}\\f1 \\'c4\\'e3\\'ba\\'c3\\par\\f2 \\'a4\\'a4\\'a4\\'e5}"),
+        wp::fmt::Rtf));
+    EXPECT_EQ(plain(tx), QStringLiteral("\u00b7\t\u4f60\u597d\n\u4e2d\u6587"));
     // Bullets of symbol fonts become Unicode bullets in the text's font.
     ASSERT_TRUE(tx.LoadFromMemory(
         rtf("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f3\\fcharset2 Symbol;}{\\f4 Wingdings;}}"
@@ -299,6 +315,13 @@ TEST(Rtf, malformedAndTruncatedRtfIsRefusedAndChangesNothing) {
     EXPECT_TRUE(refused("{\\rtf1 \\'4"));
     EXPECT_TRUE(refused("{\\rtf1 \\"));
     EXPECT_TRUE(refused("{\\rtf1 " + QByteArray(100000, '{') + QByteArray(100000, '}') + "}"));
+    // Outlook nests mail bodies thousands deep: ten thousand groups load.
+    TextControl deep;
+    ASSERT_TRUE(deep.LoadFromMemory("{\\rtf1 " + QByteArray(10000, '{') + "\\b mail" +
+                                        QByteArray(10000, '}') + " text}",
+                                    wp::fmt::Rtf))
+        << deep.lastError().toStdString();
+    EXPECT_EQ(plain(deep), QStringLiteral("mail text"));
     // A short file that asks for a huge table: 500 rows under 256 columns.
     QByteArray wide = "{\\rtf1\\trowd";
     for (int i = 1; i <= 256; ++i)

@@ -66,6 +66,11 @@ void prepareDocument(QTextDocument* doc) {
     // maps it to the metric-compatible Liberation Serif.
     QFont font(QStringLiteral("Times New Roman"));
     font.setPointSizeF(12);
+    // Letter spacing of 100 % changes no width but keeps Qt from joining
+    // "fi" and "ffi" into ligature glyphs, which a PDF's reader (search,
+    // copy, applicant-tracking systems) would take as U+FB01... instead of
+    // the letters.
+    font.setLetterSpacing(QFont::PercentageSpacing, 100);
     doc->setDefaultFont(font);
     doc->setUndoRedoEnabled(false);
 }

@@ -976,7 +976,9 @@ static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& o
     } else {
         doc->documentLayout()->draw(painter, ctx);
     }
-    docmodel::drawListMarkers(painter, doc, ctx.clip);
+    // The slice itself: a marker on the slice's first line (the document's
+    // first paragraph, say) stands on its top edge.
+    docmodel::drawListMarkers(painter, doc, clip);
     painter->restore();
 }
 

@@ -10,6 +10,7 @@
 #include "document/TextControlDocument.h"
 
 #include <QColor>
+#include <QFont>
 #include <QList>
 #include <QString>
 #include <QTextFormat>
@@ -27,23 +28,31 @@ class QTextList;
 
 namespace wp::RtfReader::detail {
 
-constexpr int MaxDepth = 512;
+// Outlook nests its mail bodies thousands of groups deep; the group stack
+// is our own, so depth costs only memory.
+constexpr int MaxDepth = 20000;
 constexpr int MaxColumns = 256;
 constexpr int MaxLength = 1000000; // twips
 // All tables of one document together: a short file of empty rows under a
 // wide row definition must not make Qt build millions of cells.
 constexpr qint64 MaxDocumentCells = 100000;
 constexpr int MaxTableDepth = 16;
+// A row's \trgaph when it gives none, in twips.
+constexpr int DefaultGap = 108;
 
 // A paragraph's list (\ls) and level (\ilvl) ride on its block format until
 // the document is built.
 constexpr int ListOverrideProperty = QTextFormat::UserProperty + 0x7F00;
 constexpr int ListLevelProperty = QTextFormat::UserProperty + 0x7F01;
+// A paragraph's style (\s) plus one, when \contextualspace drops its space
+// next to paragraphs of that style; read off when the paragraph ends.
+constexpr int ContextualStyleProperty = QTextFormat::UserProperty + 0x7F02;
 
 // --- what a destination collects -------------------------------------------
 
 struct CharProps {
     bool bold = false, italic = false, strike = false, hidden = false, caps = false;
+    bool smallCaps = false;
     int underline = 0; // 0 none, 1 single, 2 double, 3 dotted, 4 dashed, 5 wave
     int font = -1;     // -1: the default font
     int halfPoints = 24;
@@ -57,9 +66,12 @@ struct ParaProps {
     int align = 0; // 0 left, 1 centre, 2 right, 3 justify
     int li = 0, ri = 0, fi = 0, sb = 0, sa = 0, sl = 0;
     bool slmult = false, intbl = false, pagebb = false, keep = false, keepn = false, widows = false;
-    bool rtl = false;     // \rtlpar: the paragraph reads right to left
-    int itap = 0;         // table depth: 1 a table of the text, 2 one nested in its cell...
-    int ls = 0, ilvl = 0; // list override (\ls, or a \pn numbering) and its level
+    bool rtl = false;        // \rtlpar: the paragraph reads right to left
+    int style = 0;           // \s
+    int shading = 0;         // \cbpat: the paragraph's background colour
+    bool contextual = false; // \contextualspace
+    int itap = 0;            // table depth: 1 a table of the text, 2 one nested in its cell...
+    int ls = 0, ilvl = 0;    // list override (\ls, or a \pn numbering) and its level
     QList<QTextOption::Tab> tabs;
     QTextOption::TabType nextTab = QTextOption::LeftTab;
 };
@@ -99,6 +111,8 @@ struct Run {
 struct Para {
     QTextBlockFormat format;
     std::vector<Run> runs;
+    int contextualStyle = 0; // ContextualStyleProperty
+    int style = -1;
 };
 
 struct Table;
@@ -135,7 +149,9 @@ struct Builder {
     std::vector<Cell> rowCells;
     bool tableOpen = false;
     bool breakBefore = false;
-    bool used = false; // a header group has filled it already
+    bool sectionBreak = false; // breakBefore comes from \sect: \sbknone takes it back
+    bool used = false;         // a header group has filled it already
+    bool weak = false;         // filled by a left-page variant, which the plain one replaces
     int pendingTableId = 0;
     std::vector<NestLevel> nest; // table depth 2, 3, ...
 
@@ -195,7 +211,12 @@ struct State {
 struct FontEntry {
     QString name;
     int charset = -1;
+    QFont::StyleHint hint = QFont::AnyStyle; // \froman, \fswiss, \fmodern...
 };
+
+// The families to ask for a font of the table (its kind goes in the style
+// hint).
+QStringList fontFamilies(const FontEntry& f);
 
 // Bullets of symbol fonts, which the documents' fonts do not have: mapped to
 // their Unicode characters and shown in the text's own font.
@@ -273,10 +294,15 @@ private:
     int colorR = -1, colorG = -1, colorB = -1;
     int fontNumber = 0;
     int fontCharset = -1;
+    QFont::StyleHint fontHint = QFont::AnyStyle;
     QString fontName;
     int deff = -1;
     int docCodePage = 1252;
     bool titlePage = false;
+    bool facingPages = false;
+    int footnoteMarks = 0;     // \chftn marks in the text so far
+    bool laterSection = false; // past the first \sect: its page settings are not ours // \facingp:
+                               // left and right pages have their own headers
     int hfPresent = 0;
     RowDef rowDef;
     RowDef outerRowDef; // the row definition a nested one interrupts
@@ -323,7 +349,7 @@ private:
     void controlSymbol(char ch);
     bool documentWord(std::string_view word, bool hasParam, int param);
     bool headerFooterWord(std::string_view word);
-    void headerFooter(int flag);
+    void headerFooter(int flag, bool leftPage = false);
     int currentCodePage() const;
     void flushBytes();
     void flush();

@@ -2,6 +2,8 @@
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
+#include <QRegularExpression>
+
 namespace wp::RtfReader::detail {
 
 Symbolic symbolicFont(const FontEntry& f) {
@@ -34,6 +36,17 @@ char16_t symbolCharacter(Symbolic kind, char16_t ch) {
     return ch;
 }
 
+QStringList fontFamilies(const FontEntry& f) {
+    // Windows names a font's charset versions after it ("Times New Roman
+    // CYR"); no such font exists elsewhere, and a name unknown to the system
+    // falls back to any font rather than the one meant.
+    static const QRegularExpression suffix(QStringLiteral(
+        " (CE|CYR|Cyr|Greek|Tur|Baltic|\\(Hebrew\\)|\\(Arabic\\)|\\(Vietnamese\\))$"));
+    QString base = f.name;
+    base.remove(suffix);
+    return {base.isEmpty() ? f.name : base};
+}
+
 Symbolic Parser::currentSymbolic() const {
     const auto it = fonts.find(st.chr.font >= 0 ? st.chr.font : deff);
     return it == fonts.end() ? Symbolic::No : symbolicFont(it->second);
@@ -54,13 +67,23 @@ bool Parser::tableDestinationWord(std::string_view word) {
 
 bool Parser::fontOrColorTableWord(std::string_view word, int n) {
     if (st.dest == Dest::FontTable) {
+        static constexpr std::pair<std::string_view, QFont::StyleHint> hints[] = {
+            {"froman", QFont::Serif},
+            {"fswiss", QFont::SansSerif},
+            {"fmodern", QFont::Monospace},
+            {"fscript", QFont::Cursive},
+            {"fdecor", QFont::Decorative}};
         if (word == "f") {
             fontNumber = n;
             fontCharset = -1;
+            fontHint = QFont::AnyStyle;
             fontName.clear();
         } else if (word == "fcharset") {
             fontCharset = n;
         }
+        for (const auto& [w, hint] : hints)
+            if (word == w)
+                fontHint = hint;
         return true;
     }
     if (st.dest == Dest::ColorTable) {
@@ -91,7 +114,7 @@ bool Parser::fontOrColorTableText(char ch) {
             flushBytes();
             fontName += pendingText;
             pendingText.clear();
-            fonts[fontNumber] = {fontName.trimmed(), fontCharset};
+            fonts[fontNumber] = {fontName.trimmed(), fontCharset, fontHint};
             fontName.clear();
         } else {
             pendingBytes += ch;
@@ -105,7 +128,7 @@ bool Parser::fontOrColorTableText(char ch) {
 void Parser::endFontGroup() {
     if (st.dest == Dest::FontTable && !fontName.trimmed().isEmpty() &&
         stack.back().dest == Dest::FontTable) {
-        fonts[fontNumber] = {fontName.trimmed(), fontCharset};
+        fonts[fontNumber] = {fontName.trimmed(), fontCharset, fontHint};
         fontName.clear();
     }
 }

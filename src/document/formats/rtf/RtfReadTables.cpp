@@ -53,19 +53,37 @@ void Builder::closeNested(int itap) {
     }
 }
 
+// Word's contextual spacing: no space between two paragraphs of the same
+// style where the one that asks for it would have put it.
+static void contextualSpace(Para* previous, Para& para) {
+    const int mark = para.format.intProperty(ContextualStyleProperty);
+    para.format.clearProperty(ContextualStyleProperty);
+    para.style = std::abs(mark) - 1;
+    if (!previous || previous->style != para.style || mark == 0)
+        return;
+    if (mark > 0)
+        para.format.clearProperty(QTextFormat::BlockTopMargin);
+    if (previous->contextualStyle > 0)
+        previous->format.clearProperty(QTextFormat::BlockBottomMargin);
+}
+
 void Builder::endPara(const QTextBlockFormat& bf, bool inTable, int itap) {
     current.format = bf;
+    current.contextualStyle = bf.intProperty(ContextualStyleProperty);
     itap = std::clamp(itap, 1, MaxTableDepth);
     if (inTable) {
         closeNested(itap);
         if (itap > 1 && nest.size() < size_t(itap - 1))
             nest.resize(size_t(itap - 1));
-        cellAt(itap).paras.push_back(std::move(current));
+        std::vector<Para>& paras = cellAt(itap).paras;
+        contextualSpace(paras.empty() ? nullptr : &paras.back(), current);
+        paras.push_back(std::move(current));
     } else {
         closeTable();
+        contextualSpace(items.empty() ? nullptr : std::get_if<Para>(&items.back()), current);
         if (breakBefore)
             current.format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        breakBefore = false;
+        breakBefore = sectionBreak = false;
         items.emplace_back(std::move(current));
     }
     current = Para();
@@ -119,7 +137,7 @@ void Builder::endRow(const RowDef& def) {
     if (!tableOpen) {
         Table t;
         t.breakBefore = breakBefore;
-        breakBefore = false;
+        breakBefore = sectionBreak = false;
         items.emplace_back(std::move(t));
         tableOpen = true;
     }
@@ -241,15 +259,19 @@ bool Parser::rowWord(std::string_view word, bool hasParam, int param) {
     return true;
 }
 
-// Padding from the cell, else from the row (the table's \trgaph padding
-// stays for sides neither gives), and the row's least height.
-static void applyCellLayout(QTextTableCell& cell, const RowDef& row, const CellDef* def) {
+// Padding from the cell, else from the row; else \trgaph (half the space
+// between cells) left and right, and none above and below, as in Word.
+// Sides padded as the table (`gap`, its \trgaph all round) keep its padding.
+// Then the row's least height.
+static void applyCellLayout(QTextTableCell& cell, const RowDef& row, const CellDef* def, int gap) {
     QTextTableCellFormat cf = cell.format().toTableCellFormat();
     bool changed = row.height != 0;
     for (int side = 0; side < 4; ++side) {
         const int cellPad = def && !def->padNull[side] ? def->pad[side] : -1;
-        const int twips = cellPad >= 0 ? cellPad : row.padNull[side] ? -1 : row.pad[side];
+        int twips = cellPad >= 0 ? cellPad : row.padNull[side] ? -1 : row.pad[side];
         if (twips < 0)
+            twips = side % 2 == 0 ? (row.gap >= 0 ? row.gap : DefaultGap) : 0;
+        if (cellPad < 0 && twips == gap)
             continue;
         const double px = twips / rtf::TwipsPerPixel;
         side == 0   ? cf.setLeftPadding(px)
@@ -307,7 +329,7 @@ void Parser::buildTable(QTextCursor& cursor, const Table& t, double available) {
             gap = row.def.gap;
     }
     if (gap < 0)
-        gap = 108;
+        gap = DefaultGap;
     tf.setBorder(border ? 1 : 0);
     tf.setBorderStyle(border ? QTextFrameFormat::BorderStyle_Solid
                              : QTextFrameFormat::BorderStyle_None);
@@ -324,7 +346,9 @@ void Parser::buildTable(QTextCursor& cursor, const Table& t, double available) {
     tf.setColumnWidthConstraints(widths);
     tf.setWidth(
         QTextLength(QTextLength::PercentageLength, std::min(100.0, 100.0 * span / textWidth)));
-    if (!t.rows.empty() && t.rows.front().def.left > 0)
+    // Word starts its tables \trgaph left of the margin (\trleft-108) so
+    // that the cells' text lines up with the paragraphs'.
+    if (!t.rows.empty() && t.rows.front().def.left != 0)
         tf.setLeftMargin(t.rows.front().def.left / rtf::TwipsPerPixel);
     if (!t.rows.empty()) {
         const int align = t.rows.front().def.align;
@@ -420,7 +444,7 @@ void Parser::buildTable(QTextCursor& cursor, const Table& t, double available) {
                 cf.setBackground(colors[pc.def->background]);
                 cell.setFormat(cf);
             }
-            applyCellLayout(cell, t.rows[r].def, pc.def);
+            applyCellLayout(cell, t.rows[r].def, pc.def, gap);
             if (!pc.content)
                 continue;
             QTextCursor cc = cell.firstCursorPosition();

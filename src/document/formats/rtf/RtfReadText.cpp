@@ -19,6 +19,23 @@ bool Parser::specialCharacter(std::string_view word) {
             pendingText += QChar(ch);
             return true;
         }
+    if (word == "chftn") {
+        // A footnote's mark in the text: its number, counted from 1. (The
+        // note's own group, with its copy of the mark, is not shown.)
+        flushBytes();
+        pendingText += QString::number(++footnoteMarks);
+        return true;
+    }
+    if (word == "chpgn") {
+        // The current page's number, as a PAGE field shows it.
+        flush();
+        if (!st.chr.hidden) {
+            QTextCharFormat fmt = charFormat(st.chr);
+            fmt.setProperty(docmodel::PageFieldKind, docmodel::PageNumber);
+            builder().text(QStringLiteral("1"), st.chr, fmt, -docmodel::PageNumber, st.listText);
+        }
+        return true;
+    }
     return false;
 }
 
@@ -30,11 +47,20 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         b.endPara(blockFormat(pp), pp.intbl, pp.itap);
     } else if (word == "sect") {
         b.endPara(blockFormat(pp), pp.intbl, pp.itap);
+        // The next section's \sbk... says how it begins: a new page unless
+        // it says otherwise.
+        b.sectionBreak = !b.breakBefore;
         b.breakBefore = true;
+        laterSection = laterSection || st.dest == Dest::Body;
+    } else if (word == "sbknone") {
+        if (b.sectionBreak)
+            b.breakBefore = false;
+        b.sectionBreak = false;
     } else if (word == "page") {
         if (!b.current.runs.empty())
             b.endPara(blockFormat(pp), pp.intbl, pp.itap);
         b.breakBefore = true;
+        b.sectionBreak = false;
     } else if (word == "pard") {
         pp = ParaProps();
     } else if (word == "intbl") {
@@ -69,6 +95,12 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         pp.pagebb = n != 0;
     } else if (word == "keep") {
         pp.keep = n != 0;
+    } else if (word == "cbpat") {
+        pp.shading = std::max(0, n);
+    } else if (word == "s") {
+        pp.style = std::max(0, n);
+    } else if (word == "contextualspace") {
+        pp.contextual = n != 0;
     } else if (word == "rtlpar") {
         pp.rtl = true;
     } else if (word == "ltrpar") {
@@ -113,6 +145,8 @@ bool Parser::characterWord(std::string_view word, bool hasParam, int param) {
         c.strike = n != 0;
     } else if (word == "caps") {
         c.caps = n != 0;
+    } else if (word == "scaps") {
+        c.smallCaps = n != 0;
     } else if (word == "v") {
         c.hidden = n != 0;
     } else if (word == "ul") {
@@ -163,6 +197,8 @@ QTextCharFormat Parser::charFormat(const CharProps& c) const {
         f.setFontStrikeOut(true);
     if (c.caps)
         f.setFontCapitalization(QFont::AllUppercase);
+    else if (c.smallCaps)
+        f.setFontCapitalization(QFont::SmallCaps);
     switch (c.underline) {
     case 0:
         break;
@@ -181,8 +217,11 @@ QTextCharFormat Parser::charFormat(const CharProps& c) const {
     if (c.font >= 0 && c.font != deff) {
         const auto it = fonts.find(c.font);
         if (it != fonts.end() && !it->second.name.isEmpty() &&
-            symbolicFont(it->second) == Symbolic::No)
-            f.setFontFamilies(QStringList{it->second.name});
+            symbolicFont(it->second) == Symbolic::No) {
+            f.setFontFamilies(fontFamilies(it->second));
+            if (it->second.hint != QFont::AnyStyle)
+                f.setFontStyleHint(it->second.hint);
+        }
     }
     if (c.halfPoints != 24 && c.halfPoints > 0)
         f.setFontPointSize(c.halfPoints / 2.0);
@@ -234,6 +273,8 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& p) const {
     }
     if (p.pagebb)
         b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    if (p.shading > 0 && p.shading < int(colors.size()) && colors[p.shading].isValid())
+        b.setBackground(colors[p.shading]);
     if (p.keep)
         b.setProperty(prop::KeepTogether, true);
     if (p.keepn)
@@ -242,6 +283,7 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& p) const {
         b.setProperty(docmodel::WidowControl, true);
     if (p.rtl)
         b.setLayoutDirection(Qt::RightToLeft);
+    b.setProperty(ContextualStyleProperty, p.contextual ? p.style + 1 : -p.style - 1);
     if (p.ls) {
         b.setProperty(ListOverrideProperty, p.ls);
         b.setProperty(ListLevelProperty, p.ilvl);

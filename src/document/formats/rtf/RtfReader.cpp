@@ -20,6 +20,22 @@ Parser::~Parser() = default;
 
 // --- text ---------------------------------------------------------------------
 
+// The index of a double-byte code page's lead byte that ends `bytes`
+// without its trail byte, or -1.
+static qsizetype loneLeadByte(const QByteArray& bytes, int cp) {
+    auto lead = [cp](unsigned char b) {
+        return cp == 932 ? (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)
+                         : b >= 0x81 && b <= 0xFE;
+    };
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        if (lead(static_cast<unsigned char>(bytes[i]))) {
+            if (i + 1 == bytes.size())
+                return i;
+            ++i;
+        }
+    return -1;
+}
+
 int Parser::currentCodePage() const {
     if (st.dest == Dest::FontTable && fontCharset >= 0) {
         const int cp = rtf::codePageOfCharset(fontCharset);
@@ -56,9 +72,22 @@ void Parser::flushBytes() {
             decoder = std::make_unique<QStringDecoder>(name.constData());
             decoderCodePage = cp;
         }
-        if (decoder->isValid())
-            pendingText += (*decoder)(pendingBytes);
-        else
+        if (decoder->isValid()) {
+            // Each run of bytes stands alone: a double-byte code page's lead
+            // byte at its end (a bullet's \'b7 before a tab) is a character
+            // of its own, not the first half of the next run's.
+            const qsizetype lone = cp == 932 || cp == 936 || cp == 949 || cp == 950
+                                       ? loneLeadByte(pendingBytes, cp)
+                                       : -1;
+            if (lone >= 0) {
+                pendingText += (*decoder)(QByteArrayView(pendingBytes).first(lone));
+                pendingText +=
+                    QChar(rtf::cp1252ToUnicode(static_cast<unsigned char>(pendingBytes[lone])));
+            } else {
+                pendingText += (*decoder)(pendingBytes);
+            }
+            decoder->resetState();
+        } else
             for (char b : pendingBytes)
                 pendingText += QChar(rtf::cp1252ToUnicode(static_cast<unsigned char>(b)));
     }
@@ -157,10 +186,17 @@ void Parser::popGroup() {
 }
 
 bool Parser::headerFooterWord(std::string_view word) {
-    if (word == "header" || word == "headerr" || word == "headerl")
+    // Without facing pages Word shows the plain (or right-page) header on
+    // every page and ignores the left-page one; with them, our one header
+    // is the right pages', the first page's among them.
+    if (word == "header" || word == "headerr")
         headerFooter(hf::Header);
-    else if (word == "footer" || word == "footerr" || word == "footerl")
+    else if (word == "footer" || word == "footerr")
         headerFooter(hf::Footer);
+    else if (word == "headerl")
+        headerFooter(hf::Header, true);
+    else if (word == "footerl")
+        headerFooter(hf::Footer, true);
     else if (word == "headerf")
         headerFooter(hf::FirstPageHeader);
     else if (word == "footerf")
@@ -170,14 +206,17 @@ bool Parser::headerFooterWord(std::string_view word) {
     return true;
 }
 
-void Parser::headerFooter(int flag) {
+void Parser::headerFooter(int flag, bool leftPage) {
     const int index = docmodel::hfIndex(flag);
     Builder& b = builders[index + 1];
-    if (b.used || st.dest != Dest::Body) {
+    if ((leftPage && (!facingPages || b.used)) || (b.used && !b.weak) || st.dest != Dest::Body) {
         destination(Dest::Skip);
         return;
     }
+    if (b.used)
+        b = Builder();
     b.used = true;
+    b.weak = leftPage;
     hfPresent |= flag;
     st.dest = Dest::HeaderFooter;
     st.target = index + 1;
@@ -238,12 +277,16 @@ bool Parser::documentWord(std::string_view word, bool hasParam, int param) {
     // Document and section settings.
     PageFormat& pf = out.page;
     // Page lengths beyond 1000000 twips (about 700 inches) are no paper.
+    // The document has one page format: the first section's. A later
+    // section's paper or margins (a landscape appendix, say) would
+    // otherwise turn every page.
+    const bool ours = !(laterSection && word.ends_with("sxn"));
     auto positive = [&](int& field) {
-        if (hasParam && param > 0)
+        if (hasParam && param > 0 && ours)
             field = std::min(param, MaxLength);
     };
     auto nonNegative = [&](int& field) {
-        if (hasParam && param >= 0)
+        if (hasParam && param >= 0 && ours)
             field = std::min(param, MaxLength);
     };
     if (word == "paperw" || word == "pgwsxn") {
@@ -287,6 +330,10 @@ bool Parser::documentWord(std::string_view word, bool hasParam, int param) {
     }
     if (word == "titlepg") {
         titlePage = true;
+        return true;
+    }
+    if (word == "facingp") {
+        facingPages = true;
         return true;
     }
     if (word == "deff") {
@@ -481,9 +528,21 @@ void Parser::buildDocument(QTextDocument* doc, Builder& b) {
     cursor.beginEditBlock();
     openLists.clear();
     bool reuse = true;
-    for (const auto& item : b.items) {
+    for (size_t i = 0; i < b.items.size(); ++i) {
+        const auto& item = b.items[i];
         if (const Para* para = std::get_if<Para>(&item)) {
-            insertPara(cursor, *para, reuse);
+            if (para->runs.empty() && i + 1 < b.items.size() &&
+                std::holds_alternative<Table>(b.items[i + 1]) &&
+                !para->format.hasProperty(QTextFormat::BackgroundBrush)) {
+                // Qt lays out an empty paragraph before a table without a
+                // line unless it has a background: an empty line
+                // there keeps its height, as in Word.
+                Para kept = *para;
+                kept.format.setBackground(QBrush(Qt::NoBrush));
+                insertPara(cursor, kept, reuse);
+            } else {
+                insertPara(cursor, *para, reuse);
+            }
             reuse = false;
         } else {
             const Table& t = std::get<Table>(item);
@@ -505,7 +564,8 @@ void Parser::build() {
         QTextDocument* doc = i == 0 ? out.body.get() : out.headerFooter[i - 1].get();
         if (it != fonts.end() && !it->second.name.isEmpty()) {
             QFont font = doc->defaultFont();
-            font.setFamilies(QStringList{it->second.name});
+            font.setFamilies(fontFamilies(it->second));
+            font.setStyleHint(it->second.hint);
             doc->setDefaultFont(font);
         }
         buildDocument(doc, builders[i]);

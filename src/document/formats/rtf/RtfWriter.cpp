@@ -150,6 +150,8 @@ private:
             word("strike");
         if (f.fontCapitalization() == QFont::AllUppercase)
             word("caps");
+        else if (f.fontCapitalization() == QFont::SmallCaps)
+            word("scaps");
         if (f.foreground().style() != Qt::NoBrush)
             number("cf", colorIndex(f.foreground().color()));
         if (f.background().style() != Qt::NoBrush)
@@ -331,6 +333,8 @@ private:
         }
         if (b.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             out += "\\pagebb";
+        if (b.background().style() != Qt::NoBrush)
+            num("cbpat", colorIndex(b.background().color()));
         if (b.layoutDirection() == Qt::RightToLeft)
             out += "\\rtlpar";
         if (b.boolProperty(prop::KeepTogether))
@@ -518,7 +522,13 @@ private:
     void rowDefinition(QTextTable* t, int r, const std::vector<long long>& bounds, int id) {
         const QTextTableFormat tf = t->format();
         out += "\\trowd";
-        num("trgaph", std::llround(tf.cellPadding() * rtf::TwipsPerPixel));
+        // \trgaph pads the sides only; the table's padding above and below
+        // goes with its unit, without which readers take none.
+        const long long pad = std::llround(tf.cellPadding() * rtf::TwipsPerPixel);
+        num("trgaph", pad);
+        num("trpaddt", pad);
+        num("trpaddb", pad);
+        out += "\\trpaddft3\\trpaddfb3";
         if (bounds.front() != 0)
             num("trleft", bounds.front());
         if (tf.alignment() & Qt::AlignHCenter)
