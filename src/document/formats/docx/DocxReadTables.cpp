@@ -143,6 +143,7 @@ void Translator::table(QXmlStreamReader& xml, int tableDepth, int depth) {
                 continue;
             }
             CellDef cell;
+            spaceAfterBefore = 0;
             qsizetype lastEnd = -1;
             bool any = false;
             while (xml.readNextStartElement()) {
@@ -155,6 +156,7 @@ void Translator::table(QXmlStreamReader& xml, int tableDepth, int depth) {
                 } else if (cn == QLatin1String("tbl") && tableDepth < MaxTableDepth) {
                     table(xml, tableDepth + 1, depth + 1);
                     lastEnd = -1;
+                    spaceAfterBefore = 0;
                 } else {
                     skip(xml);
                 }
@@ -244,6 +246,7 @@ void Translator::table(QXmlStreamReader& xml, int tableDepth, int depth) {
     }
     tableIdSlot = savedSlot;
     tableStyle = savedStyle;
+    spaceAfterBefore = 0;
 }
 
 } // namespace wp::DocxReader::detail

@@ -413,6 +413,13 @@ qsizetype Translator::paragraph(QXmlStreamReader& xml, int tableDepth, int depth
     while (xml.readNextStartElement())
         paragraphElement(xml, content, tableDepth, depth + 1);
     closeFieldsAtParagraphEnd(content);
+    // Word documents take the larger of the space after the paragraph before
+    // and this one's space before; the RTF reader adds them, so this one
+    // keeps only what its space before has beyond the other.
+    const int after = p.after.value_or(0);
+    if (p.before)
+        p.before = std::max(0, *p.before - spaceAfterBefore);
+    spaceAfterBefore = after;
     out += paragraphProps(p, tableDepth);
     out += content;
     const qsizetype end = out.size();

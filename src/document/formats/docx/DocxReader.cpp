@@ -138,6 +138,7 @@ void Translator::readHeaderFooter(const QString& rid, const char* word) {
     QXmlStreamReader xml(data);
     out.clear();
     fieldStack.clear();
+    spaceAfterBefore = 0;
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.tokenType() == QXmlStreamReader::DTD)

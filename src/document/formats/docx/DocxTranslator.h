@@ -173,8 +173,9 @@ private:
     std::vector<Field> fieldStack;
     int pendingFieldId = 0;
     int* tableIdSlot = nullptr;
-    RunProps paraRun;   // the paragraph's run format before the run's own
-    QString tableStyle; // of the innermost table being read
+    RunProps paraRun;         // the paragraph's run format before the run's own
+    int spaceAfterBefore = 0; // space after of the paragraph before, in the same frame or cell
+    QString tableStyle;       // of the innermost table being read
     // Reads a w:p and writes it ended by \par (or \sect); returns where
     // that end stands in `out`, so that a cell's last paragraph can end
     // with \cell instead.

@@ -174,13 +174,22 @@ void Writer::table(QTextTable* t, double textWidth, int depth) {
             for (const auto& side : sides)
                 anyPadding = anyPadding || cf.hasProperty(side.first);
             if (anyPadding && !covered) {
+                // The padding also holds the space before the cell's first
+                // paragraph and after its last (see addSpaceAfterToNext),
+                // which the paragraphs carry in the file.
+                const double before =
+                    std::max(0.0, cell.firstCursorPosition().blockFormat().topMargin());
+                const double after =
+                    std::max(0.0, cell.lastCursorPosition().blockFormat().bottomMargin());
                 w.writeStartElement(QStringLiteral("w:tcMar"));
                 for (const auto& [property, name] : sides) {
                     if (!cf.hasProperty(property))
                         continue;
                     double px = cf.doubleProperty(property);
                     if (property == QTextFormat::TableCellBottomPadding)
-                        px -= cf.doubleProperty(docmodel::RowFill);
+                        px -= cf.doubleProperty(docmodel::RowFill) + after;
+                    else if (property == QTextFormat::TableCellTopPadding)
+                        px -= before;
                     w.writeEmptyElement(QLatin1String(name));
                     w.writeAttribute(QStringLiteral("w:w"),
                                      n(std::max(0LL, std::llround(px * TwipsPerPixel))));

@@ -103,15 +103,19 @@ void Writer::content(QTextFrame::iterator it, double textWidth, int depth) {
                         content(cell.begin(), textWidth, depth);
                 }
         } else {
-            paragraph(items[i].first);
+            // Word documents take the larger of one paragraph's space after
+            // and the next one's space before, where we add them: the gap
+            // goes before the next paragraph (its top margin holds it all).
+            const bool gapAfter = i + 1 < items.size() && !items[i + 1].second;
+            paragraph(items[i].first, gapAfter);
         }
     }
     if (items.empty() || (depth == 0 && items.back().second))
         xml->writeEmptyElement(QStringLiteral("w:p"));
 }
 
-void Writer::paragraphProps(const QTextBlock& b, const QTextBlockFormat& bf,
-                            const QTextList* list) {
+void Writer::paragraphProps(const QTextBlock& b, const QTextBlockFormat& bf, const QTextList* list,
+                            bool gapAfter) {
     QXmlStreamWriter& w = *xml;
     w.writeStartElement(QStringLiteral("w:pPr"));
     if (bf.boolProperty(prop::KeepWithNext))
@@ -150,12 +154,14 @@ void Writer::paragraphProps(const QTextBlock& b, const QTextBlockFormat& bf,
     if (bf.layoutDirection() == Qt::RightToLeft)
         w.writeEmptyElement(QStringLiteral("w:bidi"));
     // Space before and after and line heights are 1/96 inch; the top margin
-    // carries the space after of the paragraph before (SpaceAbove).
-    const double before = bf.topMargin() - bf.doubleProperty(docmodel::SpaceAbove);
+    // carries the space after of the paragraph before (SpaceAbove), and a
+    // paragraph that a paragraph follows leaves the gap to that one.
     w.writeEmptyElement(QStringLiteral("w:spacing"));
-    w.writeAttribute(QStringLiteral("w:before"), n(std::max(0LL, twips(before * TwipsPerPixel))));
+    w.writeAttribute(QStringLiteral("w:before"),
+                     n(std::max(0LL, twips(bf.topMargin() * TwipsPerPixel))));
     w.writeAttribute(QStringLiteral("w:after"),
-                     n(std::max(0LL, twips(bf.bottomMargin() * TwipsPerPixel))));
+                     gapAfter ? QStringLiteral("0")
+                              : n(std::max(0LL, twips(bf.bottomMargin() * TwipsPerPixel))));
     switch (bf.lineHeightType()) {
     case QTextBlockFormat::ProportionalHeight:
         w.writeAttribute(QStringLiteral("w:line"), n(std::lround(bf.lineHeight() * 240 / 100)));
@@ -354,7 +360,7 @@ void Writer::fieldEnd(int bookmark) {
     }
 }
 
-void Writer::paragraph(const QTextBlock& b) {
+void Writer::paragraph(const QTextBlock& b, bool gapAfter) {
     QXmlStreamWriter& w = *xml;
     const QTextList* list = b.textList();
     const std::vector<const QTextFrame*> floats = floatsBefore(b);
@@ -367,7 +373,7 @@ void Writer::paragraph(const QTextBlock& b) {
             bf.setTopMargin(bf.topMargin() + holder.blockFormat().lineHeight());
     }
     w.writeStartElement(QStringLiteral("w:p"));
-    paragraphProps(b, bf, list);
+    paragraphProps(b, bf, list, gapAfter);
     if (pendingTableId > 0) {
         // The table's id: a hidden bookmark in its first paragraph.
         w.writeEmptyElement(QStringLiteral("w:bookmarkStart"));

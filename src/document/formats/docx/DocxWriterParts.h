@@ -67,8 +67,10 @@ private:
 
     // Paragraphs, runs, fields and pictures (DocxWriteText.cpp).
     void content(QTextFrame::iterator it, double textWidth, int depth);
-    void paragraph(const QTextBlock& b);
-    void paragraphProps(const QTextBlock& b, const QTextBlockFormat& bf, const QTextList* list);
+    // `gapAfter`: a paragraph follows in the same frame, which takes the gap.
+    void paragraph(const QTextBlock& b, bool gapAfter);
+    void paragraphProps(const QTextBlock& b, const QTextBlockFormat& bf, const QTextList* list,
+                        bool gapAfter);
     void runProps(const QTextCharFormat& f);
     void runText(const QTextCharFormat& f, QStringView text);
     void fieldBegin(const QString& instruction, int id, int bookmark);
