@@ -480,10 +480,9 @@ void Writer::picture(const QTextImageFormat& f, const QTextFrameFormat* floating
         static const char* const relH[] = {"page", "margin", "column"};
         static const char* const relV[] = {"page", "margin", "paragraph"};
         w.writeStartElement(QStringLiteral("wp:anchor"));
-        for (const char* a : {"distT", "distB"})
+        // Text runs up to the picture's sides, as our layout wraps it.
+        for (const char* a : {"distT", "distB", "distL", "distR"})
             w.writeAttribute(QLatin1String(a), QStringLiteral("0"));
-        for (const char* a : {"distL", "distR"})
-            w.writeAttribute(QLatin1String(a), QStringLiteral("114300"));
         w.writeAttribute(QStringLiteral("simplePos"), QStringLiteral("0"));
         w.writeAttribute(QStringLiteral("relativeHeight"), id);
         w.writeAttribute(QStringLiteral("behindDoc"), QStringLiteral("0"));

@@ -119,6 +119,11 @@ QByteArray Writer::stylesXml() {
     w.writeEmptyElement(QStringLiteral("w:rFonts"));
     for (const char* a : {"w:ascii", "w:hAnsi", "w:cs", "w:eastAsia"})
         w.writeAttribute(QLatin1String(a), font.family());
+    // Our text is laid out with pair kerning (Qt's default), at every size.
+    if (font.kerning()) {
+        w.writeEmptyElement(QStringLiteral("w:kern"));
+        w.writeAttribute(QStringLiteral("w:val"), QStringLiteral("2"));
+    }
     const double size = font.pointSizeF() > 0 ? font.pointSizeF() : 12;
     w.writeEmptyElement(QStringLiteral("w:sz"));
     w.writeAttribute(QStringLiteral("w:val"), n(std::lround(size * 2)));
