@@ -1,5 +1,5 @@
 // wptool merge: every step of the cover letter stepper's data set merged at
-// once, into one PDF or one RTF file per letter.
+// once, into one PDF or one RTF or Word file per letter.
 #include "Commands.h"
 #include "Console.h"
 #include "stepper/StepperBatch.h"
@@ -29,11 +29,15 @@ int mergeCommand(const QStringList& args) {
     QTextStream err(stderr);
     QStringList positional;
     QString optionsFile, rtfDir;
+    int fileFormat = wp::fmt::Rtf; // of the letters written into rtfDir
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == QStringLiteral("--options") || a == QStringLiteral("--rtf")) {
+        if (a == QStringLiteral("--options") || a == QStringLiteral("--rtf") ||
+            a == QStringLiteral("--docx")) {
             if (i + 1 >= args.size())
                 return usage(a + QStringLiteral(" needs a value"));
+            if (a == QStringLiteral("--docx"))
+                fileFormat = wp::fmt::Docx;
             (a == QStringLiteral("--options") ? optionsFile : rtfDir) = args[++i];
         } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
             return usage(QStringLiteral("unknown option ") + a);
@@ -99,8 +103,9 @@ int mergeCommand(const QStringList& args) {
             dataDir + QStringLiteral("mv.mdb"), dataDir + QStringLiteral("app.mvdt"));
         auto progress = [&line](qint32 k, qint32 n) { line.show(k, n); };
         const wp::stepper::BatchResult r =
-            rtfDir.isEmpty() ? wp::stepper::MergeToPdf(templ, steps, positional[2], progress)
-                             : wp::stepper::MergeToRtf(templ, steps, rtfDir, progress);
+            rtfDir.isEmpty()
+                ? wp::stepper::MergeToPdf(templ, steps, positional[2], progress)
+                : wp::stepper::MergeToFiles(templ, steps, rtfDir, fileFormat, progress);
         line.clear();
         if (!r.ok) {
             err << "wptool merge: " << r.error << "\n";
