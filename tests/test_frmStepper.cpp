@@ -299,21 +299,26 @@ TEST_F(Stepper, wptoolMergeDrawsEveryLetterOnItsOwnPages) {
     EXPECT_TRUE(
         wptest::pdfText(pdf, 1, 1).contains(QRegularExpression("\\d\\d\\.\\d\\d\\.20\\d\\d")));
 
-    // One RTF file per letter, and the refusals.
+    // One RTF or Word file per letter, and the refusals.
     const QString out = data.path() + QStringLiteral("/letters");
-    ASSERT_EQ(wptest::wptool({"merge", templ, data.path(), "--rtf", out}).code, 0);
-    EXPECT_EQ(QDir(out).entryList(QDir::Files),
-              QStringList({"001.rtf", "002.rtf", "003.rtf", "004.rtf", "005.rtf"}));
-    wp::TextControl third;
-    ASSERT_TRUE(third.LoadFromFile(out + QStringLiteral("/003.rtf")));
-    EXPECT_TRUE(third.document()->toPlainText().startsWith(QStringLiteral("Dear Short Ltd")));
+    for (const QString& ext : {QStringLiteral("rtf"), QStringLiteral("docx")}) {
+        const QString dir = out + ext;
+        ASSERT_EQ(wptest::wptool({"merge", templ, data.path(), "--" + ext, dir}).code, 0);
+        QStringList files;
+        for (int k = 1; k <= 5; ++k)
+            files << QStringLiteral("00%1.").arg(k) + ext;
+        EXPECT_EQ(QDir(dir).entryList(QDir::Files), files);
+        wp::TextControl third;
+        ASSERT_TRUE(third.LoadFromFile(dir + QStringLiteral("/003.") + ext));
+        EXPECT_TRUE(third.document()->toPlainText().startsWith(QStringLiteral("Dear Short Ltd")));
+    }
     EXPECT_EQ(wptest::wptool({"merge", templ, data.path()}).code, 2);
     EXPECT_EQ(wptest::wptool({"merge", templ, data.path(), pdf, "--bogus"}).code, 2);
     const wptest::ToolRun noTemplate =
         wptest::wptool({"merge", data.path() + "/none.rtf", data.path(), pdf});
     EXPECT_EQ(noTemplate.code, 1);
     EXPECT_FALSE(noTemplate.err.isEmpty());
-    const wptest::ToolRun noDatabase = wptest::wptool({"merge", templ, out, pdf});
+    const wptest::ToolRun noDatabase = wptest::wptool({"merge", templ, out + "rtf", pdf});
     EXPECT_EQ(noDatabase.code, 1);
     EXPECT_TRUE(noDatabase.err.contains(QStringLiteral("mv.mdb")));
     const wptest::ToolRun badOptions =
