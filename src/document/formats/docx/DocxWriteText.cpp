@@ -47,61 +47,15 @@ const char* highlightName(QRgb rgb) {
 
 } // namespace
 
-std::vector<std::pair<QTextBlock, QTextTable*>> frameItems(QTextFrame::iterator it) {
-    std::vector<std::pair<QTextBlock, QTextTable*>> items;
-    for (; !it.atEnd(); ++it) {
-        if (QTextFrame* f = it.currentFrame()) {
-            if (docmodel::isFloat(f))
-                continue;
-            if (auto* t = qobject_cast<QTextTable*>(f)) {
-                items.push_back({QTextBlock(), t});
-            } else {
-                for (const auto& item : frameItems(f->begin()))
-                    items.push_back(item);
-            }
-        } else if (!isFloatHolder(it.currentBlock())) {
-            items.push_back({it.currentBlock(), nullptr});
-        }
-    }
-    return items;
-}
-
-bool isFloatHolder(const QTextBlock& b) {
-    return b.blockFormat().boolProperty(docmodel::FloatHolder) && b.length() <= 1;
-}
-
-std::vector<const QTextFrame*> floatsBefore(const QTextBlock& b) {
-    std::vector<const QTextFrame*> floats;
-    const QTextDocument* d = b.document();
-    int next = b.position();
-    for (QTextBlock p = b.previous(); p.isValid();) {
-        const QTextFrame* f = d->frameAt(p.position());
-        if (!docmodel::isFloat(f) || f->lastPosition() + 1 != next)
-            break;
-        floats.insert(floats.begin(), f);
-        next = f->firstPosition() - 1;
-        p = d->findBlock(f->firstPosition()).previous();
-    }
-    return floats;
-}
-
 void Writer::content(QTextFrame::iterator it, double textWidth, int depth) {
-    const auto items = frameItems(it);
+    // Tables deeper than we nest give their cells' paragraphs in order.
+    const auto items = docmodel::frameItems(it, depth < MaxTableDepth);
     for (size_t i = 0; i < items.size(); ++i) {
-        if (items[i].second && depth < MaxTableDepth) {
+        if (items[i].second) {
             table(items[i].second, textWidth, depth + 1);
             // Word needs a paragraph after a table in a cell or at the end.
             if (i + 1 == items.size() && depth > 0)
                 xml->writeEmptyElement(QStringLiteral("w:p"));
-        } else if (items[i].second) {
-            // Deeper than we nest: the cells' paragraphs in order.
-            QTextTable* t = items[i].second;
-            for (int r = 0; r < t->rows(); ++r)
-                for (int c = 0; c < t->columns(); ++c) {
-                    const QTextTableCell cell = t->cellAt(r, c);
-                    if (cell.row() == r && cell.column() == c)
-                        content(cell.begin(), textWidth, depth);
-                }
         } else {
             // Word documents take the larger of one paragraph's space after
             // and the next one's space before, where we add them: the gap
@@ -363,12 +317,12 @@ void Writer::fieldEnd(int bookmark) {
 void Writer::paragraph(const QTextBlock& b, bool gapAfter) {
     QXmlStreamWriter& w = *xml;
     const QTextList* list = b.textList();
-    const std::vector<const QTextFrame*> floats = floatsBefore(b);
+    const std::vector<const QTextFrame*> floats = docmodel::floatsBefore(b);
     QTextBlockFormat bf = b.blockFormat();
     // The empty paragraph before floats holds the paragraph's space before.
     if (!floats.empty()) {
         const QTextBlock holder = b.document()->findBlock(floats.front()->firstPosition() - 1);
-        if (isFloatHolder(holder) &&
+        if (docmodel::isFloatHolder(holder) &&
             holder.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight)
             bf.setTopMargin(bf.topMargin() + holder.blockFormat().lineHeight());
     }

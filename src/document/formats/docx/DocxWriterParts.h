@@ -92,12 +92,4 @@ private:
     QByteArray numberingXml();
 };
 
-/// The paragraphs and tables of a frame in order (floats are written with
-/// the paragraph after them; other frames give their paragraphs).
-std::vector<std::pair<QTextBlock, QTextTable*>> frameItems(QTextFrame::iterator it);
-/// The floats that stand right before a paragraph, in order.
-std::vector<const QTextFrame*> floatsBefore(const QTextBlock& b);
-/// The empty paragraph a float at the start of a frame stands after.
-bool isFloatHolder(const QTextBlock& b);
-
 } // namespace wp::DocxWriter::detail
