@@ -265,12 +265,16 @@ void Translator::runElement(QXmlStreamReader& xml, QByteArray& content, const Ru
         return;
     } else if (n == QLatin1String("AlternateContent")) {
         // The first choice is the richer form; its fallback repeats it.
+        if (runNesting >= MaxDepth)
+            throw QStringLiteral("the document is nested too deeply");
         bool done = false;
         while (xml.readNextStartElement()) {
             if (!done && xml.name() == QLatin1String("Choice")) {
                 end();
+                ++runNesting;
                 while (xml.readNextStartElement())
                     runElement(xml, content, props, tableDepth, started);
+                --runNesting;
                 done = true;
             } else {
                 skip(xml);

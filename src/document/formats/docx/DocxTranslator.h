@@ -174,6 +174,7 @@ private:
     int pendingFieldId = 0;
     int* tableIdSlot = nullptr;
     RunProps paraRun;         // the paragraph's run format before the run's own
+    int runNesting = 0;       // choices of alternate content inside a run
     int spaceAfterBefore = 0; // space after of the paragraph before, in the same frame or cell
     QString tableStyle;       // of the innermost table being read
     // Reads a w:p and writes it ended by \par (or \sect); returns where
