@@ -5,6 +5,8 @@
 // "pages" counter is the body's page count at Letter size).
 #include "document/TextControlDocument.h"
 #include "document/formats/NativeFormat.h"
+#include "document/formats/docx/DocxReader.h"
+#include "document/formats/docx/DocxWriter.h"
 #include "document/formats/rtf/RtfReader.h"
 #include "document/formats/rtf/RtfWriter.h"
 #include "wp/TextControl.h"
@@ -164,6 +166,27 @@ void BM_RtfRead_wp(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RtfRead_wp)->Arg(200)->Unit(benchmark::kMillisecond);
+
+// The same document as a Word document, beside the RTF figures above.
+void BM_DocxSave_wp(benchmark::State& state) {
+    wp::TextControl& tx = document(static_cast<int>(state.range(0)));
+    qint64 bytes = 0;
+    for (auto _ : state)
+        bytes = tx.SaveToMemory(wp::fmt::Docx).size();
+    state.counters["bytes"] = double(bytes);
+}
+BENCHMARK(BM_DocxSave_wp)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_DocxRead_wp(benchmark::State& state) {
+    wp::TextControl& tx = document(static_cast<int>(state.range(0)));
+    const QByteArray data = tx.SaveToMemory(wp::fmt::Docx);
+    for (auto _ : state) {
+        wp::docmodel::DocumentContent copy;
+        if (!wp::DocxReader::read(data, copy, nullptr))
+            state.SkipWithError("docx read failed");
+    }
+}
+BENCHMARK(BM_DocxRead_wp)->Arg(200)->Unit(benchmark::kMillisecond);
 
 void BM_ControlCopy_QtClone(benchmark::State& state) {
     wp::TextControl& tx = document(static_cast<int>(state.range(0)));

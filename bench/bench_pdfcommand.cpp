@@ -1,5 +1,6 @@
-// A 30-page CV to PDF as whole commands, process start to exit: `wptool pdf`
-// beside LibreOffice converting the same RTF file. The time is the real
+// A 30-page CV to PDF (and to a Word document) as whole commands, process
+// start to exit: `wptool pdf` (`wptool convert`) beside LibreOffice
+// converting the same RTF file. The time is the real
 // (wall) time of each run; the "cpu_ms" counter is the user and system time
 // the process and its children spent, which other work on the machine
 // disturbs less, and "faults" their page faults, which it does not disturb.
@@ -86,7 +87,7 @@ void BM_PdfCommand_wp(benchmark::State& state) {
 
 // LibreOffice with a profile of its own, created and warmed by one untimed
 // conversion, so the runs measure a conversion and not the first start.
-void BM_PdfCommand_LO(benchmark::State& state) {
+void convertWithLibreOffice(benchmark::State& state, const char* format) {
     static QTemporaryDir profile;
     QTemporaryDir out;
     const std::vector<std::string> argv = {"soffice",
@@ -94,23 +95,44 @@ void BM_PdfCommand_LO(benchmark::State& state) {
                                                profile.path().toStdString(),
                                            "--headless",
                                            "--convert-to",
-                                           "pdf",
+                                           format,
                                            "--outdir",
                                            out.path().toStdString(),
                                            cv};
-    const QString pdf = out.filePath(QStringLiteral("cv-long.pdf"));
-    static const bool warm = spawnAndWait(argv).ok;
-    if (!warm) {
+    const QString converted = out.filePath(QStringLiteral("cv-long.") + QLatin1String(format));
+    if (!spawnAndWait(argv).ok) {
         state.SkipWithError("soffice failed");
         return;
     }
-    measure(state, argv, pdf);
+    measure(state, argv, converted);
+}
+
+void BM_PdfCommand_LO(benchmark::State& state) {
+    convertWithLibreOffice(state, "pdf");
+}
+
+void BM_DocxCommand_wp(benchmark::State& state) {
+    QTemporaryDir out;
+    const QString docx = out.filePath(QStringLiteral("cv.docx"));
+    const QByteArray tool =
+        qEnvironmentVariableIsEmpty("WPTOOL") ? QByteArray(WPTOOL_PATH) : qgetenv("WPTOOL");
+    measure(state, {tool.toStdString(), "convert", cv, docx.toStdString()}, docx);
+}
+
+void BM_DocxCommand_LO(benchmark::State& state) {
+    convertWithLibreOffice(state, "docx");
 }
 
 } // namespace
 
 BENCHMARK(BM_PdfCommand_wp)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 BENCHMARK(BM_PdfCommand_LO)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Repetitions(1);
+BENCHMARK(BM_DocxCommand_wp)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+BENCHMARK(BM_DocxCommand_LO)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(3)

@@ -1,7 +1,9 @@
 // Our pages beside LibreOffice's: every document of tests/corpus is written
-// by LibreOffice as RTF and as PDF when the tests are built; we load the RTF,
-// print it to PDF, and compare what a reader of both PDFs sees: the number
-// of pages, the text of each page and where each line stands.
+// by LibreOffice as RTF, as Word document and as PDF when the tests are
+// built; we load the RTF (or the Word document), print it to PDF, and
+// compare what a reader of both PDFs sees: the number of pages, the text of
+// each page and where each line stands. Our own Word documents are printed
+// by LibreOffice and compared with our PDF the same way.
 #include "wp/TextControl.h"
 
 #include <QDir>
@@ -141,15 +143,17 @@ std::vector<QRectF> pictures(const QString& pdf) {
 
 class Fidelity : public ::testing::Test {
 protected:
-    // Loads the converted document `name` and prints it with our pages;
-    // `saveAs` first saves it in that format and loads what was saved.
-    // `real`: a document of corpus/real, printed by LibreOffice as it stands.
-    static Corpus load(const QString& name, int saveAs = 0, bool real = false) {
+    // Loads the converted document `name` (LibreOffice's file of extension
+    // `ext`) and prints it with our pages; `saveAs` first saves it in that
+    // format and loads what was saved. `real`: a document of corpus/real,
+    // printed by LibreOffice as it stands.
+    static Corpus load(const QString& name, int saveAs = 0,
+                       const QString& ext = QStringLiteral("rtf"), bool real = false) {
         Corpus c{name, {}, {}, {}, {}};
         const QDir dir(QStringLiteral(WP_CORPUS_DIR));
         const QString rtf = real ? QDir(QStringLiteral(WP_CORPUS_SOURCE "/real"))
                                        .filePath(name + QStringLiteral(".rtf"))
-                                 : dir.filePath(name + QStringLiteral(".rtf"));
+                                 : dir.filePath(name + QLatin1Char('.') + ext);
         const QString pdf = dir.filePath((real ? QStringLiteral("real/") : QString()) + name +
                                          QStringLiteral(".pdf"));
         if (!QFileInfo::exists(rtf) || !QFileInfo::exists(pdf)) {
@@ -157,8 +161,12 @@ protected:
                           << ": LibreOffice's conversion is missing (build the corpus target)";
             return c;
         }
-        c.theirs = readPdf(pdf);
-        c.theirsPdf = pdf;
+        // A Word document is judged by LibreOffice's pages of it.
+        const QString judge = ext == QLatin1String("docx")
+                                  ? dir.filePath(QStringLiteral("docx/") + name + ".pdf")
+                                  : pdf;
+        c.theirs = readPdf(judge);
+        c.theirsPdf = judge;
         wp::TextControl tx;
         if (!tx.LoadFromFile(rtf)) {
             ADD_FAILURE() << name.toStdString() << ": " << tx.lastError().toStdString();
@@ -169,7 +177,7 @@ protected:
             return c;
         }
         static QTemporaryDir out;
-        const QString ours = out.filePath(name + QStringLiteral(".pdf"));
+        const QString ours = out.filePath(name + QLatin1Char('.') + ext + QStringLiteral(".pdf"));
         EXPECT_TRUE(tx.exportPdf(ours)) << tx.lastPdfError().toStdString();
         c.ours = readPdf(ours);
         c.oursPdf = ours;
@@ -237,7 +245,7 @@ TEST_F(Fidelity, realDocumentsMostlyMatchLibreOffice) {
     double fileShares = 0; // the mean over files, each file counting once
     for (const QString& f : files) {
         const QString name = QFileInfo(f).completeBaseName();
-        const Corpus c = load(name, 0, true);
+        const Corpus c = load(name, 0, QStringLiteral("rtf"), true);
         const std::string n = name.toStdString();
         ASSERT_FALSE(c.ours.empty()) << n;
         samePageCount += c.ours.size() == c.theirs.size();
@@ -392,8 +400,68 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
         << "a fixed-width font";
 }
 
+// Both ways with LibreOffice as the judge: its Word documents printed by us
+// place its lines as it prints them; our Word documents printed by it place
+// our lines as we print them.
+TEST_F(Fidelity, wordDocumentsPlaceTheirLinesBothWays) {
+    const QStringList list = names();
+    ASSERT_GE(list.size(), 7);
+    Match read;
+    QTemporaryDir dir;
+    QStringList written;
+    std::map<QString, PdfPages> oursOfRtf;
+    for (const QString& name : list) {
+        const Corpus c = load(name, 0, QStringLiteral("docx"));
+        const Match m = matchLines(c.theirs, c.ours);
+        read.matched += m.matched;
+        read.total += m.total;
+        std::printf("read  %-22s %3zu/%3zu pages %4d/%4d lines match (%.1f %%)\n",
+                    name.toStdString().c_str(), c.ours.size(), c.theirs.size(), m.matched, m.total,
+                    100.0 * m.matched / std::max(1, m.total));
+        // Our Word document of the RTF, and our own pages of it.
+        wp::TextControl tx;
+        ASSERT_TRUE(tx.LoadFromFile(QDir(QStringLiteral(WP_CORPUS_DIR)).filePath(name + ".rtf")));
+        const QString docx = dir.filePath(name + QStringLiteral(".docx"));
+        ASSERT_TRUE(tx.SaveToFile(docx)) << tx.lastError().toStdString();
+        written << docx;
+        const QString pdf = dir.filePath(name + QStringLiteral(".ours.pdf"));
+        ASSERT_TRUE(tx.exportPdf(pdf));
+        oursOfRtf[name] = readPdf(pdf);
+    }
+    const double readShare = 100.0 * read.matched / std::max(1, read.total);
+    std::printf("read  all %d/%d lines match (%.1f %%)\n", read.matched, read.total, readShare);
+    EXPECT_GE(readShare, 90.0);
+
+    // One LibreOffice run prints all of ours (its start-up is the slow part).
+    QProcess soffice;
+    soffice.start(QStringLiteral(WP_SOFFICE),
+                  QStringList{QStringLiteral("-env:UserInstallation=file://") + dir.path() +
+                                  QStringLiteral("/profile"),
+                              QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                              QStringLiteral("pdf"), QStringLiteral("--outdir"), dir.path()} +
+                      written);
+    ASSERT_TRUE(soffice.waitForFinished(300000));
+    Match write;
+    for (const QString& name : list) {
+        const PdfPages theirs = readPdf(dir.filePath(name + QStringLiteral(".pdf")));
+        const Match m = matchLines(oursOfRtf[name], theirs);
+        write.matched += m.matched;
+        write.total += m.total;
+        std::printf("write %-22s %3zu/%3zu pages %4d/%4d lines match (%.1f %%)\n",
+                    name.toStdString().c_str(), theirs.size(), oursOfRtf[name].size(), m.matched,
+                    m.total, 100.0 * m.matched / std::max(1, m.total));
+    }
+    const double writeShare = 100.0 * write.matched / std::max(1, write.total);
+    std::printf("write all %d/%d lines match (%.1f %%)\n", write.matched, write.total, writeShare);
+    RecordProperty("docx_read_line_match_percent",
+                   QString::number(readShare, 'f', 1).toStdString());
+    RecordProperty("docx_write_line_match_percent",
+                   QString::number(writeShare, 'f', 1).toStdString());
+    EXPECT_GE(writeShare, 95.0);
+}
+
 TEST_F(Fidelity, footersNumberEveryPageAlsoAfterSaving) {
-    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native})
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native, wp::fmt::Docx})
         for (const QString& name : {QStringLiteral("fields"), QStringLiteral("resume")}) {
             SCOPED_TRACE(saveAs);
             const Corpus c = load(name, saveAs);
@@ -457,7 +525,7 @@ TEST_F(Fidelity, tableRowsKeepLibreOfficesHeightsAcrossPages) {
 }
 
 TEST_F(Fidelity, listsShowLibreOfficesNumbersAndBulletsAsTextAlsoAfterSaving) {
-    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native}) {
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native, wp::fmt::Docx}) {
         SCOPED_TRACE(saveAs);
         const Corpus c = load(QStringLiteral("lists-numbering"), saveAs);
         ASSERT_FALSE(c.ours.empty());
@@ -484,7 +552,7 @@ TEST_F(Fidelity, listsShowLibreOfficesNumbersAndBulletsAsTextAlsoAfterSaving) {
 }
 
 TEST_F(Fidelity, photoStandsWhereLibreOfficePutsItWithTextBesideItAlsoAfterSaving) {
-    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native}) {
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native, wp::fmt::Docx}) {
         SCOPED_TRACE(saveAs);
         const Corpus c = load(QStringLiteral("photo"), saveAs);
         ASSERT_FALSE(c.ours.empty());
@@ -515,7 +583,7 @@ TEST_F(Fidelity, photoStandsWhereLibreOfficePutsItWithTextBesideItAlsoAfterSavin
 }
 
 TEST_F(Fidelity, exactRowsKeepTheirHeightAndCellsTheirPaddingAlsoAfterSaving) {
-    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native}) {
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native, wp::fmt::Docx}) {
         SCOPED_TRACE(saveAs);
         const Corpus c = load(QStringLiteral("table-exact"), saveAs);
         ASSERT_FALSE(c.ours.empty());

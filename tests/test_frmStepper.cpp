@@ -366,13 +366,21 @@ TEST_F(Stepper, wptoolMergeDrawsEveryLetterOnItsOwnPages) {
     wp::TextControl third;
     ASSERT_TRUE(third.LoadFromFile(out + QStringLiteral("/003.rtf")));
     EXPECT_TRUE(third.document()->toPlainText().startsWith(QStringLiteral("Dear Short Ltd")));
+    // The same letters as Word documents.
+    const QString docxOut = data.path() + QStringLiteral("/letters-docx");
+    ASSERT_EQ(wptest::wptool({"merge", templ, data.path(), "--docx", docxOut}).code, 0);
+    EXPECT_EQ(QDir(docxOut).entryList(QDir::Files),
+              QStringList({"001.docx", "002.docx", "003.docx", "004.docx", "005.docx"}));
+    wp::TextControl thirdDocx;
+    ASSERT_TRUE(thirdDocx.LoadFromFile(docxOut + QStringLiteral("/003.docx")));
+    EXPECT_TRUE(thirdDocx.document()->toPlainText().startsWith(QStringLiteral("Dear Short Ltd")));
     EXPECT_EQ(wptest::wptool({"merge", templ, data.path()}).code, 2);
     EXPECT_EQ(wptest::wptool({"merge", templ, data.path(), pdf, "--bogus"}).code, 2);
     const wptest::ToolRun noTemplate =
         wptest::wptool({"merge", data.path() + "/none.rtf", data.path(), pdf});
     EXPECT_EQ(noTemplate.code, 1);
     EXPECT_FALSE(noTemplate.err.isEmpty());
-    const wptest::ToolRun noDatabase = wptest::wptool({"merge", templ, out, pdf});
+    const wptest::ToolRun noDatabase = wptest::wptool({"merge", templ, out + "rtf", pdf});
     EXPECT_EQ(noDatabase.code, 1);
     EXPECT_TRUE(noDatabase.err.contains(QStringLiteral("mv.mdb")));
     const wptest::ToolRun badOptions =

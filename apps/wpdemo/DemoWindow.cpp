@@ -33,8 +33,9 @@ static QString readText(const QString& path) {
 
 static const QString kAppTitle = QStringLiteral("wp demo");
 static const QString kRecentKey = QStringLiteral("recentFiles");
-static const QString kFileFilter = QStringLiteral(
-    "Documents (*.rtf *.wpdoc *.txt);;RTF (*.rtf);;wp documents (*.wpdoc);;Text (*.txt)");
+static const QString kFileFilter =
+    QStringLiteral("Documents (*.rtf *.docx *.wpdoc *.txt);;RTF (*.rtf);;Word documents (*.docx);;"
+                   "wp documents (*.wpdoc);;Text (*.txt)");
 
 QString DemoWindow::defaultUserDataDir() {
     const QString app = QCoreApplication::applicationDirPath();

@@ -1,5 +1,5 @@
-// wptool convert IN OUT: a document between RTF, our native format and plain
-// text, each chosen by the file's extension.
+// wptool convert IN OUT: a document between RTF, Word, our native format and
+// plain text, each chosen by the file's extension.
 #include "Commands.h"
 
 #include "wp/TextControl.h"
@@ -17,9 +17,9 @@ int convert(const QStringList& args) {
     const QString& in = args[0];
     const QString& out = args[1];
     if (wp::TextControl::formatForFile(out) == 0)
-        return usageError(QStringLiteral("convert"),
-                          out +
-                              QStringLiteral(": unknown output format (use .rtf, .wpdoc or .txt)"));
+        return usageError(
+            QStringLiteral("convert"),
+            out + QStringLiteral(": unknown output format (use .rtf, .docx, .wpdoc or .txt)"));
     wp::TextControl tx;
     if (!tx.LoadFromFile(in)) {
         err << "wptool convert: " << tx.lastError() << "\n";

@@ -21,20 +21,20 @@ const std::array<Command, 6> kCommands{{
      "  0  printed\n"
      "  2  wrong arguments\n",
      versionCommand},
-    {"convert", "convert a document between RTF, the native format and text",
+    {"convert", "convert a document between RTF, Word, the native format and text",
      "wptool convert IN OUT",
-     "Converts a document between RTF, the library's own lossless format and\n"
-     "plain text, each chosen by the file's extension.\n"
+     "Converts a document between RTF, Word (.docx), the library's own lossless\n"
+     "format and plain text, each chosen by the file's extension.\n"
      "\n"
      "Arguments:\n"
-     "  IN    the document to read: .rtf, .wpdoc or .txt (told by its content\n"
-     "        when the extension says nothing)\n"
-     "  OUT   the file to write: .rtf, .wpdoc or .txt (UTF-8)\n"
+     "  IN    the document to read: .rtf, .docx, .wpdoc or .txt (told by its\n"
+     "        content when the extension says nothing)\n"
+     "  OUT   the file to write: .rtf, .docx, .wpdoc or .txt (UTF-8)\n"
      "\n"
      "Exit codes:\n"
      "  0  written\n"
      "  1  IN cannot be read or is no valid document, or OUT cannot be written\n"
-     "  2  wrong arguments, or OUT has none of the three extensions\n",
+     "  2  wrong arguments, or OUT has none of the four extensions\n",
      convert},
     {"pdf", "write every page of a document to a PDF file", "wptool pdf IN OUT.pdf",
      "Writes every page of a document, headers and footers included, to a PDF\n"
@@ -42,7 +42,7 @@ const std::array<Command, 6> kCommands{{
      "on stderr, when stderr is a terminal.\n"
      "\n"
      "Arguments:\n"
-     "  IN       the document: .rtf, .wpdoc or .txt\n"
+     "  IN       the document: .rtf, .docx, .wpdoc or .txt\n"
      "  OUT.pdf  the PDF file to write; its name ends in .pdf. One that exists\n"
      "           is replaced only once the new file is complete\n"
      "\n"
@@ -53,20 +53,21 @@ const std::array<Command, 6> kCommands{{
      pdfCommand},
     {"merge", "merge the cover letter template with every job application",
      "wptool merge TEMPLATE DATA_DIR OUT.pdf [--options FILE] [--require-all]\n"
-     "wptool merge TEMPLATE DATA_DIR --rtf OUTDIR [--options FILE] [--require-all]",
+     "wptool merge TEMPLATE DATA_DIR --rtf OUTDIR [--options FILE] [--require-all]\n"
+     "wptool merge TEMPLATE DATA_DIR --docx OUTDIR [--options FILE] [--require-all]",
      "Fills the text fields of the cover letter template from each job\n"
      "application the cover letter stepper steps through (the twenty newest\n"
      "stored cover letters, then the samples of the template archive), into\n"
-     "one PDF with each letter from a new page, or into one RTF file per\n"
-     "letter (001.rtf, 002.rtf, ...). While it works it shows the letter it is\n"
-     "at on stderr, when stderr is a terminal.\n"
+     "one PDF with each letter from a new page, or into one RTF or Word file\n"
+     "per letter (001.rtf, 002.rtf, ... or 001.docx, ...). While it works it\n"
+     "shows the letter it is at on stderr, when stderr is a terminal.\n"
      "\n"
      "A letter whose job application has no value for a field keeps the\n"
      "field's title there (in red); each such letter and field is named on\n"
      "stderr, and again in a closing summary.\n"
      "\n"
      "Arguments:\n"
-     "  TEMPLATE  the cover letter template (.rtf or .wpdoc); a text field's\n"
+     "  TEMPLATE  the cover letter template (.rtf, .docx or .wpdoc); a text field's\n"
      "            data names its value (company, position, current_date, ...)\n"
      "  DATA_DIR  the folder holding the database mv.mdb with its workgroup\n"
      "            file mv.mdw, and the template archive app.mvdt\n"
@@ -76,6 +77,7 @@ const std::array<Command, 6> kCommands{{
      "  --rtf OUTDIR    write one RTF file per letter into OUTDIR instead of a\n"
      "                  PDF: a new or empty folder, or one holding only an\n"
      "                  earlier run's letters, which the new ones replace\n"
+     "  --docx OUTDIR   the same with one Word document per letter\n"
      "  --require-all   write nothing when any letter lacks a value (exit 1)\n"
      "  --options FILE  the host's options XML; its option with sort=\"a08\"\n"
      "                  is the date format (default: the locale's short date)\n"

@@ -1,5 +1,5 @@
 // wptool merge: every step of the cover letter stepper's data set merged at
-// once, into one PDF or one RTF file per letter.
+// once, into one PDF or one RTF or Word file per letter.
 #include "Commands.h"
 #include "Console.h"
 #include "stepper/StepperBatch.h"
@@ -27,10 +27,10 @@ QString escaped(QString text) {
     return text.replace(u'&', QStringLiteral("&amp;")).replace(u'<', QStringLiteral("&lt;"));
 }
 
-// The earlier run's letters in `dir` (001.rtf, 002.rtf, ...), or nullopt
+// The earlier run's letters in `dir` (001.rtf, 002.rtf, ... or .docx), or nullopt
 // when it holds anything else, which a merge must not mix with its own.
 std::optional<QStringList> earlierLetters(const QString& dir) {
-    static const QRegularExpression letter(QStringLiteral("^[0-9]{3,}\\.rtf$"));
+    static const QRegularExpression letter(QStringLiteral("^[0-9]{3,}\\.(rtf|docx)$"));
     QStringList letters;
     const QDir d(dir);
     for (const QString& name :
@@ -44,8 +44,9 @@ std::optional<QStringList> earlierLetters(const QString& dir) {
 
 // Writes the letters into a folder of their own inside `dir`, then puts
 // them in place of an earlier run's: `dir` never holds a mix of two runs.
-wp::stepper::BatchResult mergeToRtfDir(const wp::TextControl& templ, const wp::KXmlRef& steps,
-                                       const QString& dir, const wp::stepper::Progress& progress) {
+wp::stepper::BatchResult mergeToLetterDir(const wp::TextControl& templ, const wp::KXmlRef& steps,
+                                          const QString& dir, int fileFormat,
+                                          const wp::stepper::Progress& progress) {
     wp::stepper::BatchResult r;
     if (!QDir().mkpath(dir)) {
         r.error = QStringLiteral("Cannot create the folder \"%1\".").arg(dir);
@@ -63,7 +64,7 @@ wp::stepper::BatchResult mergeToRtfDir(const wp::TextControl& templ, const wp::K
         r.error = QStringLiteral("Cannot write into \"%1\": %2").arg(dir, fresh.errorString());
         return r;
     }
-    r = wp::stepper::MergeToRtf(templ, steps, fresh.path(), progress);
+    r = wp::stepper::MergeToFiles(templ, steps, fresh.path(), fileFormat, progress);
     if (!r.ok)
         return r;
     QDir d(dir);
@@ -99,11 +100,15 @@ int mergeCommand(const QStringList& args) {
     QStringList positional;
     QString optionsFile, rtfDir;
     bool requireAll = false;
+    int fileFormat = wp::fmt::Rtf; // of the letters written into rtfDir
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == QStringLiteral("--options") || a == QStringLiteral("--rtf")) {
+        if (a == QStringLiteral("--options") || a == QStringLiteral("--rtf") ||
+            a == QStringLiteral("--docx")) {
             if (i + 1 >= args.size())
                 return usage(a + QStringLiteral(" needs a value"));
+            if (a == QStringLiteral("--docx"))
+                fileFormat = wp::fmt::Docx;
             (a == QStringLiteral("--options") ? optionsFile : rtfDir) = args[++i];
         } else if (a == QStringLiteral("--require-all")) {
             requireAll = true;
@@ -211,7 +216,7 @@ int mergeCommand(const QStringList& args) {
         auto progress = [&line](qint32 k, qint32 n) { line.show(k, n); };
         const wp::stepper::BatchResult r =
             rtfDir.isEmpty() ? wp::stepper::MergeToPdf(templ, steps, positional[2], progress)
-                             : mergeToRtfDir(templ, steps, rtfDir, progress);
+                             : mergeToLetterDir(templ, steps, rtfDir, fileFormat, progress);
         line.clear();
         if (!r.ok) {
             err << "wptool merge: " << r.error << "\n";

@@ -35,6 +35,7 @@ namespace fmt {
 constexpr int PlainText = 1; ///< UTF-8 text without formatting
 constexpr int Rtf = 5;       ///< Rich Text Format (reads what other word processors write)
 constexpr int Native = 8;    ///< our own lossless format: everything the control holds
+constexpr int Docx = 13;     ///< Office Open XML word-processing document (.docx)
 } // namespace fmt
 
 /// QTextFormat properties the control keeps on its text.
@@ -253,7 +254,8 @@ public:
     QString lastError() const;
 
     /// The format a file name stands for by its extension: ".rtf" fmt::Rtf,
-    /// ".wpdoc" fmt::Native, ".txt" fmt::PlainText; 0 for any other.
+    /// ".docx" fmt::Docx, ".wpdoc" fmt::Native, ".txt" fmt::PlainText; 0 for
+    /// any other.
     static int formatForFile(const QString& fileName);
     /// Loads a file in `format` (0: by its extension, else by its content).
     /// False, with the reason in lastError(), leaves the document as it was.

@@ -3,6 +3,8 @@
 #include "document/ListMarkers.h"
 #include "document/TextControlDocument.h"
 #include "document/formats/NativeFormat.h"
+#include "document/formats/docx/DocxReader.h"
+#include "document/formats/docx/DocxWriter.h"
 #include "document/formats/rtf/RtfReader.h"
 #include "document/formats/rtf/RtfWriter.h"
 #include "document/pages/PageLayout.h"
@@ -613,6 +615,8 @@ static QByteArray encode(const docmodel::DocumentParts& parts, int format) {
         return NativeFormat::write(parts);
     case fmt::Rtf:
         return RtfWriter::write(parts);
+    case fmt::Docx:
+        return DocxWriter::write(parts);
     case fmt::PlainText:
         return plainFromDocumentText(parts.body->toPlainText()).toUtf8();
     default:
@@ -634,7 +638,9 @@ static bool decode(const QByteArray& data, int format, DocumentContent& out, QSt
     case fmt::Native:
         return NativeFormat::read(data, out, &error);
     case fmt::Rtf:
-        if (!RtfReader::read(data, out, &error))
+    case fmt::Docx:
+        if (!(format == fmt::Rtf ? RtfReader::read(data, out, &error)
+                                 : DocxReader::read(data, out, &error)))
             return false;
         // Row heights are least heights that the layout meets by padding;
         // the reader knows no layout, so the rows are fitted here.
@@ -709,6 +715,8 @@ int TextControl::formatForFile(const QString& fileName) {
     const QString suffix = QFileInfo(fileName).suffix().toLower();
     if (suffix == QLatin1String("rtf"))
         return fmt::Rtf;
+    if (suffix == QLatin1String("docx"))
+        return fmt::Docx;
     if (suffix == QLatin1String("wpdoc"))
         return fmt::Native;
     if (suffix == QLatin1String("txt"))
@@ -728,9 +736,10 @@ bool TextControl::LoadFromFile(const QString& fileName, int format) {
     if (format == 0) {
         // An unknown extension: tell the formats by their first bytes.
         const QByteArray head = data.left(16).trimmed();
-        format = head.startsWith("{\\rtf")    ? fmt::Rtf
-                 : head.startsWith("WPTXDOC") ? fmt::Native
-                                              : fmt::PlainText;
+        format = head.startsWith("{\\rtf")       ? fmt::Rtf
+                 : head.startsWith("WPTXDOC")    ? fmt::Native
+                 : head.startsWith("PK\x03\x04") ? fmt::Docx
+                                                 : fmt::PlainText;
     }
     if (!LoadFromMemory(data, format)) {
         d->lastError = QStringLiteral("%1: %2").arg(fileName, d->lastError);
@@ -742,9 +751,10 @@ bool TextControl::LoadFromFile(const QString& fileName, int format) {
 bool TextControl::SaveToFile(const QString& fileName, int format) {
     if (format == 0)
         format = formatForFile(fileName);
-    if (format != fmt::Rtf && format != fmt::Native && format != fmt::PlainText) {
+    if (format != fmt::Rtf && format != fmt::Docx && format != fmt::Native &&
+        format != fmt::PlainText) {
         d->lastError =
-            QStringLiteral("%1: unknown format (use .rtf, .wpdoc or .txt)").arg(fileName);
+            QStringLiteral("%1: unknown format (use .rtf, .docx, .wpdoc or .txt)").arg(fileName);
         return false;
     }
     QSaveFile file(fileName);

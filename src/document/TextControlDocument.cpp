@@ -60,6 +60,65 @@ bool isFloat(const QTextFrame* frame) {
     return frame && frame->frameFormat().intProperty(FloatWrap) > 0;
 }
 
+bool isFloatHolder(const QTextBlock& block) {
+    return block.blockFormat().boolProperty(FloatHolder) && block.length() <= 1;
+}
+
+std::vector<const QTextFrame*> floatsBefore(const QTextBlock& block) {
+    std::vector<const QTextFrame*> floats;
+    const QTextDocument* d = block.document();
+    int next = block.position();
+    for (QTextBlock p = block.previous(); p.isValid();) {
+        const QTextFrame* f = d->frameAt(p.position());
+        if (!isFloat(f) || f->lastPosition() + 1 != next)
+            break;
+        floats.insert(floats.begin(), f);
+        next = f->firstPosition() - 1;
+        p = d->findBlock(f->firstPosition()).previous();
+    }
+    return floats;
+}
+
+static void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& blocks) {
+    for (; !it.atEnd(); ++it) {
+        if (QTextFrame* f = it.currentFrame()) {
+            if (auto* t = qobject_cast<QTextTable*>(f)) {
+                for (int r = 0; r < t->rows(); ++r)
+                    for (int c = 0; c < t->columns(); ++c) {
+                        const QTextTableCell cell = t->cellAt(r, c);
+                        if (cell.row() == r && cell.column() == c)
+                            collectBlocks(cell.begin(), blocks);
+                    }
+            } else {
+                collectBlocks(f->begin(), blocks);
+            }
+        } else {
+            blocks.push_back(it.currentBlock());
+        }
+    }
+}
+
+std::vector<std::pair<QTextBlock, QTextTable*>> frameItems(QTextFrame::iterator it, bool tables) {
+    std::vector<std::pair<QTextBlock, QTextTable*>> items;
+    for (; !it.atEnd(); ++it) {
+        if (QTextFrame* f = it.currentFrame()) {
+            if (isFloat(f))
+                continue;
+            if (auto* t = qobject_cast<QTextTable*>(f); t && tables) {
+                items.push_back({QTextBlock(), t});
+            } else {
+                std::vector<QTextBlock> blocks;
+                collectBlocks(f->begin(), blocks);
+                for (const QTextBlock& b : blocks)
+                    items.push_back({b, nullptr});
+            }
+        } else if (!isFloatHolder(it.currentBlock())) {
+            items.push_back({it.currentBlock(), nullptr});
+        }
+    }
+    return items;
+}
+
 void prepareDocument(QTextDocument* doc) {
     doc->setDocumentMargin(0);
     // Times New Roman is what RTF files and résumés name most; fontconfig

@@ -7,8 +7,11 @@
 
 #include <QMap>
 #include <QString>
+#include <QTextBlock>
+#include <QTextFrame>
 #include <array>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QTextDocument;
@@ -85,6 +88,15 @@ constexpr int FloatRelV = QTextFormat::UserProperty + 77;
 constexpr int FloatHolder = QTextFormat::UserProperty + 78;
 /// Whether a frame is a float (FloatWrap).
 bool isFloat(const QTextFrame* frame);
+/// The empty paragraph a float at the start of a frame stands after.
+bool isFloatHolder(const QTextBlock& block);
+/// The floats that stand right before a paragraph, in order.
+std::vector<const QTextFrame*> floatsBefore(const QTextBlock& block);
+/// What a writer walks: the paragraphs and tables of a frame in order (a
+/// table as {invalid block, table}). Floats are left out (they go with the
+/// paragraph after them) and so are float holders; other frames give their
+/// paragraphs, and so do tables when `tables` is false.
+std::vector<std::pair<QTextBlock, QTextTable*>> frameItems(QTextFrame::iterator it, bool tables);
 
 /// What a save reads: the control's documents and settings, not owned.
 struct DocumentParts {

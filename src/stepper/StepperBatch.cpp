@@ -99,16 +99,22 @@ BatchResult MergeToPdf(const TextControl& templ, const KXmlRef& steps, const QSt
 
 BatchResult MergeToRtf(const TextControl& templ, const KXmlRef& steps, const QString& dir,
                        const Progress& progress) {
+    return MergeToFiles(templ, steps, dir, fmt::Rtf, progress);
+}
+
+BatchResult MergeToFiles(const TextControl& templ, const KXmlRef& steps, const QString& dir,
+                         int format, const Progress& progress) {
     if (!QDir().mkpath(dir)) {
         BatchResult r;
         r.error = QStringLiteral("Cannot create the folder \"%1\".").arg(dir);
         return r;
     }
+    const QString extension = format == fmt::Docx ? QStringLiteral("docx") : QStringLiteral("rtf");
     return forEachLetter(
         templ, steps, progress, [&](TextControl& letter, qint32 k, BatchResult& result) {
-            const QString file =
-                QDir(dir).filePath(QStringLiteral("%1.rtf").arg(k, 3, 10, QLatin1Char('0')));
-            if (!letter.SaveToFile(file, fmt::Rtf)) {
+            const QString file = QDir(dir).filePath(
+                QStringLiteral("%1.%2").arg(k, 3, 10, QLatin1Char('0')).arg(extension));
+            if (!letter.SaveToFile(file, format)) {
                 result.error = letter.lastError();
                 return false;
             }

@@ -1,6 +1,6 @@
 #pragma once
 // Every step of a stepper data set merged at once: one PDF with the letters
-// one after another, or one RTF file per letter.
+// one after another, or one RTF (or Word) file per letter.
 
 #include "wp/KXml.h"
 
@@ -45,5 +45,10 @@ BatchResult MergeToPdf(const TextControl& templ, const KXmlRef& steps, const QSt
 /// 002.rtf, ...
 BatchResult MergeToRtf(const TextControl& templ, const KXmlRef& steps, const QString& dir,
                        const Progress& progress = {});
+
+/// The same merge written as one file per letter in `format` (fmt::Rtf or
+/// fmt::Docx) into `dir`: 001.rtf or 001.docx, 002..., and so on.
+BatchResult MergeToFiles(const TextControl& templ, const KXmlRef& steps, const QString& dir,
+                         int format, const Progress& progress = {});
 
 } // namespace wp::stepper

@@ -408,12 +408,12 @@ private:
     // One paragraph; `end` is "\\par", "\\cell" or "" (the document's last).
     void block(const QTextBlock& b, int itap, const char* end) {
         const QTextList* list = b.textList();
-        const std::vector<const QTextFrame*> floats = floatsBefore(b);
+        const std::vector<const QTextFrame*> floats = docmodel::floatsBefore(b);
         QTextBlockFormat bf = b.blockFormat();
         // The empty paragraph before floats holds the paragraph's space before.
         if (!floats.empty()) {
             const QTextBlock holder = b.document()->findBlock(floats.front()->firstPosition() - 1);
-            if (isHolder(holder) &&
+            if (docmodel::isFloatHolder(holder) &&
                 holder.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight)
                 bf.setTopMargin(bf.topMargin() + holder.blockFormat().lineHeight());
         }
@@ -566,50 +566,6 @@ private:
         }
     }
 
-    // The paragraphs and tables of a frame in order; other frames give
-    // their paragraphs, and so do tables when `tables` is false.
-    static std::vector<std::pair<QTextBlock, QTextTable*>> frameItems(QTextFrame::iterator it,
-                                                                      bool tables) {
-        std::vector<std::pair<QTextBlock, QTextTable*>> items;
-        for (; !it.atEnd(); ++it) {
-            if (QTextFrame* f = it.currentFrame()) {
-                if (docmodel::isFloat(f))
-                    continue; // written with the paragraph after it
-                if (auto* t = qobject_cast<QTextTable*>(f); t && tables) {
-                    items.push_back({QTextBlock(), t});
-                } else {
-                    std::vector<QTextBlock> blocks;
-                    collectBlocks(f->begin(), blocks);
-                    for (const QTextBlock& b : blocks)
-                        items.push_back({b, nullptr});
-                }
-            } else if (!isHolder(it.currentBlock())) {
-                items.push_back({it.currentBlock(), nullptr});
-            }
-        }
-        return items;
-    }
-
-    static bool isHolder(const QTextBlock& b) {
-        return b.blockFormat().boolProperty(docmodel::FloatHolder) && b.length() <= 1;
-    }
-
-    // The floats that stand right before a paragraph, in order.
-    static std::vector<const QTextFrame*> floatsBefore(const QTextBlock& b) {
-        std::vector<const QTextFrame*> floats;
-        const QTextDocument* d = b.document();
-        int next = b.position();
-        for (QTextBlock p = b.previous(); p.isValid();) {
-            const QTextFrame* f = d->frameAt(p.position());
-            if (!docmodel::isFloat(f) || f->lastPosition() + 1 != next)
-                break;
-            floats.insert(floats.begin(), f);
-            next = f->firstPosition() - 1;
-            p = d->findBlock(f->firstPosition()).previous();
-        }
-        return floats;
-    }
-
     // A float as a shape placed where it was read from.
     void shape(const QTextFrame* frame) {
         const QTextFrameFormat f = frame->frameFormat();
@@ -643,7 +599,7 @@ private:
 
     // A cell's paragraphs and nested tables; `width` is the cell's, in twips.
     void cellContent(const QTextTableCell& cell, int depth, double width) {
-        const auto items = frameItems(cell.begin(), depth < MaxTableDepth);
+        const auto items = docmodel::frameItems(cell.begin(), depth < MaxTableDepth);
         for (size_t i = 0; i < items.size(); ++i) {
             if (QTextTable* t = items[i].second) {
                 const auto bounds = columnBounds(t, width);
@@ -655,25 +611,6 @@ private:
             }
         }
     }
-    static void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& blocks) {
-        for (; !it.atEnd(); ++it) {
-            if (QTextFrame* f = it.currentFrame()) {
-                if (auto* t = qobject_cast<QTextTable*>(f)) {
-                    for (int r = 0; r < t->rows(); ++r)
-                        for (int c = 0; c < t->columns(); ++c) {
-                            const QTextTableCell cell = t->cellAt(r, c);
-                            if (cell.row() == r && cell.column() == c)
-                                collectBlocks(cell.begin(), blocks);
-                        }
-                } else {
-                    collectBlocks(f->begin(), blocks);
-                }
-            } else {
-                blocks.push_back(it.currentBlock());
-            }
-        }
-    }
-
     // `textWidth` is the page's text width for an outer table, the cell's
     // width for a nested one.
     std::vector<long long> columnBounds(QTextTable* t, double textWidth) {
@@ -730,7 +667,7 @@ private:
         defaultSize = d->defaultFont().pointSizeF() > 0 ? d->defaultFont().pointSizeF() : 12;
         // Items of the root frame: the last block goes without \par, so that
         // other word processors add no empty paragraph.
-        const auto items = frameItems(d->rootFrame()->begin(), true);
+        const auto items = docmodel::frameItems(d->rootFrame()->begin(), true);
         for (size_t i = 0; i < items.size(); ++i) {
             if (items[i].second)
                 table(items[i].second);
