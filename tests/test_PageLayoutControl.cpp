@@ -131,6 +131,9 @@ TEST(TextControlPages, printPageDrawsTheSheetAtPrintZoomAndRefusesWhatItCannotDr
     tx.setPrintDevice(&p);
     for (int bad : {0, 5, -3})
         EXPECT_EQ(errorOf([&] { tx.PrintPage(bad); }).number, wp::err::SubscriptOutOfRange) << bad;
+    EXPECT_TRUE(errorOf([&] { tx.PrintPage(5); }).description.contains(QStringLiteral("5")));
+    p.end();
+    EXPECT_THROW(tx.PrintPage(1), wp::Error); // the painter no longer paints
     tx.setPrintDevice(nullptr);
     EXPECT_EQ(errorOf([&] { tx.PrintPage(1); }).number, wp::err::ObjectNotSet);
     EXPECT_THROW(tx.setPrintZoom(0), wp::Error);

@@ -77,6 +77,23 @@ void expectFailsWithoutWindow(const std::function<void()>& call);
 /// to it again (a combo box's own line edit is the box).
 QStringList tabOrder(QWidget* first);
 
+/// What a walk of one window found wrong for a keyboard or screen-reader
+/// user, and the controls Tab visited.
+struct Walk {
+    QStringList faults;
+    QStringList chain;
+};
+
+/// Walks `form`: every control that takes input has a name of its own (no
+/// '&', not shared), then the Tab key goes round the window in reading order
+/// back to where it began and reaches every enabled control but those
+/// within `offChain` (reached by the keyboard otherwise). Usable on any
+/// window, the library's dialogs and a host's main window alike.
+Walk walk(QWidget* form, const QStringList& offChain = {});
+
+/// The widget with the keyboard focus (a combo box for its own line edit).
+QWidget* focused();
+
 /// The wp::Error that `f` throws (number 0, "no error" when it throws none).
 template <class F> wp::Error errorOf(F&& f) {
     try {
