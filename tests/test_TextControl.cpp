@@ -381,10 +381,3 @@ TEST(TextControl, tagBelongsToTheControlAndSurvivesEveryLoad) {
         EXPECT_EQ(tx.Tag(), "") << "a document's saved Tag must not replace the control's";
     }
 }
-
-// ctest hands every listed variable of the environment to each case, not
-// only the first.
-TEST(TestEnvironment, ctestPassesEveryVariable) {
-    EXPECT_EQ(qEnvironmentVariable("QT_QPA_PLATFORM"), QLatin1String("offscreen"));
-    EXPECT_EQ(qEnvironmentVariable("WP_SAMPLES"), QStringLiteral(WP_SAMPLES_DIR));
-}
