@@ -29,10 +29,6 @@ namespace wp::RtfReader::detail {
 
 constexpr int MaxDepth = 512;
 constexpr int MaxColumns = 256;
-constexpr int MaxLength = 1000000; // twips
-// All tables of one document together: a short file of empty rows under a
-// wide row definition must not make Qt build millions of cells.
-constexpr qint64 MaxDocumentCells = 100000;
 constexpr int MaxTableDepth = 16;
 
 // A paragraph's list (\ls) and level (\ilvl) ride on its block format until
@@ -291,7 +287,7 @@ private:
     QString failure;
     std::unique_ptr<QStringDecoder> decoder;
     int decoderCodePage = 1252;
-    qint64 cellBudget = MaxDocumentCells;
+    qint64 cellBudget = docmodel::MaxDocumentCells;
     std::vector<ListDef> listDefs;
     std::map<int, int> listOverrides; // \ls number -> \listid
     int overrideLs = 0, overrideId = 0;
