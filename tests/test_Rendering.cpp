@@ -12,7 +12,9 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -21,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextDocumentFragment>
 #include <QXmlStreamReader>
 #include <QtEndian>
 #include <bit>
@@ -76,6 +79,33 @@ double pdfWordRight(const QString& pdf, const QString& word) {
         }
     }
     return -1;
+}
+
+// An 8 by 8 PNG of one colour, and RTF that shows it an inch wide.
+QByteArray solidPng(QColor colour) {
+    QImage img(8, 8, QImage::Format_RGB32);
+    img.fill(colour);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "PNG");
+    return png;
+}
+QByteArray rtfPicture(QColor colour) {
+    return "{\\pict\\pngblip\\picw8\\pich8\\picwgoal1440\\pichgoal1440 " +
+           solidPng(colour).toHex() + "}";
+}
+// Pixels of a page near `colour`.
+int pixelsOf(const QImage& page, QColor colour) {
+    int n = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            n += std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                     std::abs(c.blue() - colour.blue()) <
+                 60;
+        }
+    return n;
 }
 
 } // namespace
@@ -156,6 +186,58 @@ TEST(Rendering, ScaledPictureIsDrawnSmoothly) {
             blended += g > 40 && g < 215;
         }
     EXPECT_GT(blended, box.width() * box.height() / 10);
+}
+
+// Pictures come only from the document's own data. HTML pasted in that
+// names pictures elsewhere (a file, a device, the network, a relative path)
+// shows empty frames and reads nothing; a picture copied within the document
+// and one loaded into the selection are drawn from their data.
+TEST(Rendering, PicturesComeOnlyFromTheDocumentsOwnData) {
+    QTemporaryDir dir;
+    const QString photo = dir.filePath(QStringLiteral("photo.png"));
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(photo));
+    QWidget window;
+    auto* tx = new TextControl(&window);
+    tx->resize(700, 600);
+    ASSERT_TRUE(
+        tx->LoadFromMemory("{\\rtf1\\ansi A" + rtfPicture(Qt::green) + "\\par}", wp::fmt::Rtf));
+    window.show();
+    QWidget* view = tx->editView();
+    const auto drawn = [&](QColor colour) { return pixelsOf(drawnPage(*tx, 96), colour); };
+    const int oneInch = drawn(Qt::green);
+    ASSERT_GT(oneInch, 80 * 80);
+
+    // What a copy of the whole text puts on the clipboard, pasted at its end.
+    auto* own = new QMimeData;
+    own->setHtml(QTextDocumentFragment(tx->document()).toHtml());
+    QApplication::clipboard()->setMimeData(own);
+    tx->setSelStart(tx->document()->characterCount() - 1);
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_GE(drawn(Qt::green), 2 * oneInch - 200);
+
+    const QString html = QStringLiteral(
+        "<p>B<img src=\"%1\" width=\"96\" height=\"96\"><img src=\"%2\" width=\"96\" "
+        "height=\"48\"><img src=\"photo.png\"><img src=\"file:///dev/zero\">"
+        "<img src=\"http://127.0.0.1:9/x.png\" width=\"20\" height=\"20\"></p>");
+    auto* mime = new QMimeData;
+    mime->setHtml(html.arg(QUrl::fromLocalFile(photo).toString(), photo));
+    QApplication::clipboard()->setMimeData(mime);
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    QDir::setCurrent(cwd);
+    EXPECT_TRUE(tx->document()->toPlainText().contains(QLatin1Char('B')));
+    EXPECT_EQ(drawn(Qt::red), 0);
+    const QByteArray rtf = tx->SaveToMemory(wp::fmt::Rtf);
+    EXPECT_EQ(rtf.count("\\pngblip"), 2) << "only the document's own pictures have pixels";
+    EXPECT_TRUE(rtf.contains("\\picwgoal1440\\pichgoal720")) << "an empty frame keeps its size";
+
+    tx->setSelStart(tx->document()->characterCount() - 1);
+    ASSERT_TRUE(tx->LoadFromMemory("{\\rtf1\\ansi C" + rtfPicture(Qt::blue) + "\\par}",
+                                   wp::fmt::Rtf, true));
+    EXPECT_GT(drawn(Qt::blue), 80 * 80);
 }
 
 // The stepper's letter is a read-only view: no caret, no typing or pasting,

@@ -182,6 +182,7 @@ TEST(TextControl, tablesInsertUnderTheirIdsAndEnumerateInDocumentOrder) {
     EXPECT_EQ(tx.TableInsert(1, 1, 100000, 50), 0);
     EXPECT_EQ(tx.TableInsert(1, 1, tx.table(12)->firstPosition(), 50), 0);
     EXPECT_EQ(tx.TableInsert(1, 1, 0, -3), 0);
+    EXPECT_EQ(tx.TableInsert(300, 300, 0, 50), 0); // more cells than one table may have
     // Id 0 takes the smallest free id.
     EXPECT_EQ(tx.TableInsert(3, 4, 0, 0), 1);
     EXPECT_EQ(tableIds(tx), (QList<qint16>{1, 1001, 12}));

@@ -5,7 +5,11 @@
 #include "wp/TextControl.h"
 
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using wptest::ToolRun;
@@ -58,4 +62,51 @@ TEST(TextControlConvert, wptoolConvertsBothWaysAndLeavesNoFileForBadInput) {
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("bad.rtf"))) << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("x.wpdoc"))));
+}
+
+// A document that names pictures on the user's disk (or a device that
+// never ends) instead of holding them gets empty frames of their size:
+// neither the RTF nor the PDF wptool writes holds one pixel of the file.
+TEST(TextControlConvert, wptoolWritesNoPixelsOfPicturesNamedOnDisk) {
+    QTemporaryDir dir;
+    const QString photo = dir.filePath(QStringLiteral("photo.png"));
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(photo));
+    TextControl tx;
+    QTextCursor cursor(tx.document());
+    cursor.insertText(QStringLiteral("Named "));
+    for (const QString& name :
+         {QUrl::fromLocalFile(photo).toString(), photo, QStringLiteral("file:///dev/zero")}) {
+        QTextImageFormat picture;
+        picture.setName(name);
+        picture.setWidth(96);
+        picture.setHeight(72);
+        cursor.insertImage(picture);
+    }
+    const QString named = dir.filePath(QStringLiteral("named.wpdoc"));
+    ASSERT_TRUE(tx.SaveToFile(named));
+
+    const QString rtf = dir.filePath(QStringLiteral("named.rtf"));
+    ASSERT_EQ(wptool({QStringLiteral("convert"), named, rtf}).code, 0);
+    const QByteArray written = wptest::fileBytes(rtf);
+    EXPECT_FALSE(written.contains("blip")) << written.toStdString();
+    EXPECT_EQ(written.count("\\picwgoal1440\\pichgoal1080"), 3);
+
+    const QString pdf = dir.filePath(QStringLiteral("named.pdf"));
+    ASSERT_EQ(wptool({QStringLiteral("pdf"), named, pdf}).code, 0);
+    EXPECT_TRUE(wptest::pdfText(pdf, 1, 1).contains(QStringLiteral("Named")));
+    const QString shot = dir.filePath(QStringLiteral("page"));
+    wptest::output(QStringLiteral("pdftoppm"),
+                   {QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-png"),
+                    QStringLiteral("-singlefile"), pdf, shot});
+    const QImage page(shot + QStringLiteral(".png"));
+    ASSERT_FALSE(page.isNull());
+    int reddish = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            reddish += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+        }
+    EXPECT_EQ(reddish, 0);
 }

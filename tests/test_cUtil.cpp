@@ -79,6 +79,19 @@ TEST_F(cUtilArchive, writesCreatesAndReplacesEntriesReadableByLibzip) {
     EXPECT_EQ(u.ReadEntry(zip, "bom.xml"), QString::fromUtf8("<a>é</a>"));
     // Into a folder that does not exist.
     EXPECT_THROW(u.WriteEntry(dir.filePath("no/such/app.mvdt"), "a", "b"), wp::Error);
+
+    // Through a symbolic link (a chain of two): the archive it names is
+    // written and the links stay.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("shared"));
+    const QString real = dir.filePath("shared/app.mvdt");
+    ASSERT_TRUE(QFile::rename(zip, real));
+    ASSERT_TRUE(QFile::link("shared/app.mvdt", dir.filePath("hop")));
+    ASSERT_TRUE(QFile::link("hop", zip));
+    u.WriteEntry(zip, "cvl_data.xml", "<cvl v=\"2\"/>");
+    EXPECT_TRUE(QFileInfo(zip).isSymLink());
+    EXPECT_TRUE(QFileInfo(dir.filePath("hop")).isSymLink());
+    EXPECT_EQ(wptest::zipEntry(real, "cvl_data.xml"), "<cvl v=\"2\"/>");
+    EXPECT_EQ(wptest::zipNames(real), (QStringList{"bom.xml", "cvl_data.xml"}));
 }
 
 TEST_F(cUtilArchive, damagedArchiveReadsAsMissingAndIsNotOverwritten) {

@@ -127,11 +127,25 @@ TEST_F(HeaderDlg, upAndDownStepTheLeadingNumberAndSaveStopsAtTheFirstFailingFiel
         EXPECT_EQ(recorder.reports[0].number, wp::err::TypeMismatch);
         EXPECT_EQ(recorder.reports[0].module, QStringLiteral("frmHeaderProperties"));
         EXPECT_TRUE(recorder.reports[0].variables.contains(QStringLiteral("m_tx")));
+        // So is a distance longer than any paper: kept, it would overflow
+        // the whole millimetres of every later opening.
+        recorder.reports.clear();
+        field(f, "feHeader")->setText(QStringLiteral("40000"));
+        click(f, "pbOK");
+        EXPECT_TRUE(f->isVisible());
+        ASSERT_EQ(recorder.reports.size(), 2u);
+        EXPECT_EQ(recorder.reports[0].number, wp::err::InvalidProcedureCall);
+        EXPECT_EQ(recorder.takeProcedures(), QStringList({"SaveCancel", "pbOK_Click"}));
         click(f, "pbCancel");
     });
     EXPECT_DOUBLE_EQ(tx.HeaderFooterPosition(1), 567);
     EXPECT_DOUBLE_EQ(tx.HeaderFooterPosition(4), 720);
     EXPECT_EQ(tx.HeaderFooter(), 15);
+    show([](QWidget* f) {
+        EXPECT_EQ(field(f, "feHeader")->text(), QStringLiteral("10"));
+        click(f, "pbCancel");
+    });
+    EXPECT_TRUE(recorder.reports.empty());
     EXPECT_THROW(frmHeaderProperties::Step(QStringLiteral("-2147483648"), -1), wp::Error);
 }
 

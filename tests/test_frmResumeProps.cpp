@@ -264,25 +264,41 @@ TEST_F(ResumeProps, developmentEnvironmentEditsCreateTheDescriptionEntry) {
               "<summary>About you.</summary></descs>");
 }
 
-TEST_F(ResumeProps, anArchiveThatCannotBeWrittenIsReportedAndKept) {
+TEST_F(ResumeProps, anArchiveThatCannotBeReadOrWrittenIsReportedAndKept) {
     wp::modWP::g_blnInIDE = true;
-    ASSERT_TRUE(wptest::writeFile(archive(), "PK\x03\x04 damaged"));
-    const QByteArray before = fileBytes(archive());
-    wptest::ReportRecorder reports;
-    show(kFull, [](QWidget* f) {
-        EXPECT_EQ(desc(f, 0)->toPlainText(), QStringLiteral("Summary"));
-        editDescription(f, 0);
-        desc(f, 0)->setPlainText(QStringLiteral("Lost?"));
-        summ(f, 0)->setFocus(Qt::MouseFocusReason);
-        EXPECT_TRUE(desc(f, 0)->isReadOnly());
-        click(f, "pbCancel");
-    });
-    ASSERT_EQ(reports.reports.size(), 1u);
-    EXPECT_EQ(reports.reports[0].module, QStringLiteral("frmResumeProps"));
-    EXPECT_EQ(reports.reports[0].procedure, QStringLiteral("feDesc_Validate"));
-    EXPECT_TRUE(reports.reports[0].description.contains("app.mvdt"));
-    EXPECT_TRUE(reports.reports[0].variables.contains("m_blnChanged"));
-    EXPECT_EQ(fileBytes(archive()), before);
+    // A sound archive whose help texts fail their checksum: they cannot be
+    // read, yet a write would succeed and keep only the one edited text.
+    QByteArray texts = "<descs ver=\"1\">";
+    for (int i = 0; i < 300; ++i)
+        texts += "<summary>" + QByteArray::number(i * 7919 % 1000) + "</summary>";
+    texts += "</descs>";
+    ASSERT_TRUE(wptest::makeZip(archive(), {{"doc_prop_descs.xml", texts}, {"b", "<cvl/>"}}));
+    QByteArray badChecksum = fileBytes(archive());
+    badChecksum[200] = char(badChecksum[200] ^ 0x55);
+    const QByteArray archives[] = {
+        "PK\x03\x04 damaged",
+        badChecksum,
+        wptest::makeZip(archive(), {{"doc_prop_descs.xml", "<descs ver=\"1\"><summary>cut"}})
+            ? fileBytes(archive())
+            : QByteArray(),
+    };
+    for (const QByteArray& bytes : archives) {
+        ASSERT_TRUE(wptest::writeFile(archive(), bytes));
+        wptest::ReportRecorder reports;
+        show(kFull, [](QWidget* f) {
+            editDescription(f, 0);
+            desc(f, 0)->setPlainText(QStringLiteral("Lost?"));
+            summ(f, 0)->setFocus(Qt::MouseFocusReason);
+            EXPECT_TRUE(desc(f, 0)->isReadOnly());
+            click(f, "pbCancel");
+        });
+        ASSERT_EQ(reports.reports.size(), 1u);
+        EXPECT_EQ(reports.reports[0].module, QStringLiteral("frmResumeProps"));
+        EXPECT_EQ(reports.reports[0].procedure, QStringLiteral("feDesc_Validate"));
+        EXPECT_TRUE(reports.reports[0].description.contains("app.mvdt"));
+        EXPECT_TRUE(reports.reports[0].variables.contains("m_blnChanged"));
+        EXPECT_EQ(fileBytes(archive()), bytes);
+    }
 }
 
 TEST_F(ResumeProps, reachedByDispatchIdAndReportedWithoutAControl) {

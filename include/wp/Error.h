@@ -32,6 +32,7 @@ constexpr qint32 Overflow = 6;
 constexpr qint32 SubscriptOutOfRange = 9;
 constexpr qint32 TypeMismatch = 13;
 constexpr qint32 FileNotFound = 53;
+constexpr qint32 PathFileAccess = 75;
 constexpr qint32 ObjectNotSet = 91;
 constexpr qint32 InvalidUseOfNull = 94;
 constexpr qint32 ObjectRequired = 424;

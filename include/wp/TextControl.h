@@ -317,6 +317,9 @@ private:
     struct Private;
     Private* d;
 
+    // The cells of the tables of every document of the control together.
+    qint64 cellsHeld() const;
+
     // The pages (layout and editing view) live in TextControlPages.cpp; the
     // holder is built after `d` by every constructor.
     class Pages;

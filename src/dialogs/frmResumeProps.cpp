@@ -368,10 +368,19 @@ void frmResumeProps::feDesc_Validate(int index) {
             return;
         sText = feDesc[index]->toPlainText();
         kxml = std::make_shared<KXml>();
-        const QString entry = cUtil().ReadEntry(ArchivePath(), DescsEntry);
-        if (entry.isEmpty() || !kxml->LoadXml(entry)) {
+        cUtil util;
+        const QString entry = util.ReadEntry(ArchivePath(), DescsEntry);
+        // An entry that could not be read, or read as no XML, is not an
+        // empty one: writing now would leave this text alone in it.
+        if (!util.lastError().isEmpty())
+            wp::raise(err::PathFileAccess, QStringLiteral("cUtil"), util.lastError());
+        if (entry.isEmpty()) {
             kxml->CreateRoot(QStringLiteral("descs"));
             kxml->AddAttribute(QStringLiteral("ver"), QStringLiteral("1"));
+        } else if (!kxml->LoadXml(entry)) {
+            wp::raise(err::PathFileAccess, QStringLiteral("cUtil"),
+                      QStringLiteral("The entry \"%1\" of \"%2\" is no XML document")
+                          .arg(DescsEntry, ArchivePath()));
         }
         QString key;
         for (QWidget* w = feDesc[index]; w && key.isEmpty(); w = w->parentWidget())

@@ -140,6 +140,12 @@ void TextControl::setPageFormat(const PageFormat& format) {
         format.footerPosition < 0 || format.headerFooter < 0 || format.headerFooter > 15 ||
         !std::isfinite(format.headerPosition) || !std::isfinite(format.footerPosition))
         refuse();
+    // Nor is any length longer than the largest paper: no file holds one.
+    for (double length : {double(format.width), double(format.height), double(format.marginL),
+                          double(format.marginT), double(format.marginR), double(format.marginB),
+                          format.headerPosition, format.footerPosition})
+        if (length > docmodel::MaxLength)
+            refuse();
     if (format == d->content.page)
         return;
     d->content.page = format;
@@ -552,6 +558,12 @@ QTextTableFormat docmodel::insertedTableFormat(int cols, int id) {
     return tf;
 }
 
+qint64 TextControl::cellsHeld() const {
+    return docmodel::tableCells(
+        {document(), headerFooterDocument(hf::Header), headerFooterDocument(hf::FirstPageHeader),
+         headerFooterDocument(hf::Footer), headerFooterDocument(hf::FirstPageFooter)});
+}
+
 qint16 TextControl::TableInsert(qint32 rows, qint32 cols, qint32 pos, qint16 id) {
     if (rows < 1 || cols < 1 || id < 0 || pos < -1 || pos > lastPosition(document()))
         return 0;
@@ -560,13 +572,8 @@ qint16 TextControl::TableInsert(qint32 rows, qint32 cols, qint32 pos, qint16 id)
     for (QTextTable* t : all)
         used.insert(t->format().intProperty(prop::TableId));
     // A table that the document could save but never load again is refused.
-    qint64 cells = qint64(rows) * cols;
-    for (const QTextDocument* doc :
-         {document(), headerFooterDocument(hf::Header), headerFooterDocument(hf::FirstPageHeader),
-          headerFooterDocument(hf::Footer), headerFooterDocument(hf::FirstPageFooter)})
-        for (QTextTable* t : docmodel::tables(doc))
-            cells += qint64(t->rows()) * t->columns();
-    if (cells > docmodel::MaxDocumentCells)
+    if (!docmodel::tableSizeFits(rows, cols) ||
+        cellsHeld() + qint64(rows) * cols > docmodel::MaxDocumentCells)
         return 0;
     if (id == 0) {
         int free = 1;
@@ -676,8 +683,10 @@ bool TextControl::LoadFromMemory(const QByteArray& data, int format, bool select
     }
     d->lastError.clear();
     if (selectionOnly) {
-        d->cursor.insertFragment(QTextDocumentFragment(loaded.body.get()));
-        docmodel::renumberDuplicates(document());
+        if (!docmodel::insertPiece(d->cursor, loaded.body.get(), cellsHeld(), &error)) {
+            d->lastError = error;
+            return false;
+        }
         d->runsDirty = true;
         emit cursorPositionChanged();
         return true;

@@ -1,10 +1,10 @@
 #include "document/TextControlDocument.h"
 
-#include <QImage>
 #include <QSet>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextFrame>
 #include <QTextTable>
 #include <QUrl>
@@ -132,22 +132,7 @@ void prepareDocument(QTextDocument* doc) {
     font.setLetterSpacing(QFont::PercentageSpacing, 100);
     doc->setDefaultFont(font);
     doc->setUndoRedoEnabled(false);
-}
-
-void addImageResources(QTextDocument* doc) {
-    for (const QTextFormat& f : doc->allFormats()) {
-        if (!f.isImageFormat() || !f.hasProperty(prop::ImageData))
-            continue;
-        const QUrl name(f.toImageFormat().name());
-        if (doc->resource(QTextDocument::ImageResource, name).isValid())
-            continue;
-        QImage image = QImage::fromData(f.property(prop::ImageData).toByteArray());
-        if (image.isNull()) {
-            image = QImage(1, 1, QImage::Format_ARGB32);
-            image.fill(Qt::transparent);
-        }
-        doc->addResource(QTextDocument::ImageResource, name, image);
-    }
+    keepPicturesOwn(doc);
 }
 
 std::vector<FieldRun> fieldRuns(const QTextDocument* doc) {
@@ -236,6 +221,20 @@ void renumberDuplicates(QTextDocument* doc) {
         tf.setProperty(prop::TableId, nextTable);
         t->setFormat(tf);
     }
+}
+
+bool insertPiece(QTextCursor& cursor, QTextDocument* piece, qint64 cellsHeld, QString* error) {
+    if (const QString why = tableLimitError(piece, cellsHeld); !why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    QTextDocument* doc = cursor.document();
+    ownPictures(piece, doc);
+    cursor.insertFragment(QTextDocumentFragment(piece));
+    addImageResources(doc);
+    renumberDuplicates(doc);
+    return true;
 }
 
 int pageFieldOf(const QString& instruction) {

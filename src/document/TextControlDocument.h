@@ -2,6 +2,8 @@
 // The documents of a text control as one value, and the walks over fields
 // and tables that the control, its formats and its view share.
 
+#include "document/Limits.h"
+#include "document/Pictures.h"
 #include "wp/PageFormat.h"
 #include "wp/TextControl.h"
 
@@ -14,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+class QTextCursor;
 class QTextDocument;
 class QTextFrame;
 class QTextTable;
@@ -128,13 +131,9 @@ struct DocumentContent {
 };
 
 /// Gives a new document the control's defaults (no document margin: the
-/// page layout places it; the default font).
+/// page layout places it; the default font; pictures only from its own
+/// data).
 void prepareDocument(QTextDocument* doc);
-
-/// Gives the document the images its pictures name: each QTextImageFormat
-/// carries its picture's data (prop::ImageData); one it cannot draw gets a
-/// transparent image, so that it keeps its size as an empty frame.
-void addImageResources(QTextDocument* doc);
 
 /// One field: its id and the body positions [start, end) of its characters.
 struct FieldRun {
@@ -147,9 +146,6 @@ struct FieldRun {
 std::vector<FieldRun> fieldRuns(const QTextDocument* doc);
 /// The document's tables in document order (nested ones after their parent).
 std::vector<QTextTable*> tables(const QTextDocument* doc);
-/// The most table cells a document may hold in all its tables together:
-/// the readers refuse more.
-constexpr qint64 MaxDocumentCells = 100000;
 /// The look of a table the control inserts: `cols` equal columns across the
 /// text width, collapsed single borders, table id `id`.
 QTextTableFormat insertedTableFormat(int cols, int id);
@@ -157,5 +153,13 @@ QTextTableFormat insertedTableFormat(int cols, int id);
 /// Gives every field and table a unique id again after text was pasted in:
 /// the second run of a repeated id gets the next free one.
 void renumberDuplicates(QTextDocument* doc);
+
+/// Puts `piece` (a document read for pasting or for a selection load) at
+/// the cursor: its pictures keep their data (ownPictures), its
+/// fields and tables get ids of their own. Refused, with the reason in
+/// `error` and the cursor's document unchanged, when its tables would
+/// break the limits the readers keep, beside the `cellsHeld` cells of the
+/// documents it joins: what was inserted must read back once saved.
+bool insertPiece(QTextCursor& cursor, QTextDocument* piece, qint64 cellsHeld, QString* error);
 
 } // namespace wp::docmodel

@@ -13,10 +13,6 @@ namespace wp {
 
 namespace {
 
-// "Path/File access error": what the runtime raised for files it could not
-// write.
-constexpr qint32 kFileAccessError = 75;
-
 QString describe(zip_error_t* error) {
     return QString::fromUtf8(zip_error_strerror(error));
 }
@@ -39,7 +35,8 @@ struct FileCloser {
 };
 
 [[noreturn]] void fail(const QString& archivePath, const QString& why) {
-    throw Error(kFileAccessError, QStringLiteral("cUtil"),
+    // Path/File access error: what the runtime raised for a file it could not write.
+    throw Error(err::PathFileAccess, QStringLiteral("cUtil"),
                 QStringLiteral("Cannot write the archive \"%1\": %2").arg(archivePath, why));
 }
 
@@ -117,8 +114,18 @@ void cUtil::WriteEntry(const QString& archivePath, const QString& entry, const Q
                               .arg(entry)
                               .arg(MaxEntrySize));
 
+    // libzip renames its temporary file over the path it opened: through a
+    // symbolic link that would replace the link by a file. The archive the
+    // link names is written, and the link stays.
+    QString target = archivePath;
+    for (int hops = 0; QFileInfo(target).isSymLink(); ++hops) {
+        if (hops == 40)
+            fail(archivePath, QStringLiteral("too many levels of symbolic links"));
+        target = QFileInfo(target).symLinkTarget();
+    }
+
     int code = 0;
-    Archive zip(zip_open(QFile::encodeName(archivePath).constData(), ZIP_CREATE, &code));
+    Archive zip(zip_open(QFile::encodeName(target).constData(), ZIP_CREATE, &code));
     if (!zip)
         fail(archivePath, openError(code));
 

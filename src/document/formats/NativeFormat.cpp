@@ -43,10 +43,6 @@ enum ValueType : quint8 {
     TTab = 13,
 };
 constexpr int MaxDepth = 32;
-constexpr qint64 MaxTableCells = 65536;
-// All tables of one load together: merged cells cost little data but Qt
-// builds every cell, so a small file must not ask for millions of them.
-constexpr qint64 MaxDocumentCells = 100000;
 
 // --- writing -----------------------------------------------------------------
 
@@ -590,6 +586,7 @@ public:
             fmt = QTextFormat(static_cast<int>(type));
         for (auto& [key, v] : props)
             fmt.setProperty(key, v);
+        docmodel::boundLengths(fmt);
         // Qt reads a list's style as its enum everywhere: only its values.
         if (const int style = fmt.intProperty(QTextFormat::ListStyle);
             style < QTextListFormat::ListUpperRoman || style > QTextListFormat::ListStyleUndefined)
@@ -603,7 +600,7 @@ public:
     std::map<int, size_t> listFormats; // object index -> its list format
     std::map<int, QTextList*> lists;   // object index -> our list
     QTextDocument* doc = nullptr;
-    qint64 cellBudget = MaxDocumentCells;
+    qint64 cellBudget = docmodel::MaxDocumentCells;
 
     const QTextFormat& fmtAt(quint64 index) {
         if (index >= formats.size())
@@ -703,8 +700,9 @@ public:
             fail(QStringLiteral("a table names a format of another kind"));
         const quint64 rows = u();
         const quint64 cols = u();
-        if (rows < 1 || cols < 1 || rows > MaxTableCells || cols > MaxTableCells ||
-            rows * cols > MaxTableCells || static_cast<qint64>(rows * cols) > left() * 64)
+        if (!docmodel::tableSizeFits(qint64(std::min<quint64>(rows, INT_MAX)),
+                                     qint64(std::min<quint64>(cols, INT_MAX))) ||
+            static_cast<qint64>(rows * cols) > left() * 64)
             fail(QStringLiteral("a table's size is out of range"));
         cellBudget -= static_cast<qint64>(rows * cols);
         if (cellBudget < 0)
@@ -755,13 +753,13 @@ public:
         QFont font = doc->defaultFont();
         font.setFamily(str());
         const double size = finite();
-        if (size > 0 && size < 10000)
-            font.setPointSizeF(size);
+        if (size > 0)
+            font.setPointSizeF(std::min(size, docmodel::MaxLength / 20.0));
         font.setWeight(static_cast<QFont::Weight>(i32(1, 1000, "the font weight")));
         font.setItalic(u() != 0);
         doc->setDefaultFont(font);
         const double margin = finite();
-        if (margin < 0 || margin > 1e6)
+        if (margin < 0 || margin > docmodel::MaxLength)
             fail(QStringLiteral("the document margin is out of range"));
         doc->setDocumentMargin(margin);
         const quint64 n = count(1u << 24, "the format count");
@@ -834,16 +832,19 @@ bool read(const QByteArray& data, docmodel::DocumentContent& out, QString* error
         if (version != Version)
             r.fail(QStringLiteral("format version %1 is not supported").arg(version));
         PageFormat& pf = out.page;
-        pf.width = r.i32(1, INT_MAX, "the page width");
-        pf.height = r.i32(1, INT_MAX, "the page height");
-        pf.marginL = r.i32(0, INT_MAX, "a margin");
-        pf.marginT = r.i32(0, INT_MAX, "a margin");
-        pf.marginR = r.i32(0, INT_MAX, "a margin");
-        pf.marginB = r.i32(0, INT_MAX, "a margin");
+        // Lengths beyond what a page holds are bounded, as in every reader.
+        pf.width = docmodel::boundPaperLength(r.i32(1, INT_MAX, "the page width"));
+        pf.height = docmodel::boundPaperLength(r.i32(1, INT_MAX, "the page height"));
+        pf.marginL = docmodel::boundLength(r.i32(0, INT_MAX, "a margin"));
+        pf.marginT = docmodel::boundLength(r.i32(0, INT_MAX, "a margin"));
+        pf.marginR = docmodel::boundLength(r.i32(0, INT_MAX, "a margin"));
+        pf.marginB = docmodel::boundLength(r.i32(0, INT_MAX, "a margin"));
         pf.headerPosition = r.finite();
         pf.footerPosition = r.finite();
         if (pf.headerPosition < 0 || pf.footerPosition < 0)
             r.fail(QStringLiteral("a header or footer distance is negative"));
+        pf.headerPosition = docmodel::boundLength(pf.headerPosition);
+        pf.footerPosition = docmodel::boundLength(pf.footerPosition);
         pf.headerFooter = r.i32(0, 15, "the header/footer flags");
         out.baseLine = r.i32(INT_MIN, INT_MAX, "BaseLine");
         out.tag = r.str();
@@ -857,9 +858,14 @@ bool read(const QByteArray& data, docmodel::DocumentContent& out, QString* error
             r.document(doc.get());
         if (r.left() != sizeof EndMark || std::memcmp(r.p, EndMark, sizeof EndMark) != 0)
             r.fail(QStringLiteral("the end mark is missing"));
+        // Pictures come from the data the file holds; any other name it
+        // gives is an empty frame.
+        docmodel::ownPictures(out.body.get());
         docmodel::addImageResources(out.body.get());
-        for (auto& doc : out.headerFooter)
+        for (auto& doc : out.headerFooter) {
+            docmodel::ownPictures(doc.get());
             docmodel::addImageResources(doc.get());
+        }
     } catch (const Failure& f) {
         if (error)
             *error = QStringLiteral("damaged document at byte %1: %2")

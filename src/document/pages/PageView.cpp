@@ -1,7 +1,10 @@
 #include "document/pages/PageView.h"
 
+#include "document/TextControlDocument.h"
+#include "document/formats/NativeFormat.h"
 #include "document/pages/PageLayout.h"
 #include "wp/PageFormat.h"
+#include "wp/hooks.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -686,10 +689,33 @@ void PageView::paste() {
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     if (!mime)
         return;
-    if (mime->hasHtml())
-        m_cursor.insertFragment(QTextDocumentFragment::fromHtml(mime->html()));
-    else if (mime->hasText())
-        typeText(mime->text());
+    if (!mime->hasHtml()) {
+        if (mime->hasText())
+            typeText(mime->text());
+        return;
+    }
+    // The HTML is read into a document of our own, which answers the
+    // pictures and style sheets it names (nothing is read from disk); its
+    // own pictures are those copied from this document. It then passes
+    // through the native format's reader, so that what goes in keeps the
+    // bounds of every document read.
+    docmodel::DocumentContent html;
+    QTextDocument* doc = html.body.get();
+    QTextCursor(doc).insertFragment(QTextDocumentFragment::fromHtml(mime->html(), doc));
+    docmodel::ownPictures(doc, m_cursor.document());
+    const qint64 cells =
+        docmodel::tableCells({m_layout->document(), m_layout->headerFooterDocument(hf::Header),
+                              m_layout->headerFooterDocument(hf::FirstPageHeader),
+                              m_layout->headerFooterDocument(hf::Footer),
+                              m_layout->headerFooterDocument(hf::FirstPageFooter)});
+    QString error = docmodel::tableLimitError(doc, cells);
+    docmodel::DocumentContent piece;
+    if (error.isEmpty())
+        NativeFormat::read(NativeFormat::write(html.parts()), piece, &error);
+    if (error.isEmpty())
+        docmodel::insertPiece(m_cursor, piece.body.get(), cells, &error);
+    if (!error.isEmpty())
+        MsgBox(QStringLiteral("The text cannot be pasted: %1.").arg(error), mb::Exclamation);
 }
 
 void PageView::mousePressEvent(QMouseEvent* event) {

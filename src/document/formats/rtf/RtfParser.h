@@ -32,10 +32,6 @@ namespace wp::RtfReader::detail {
 // is our own, so depth costs only memory.
 constexpr int MaxDepth = 20000;
 constexpr int MaxColumns = 256;
-constexpr int MaxLength = 1000000; // twips
-// All tables of one document together: a short file of empty rows under a
-// wide row definition must not make Qt build millions of cells.
-constexpr qint64 MaxDocumentCells = 100000;
 constexpr int MaxTableDepth = 16;
 // A row's \trgaph when it gives none, in twips.
 constexpr int DefaultGap = 108;
@@ -317,7 +313,7 @@ private:
     QString failure;
     std::unique_ptr<QStringDecoder> decoder;
     int decoderCodePage = 1252;
-    qint64 cellBudget = MaxDocumentCells;
+    qint64 cellBudget = docmodel::MaxDocumentCells;
     std::vector<ListDef> listDefs;
     std::map<int, int> listOverrides; // \ls number -> \listid
     int overrideLs = 0, overrideId = 0;

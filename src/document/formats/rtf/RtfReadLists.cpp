@@ -89,7 +89,7 @@ bool Parser::listTableWord(std::string_view word, bool hasParam, int param) {
     if (word == "u" || word == "uc")
         return false; // characters of a level text
     const int n = hasParam ? param : 1;
-    const int length = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
+    const int length = hasParam ? docmodel::boundLength(param, true) : 0;
     if (st.dest == Dest::ListOverrideTable) {
         if (word == "listoverride") {
             overrideLs = overrideId = 0;

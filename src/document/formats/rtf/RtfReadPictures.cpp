@@ -5,7 +5,6 @@
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
-#include <QCryptographicHash>
 #include <QTextCursor>
 #include <QTextFrame>
 #include <QTextImageFormat>
@@ -52,7 +51,7 @@ bool Parser::pictureDestinationWord(std::string_view word) {
 bool Parser::pictureWord(std::string_view word, bool hasParam, int param) {
     if (st.dest != Dest::Picture)
         return false;
-    const int n = hasParam ? std::clamp(param, 0, MaxLength) : 0;
+    const int n = hasParam ? docmodel::boundLength(param) : 0;
     if (word == "pngblip")
         picture.kind = PictureProps::Png;
     else if (word == "jpegblip")
@@ -106,7 +105,7 @@ void Parser::pictureBinary(const char* data, qsizetype size) {
 bool Parser::shapeWord(std::string_view word, bool hasParam, int param) {
     if (st.dest != Dest::Shape)
         return false;
-    const int n = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
+    const int n = hasParam ? docmodel::boundLength(param, true) : 0;
     static constexpr std::pair<std::string_view, int> relH[] = {
         {"shpbxpage", 0}, {"shpbxmargin", 1}, {"shpbxcolumn", 2}};
     static constexpr std::pair<std::string_view, int> relV[] = {
@@ -182,16 +181,14 @@ void Parser::endPictureGroup() {
         w = w * pic.scaleX / 100.0;
     if (pic.scaleY > 0)
         h = h * pic.scaleY / 100.0;
-    w = std::min<double>(w, MaxLength);
-    h = std::min<double>(h, MaxLength);
+    w = docmodel::boundLength(w);
+    h = docmodel::boundLength(h);
     QByteArray data = blip ? pic.data : QByteArray();
     if (data.isEmpty() && (w < 1 || h < 1))
         return; // nothing to show and no room to keep
     QTextImageFormat fmt;
     fmt.merge(charFormat(stack.back().chr));
-    fmt.setName(
-        QStringLiteral("wpimage:") +
-        QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex()));
+    fmt.setName(docmodel::pictureName(data));
     fmt.setProperty(prop::ImageData, data);
     // Image sizes are 1/96 inch, which Qt scales to the device.
     if (w >= 1)

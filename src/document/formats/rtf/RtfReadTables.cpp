@@ -196,13 +196,13 @@ bool Parser::rowWord(std::string_view word, bool hasParam, int param) {
         rowDef = RowDef();
         cellDef = CellDef();
     } else if (word == "cellx") {
-        cellDef.right = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
+        cellDef.right = hasParam ? docmodel::boundLength(param, true) : 0;
         rowDef.cells.push_back(cellDef);
         cellDef = CellDef();
     } else if (word == "trleft") {
-        rowDef.left = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
+        rowDef.left = hasParam ? docmodel::boundLength(param, true) : 0;
     } else if (word == "trgaph") {
-        rowDef.gap = hasParam ? std::clamp(param, 0, MaxLength) : 0;
+        rowDef.gap = hasParam ? docmodel::boundLength(param) : 0;
     } else if (const size_t side = std::string_view("ltrb").find(word.back());
                side < 4 && ((word.starts_with("clpad") && word.size() == 6) ||
                             (word.starts_with("trpadd") && word.size() == 7))) {
@@ -211,9 +211,9 @@ bool Parser::rowWord(std::string_view word, bool hasParam, int param) {
         // its left as \clpadt.
         const size_t cellSide = side == 0 ? 1 : side == 1 ? 0 : side;
         if (word[0] == 'c')
-            cellDef.pad[cellSide] = std::clamp(n, 0, MaxLength);
+            cellDef.pad[cellSide] = docmodel::boundLength(n);
         else
-            rowDef.pad[side] = std::clamp(n, 0, MaxLength);
+            rowDef.pad[side] = docmodel::boundLength(n);
     } else if (const size_t unitSide = std::string_view("ltrb").find(word.back());
                unitSide < 4 && ((word.starts_with("clpadf") && word.size() == 7) ||
                                 (word.starts_with("trpaddf") && word.size() == 8))) {
@@ -225,7 +225,7 @@ bool Parser::rowWord(std::string_view word, bool hasParam, int param) {
                 rowDef.padNull[unitSide] = true;
         }
     } else if (word == "trrh") {
-        rowDef.height = std::clamp(n, -MaxLength, MaxLength);
+        rowDef.height = docmodel::boundLength(n, true);
     } else if (word == "trqc") {
         rowDef.align = 1;
     } else if (word == "trqr") {
@@ -309,6 +309,8 @@ void Parser::buildTable(QTextCursor& cursor, const Table& t, double available) {
         bounds.resize(MaxColumns + 1);
     const int cols = int(bounds.size()) - 1;
     const int rows = int(t.rows.size());
+    if (!docmodel::tableSizeFits(rows, cols))
+        fail(QStringLiteral("a table's size is out of range"));
     cellBudget -= qint64(rows) * cols;
     if (cellBudget < 0)
         fail(QStringLiteral("the tables have too many cells"));

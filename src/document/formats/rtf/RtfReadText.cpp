@@ -78,17 +78,17 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
     } else if (word == "qj" || word == "qd") {
         pp.align = 3;
     } else if (word == "li" || word == "lin") {
-        pp.li = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
+        pp.li = hasParam ? docmodel::boundLength(param, true) : 0;
     } else if (word == "ri" || word == "rin") {
-        pp.ri = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
+        pp.ri = hasParam ? docmodel::boundLength(param, true) : 0;
     } else if (word == "fi") {
-        pp.fi = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
+        pp.fi = hasParam ? docmodel::boundLength(param, true) : 0;
     } else if (word == "sb") {
-        pp.sb = hasParam ? std::clamp(param, 0, MaxLength) : 0;
+        pp.sb = hasParam ? docmodel::boundLength(param) : 0;
     } else if (word == "sa") {
-        pp.sa = hasParam ? std::clamp(param, 0, MaxLength) : 0;
+        pp.sa = hasParam ? docmodel::boundLength(param) : 0;
     } else if (word == "sl") {
-        pp.sl = hasParam ? std::clamp(param, -MaxLength, MaxLength) : 0;
+        pp.sl = hasParam ? docmodel::boundLength(param, true) : 0;
     } else if (word == "slmult") {
         pp.slmult = n != 0;
     } else if (word == "pagebb") {
@@ -121,7 +121,7 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         pp.nextTab = QTextOption::DelimiterTab;
     } else if (word == "tx") {
         // Tab positions are in 1/96 inch, as Qt scales them.
-        if (hasParam && param >= 0 && param <= MaxLength && pp.tabs.size() < 64)
+        if (hasParam && param >= 0 && param <= docmodel::MaxLength && pp.tabs.size() < 64)
             pp.tabs << QTextOption::Tab(
                 param / rtf::TwipsPerPixel, pp.nextTab,
                 pp.nextTab == QTextOption::DelimiterTab ? QChar(QLatin1Char('.')) : QChar());

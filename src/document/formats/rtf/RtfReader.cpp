@@ -276,18 +276,18 @@ bool Parser::documentWord(std::string_view word, bool hasParam, int param) {
     const int n = hasParam ? param : 1;
     // Document and section settings.
     PageFormat& pf = out.page;
-    // Page lengths beyond 1000000 twips (about 700 inches) are no paper.
+    // Lengths are bounded to what a page can hold, paper sides to paper.
     // The document has one page format: the first section's. A later
     // section's paper or margins (a landscape appendix, say) would
     // otherwise turn every page.
     const bool ours = !(laterSection && word.ends_with("sxn"));
     auto positive = [&](int& field) {
         if (hasParam && param > 0 && ours)
-            field = std::min(param, MaxLength);
+            field = docmodel::boundPaperLength(param);
     };
     auto nonNegative = [&](int& field) {
         if (hasParam && param >= 0 && ours)
-            field = std::min(param, MaxLength);
+            field = docmodel::boundLength(param);
     };
     if (word == "paperw" || word == "pgwsxn") {
         positive(pf.width);
@@ -320,12 +320,12 @@ bool Parser::documentWord(std::string_view word, bool hasParam, int param) {
     }
     if (word == "headery") {
         if (hasParam && param >= 0)
-            pf.headerPosition = std::min(param, MaxLength);
+            pf.headerPosition = docmodel::boundLength(param);
         return true;
     }
     if (word == "footery") {
         if (hasParam && param >= 0)
-            pf.footerPosition = std::min(param, MaxLength);
+            pf.footerPosition = docmodel::boundLength(param);
         return true;
     }
     if (word == "titlepg") {

@@ -371,11 +371,13 @@ private:
     void picture(const QTextImageFormat& f) {
         QByteArray data = f.property(prop::ImageData).toByteArray();
         if (!f.hasProperty(prop::ImageData)) {
-            // An image the document holds as a resource only.
+            // An image the document holds as a resource only; a name it
+            // holds nothing for is an empty frame.
             const QImage image =
                 doc->resource(QTextDocument::ImageResource, QUrl(f.name())).value<QImage>();
             QBuffer buffer(&data);
-            if (!image.isNull() && buffer.open(QIODevice::WriteOnly))
+            if (!image.isNull() && !docmodel::isBlankPicture(image) &&
+                buffer.open(QIODevice::WriteOnly))
                 image.save(&buffer, "PNG");
         }
         const bool png = data.startsWith("\x89PNG");

@@ -1,0 +1,157 @@
+#include "document/Pictures.h"
+
+#include "wp/TextControl.h"
+
+#include <QBuffer>
+#include <QCache>
+#include <QCryptographicHash>
+#include <QHash>
+#include <QImage>
+#include <QImageReader>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QUrl>
+#include <cmath>
+#include <vector>
+
+namespace wp::docmodel {
+
+namespace {
+
+// Decoded pictures by their data and size, so that the preview's and the
+// stepper's copies of a document show the images the host's document
+// decoded. An entry costs its kilobytes; what a document still shows stays
+// alive in it after the cache let go.
+QCache<QString, QImage>& decodedPictures() {
+    static QCache<QString, QImage> cache(64 * 1024);
+    return cache;
+}
+
+// The pixels to decode a picture drawn `drawn` (96-dpi units) large into:
+// its size at PictureDpi, never more than `full`; `full` itself when the
+// drawn size is not known (Qt then takes the picture's own size).
+QSize decodeSize(const QSize& full, const QSizeF& drawn) {
+    if (!full.isValid() || !(drawn.width() > 0) || !(drawn.height() > 0))
+        return full;
+    const QSize want(std::max(1, int(std::ceil(drawn.width() * PictureDpi / 96.0))),
+                     std::max(1, int(std::ceil(drawn.height() * PictureDpi / 96.0))));
+    return want.width() < full.width() || want.height() < full.height() ? want.boundedTo(full)
+                                                                        : full;
+}
+
+QImage decodePicture(const QByteArray& data, const QSizeF& drawn) {
+    QByteArray bytes = data;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = decodeSize(reader.size(), drawn);
+    const QString key = pictureName(data) + QLatin1Char('@') + QString::number(size.width()) +
+                        QLatin1Char('x') + QString::number(size.height());
+    auto& cache = decodedPictures();
+    if (const QImage* hit = cache.object(key))
+        return *hit;
+    if (size.isValid() && size != reader.size())
+        reader.setScaledSize(size);
+    QImage image = reader.read();
+    if (image.isNull())
+        return image;
+    cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
+    return image;
+}
+
+} // namespace
+
+const QImage& blankPicture() {
+    static const QImage blank = [] {
+        QImage image(1, 1, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        return image;
+    }();
+    return blank;
+}
+
+bool isBlankPicture(const QImage& image) {
+    return image.cacheKey() == blankPicture().cacheKey();
+}
+
+void keepPicturesOwn(QTextDocument* doc) {
+    doc->setResourceProvider([](const QUrl&) { return QVariant(blankPicture()); });
+}
+
+QString pictureName(const QByteArray& data) {
+    return QStringLiteral("wpimage:") +
+           QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex());
+}
+
+void ownPictures(QTextDocument* piece, const QTextDocument* source) {
+    QHash<QString, QByteArray> known;
+    if (source)
+        for (const QTextFormat& f : source->allFormats())
+            if (f.isImageFormat() && f.hasProperty(prop::ImageData))
+                known.insert(f.toImageFormat().name(), f.property(prop::ImageData).toByteArray());
+    struct Change {
+        int start, end;
+        QTextImageFormat format;
+    };
+    std::vector<Change> changes;
+    for (QTextBlock block = piece->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            if (!frag.charFormat().isImageFormat())
+                continue;
+            QTextImageFormat f = frag.charFormat().toImageFormat();
+            const QByteArray data = f.hasProperty(prop::ImageData)
+                                        ? f.property(prop::ImageData).toByteArray()
+                                        : known.value(f.name());
+            const QString name = pictureName(data);
+            if (f.hasProperty(prop::ImageData) && f.name() == name)
+                continue;
+            f.setName(name);
+            f.setProperty(prop::ImageData, data);
+            changes.push_back({frag.position(), frag.position() + frag.length(), f});
+        }
+    QTextCursor cursor(piece);
+    for (const Change& c : changes) {
+        cursor.setPosition(c.start);
+        cursor.setPosition(c.end, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(c.format);
+    }
+}
+
+void addImageResources(QTextDocument* doc) {
+    if (!doc->resourceProvider())
+        keepPicturesOwn(doc);
+    // The largest size each picture is drawn at; a side of no given size
+    // (below 0) is the picture's own, which only the whole picture gives.
+    struct Use {
+        QByteArray data;
+        QSizeF drawn;
+    };
+    QHash<QString, Use> uses;
+    auto larger = [](double a, double b) { return a < 0 || b < 0 ? -1.0 : std::max(a, b); };
+    for (const QTextFormat& f : doc->allFormats()) {
+        if (!f.isImageFormat() || !f.hasProperty(prop::ImageData))
+            continue;
+        const QTextImageFormat image = f.toImageFormat();
+        const QSizeF drawn(image.hasProperty(QTextFormat::ImageWidth) ? image.width() : -1,
+                           image.hasProperty(QTextFormat::ImageHeight) ? image.height() : -1);
+        const auto known = uses.find(image.name());
+        if (known == uses.end()) {
+            uses.insert(image.name(), {image.property(prop::ImageData).toByteArray(), drawn});
+            continue;
+        }
+        known->drawn = QSizeF(larger(known->drawn.width(), drawn.width()),
+                              larger(known->drawn.height(), drawn.height()));
+    }
+    for (auto it = uses.cbegin(); it != uses.cend(); ++it) {
+        const QUrl url(it.key());
+        if (!isBlankPicture(doc->resource(QTextDocument::ImageResource, url).value<QImage>()))
+            continue; // given already
+        const QImage image = decodePicture(it->data, it->drawn);
+        if (!image.isNull())
+            doc->addResource(QTextDocument::ImageResource, url, image);
+    }
+}
+
+} // namespace wp::docmodel
