@@ -140,12 +140,10 @@ void TextControl::setPageFormat(const PageFormat& format) {
         format.footerPosition < 0 || format.headerFooter < 0 || format.headerFooter > 15 ||
         !std::isfinite(format.headerPosition) || !std::isfinite(format.footerPosition))
         refuse();
-    // Nor is any length longer than the largest paper: no file holds one.
-    for (double length : {double(format.width), double(format.height), double(format.marginL),
-                          double(format.marginT), double(format.marginR), double(format.marginB),
-                          format.headerPosition, format.footerPosition})
-        if (length > docmodel::MaxLength)
-            refuse();
+    // Nor is a header or footer distance longer than the largest paper: no
+    // file holds one, and the header dialog shows it in 16-bit millimetres.
+    if (format.headerPosition > docmodel::MaxLength || format.footerPosition > docmodel::MaxLength)
+        refuse();
     if (format == d->content.page)
         return;
     d->content.page = format;

@@ -832,9 +832,11 @@ bool read(const QByteArray& data, docmodel::DocumentContent& out, QString* error
         if (version != Version)
             r.fail(QStringLiteral("format version %1 is not supported").arg(version));
         PageFormat& pf = out.page;
-        // Lengths beyond what a page holds are bounded, as in every reader.
-        pf.width = docmodel::boundPaperLength(r.i32(1, INT_MAX, "the page width"));
-        pf.height = docmodel::boundPaperLength(r.i32(1, INT_MAX, "the page height"));
+        // Lengths beyond what a page holds are bounded, as in every reader;
+        // the paper is the host's choice (the control takes any size), but
+        // a sliver of it would make every line a page.
+        pf.width = std::max(docmodel::MinPaperLength, r.i32(1, INT_MAX, "the page width"));
+        pf.height = std::max(docmodel::MinPaperLength, r.i32(1, INT_MAX, "the page height"));
         pf.marginL = docmodel::boundLength(r.i32(0, INT_MAX, "a margin"));
         pf.marginT = docmodel::boundLength(r.i32(0, INT_MAX, "a margin"));
         pf.marginR = docmodel::boundLength(r.i32(0, INT_MAX, "a margin"));
