@@ -1,8 +1,8 @@
 // Field text <-> twips conversions and loading the page dialog, each beside
 // the plain Qt work it is built on.
+#include "core/modWP.h"
 #include "dialogs/frmPageDlg.h"
 #include "dialogs/modTX.h"
-#include "core/modWP.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -130,8 +130,7 @@ void BM_PdfPictures_wp(benchmark::State& state) {
 
 // LibreOffice with a profile of its own, created and warmed by one untimed
 // conversion, so the runs measure a conversion and not the first start.
-void convertWithLibreOffice(benchmark::State& state, const std::string& file,
-                            const char* format) {
+void convertWithLibreOffice(benchmark::State& state, const std::string& file, const char* format) {
     static QTemporaryDir profile;
     QTemporaryDir out;
     const std::vector<std::string> argv = {"soffice",

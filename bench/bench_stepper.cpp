@@ -6,8 +6,8 @@
 //   archive, beside a plain QSqlQuery plus a QXmlStreamReader pass;
 // - wptool merge's work for 100 letters into one PDF, beside LibreOffice
 //   converting the same 100 merged RTF files (when soffice is installed).
-#include "data/Schema.h"
 #include "core/modWP.h"
+#include "data/Schema.h"
 #include "stepper/StepperBatch.h"
 #include "stepper/TemplateMerge.h"
 #include "stepper/frmStepper.h"

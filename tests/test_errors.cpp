@@ -1,8 +1,8 @@
 // The error reporter: dump format, variables document, report routes, the
 // chain of reports, and processor faults turned into ordinary errors.
+#include "core/modWP.h"
 #include "errors/modvbCodeShieldSupport.h"
 #include "host/modStartup.h"
-#include "core/modWP.h"
 #include "support/TestSupport.h"
 #include "wp/hooks.h"
 

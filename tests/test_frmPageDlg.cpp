@@ -1,7 +1,7 @@
 // The page setup dialog, driven headless through its object names: modally
 // through clsWP::PageDialogShow, or loaded without showing.
-#include "dialogs/frmPageDlg.h"
 #include "core/modWP.h"
+#include "dialogs/frmPageDlg.h"
 #include "support/TestSupport.h"
 #include "wp/Error.h"
 #include "wp/KXml.h"

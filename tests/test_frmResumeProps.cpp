@@ -1,7 +1,7 @@
 // The résumé properties dialog, driven modally through
 // clsWP::ResumePropertiesShow over a real template archive.
-#include "dialogs/frmResumeProps.h"
 #include "core/modWP.h"
+#include "dialogs/frmResumeProps.h"
 #include "support/TestSupport.h"
 #include "support/ZipSupport.h"
 #include "wp/KXml.h"

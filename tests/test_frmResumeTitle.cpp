@@ -1,6 +1,6 @@
 // The résumé title prompt, driven modally through clsWP::ResumeTitleRetrieve.
-#include "dialogs/frmResumeTitle.h"
 #include "core/modWP.h"
+#include "dialogs/frmResumeTitle.h"
 #include "support/TestSupport.h"
 #include "wp/clsWP.h"
 

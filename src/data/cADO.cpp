@@ -1,11 +1,11 @@
 #include "wp/cADO.h"
 
+#include "core/modWP.h"
 #include "data/AdoError.h"
 #include "data/DbSession.h"
 #include "data/OdbcNative.h"
 #include "data/RecordsetImpl.h"
 #include "errors/modvbCodeShieldSupport.h"
-#include "core/modWP.h"
 #include "wp/hooks.h"
 
 #include <QCoreApplication>

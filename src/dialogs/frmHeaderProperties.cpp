@@ -1,8 +1,8 @@
 #include "dialogs/frmHeaderProperties.h"
 
+#include "core/modWP.h"
 #include "dialogs/FieldNumbers.h"
 #include "forms/FormSupport.h"
-#include "core/modWP.h"
 #include "wp/PageFormat.h"
 #include "wp/TextControl.h"
 

@@ -1,8 +1,8 @@
 #include "dialogs/frmPageDlg.h"
 
-#include "forms/FormSupport.h"
-#include "dialogs/modTX.h"
 #include "core/modWP.h"
+#include "dialogs/modTX.h"
+#include "forms/FormSupport.h"
 #include "wp/KXml.h"
 #include "wp/TextControl.h"
 

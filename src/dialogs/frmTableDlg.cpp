@@ -1,8 +1,8 @@
 #include "dialogs/frmTableDlg.h"
 
+#include "core/modWP.h"
 #include "dialogs/FieldNumbers.h"
 #include "forms/FormSupport.h"
-#include "core/modWP.h"
 #include "wp/KSortedList.h"
 #include "wp/KXml.h"
 #include "wp/TextControl.h"

@@ -1,7 +1,7 @@
 #include "dialogs/modTX.h"
 
-#include "errors/modvbCodeShieldSupport.h"
 #include "core/modWP.h"
+#include "errors/modvbCodeShieldSupport.h"
 
 #include <QLocale>
 #include <cmath>

@@ -1,5 +1,6 @@
 #include "wp/clsWP.h"
 
+#include "core/modWP.h"
 #include "dialogs/frmHeaderProperties.h"
 #include "dialogs/frmPageDlg.h"
 #include "dialogs/frmResumeProps.h"
@@ -7,7 +8,6 @@
 #include "dialogs/frmTableDlg.h"
 #include "errors/modvbCodeShieldSupport.h"
 #include "host/modStartup.h"
-#include "core/modWP.h"
 #include "preview/frmPrintPreview.h"
 #include "stepper/frmStepper.h"
 #include "wp/TextControl.h"

@@ -1,7 +1,7 @@
 #include "preview/frmPrintPreview.h"
 
-#include "forms/StatusPanes.h"
 #include "core/modWP.h"
+#include "forms/StatusPanes.h"
 #include "preview/modPrintDlg.h"
 #include "wp/TextControl.h"
 

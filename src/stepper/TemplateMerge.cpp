@@ -1,7 +1,7 @@
 #include "stepper/TemplateMerge.h"
 
-#include "errors/modvbCodeShieldSupport.h"
 #include "core/modWP.h"
+#include "errors/modvbCodeShieldSupport.h"
 #include "wp/TextControl.h"
 
 #include <QScopeGuard>

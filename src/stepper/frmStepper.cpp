@@ -1,9 +1,9 @@
 #include "stepper/frmStepper.h"
 
-#include "forms/FormSupport.h"
-#include "document/pages/PageView.h"
-#include "forms/StatusPanes.h"
 #include "core/modWP.h"
+#include "document/pages/PageView.h"
+#include "forms/FormSupport.h"
+#include "forms/StatusPanes.h"
 #include "stepper/TemplateMerge.h"
 #include "wp/Recordset.h"
 #include "wp/TextControl.h"
