@@ -352,7 +352,7 @@ TEST_F(Printing, cancellingALongJobStopsItAndStartsNoFurtherCopy) {
     removeQueueOutput();
 }
 
-TEST_F(Printing, aPrinterErrorStopsWithItsReasonOtherFailuresAreReported) {
+TEST_F(Printing, aPrinterErrorStopsQuietlyOtherFailuresAreReported) {
     wptest::ReportRecorder reports;
     wptest::MessageRecorder messages;
     auto tx = wptest::hostDocument(2);
@@ -366,11 +366,7 @@ TEST_F(Printing, aPrinterErrorStopsWithItsReasonOtherFailuresAreReported) {
     EXPECT_TRUE(result.accepted);
     EXPECT_EQ(result.jobsPrinted, 0);
     EXPECT_TRUE(reports.reports.empty());
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_TRUE(
-        messages.messages[0].text.contains(QStringLiteral("/nonexistent-directory/out.pdf")))
-        << messages.messages[0].text.toStdString();
-    EXPECT_EQ(messages.messages[0].style, 48);
+    EXPECT_TRUE(messages.messages.empty());
     EXPECT_EQ(tx->ViewMode(), 1);
     // No control to print is no printer error: reported, and the call fails.
     EXPECT_THROW(PrintDialogTX(nullptr, flags), wp::Error);
@@ -382,7 +378,7 @@ TEST_F(Printing, aPrinterErrorStopsWithItsReasonOtherFailuresAreReported) {
 
 // Copies printed into a file are one job, the file holds each of them, and
 // a file that cannot be written whole is not written: the one that was
-// there stays, and the user is told why.
+// there stays.
 TEST_F(Printing, aFileHoldsEveryCopyAndIsWrittenWholeOrNotAtAll) {
     wptest::MessageRecorder messages;
     auto tx = wptest::hostDocument(3);
@@ -408,9 +404,7 @@ TEST_F(Printing, aFileHoldsEveryCopyAndIsWrittenWholeOrNotAtAll) {
     qint32 flags = 0;
     result = PrintDialogTX(tx.get(), flags);
     EXPECT_EQ(result.jobsPrinted, 0);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_TRUE(messages.messages[0].text.contains(QStringLiteral("No space left on device")))
-        << messages.messages[0].text.toStdString();
+    EXPECT_TRUE(messages.messages.empty());
     EXPECT_EQ(tx->PrintDevice(), nullptr);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), before);

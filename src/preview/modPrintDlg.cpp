@@ -352,10 +352,6 @@ PRINTDLG_TYPE PrintDialogTX(TextControl* tx, qint32& PrintFlags) {
                 jobOpen = false;
             }
         }
-        // The printer's error ended the work: say why nothing, or not all,
-        // was printed.
-        if (stopped)
-            MsgBox(strErrDesc, mb::Exclamation, QStringLiteral("Print"));
         return PRINTDLG;
     });
 }
