@@ -129,10 +129,12 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(bf.bottomMargin(), 120);
     EXPECT_EQ(bf.lineHeightType(), QTextBlockFormat::ProportionalHeight);
     EXPECT_EQ(bf.lineHeight(), 150);
-    ASSERT_EQ(bf.tabPositions().size(), 2);
-    EXPECT_EQ(bf.tabPositions()[0].position, 96);
-    EXPECT_EQ(bf.tabPositions()[1].position, 624);
-    EXPECT_EQ(bf.tabPositions()[1].type, QTextOption::RightTab);
+    // The hanging indent is a stop of its own, as in Word.
+    ASSERT_EQ(bf.tabPositions().size(), 3);
+    EXPECT_EQ(bf.tabPositions()[0].position, 24);
+    EXPECT_EQ(bf.tabPositions()[1].position, 96);
+    EXPECT_EQ(bf.tabPositions()[2].position, 624);
+    EXPECT_EQ(bf.tabPositions()[2].type, QTextOption::RightTab);
     EXPECT_EQ(bf.background().color(), QColor(255, 255, 0));
     EXPECT_EQ(copy.document()->lastBlock().blockFormat().alignment(), Qt::AlignRight);
 
@@ -148,8 +150,10 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(u.bottomMargin(), 8);
     EXPECT_EQ(u.lineHeightType(), QTextBlockFormat::FixedHeight);
     EXPECT_EQ(u.lineHeight(), 24);
-    ASSERT_EQ(u.tabPositions().size(), 1);
-    EXPECT_EQ(u.tabPositions()[0].position, 624);
+    // Stops count from where the first line starts (li + fi = 540 twips).
+    ASSERT_EQ(u.tabPositions().size(), 2);
+    EXPECT_EQ(u.tabPositions()[0].position, 12);
+    EXPECT_EQ(u.tabPositions()[1].position, 588);
 }
 
 TEST(Rtf, readsWhatOtherWordProcessorsWrite) {

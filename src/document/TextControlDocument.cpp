@@ -364,4 +364,42 @@ void refreshSpaceAbove(QTextDocument* doc, int from, int to) {
         cursor.endEditBlock();
 }
 
+QList<QTextOption::Tab> tabsFromMargin(QList<QTextOption::Tab> tabs, double left, double first) {
+    constexpr double twipsPerPixel = 15.0;
+    const double origin = (left + first) / twipsPerPixel;
+    std::stable_sort(tabs.begin(), tabs.end(),
+                     [](const auto& a, const auto& b) { return a.position < b.position; });
+    QList<QTextOption::Tab> out;
+    for (QTextOption::Tab t : tabs) {
+        t.position -= origin;
+        if (t.position > 0)
+            out << t;
+    }
+    if (first < 0) {
+        const double hanging = -first / twipsPerPixel;
+        if (std::none_of(out.begin(), out.end(),
+                         [&](const QTextOption::Tab& t) { return t.position == hanging; })) {
+            out << QTextOption::Tab(hanging, QTextOption::LeftTab);
+            std::stable_sort(out.begin(), out.end(),
+                             [](const auto& a, const auto& b) { return a.position < b.position; });
+        }
+    }
+    return out;
+}
+
+QList<QTextOption::Tab> tabsToMargin(const QTextBlockFormat& format) {
+    constexpr double twipsPerPixel = 15.0;
+    const double origin = (format.leftMargin() + format.textIndent()) / twipsPerPixel;
+    const double hanging = -format.textIndent() / twipsPerPixel;
+    QList<QTextOption::Tab> tabs;
+    for (QTextOption::Tab t : format.tabPositions()) {
+        // The hanging indent's own stop goes without saying in the file.
+        if (hanging > 0 && t.position == hanging && t.type == QTextOption::LeftTab)
+            continue;
+        t.position += origin;
+        tabs << t;
+    }
+    return tabs;
+}
+
 } // namespace wp::docmodel

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTextBlock>
 #include <QTextFrame>
+#include <QTextOption>
 #include <array>
 #include <memory>
 #include <utility>
@@ -55,6 +56,17 @@ void addSpaceAfterToNext(QTextDocument* doc);
 /// after of the paragraph before one of them (or split or joined them). The
 /// change joins the edit's own undo step.
 void refreshSpaceAbove(QTextDocument* doc, int from, int to);
+
+/// Word processors measure tab stops from the text area's left edge; Qt's
+/// layout measures them from where each line starts, which on a paragraph's
+/// first line is its left indent plus its first-line indent. The stops a
+/// file gives (1/96 inch from the text area's edge) as the layout takes them
+/// for a paragraph of left indent `left` and first-line indent `first`
+/// (twips): those left of the first line's start are dropped, and a hanging
+/// indent is a stop of its own, as it is there. tabsToMargin turns a
+/// paragraph's stops back, without that implied one.
+QList<QTextOption::Tab> tabsFromMargin(QList<QTextOption::Tab> tabs, double left, double first);
+QList<QTextOption::Tab> tabsToMargin(const QTextBlockFormat& format);
 
 /// Table cell format (int, twips): the least height of the cell's row, which
 /// the layout meets by growing the row's bottom padding; below 0 the row is

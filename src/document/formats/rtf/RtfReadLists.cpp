@@ -251,6 +251,7 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
         // Text and wrapped lines both start at the left indent; the number
         // stands before the first line, `hang` to the left of the text.
         double li = bf.leftMargin(), fi = bf.textIndent();
+        const QList<QTextOption::Tab> tabs = docmodel::tabsToMargin(bf);
         if (li == 0 && fi == 0) {
             li = level->li;
             fi = level->fi;
@@ -261,6 +262,8 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
             hang = std::min(-fi, std::max(0.0, li));
         bf.setLeftMargin(std::max(0.0, li));
         bf.clearProperty(QTextFormat::TextIndent);
+        // The lines now start at the left indent: the stops follow them.
+        bf.setTabPositions(docmodel::tabsFromMargin(tabs, bf.leftMargin(), 0));
         if (hang > 0)
             bf.setProperty(docmodel::ListHang, hang);
     }

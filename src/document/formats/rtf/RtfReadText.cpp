@@ -261,16 +261,8 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& p) const {
         b.setLineHeight(p.sl / rtf::TwipsPerPixel, QTextBlockFormat::MinimumHeight);
     else if (p.sl < 0)
         b.setLineHeight(-p.sl / rtf::TwipsPerPixel, QTextBlockFormat::FixedHeight);
-    if (!p.tabs.isEmpty()) {
-        // Files may list their stops in any order; the layout takes them
-        // from left to right.
-        QList<QTextOption::Tab> tabs = p.tabs;
-        std::stable_sort(tabs.begin(), tabs.end(),
-                         [](const QTextOption::Tab& a, const QTextOption::Tab& b) {
-                             return a.position < b.position;
-                         });
-        b.setTabPositions(tabs);
-    }
+    if (!p.tabs.isEmpty() || p.fi < 0)
+        b.setTabPositions(docmodel::tabsFromMargin(p.tabs, p.li, p.fi));
     if (p.pagebb)
         b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     if (p.shading > 0 && p.shading < int(colors.size()) && colors[p.shading].isValid())

@@ -322,7 +322,7 @@ private:
         default:
             break;
         }
-        for (const QTextOption::Tab& tab : b.tabPositions()) {
+        for (const QTextOption::Tab& tab : docmodel::tabsToMargin(b)) {
             if (tab.type == QTextOption::RightTab)
                 out += "\\tqr";
             else if (tab.type == QTextOption::CenterTab)
