@@ -365,6 +365,17 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
     EXPECT_NEAR(ds[2].right, margin + 72 + d, 0.5);
     EXPECT_NEAR(ds[3].right, margin + 450, 0.5);
 
+    // Small capitals print as capitals, the lowercase ones smaller.
+    const PdfPages caps =
+        printRtf(head + "\\pard\\scaps Reviews\\par}", dir, QStringLiteral("smallcaps"));
+    ASSERT_EQ(caps.size(), 1u);
+    QString capsText;
+    for (const PdfLine& l : caps[0]) {
+        capsText += l.text;
+        EXPECT_GT(l.bottom - l.top, 6) << l.text.toStdString();
+    }
+    EXPECT_EQ(capsText.remove(QLatin1Char(' ')), QStringLiteral("REVIEWS"));
+
     // A continuous section break goes on on the same page; the default
     // one starts a page.
     EXPECT_EQ(texts(printRtf(head + "\\pard First\\par\\sect\\sectd\\sbknone\\pard Second\\par"

@@ -1,4 +1,5 @@
 // RTF in and out of the document control.
+#include "document/TextControlDocument.h"
 #include "support/TestSupport.h"
 #include "support/ZipSupport.h"
 #include "test_TextControlSample.h"
@@ -117,7 +118,12 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(s.background().color(), QColor(0, 255, 0));
     EXPECT_EQ(s.fontFamilies().toStringList(), QStringList{QStringLiteral("Courier New")});
     EXPECT_EQ(s.fontPointSize(), 9);
-    EXPECT_EQ(formatAt(copy, QStringLiteral("small")).fontCapitalization(), QFont::SmallCaps);
+    // Small capitals come back as capitals, lowercase letters smaller,
+    // and are written as small capitals again.
+    const QTextCharFormat sc = formatAt(copy, QStringLiteral("small"));
+    EXPECT_EQ(sc.fontCapitalization(), QFont::AllUppercase);
+    EXPECT_EQ(wp::docmodel::fileCase(sc), std::make_pair(QFont::SmallCaps, 12.0));
+    EXPECT_NEAR(sc.fontPointSize(), 9.6, 0.01);
     const QTextBlock second = copy.document()->firstBlock().next();
     EXPECT_EQ(second.text(), QStringLiteral("tab\there\u2028line"));
     const QTextBlockFormat bf = second.blockFormat();

@@ -402,4 +402,41 @@ QList<QTextOption::Tab> tabsToMargin(const QTextBlockFormat& format) {
     return tabs;
 }
 
+void emulateSmallCaps(QTextDocument* doc) {
+    QTextCursor cursor(doc);
+    const double defaultSize = doc->defaultFont().pointSizeF();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextCharFormat f = fragment.charFormat();
+            if (f.fontCapitalization() != QFont::SmallCaps)
+                continue;
+            const double size =
+                f.hasProperty(QTextFormat::FontPointSize) ? f.fontPointSize() : defaultSize;
+            f.setFontCapitalization(QFont::AllUppercase);
+            f.setProperty(SmallCapsSize, size);
+            const QString text = fragment.text();
+            for (qsizetype i = 0; i < text.size();) {
+                const bool lower = text[i].isLower();
+                qsizetype j = i + 1;
+                while (j < text.size() && text[j].isLower() == lower)
+                    ++j;
+                QTextCharFormat part = f;
+                part.setFontPointSize(lower ? size * 0.8 : size);
+                cursor.setPosition(fragment.position() + int(i));
+                cursor.setPosition(fragment.position() + int(j), QTextCursor::KeepAnchor);
+                cursor.setCharFormat(part);
+                i = j;
+            }
+        }
+    }
+}
+
+std::pair<QFont::Capitalization, double> fileCase(const QTextCharFormat& f) {
+    if (f.hasProperty(SmallCapsSize))
+        return {QFont::SmallCaps, f.doubleProperty(SmallCapsSize)};
+    return {f.fontCapitalization(),
+            f.hasProperty(QTextFormat::FontPointSize) ? f.fontPointSize() : 0.0};
+}
+
 } // namespace wp::docmodel

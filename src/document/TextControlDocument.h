@@ -57,6 +57,19 @@ void addSpaceAfterToNext(QTextDocument* doc);
 /// change joins the edit's own undo step.
 void refreshSpaceAbove(QTextDocument* doc, int from, int to);
 
+/// Character format (double, points): the run is small capitals of this
+/// size. Qt draws its own small capitals at a wrong size on the layout's
+/// 1440-dpi device (they all but vanish), so a document read from a file
+/// keeps them as capitals, its lowercase letters at four fifths of the
+/// size, as word processors draw them; writers give back small capitals of
+/// this size.
+constexpr int SmallCapsSize = QTextFormat::UserProperty + 80;
+/// Turns the runs of `doc` that ask for Qt's small capitals into the above.
+void emulateSmallCaps(QTextDocument* doc);
+/// The capitalization and point size (0: the default) a file should give a
+/// run of format `f`.
+std::pair<QFont::Capitalization, double> fileCase(const QTextCharFormat& f);
+
 /// Word processors measure tab stops from the text area's left edge; Qt's
 /// layout measures them from where each line starts, which on a paragraph's
 /// first line is its left indent plus its first-line indent. The stops a

@@ -93,6 +93,7 @@ void RunProps::merge(const RunProps& o) {
     take(italic, o.italic);
     take(strike, o.strike);
     take(caps, o.caps);
+    take(smallCaps, o.smallCaps);
     take(hidden, o.hidden);
     take(underline, o.underline);
     take(halfPoints, o.halfPoints);
@@ -144,6 +145,8 @@ void Translator::readRunProps(QXmlStreamReader& xml, RunProps& r) {
             r.strike = onOff(xml);
         else if (n == QLatin1String("caps"))
             r.caps = onOff(xml);
+        else if (n == QLatin1String("smallCaps"))
+            r.smallCaps = onOff(xml);
         else if (n == QLatin1String("vanish") || n == QLatin1String("webHidden"))
             r.hidden = onOff(xml);
         else if (n == QLatin1String("u"))

@@ -113,6 +113,8 @@ void Translator::runStart(QByteArray& content, const RunProps& r) {
         content += "\\strike";
     if (r.caps.value_or(false))
         content += "\\caps";
+    else if (r.smallCaps.value_or(false))
+        content += "\\scaps";
     if (r.hidden.value_or(false))
         content += "\\v";
     static const char* const underlines[] = {"", "\\ul", "\\uldb", "\\uld", "\\uldash", "\\ulwave"};

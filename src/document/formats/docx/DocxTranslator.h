@@ -34,7 +34,7 @@ constexpr int MaxLength = 1000000;
 // --- formats as the styles and the direct formatting give them --------------
 
 struct RunProps {
-    std::optional<bool> bold, italic, strike, caps, hidden;
+    std::optional<bool> bold, italic, strike, caps, smallCaps, hidden;
     std::optional<int> underline; // 0 none, 1 single, 2 double, 3 dotted, 4 dashed, 5 wave
     std::optional<int> halfPoints;
     std::optional<int> vertical; // 1 superscript, -1 subscript, 0 baseline

@@ -176,17 +176,20 @@ void Writer::runProps(const QTextCharFormat& f) {
         w.writeEmptyElement(QStringLiteral("w:b"));
     if (f.fontItalic())
         w.writeEmptyElement(QStringLiteral("w:i"));
-    if (f.fontCapitalization() == QFont::AllUppercase)
+    const auto [capitalization, size] = docmodel::fileCase(f);
+    if (capitalization == QFont::AllUppercase)
         w.writeEmptyElement(QStringLiteral("w:caps"));
+    else if (capitalization == QFont::SmallCaps)
+        w.writeEmptyElement(QStringLiteral("w:smallCaps"));
     if (f.fontStrikeOut())
         w.writeEmptyElement(QStringLiteral("w:strike"));
     if (f.foreground().style() != Qt::NoBrush) {
         w.writeEmptyElement(QStringLiteral("w:color"));
         w.writeAttribute(QStringLiteral("w:val"), hex(f.foreground().color()));
     }
-    if (f.hasProperty(QTextFormat::FontPointSize) && f.fontPointSize() > 0) {
+    if (size > 0) {
         w.writeEmptyElement(QStringLiteral("w:sz"));
-        w.writeAttribute(QStringLiteral("w:val"), n(std::lround(f.fontPointSize() * 2)));
+        w.writeAttribute(QStringLiteral("w:val"), n(std::lround(size * 2)));
     }
     const char* highlight = nullptr;
     if (f.background().style() != Qt::NoBrush) {

@@ -620,8 +620,11 @@ bool read(const QByteArray& data, docmodel::DocumentContent& out, QString* error
     if (!parser.run(error))
         return false;
     docmodel::addSpaceAfterToNext(out.body.get());
-    for (const auto& doc : out.headerFooter)
+    docmodel::emulateSmallCaps(out.body.get());
+    for (const auto& doc : out.headerFooter) {
         docmodel::addSpaceAfterToNext(doc.get());
+        docmodel::emulateSmallCaps(doc.get());
+    }
     return true;
 }
 

@@ -121,8 +121,8 @@ private:
         if (!families.isEmpty() && !families.front().isEmpty())
             if (const int fi = fontIndex(families.front()); fi != 0)
                 number("f", fi);
-        const double size =
-            f.hasProperty(QTextFormat::FontPointSize) ? f.fontPointSize() : defaultSize;
+        const auto [capitalization, fileSize] = docmodel::fileCase(f);
+        const double size = fileSize > 0 ? fileSize : defaultSize;
         if (size > 0 && std::lround(size * 2) != 24)
             number("fs", std::lround(size * 2));
         if (f.fontWeight() >= QFont::DemiBold)
@@ -148,9 +148,9 @@ private:
         }
         if (f.fontStrikeOut())
             word("strike");
-        if (f.fontCapitalization() == QFont::AllUppercase)
+        if (capitalization == QFont::AllUppercase)
             word("caps");
-        else if (f.fontCapitalization() == QFont::SmallCaps)
+        else if (capitalization == QFont::SmallCaps)
             word("scaps");
         if (f.foreground().style() != Qt::NoBrush)
             number("cf", colorIndex(f.foreground().color()));
