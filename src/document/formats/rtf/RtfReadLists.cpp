@@ -247,11 +247,10 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
     if (understood && !isList && !visibleText(level->text).isEmpty())
         understood = false;
     double hang = -1;
+    // Text and wrapped lines both start at the left indent; the number
+    // stands before the first line, `hang` to the left of the text.
+    double li = bf.leftMargin(), fi = bf.textIndent();
     if (isList) {
-        // Text and wrapped lines both start at the left indent; the number
-        // stands before the first line, `hang` to the left of the text.
-        double li = bf.leftMargin(), fi = bf.textIndent();
-        const QList<QTextOption::Tab> tabs = docmodel::tabsToMargin(bf);
         if (li == 0 && fi == 0) {
             li = level->li;
             fi = level->fi;
@@ -260,12 +259,18 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
             li += fi;
         else
             hang = std::min(-fi, std::max(0.0, li));
+        // With no room before the text (WordPad's bullets), the marker is
+        // the line's first text and a tab takes the text to the next stop.
+        if (hang <= 0)
+            understood = isList = false;
+    }
+    if (isList) {
+        const QList<QTextOption::Tab> tabs = docmodel::tabsToMargin(bf);
         bf.setLeftMargin(std::max(0.0, li));
         bf.clearProperty(QTextFormat::TextIndent);
         // The lines now start at the left indent: the stops follow them.
         bf.setTabPositions(docmodel::tabsFromMargin(tabs, bf.leftMargin(), 0));
-        if (hang > 0)
-            bf.setProperty(docmodel::ListHang, hang);
+        bf.setProperty(docmodel::ListHang, hang);
     }
     // Pictures placed beside the text stand before their paragraph; one at
     // the start of the document or a cell needs an empty paragraph before
