@@ -423,6 +423,11 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
                  dir, QStringLiteral("ligatures"));
     EXPECT_EQ(texts(words),
               QStringList{QStringLiteral("office fifty affine flow efficient fiord")});
+    // Ideographs a CJK font draws with its radicals' glyphs read as the
+    // ideographs, not as the radicals.
+    EXPECT_EQ(texts(printRtf(head + "\\pard \\u20837?\\u40736?\\u25991?\\u26085?\\par}", dir,
+                             QStringLiteral("ideographs"))),
+              QStringList{QString::fromUtf8("\u5165\u9f20\u6587\u65e5")});
 
     // Fonts by kind: a Windows charset name is the font it names, an
     // unknown roman font a serif one, an unknown modern one a fixed one.

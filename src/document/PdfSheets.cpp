@@ -5,7 +5,77 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cstring>
+
 namespace wp {
+
+namespace {
+
+// The character a glyph's code `code` (4 hex digits, a ToUnicode entry)
+// should read as: CJK fonts draw an ideograph and the radical of the same
+// shape (U+2F00...) with one glyph, and Qt's PDF engine names each glyph
+// by the lowest code that reaches it, so 入 would extract as ⼊.
+void mendCode(char* code) {
+    bool ok = false;
+    const uint u = QByteArray(code, 4).toUInt(&ok, 16);
+    if (!ok || u < 0x2E80 || u > 0x2FDF)
+        return;
+    const QString d = QChar(char16_t(u)).decomposition();
+    if (d.size() == 1 && QChar(char16_t(u)).decompositionTag() == QChar::Compat)
+        std::memcpy(
+            code,
+            QByteArray::number(d[0].unicode(), 16).toUpper().rightJustified(4, '0').constData(), 4);
+}
+
+// Mends the target codes of a ToUnicode map in place, code for code, so
+// that no byte of the file moves: "<from> <to> [<code>...]", "<g> <g>
+// <code>" and "<g> <code>" lines.
+void mendToUnicode(QByteArray& cmap) {
+    char* data = cmap.data();
+    qsizetype line = 0;
+    while (line < cmap.size()) {
+        qsizetype end = cmap.indexOf('\n', line);
+        if (end < 0)
+            end = cmap.size();
+        const QByteArrayView l(data + line, end - line);
+        const auto token = [&](qsizetype at) {
+            return at + 6 <= l.size() && l[at] == '<' && l[at + 5] == '>';
+        };
+        if (token(0) && token(7) && l.size() > 14 && l[14] == '[') {
+            for (qsizetype at = 15; token(at); at += 7)
+                mendCode(data + line + at + 1);
+        } else if (token(0) && token(7) && token(14) && l.size() == 20 &&
+                   l.first(6) == l.sliced(7, 6)) {
+            mendCode(data + line + 15);
+        } else if (token(0) && token(7) && l.size() == 13) {
+            mendCode(data + line + 8);
+        }
+        line = end + 1;
+    }
+}
+
+// Passes the PDF engine's bytes to the file, mending the ToUnicode maps
+// on their way (the engine writes each map whole, in one piece).
+class TextMapMend : public QIODevice {
+public:
+    explicit TextMapMend(QIODevice* out) : m_out(out) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 len) override {
+        const QByteArrayView chunk(data, len);
+        if (!chunk.contains("/Ordering (UCS)"))
+            return m_out->write(data, len);
+        QByteArray cmap(data, len);
+        mendToUnicode(cmap);
+        return m_out->write(cmap);
+    }
+
+private:
+    QIODevice* m_out;
+};
+
+} // namespace
 
 QPageLayout sheetLayout(const PageFormat& f) {
     const bool landscape = f.width > f.height;
@@ -51,7 +121,8 @@ bool PdfSheets::begin(const QPageLayout& layout, int resolution, const QString& 
         m_file = std::make_unique<QSaveFile>(real);
     if (!m_file->open(QIODevice::WriteOnly))
         return fail(m_file->errorString());
-    m_writer = std::make_unique<QPdfWriter>(m_file.get());
+    m_mend = std::make_unique<TextMapMend>(m_file.get());
+    m_writer = std::make_unique<QPdfWriter>(m_mend.get());
     m_writer->setCreator(creator);
     m_writer->setTitle(title);
     m_writer->setResolution(resolution);

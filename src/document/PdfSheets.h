@@ -48,6 +48,7 @@ private:
     QString m_fileName;
     QString m_error;
     std::unique_ptr<QFileDevice> m_file;
+    std::unique_ptr<QIODevice> m_mend; // between the writer and the file
     std::unique_ptr<QPdfWriter> m_writer;
     QPainter m_painter;
 };
