@@ -481,6 +481,50 @@ TEST_F(Fidelity, footersNumberEveryPageAlsoAfterSaving) {
         }
 }
 
+// A footnote stands at the foot of the page that shows its mark, under the
+// page's text and above the bottom margin; the text gives up the room.
+TEST_F(Fidelity, footnotesStandAtTheFootOfTheirMarksPageAlsoAfterSaving) {
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Times New Roman;}}"
+                     "\\paperw12240\\paperh15840\\margt1440\\margb1440 ";
+    for (int i = 1; i <= 60; ++i)
+        rtf += "Line " + QByteArray::number(i) +
+               (i == 45 ? "{\\super\\chftn}{\\footnote\\pard\\plain\\fs20{\\super\\chftn} "
+                          "Noted once.\\par Noted twice.}\\par\n"
+                        : "\\par\n");
+    wp::TextControl tx;
+    ASSERT_TRUE(tx.LoadFromMemory(rtf + '}', wp::fmt::Rtf)) << tx.lastError().toStdString();
+    QTemporaryDir dir;
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native}) {
+        SCOPED_TRACE(saveAs);
+        wp::TextControl copy;
+        if (saveAs) {
+            ASSERT_TRUE(copy.LoadFromMemory(tx.SaveToMemory(saveAs), saveAs));
+        }
+        const QString pdf = dir.filePath(QStringLiteral("notes%1.pdf").arg(saveAs));
+        ASSERT_TRUE((saveAs ? copy : tx).exportPdf(pdf));
+        const PdfPages pages = readPdf(pdf);
+        ASSERT_EQ(pages.size(), 2u);
+        const PdfLine *mark = nullptr, *once = nullptr, *twice = nullptr;
+        double textBottom = 0;
+        for (const PdfLine& l : pages[1]) {
+            if (l.text == QLatin1String("Line 45 1"))
+                mark = &l;
+            else if (l.text.endsWith(QLatin1String("Noted once.")))
+                once = &l;
+            else if (l.text == QLatin1String("Noted twice."))
+                twice = &l;
+            else if (l.text.startsWith(QLatin1String("Line")))
+                textBottom = std::max(textBottom, l.bottom);
+        }
+        // The mark no longer fits on the first page beside its note.
+        ASSERT_TRUE(mark && once && twice) << pageText(pages[1]).toStdString();
+        EXPECT_FALSE(pageText(pages[0]).contains(QLatin1String("Noted")));
+        EXPECT_LT(textBottom, once->top - 10);
+        EXPECT_LT(once->bottom, twice->top + 1);
+        EXPECT_NEAR(twice->bottom, 792 - 72, 6);
+    }
+}
+
 TEST_F(Fidelity, lineHeightsAndSpacingMatchLibreOffice) {
     const Corpus c = load(QStringLiteral("spacing"));
     ASSERT_FALSE(c.ours.empty());

@@ -43,6 +43,12 @@ constexpr int ListLevelProperty = QTextFormat::UserProperty + 0x7F01;
 // A paragraph's style (\s) plus one, when \contextualspace drops its space
 // next to paragraphs of that style; read off when the paragraph ends.
 constexpr int ContextualStyleProperty = QTextFormat::UserProperty + 0x7F02;
+// A footnote's mark: the index of its note, until the note is built.
+constexpr int NoteIndexProperty = QTextFormat::UserProperty + 0x7F03;
+// A mark's run takes no further text.
+constexpr int NoteMarkRun = -1000;
+// Footnotes a document may have.
+constexpr int MaxNotes = 10000;
 
 // --- what a destination collects -------------------------------------------
 
@@ -170,7 +176,7 @@ struct Builder {
 
 enum class Dest {
     Body,
-    HeaderFooter, // text into builders[target]
+    HeaderFooter, // text into builders[target], or a footnote's (see Parser::builder)
     Skip,
     InfoGroup, // the \info group: its children name the properties
     FontTable,
@@ -193,7 +199,7 @@ enum class Dest {
 
 struct State {
     Dest dest = Dest::Body;
-    int target = 0; // 0 body, 1..4 header/footer index + 1
+    int target = 0; // 0 body, 1..4 header/footer index + 1, then footnotes
     CharProps chr;
     ParaProps para;
     int uc = 1;
@@ -258,6 +264,13 @@ struct ShapeProps {
     bool hasImage = false;
 };
 
+// A footnote being read or read: its text, and the number its mark shows.
+struct Note {
+    Builder builder;
+    int number = 0;
+    bool endnote = false; // \ftnalt: the note goes to the document's end
+};
+
 struct FieldCtx {
     int depth = 0;
     QString inst;
@@ -285,6 +298,8 @@ private:
     std::vector<State> stack;
     State st;
     Builder builders[1 + docmodel::HeaderFooterCount];
+    std::vector<Note> notes;
+    std::vector<QByteArray> noteData; // each note's document, once built
     std::map<int, FontEntry> fonts;
     std::vector<QColor> colors;
     int colorR = -1, colorG = -1, colorB = -1;
@@ -332,7 +347,11 @@ private:
     ShapeProps shape;
 
     [[noreturn]] void fail(const QString& what) { throw what; }
-    Builder& builder() { return builders[st.target]; }
+    Builder& builder() {
+        return st.target <= docmodel::HeaderFooterCount
+                   ? builders[st.target]
+                   : notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)].builder;
+    }
     static bool inDocumentDest(Dest d) { return d == Dest::Body || d == Dest::HeaderFooter; }
     bool inDocument() const { return inDocumentDest(st.dest); }
     void destination(Dest d);
@@ -352,6 +371,13 @@ private:
     void emitText(const QString& text);
     void build();
     void buildDocument(QTextDocument* doc, Builder& b);
+    void defaultFont(QTextDocument* doc) const;
+
+    // Footnotes (RtfReadText.cpp).
+    bool noteWord(std::string_view word);
+    void beginNote();
+    void buildNotes();
+    QTextCharFormat markFormat(const QTextCharFormat& f) const;
 
     // Font and colour tables (RtfReadFonts.cpp).
     bool tableDestinationWord(std::string_view word);

@@ -298,7 +298,7 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
         cursor.insertBlock(bf);
     for (const Run& run : para.runs)
         if (!(understood && run.listText) && !run.floating)
-            cursor.insertText(run.text, run.format);
+            cursor.insertText(run.text, markFormat(run.format));
     if (!isList)
         return;
 

@@ -13,8 +13,8 @@ void Builder::text(const QString& t, const CharProps& props, const QTextCharForm
                    bool listText) {
     if (!current.runs.empty()) {
         Run& last = current.runs.back();
-        if (last.field == field && last.props == props && last.listText == listText &&
-            !last.object) {
+        if (last.field == field && field != NoteMarkRun && last.props == props &&
+            last.listText == listText && !last.object) {
             last.text += t;
             return;
         }

@@ -2,6 +2,10 @@
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
+#include "document/Notes.h"
+
+#include <QTextDocument>
+
 #include <algorithm>
 
 namespace wp::RtfReader::detail {
@@ -20,10 +24,17 @@ bool Parser::specialCharacter(std::string_view word) {
             return true;
         }
     if (word == "chftn") {
-        // A footnote's mark in the text: its number, counted from 1. (The
-        // note's own group, with its copy of the mark, is not shown.)
-        flushBytes();
-        pendingText += QString::number(++footnoteMarks);
+        // A footnote's mark: its number, counted from 1. In the body it is a
+        // run of its own, which the note after it takes as its mark; the
+        // note's own copy shows the same number.
+        flush();
+        if (st.target > docmodel::HeaderFooterCount) {
+            pendingText +=
+                QString::number(notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)].number);
+        } else if (!st.chr.hidden) {
+            builder().text(QString::number(++footnoteMarks), st.chr, charFormat(st.chr),
+                           NoteMarkRun, st.listText);
+        }
         return true;
     }
     if (word == "chpgn") {
@@ -185,6 +196,89 @@ bool Parser::characterWord(std::string_view word, bool hasParam, int param) {
         return false;
     }
     return true;
+}
+
+bool Parser::noteWord(std::string_view word) {
+    if (word == "ftnalt") {
+        if (st.target > docmodel::HeaderFooterCount)
+            notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)].endnote = true;
+        return true;
+    }
+    if (word != "footnote")
+        return false;
+    beginNote();
+    return true;
+}
+
+void Parser::beginNote() {
+    Builder& body = builders[0];
+    if (st.dest != Dest::Body || st.target != 0 || int(notes.size()) >= MaxNotes ||
+        body.current.runs.empty() || body.current.runs.back().object) {
+        destination(Dest::Skip);
+        return;
+    }
+    if (Run& last = body.current.runs.back(); last.field != NoteMarkRun) {
+        // A mark of the writer's own choosing ("*"): the character before
+        // the note.
+        const qsizetype n = last.text.size() >= 2 && last.text.back().isLowSurrogate() ? 2 : 1;
+        if (last.text.size() > n) {
+            Run mark = last;
+            mark.text = last.text.right(n);
+            last.text.chop(n);
+            body.current.runs.push_back(std::move(mark));
+        }
+    }
+    Run& mark = body.current.runs.back();
+    mark.field = NoteMarkRun;
+    mark.format.setProperty(NoteIndexProperty, int(notes.size()));
+    notes.emplace_back();
+    notes.back().number = footnoteMarks;
+    st.dest = Dest::HeaderFooter;
+    st.target = int(notes.size()) + docmodel::HeaderFooterCount;
+    st.para = ParaProps();
+    st.chr = CharProps();
+    st.field = 0;
+}
+
+void Parser::buildNotes() {
+    noteData.assign(notes.size(), QByteArray());
+    bool firstEndnote = true;
+    for (size_t i = 0; i < notes.size(); ++i) {
+        Builder& b = notes[i].builder;
+        if (notes[i].endnote) {
+            // Endnotes follow the text, on a page of their own as
+            // LibreOffice sets them; their marks stay plain numbers.
+            for (auto& item : b.items) {
+                if (firstEndnote) {
+                    if (Para* para = std::get_if<Para>(&item))
+                        para->format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                    else
+                        std::get<Table>(item).breakBefore = true;
+                    firstEndnote = false;
+                }
+                builders[0].items.push_back(std::move(item));
+            }
+            continue;
+        }
+        QTextDocument doc;
+        docmodel::prepareDocument(&doc);
+        defaultFont(&doc);
+        buildDocument(&doc, b);
+        docmodel::addImageResources(&doc);
+        docmodel::addSpaceAfterToNext(&doc);
+        noteData[i] = docmodel::noteData(&doc);
+    }
+}
+
+QTextCharFormat Parser::markFormat(const QTextCharFormat& f) const {
+    if (!f.hasProperty(NoteIndexProperty))
+        return f;
+    QTextCharFormat mark = f;
+    const int i = mark.intProperty(NoteIndexProperty);
+    mark.clearProperty(NoteIndexProperty);
+    if (i >= 0 && size_t(i) < noteData.size() && !noteData[size_t(i)].isEmpty())
+        mark.setProperty(docmodel::NoteData, noteData[size_t(i)]);
+    return mark;
 }
 
 QTextCharFormat Parser::charFormat(const CharProps& c) const {

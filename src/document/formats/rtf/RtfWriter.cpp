@@ -1,6 +1,7 @@
 #include "document/formats/rtf/RtfWriter.h"
 
 #include "document/ListMarkers.h"
+#include "document/Notes.h"
 #include "document/TextControlDocument.h"
 #include "document/formats/rtf/RtfCommon.h"
 
@@ -14,6 +15,7 @@
 #include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -451,10 +453,13 @@ private:
             }
             out += '{';
             out += props(frag.charFormatIndex(), f);
+            const QByteArray noteData = f.property(docmodel::NoteData).toByteArray();
             if (f.isImageFormat()) {
                 for (QChar ch : frag.text())
                     if (ch == QChar::ObjectReplacementCharacter)
                         picture(f.toImageFormat());
+            } else if (!noteData.isEmpty()) {
+                note(frag.text(), noteData);
             } else {
                 text(frag.text());
             }
@@ -466,6 +471,31 @@ private:
             out += "}}";
         out += end;
         out += '\n';
+    }
+
+    // A footnote: its mark (a number that readers count again, or the
+    // writer's own character) and its text.
+    void note(const QString& mark, const QByteArray& data) {
+        const auto noteDoc = docmodel::noteDocument(data);
+        const bool number = !mark.isEmpty() && std::all_of(mark.begin(), mark.end(),
+                                                           [](QChar ch) { return ch.isDigit(); });
+        if (number)
+            out += "\\chftn";
+        else
+            text(mark);
+        if (!noteDoc)
+            return;
+        const QTextDocument* outer = doc;
+        std::vector<QString> outerMarkers = std::move(markers);
+        QHash<int, QByteArray> outerProps = std::move(charProps);
+        const double outerSize = defaultSize;
+        out += "{\\footnote\\pard\\plain ";
+        content(noteDoc.get());
+        out += '}';
+        doc = outer;
+        markers = std::move(outerMarkers);
+        charProps = std::move(outerProps);
+        defaultSize = outerSize;
     }
 
     // A row at table depth `depth`: an outer row has its definition first
