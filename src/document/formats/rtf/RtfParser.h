@@ -312,6 +312,7 @@ private:
     bool titlePage = false;
     bool facingPages = false;
     int footnoteMarks = 0;     // \chftn marks in the text so far
+    int endnoteMarks = 0;      // of them, endnotes
     bool laterSection = false; // past the first \sect: its page settings are not ours // \facingp:
                                // left and right pages have their own headers
     int hfPresent = 0;
@@ -376,6 +377,7 @@ private:
     // Footnotes (RtfReadText.cpp).
     bool noteWord(std::string_view word);
     void beginNote();
+    static QString noteNumber(const Note& note);
     void buildNotes();
     QTextCharFormat markFormat(const QTextCharFormat& f) const;
 

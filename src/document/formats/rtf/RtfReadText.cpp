@@ -2,6 +2,7 @@
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
+#include "document/ListMarkers.h"
 #include "document/Notes.h"
 
 #include <QTextDocument>
@@ -29,8 +30,7 @@ bool Parser::specialCharacter(std::string_view word) {
         // note's own copy shows the same number.
         flush();
         if (st.target > docmodel::HeaderFooterCount) {
-            pendingText +=
-                QString::number(notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)].number);
+            pendingText += noteNumber(notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)]);
         } else if (!st.chr.hidden) {
             builder().text(QString::number(++footnoteMarks), st.chr, charFormat(st.chr),
                            NoteMarkRun, st.listText);
@@ -200,14 +200,33 @@ bool Parser::characterWord(std::string_view word, bool hasParam, int param) {
 
 bool Parser::noteWord(std::string_view word) {
     if (word == "ftnalt") {
-        if (st.target > docmodel::HeaderFooterCount)
-            notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)].endnote = true;
+        // An endnote: counted apart from the footnotes, in small roman
+        // numbers, its mark too.
+        if (st.target > docmodel::HeaderFooterCount) {
+            Note& note = notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)];
+            if (!note.endnote) {
+                Run& mark = builders[0].current.runs.back();
+                const bool counted =
+                    mark.field == NoteMarkRun && mark.text == QString::number(note.number);
+                note.endnote = true;
+                note.number = ++endnoteMarks;
+                if (counted) {
+                    --footnoteMarks;
+                    mark.text = noteNumber(note);
+                }
+            }
+        }
         return true;
     }
     if (word != "footnote")
         return false;
     beginNote();
     return true;
+}
+
+QString Parser::noteNumber(const Note& note) {
+    return note.endnote ? docmodel::formatNumber(note.number, docmodel::LowerRoman)
+                        : QString::number(note.number);
 }
 
 void Parser::beginNote() {
