@@ -347,6 +347,19 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items[0].count(QChar(0x2022)), 2) << items[0].toStdString();
 
+    // Tab stops count from the margin, not from where a line starts, as
+    // LibreOffice places them; a hanging indent is a stop of its own; a
+    // right stop past the margin does not wrap the line.
+    const PdfPages tabs =
+        printRtf(head + "\\margl1800\\margr1800\\pard\\li1440\\fi-720\\tx3000 Gr\\tab 23\\par"
+                        "\\pard\\li1440\\tx3000 Growth\\tab 24\\par"
+                        "\\pard\\li400\\tqr\\tx9072 Growth rate\\tab 25\\par}",
+                 dir, QStringLiteral("tabs"));
+    EXPECT_NEAR(top(tabs, QStringLiteral("23")).x, 162.1, 1.0);
+    EXPECT_NEAR(top(tabs, QStringLiteral("24")).x, 240.1, 1.0);
+    EXPECT_NEAR(top(tabs, QStringLiteral("25")).right, 522, 1.0);
+    EXPECT_EQ(top(tabs, QStringLiteral("25")).top, top(tabs, QStringLiteral("Growth rate")).top);
+
     // A continuous section break goes on on the same page; the default
     // one starts a page.
     EXPECT_EQ(texts(printRtf(head + "\\pard First\\par\\sect\\sectd\\sbknone\\pard Second\\par"

@@ -1,4 +1,5 @@
 // RTF in and out of the document control.
+#include "document/TextControlDocument.h"
 #include "support/TestSupport.h"
 #include "support/ZipSupport.h"
 #include "test_TextControlSample.h"
@@ -129,10 +130,11 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(bf.bottomMargin(), 120);
     EXPECT_EQ(bf.lineHeightType(), QTextBlockFormat::ProportionalHeight);
     EXPECT_EQ(bf.lineHeight(), 150);
-    ASSERT_EQ(bf.tabPositions().size(), 2);
-    EXPECT_EQ(bf.tabPositions()[0].position, 96);
-    EXPECT_EQ(bf.tabPositions()[1].position, 624);
-    EXPECT_EQ(bf.tabPositions()[1].type, QTextOption::RightTab);
+    const QList<QTextOption::Tab> tabs = wp::docmodel::wordTabs(bf);
+    ASSERT_EQ(tabs.size(), 2);
+    EXPECT_EQ(tabs[0].position, 96);
+    EXPECT_EQ(tabs[1].position, 624);
+    EXPECT_EQ(tabs[1].type, QTextOption::RightTab);
     EXPECT_EQ(bf.background().color(), QColor(255, 255, 0));
     EXPECT_EQ(copy.document()->lastBlock().blockFormat().alignment(), Qt::AlignRight);
 
@@ -148,8 +150,8 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(u.bottomMargin(), 8);
     EXPECT_EQ(u.lineHeightType(), QTextBlockFormat::FixedHeight);
     EXPECT_EQ(u.lineHeight(), 24);
-    ASSERT_EQ(u.tabPositions().size(), 1);
-    EXPECT_EQ(u.tabPositions()[0].position, 624);
+    ASSERT_EQ(wp::docmodel::wordTabs(u).size(), 1);
+    EXPECT_EQ(wp::docmodel::wordTabs(u)[0].position, 624);
 }
 
 TEST(Rtf, readsWhatOtherWordProcessorsWrite) {

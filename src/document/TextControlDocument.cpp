@@ -8,6 +8,8 @@
 #include <QTextFrame>
 #include <QTextTable>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 
 namespace wp::docmodel {
 
@@ -54,6 +56,53 @@ DocumentParts DocumentContent::parts() const {
     p.tag = tag;
     p.info = info;
     return p;
+}
+
+void setWordTabs(QTextBlockFormat& bf, const QList<QTextOption::Tab>& tabs, double defaultTab,
+                 double textWidth) {
+    constexpr double twipsPerPixel = 15;
+    const double li = bf.leftMargin(), fi = bf.textIndent();
+    const double start = (li + fi) / twipsPerPixel;
+    if (std::abs(start) < 0.01 && tabs.isEmpty())
+        return;
+    QList<QTextOption::Tab> all = tabs;
+    if (fi < 0 && li > 0)
+        all << QTextOption::Tab(li / twipsPerPixel, QTextOption::LeftTab);
+    std::stable_sort(all.begin(), all.end(),
+                     [](const auto& a, const auto& b) { return a.position < b.position; });
+    const double right = (textWidth - bf.rightMargin()) / twipsPerPixel;
+    QList<QTextOption::Tab> placed;
+    double last = start;
+    for (QTextOption::Tab t : all) {
+        if (t.position <= start + 0.5)
+            continue;
+        last = std::max(last, t.position);
+        if (t.type != QTextOption::LeftTab && textWidth > 0)
+            t.position = std::min(t.position, right);
+        t.position -= start;
+        placed << t;
+    }
+    if (defaultTab > 0) {
+        const double step = defaultTab / twipsPerPixel;
+        for (double pos = (std::floor(last / step) + 1) * step; pos < right && placed.size() < 64;
+             pos += step)
+            placed << QTextOption::Tab(pos - start, QTextOption::LeftTab);
+    }
+    bf.setTabPositions(placed);
+    QList<QVariant> original;
+    for (const QTextOption::Tab& t : tabs)
+        original << QVariant::fromValue(t);
+    bf.setProperty(WordTabs, original);
+}
+
+QList<QTextOption::Tab> wordTabs(const QTextBlockFormat& bf) {
+    if (!bf.hasProperty(WordTabs))
+        return bf.tabPositions();
+    QList<QTextOption::Tab> tabs;
+    for (const QVariant& v : bf.property(WordTabs).toList())
+        if (v.canConvert<QTextOption::Tab>())
+            tabs << v.value<QTextOption::Tab>();
+    return tabs;
 }
 
 bool isFloat(const QTextFrame* frame) {

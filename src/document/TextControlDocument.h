@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTextBlock>
 #include <QTextFrame>
+#include <QTextOption>
 #include <array>
 #include <memory>
 #include <utility>
@@ -89,6 +90,24 @@ constexpr int FloatRelV = QTextFormat::UserProperty + 77;
 /// the document or a cell stands after; it takes no room and is no text of
 /// the document's own.
 constexpr int FloatHolder = QTextFormat::UserProperty + 78;
+/// Block format (list of QTextOption::Tab, 96-dpi units): the paragraph's
+/// tab stops as word processors measure them, from the column's left edge.
+/// Qt measures a paragraph's stops from where its line starts, so a
+/// paragraph whose first line starts elsewhere and that holds tabs carries
+/// these beside its TabPositions (see setWordTabs).
+constexpr int WordTabs = QTextFormat::UserProperty + 92;
+/// Gives a paragraph `tabs` (from the column's left edge, 96-dpi units) as
+/// Qt places them for its first line: less where that line starts, with the
+/// stop a hanging indent makes and the default stops every `defaultTab`
+/// twips after the last one, and right or centred stops beyond
+/// `textWidth` twips (the column's) brought back to its edge, where word
+/// processors let the text run on into the margin.
+void setWordTabs(QTextBlockFormat& bf, const QList<QTextOption::Tab>& tabs, double defaultTab,
+                 double textWidth);
+/// A paragraph's tab stops from the column's left edge (WordTabs, or its
+/// TabPositions).
+QList<QTextOption::Tab> wordTabs(const QTextBlockFormat& bf);
+
 /// Whether a frame is a float (FloatWrap).
 bool isFloat(const QTextFrame* frame);
 /// The empty paragraph a float at the start of a frame stands after.

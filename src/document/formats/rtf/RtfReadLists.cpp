@@ -292,6 +292,10 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
         firstFloat = false;
         reuse = true;
     }
+    if (std::any_of(para.runs.begin(), para.runs.end(),
+                    [](const Run& r) { return r.text.contains(QLatin1Char('\t')); }))
+        docmodel::setWordTabs(bf, bf.tabPositions(), out.defaultTab,
+                              double(out.page.width) - out.page.marginL - out.page.marginR);
     if (reuse)
         cursor.setBlockFormat(bf);
     else

@@ -324,7 +324,7 @@ private:
         default:
             break;
         }
-        for (const QTextOption::Tab& tab : b.tabPositions()) {
+        for (const QTextOption::Tab& tab : docmodel::wordTabs(b)) {
             if (tab.type == QTextOption::RightTab)
                 out += "\\tqr";
             else if (tab.type == QTextOption::CenterTab)
