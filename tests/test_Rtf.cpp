@@ -265,6 +265,11 @@ TEST(Rtf, unicodeAndCodePageCharacters) {
     ASSERT_TRUE(
         tx.LoadFromMemory(rtf("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8}"), wp::fmt::Rtf));
     EXPECT_EQ(plain(tx), QStringLiteral("\u041f\u0440\u0438"));
+    // TextEdit's Mac Japanese: code page 10001 and character set 78.
+    ASSERT_TRUE(tx.LoadFromMemory(rtf("{\\rtf1\\mac\\ansicpg10001{\\fonttbl\\f0\\fcharset78 "
+                                      "HiraKakuPro-W3;}\\f0 \\'82\\'cd\\'82\\'b6}"),
+                                  wp::fmt::Rtf));
+    EXPECT_EQ(plain(tx), QStringLiteral("\u306f\u3058"));
     // What we write: cp1252 as \'hh, the rest as \uN; both read back.
     TextControl src;
     src.setSelText(QStringLiteral("\u00e9\u20ac \u4e2d\U0001F600 \u0161"));

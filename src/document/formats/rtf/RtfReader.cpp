@@ -387,8 +387,14 @@ bool Parser::documentWord(std::string_view word, bool hasParam, int param) {
         return true;
     }
     if (word == "ansicpg") {
+        // The Mac's Far Eastern code pages are the Windows ones.
+        static constexpr std::pair<int, int> mac[] = {
+            {10001, 932}, {10002, 950}, {10003, 949}, {10008, 936}};
         if (hasParam && param > 0)
             docCodePage = param;
+        for (const auto& [from, to] : mac)
+            if (docCodePage == from)
+                docCodePage = to;
         return true;
     }
     if (word == "mac") {
