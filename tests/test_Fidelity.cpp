@@ -397,6 +397,12 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
     EXPECT_EQ(texts(words),
               QStringList{QStringLiteral("office fifty affine flow efficient fiord")});
 
+    // CJK ideographs read back as themselves, not as the radicals that
+    // share their glyphs in the font.
+    EXPECT_EQ(texts(printRtf(head + "\\pard \\u21033?\\u29992?\\u19968?\\u20154?\\par}", dir,
+                             QStringLiteral("ideographs"))),
+              QStringList{QStringLiteral("\u5229\u7528\u4e00\u4eba")});
+
     // Fonts by kind: a Windows charset name is the font it names, an
     // unknown roman font a serif one, an unknown modern one a fixed one.
     QProcess fonts;

@@ -4,6 +4,7 @@
 
 #include "wp/PageFormat.h"
 
+#include <QBuffer>
 #include <QFileDevice>
 #include <QPageLayout>
 #include <QPainter>
@@ -16,6 +17,13 @@ namespace wp {
 /// The page layout of a document's sheets: its own size, no margins, a
 /// landscape sheet as a portrait paper turned on its side.
 QPageLayout sheetLayout(const PageFormat& format);
+
+/// Qt's PDF engine names each glyph by the lowest code point that reaches
+/// it in the font, so a CJK font's unified ideograph (U+7528) that shares
+/// its glyph with a Kangxi radical (U+2F64) reads back, copied or searched,
+/// as the radical. Names such glyphs by their ideographs again in the
+/// to-Unicode maps of `pdf`, in place: no byte moves.
+void nameIdeographs(QByteArray& pdf);
 
 /// Pages drawn into a temporary file beside the target, which replaces the
 /// target only once the whole file is written (Qt's PDF engine says nothing
@@ -48,6 +56,7 @@ private:
     QString m_fileName;
     QString m_error;
     std::unique_ptr<QFileDevice> m_file;
+    QBuffer m_pdf; // the writer's output, fixed up (nameIdeographs) before it goes to the file
     std::unique_ptr<QPdfWriter> m_writer;
     QPainter m_painter;
 };
