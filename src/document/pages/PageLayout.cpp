@@ -1,6 +1,7 @@
 #include "document/pages/PageLayout.h"
 
 #include "document/ListMarkers.h"
+#include "document/ParaBorders.h"
 #include "document/TextControlDocument.h"
 
 #include "wp/Error.h"
@@ -719,6 +720,7 @@ static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& o
     // The slice itself: a marker on the slice's first line (the document's
     // first paragraph, say) stands on its top edge.
     docmodel::drawListMarkers(painter, doc, clip);
+    docmodel::drawParagraphBorders(painter, doc, clip);
     painter->restore();
 }
 

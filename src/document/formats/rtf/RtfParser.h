@@ -74,6 +74,10 @@ struct ParaProps {
     bool contextual = false; // \contextualspace
     int itap = 0;            // table depth: 1 a table of the text, 2 one nested in its cell...
     int ls = 0, ilvl = 0;    // list override (\ls, or a \pn numbering) and its level
+    // Borders (docmodel::ParaBorderSides...): the sides, the side being
+    // described, and the lines' width, style, colour and space.
+    int borders = 0, borderSide = 0, borderWidth = 0, borderStyle = 0, borderColor = 0;
+    int borderSpace = 0, borderSpaceH = 0;
     QList<QTextOption::Tab> tabs;
     QTextOption::TabType nextTab = QTextOption::LeftTab;
 };
@@ -319,7 +323,7 @@ private:
     RowDef rowDef;
     RowDef outerRowDef; // the row definition a nested one interrupts
     CellDef cellDef;
-    int borderTarget = 0; // 1 row/cell border being described
+    int borderTarget = 0; // 1 row, 2 cell, 3 paragraph border being described
     std::vector<FieldCtx> fields;
     int nextFieldId = 1;
     bool ignorableNext = false;
@@ -411,6 +415,7 @@ private:
     bool specialCharacter(std::string_view word);
     bool paragraphWord(std::string_view word, bool hasParam, int param);
     bool characterWord(std::string_view word, bool hasParam, int param);
+    void paragraphBorderWord(std::string_view word, int param);
     QTextCharFormat charFormat(const CharProps& c) const;
     QTextBlockFormat blockFormat(const ParaProps& p) const;
 

@@ -4,6 +4,7 @@
 // no lists) and hangs at its left indent; its marker is worked out and drawn
 // from the list's numbering (document/ListMarkers).
 #include "document/ListMarkers.h"
+#include "document/ParaBorders.h"
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
@@ -235,6 +236,11 @@ const ListLevel* Parser::listLevel(int ls, int ilvl) const {
 
 void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
     QTextBlockFormat bf = para.format;
+    // Borders above and below add their room to the space before and after.
+    if (const double above = docmodel::borderRoomAbove(bf); above > 0)
+        bf.setTopMargin(bf.topMargin() + above / rtf::TwipsPerPixel);
+    if (const double below = docmodel::borderRoomBelow(bf); below > 0)
+        bf.setBottomMargin(bf.bottomMargin() + below / rtf::TwipsPerPixel);
     const int ls = bf.intProperty(ListOverrideProperty);
     const int ilvl = std::clamp(bf.intProperty(ListLevelProperty), 0, MaxLevels - 1);
     bf.clearProperty(ListOverrideProperty);

@@ -4,6 +4,7 @@
 
 #include "document/ListMarkers.h"
 #include "document/Notes.h"
+#include "document/ParaBorders.h"
 
 #include <QTextDocument>
 
@@ -116,6 +117,19 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         pp.rtl = true;
     } else if (word == "ltrpar") {
         pp.rtl = false;
+    } else if (word == "brdrt" || word == "brdrb" || word == "brdrl" || word == "brdrr" ||
+               word == "box" || word == "brdrbtw") {
+        using namespace docmodel;
+        pp.borderSide = word == "brdrt"   ? BorderTop
+                        : word == "brdrb" ? BorderBottom
+                        : word == "brdrl" ? BorderLeft
+                        : word == "brdrr" ? BorderRight
+                        : word == "box"   ? BorderTop | BorderBottom | BorderLeft | BorderRight
+                                          : BorderBetween;
+        pp.borders |= pp.borderSide;
+        borderTarget = 3;
+    } else if (borderTarget == 3 && pp.borderSide && (word.starts_with("brdr") || word == "brsp")) {
+        paragraphBorderWord(word, hasParam ? param : 0);
     } else if (word == "ls") {
         pp.ls = hasParam ? param : 0;
     } else if (word == "ilvl") {
@@ -141,6 +155,34 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         return false;
     }
     return true;
+}
+
+void Parser::paragraphBorderWord(std::string_view word, int param) {
+    using namespace docmodel;
+    auto& pp = st.para;
+    if (word == "brdrw") {
+        pp.borderWidth = std::clamp(param, 0, 255);
+    } else if (word == "brsp") {
+        const int space = boundLength(std::max(0, param));
+        if (pp.borderSide & (BorderLeft | BorderRight))
+            pp.borderSpaceH = space;
+        if (pp.borderSide & (BorderTop | BorderBottom | BorderBetween))
+            pp.borderSpace = space;
+    } else if (word == "brdrcf") {
+        pp.borderColor = std::max(0, param);
+    } else if (word == "brdrnone" || word == "brdrnil") {
+        pp.borders &= ~pp.borderSide;
+    } else if (word == "brdrdb") {
+        pp.borderStyle = BorderDouble;
+    } else if (word == "brdrth") {
+        pp.borderStyle = BorderThick;
+    } else if (word == "brdrdot") {
+        pp.borderStyle = BorderDotted;
+    } else if (word.starts_with("brdrdash")) {
+        pp.borderStyle = BorderDashed;
+    } else if (word == "brdrs") {
+        pp.borderStyle = BorderSingle;
+    }
 }
 
 bool Parser::characterWord(std::string_view word, bool hasParam, int param) {
@@ -396,6 +438,16 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& p) const {
         b.setProperty(docmodel::WidowControl, true);
     if (p.rtl)
         b.setLayoutDirection(Qt::RightToLeft);
+    if (p.borders) {
+        b.setProperty(docmodel::ParaBorderSides, p.borders);
+        b.setProperty(docmodel::ParaBorderWidth, double(p.borderWidth));
+        b.setProperty(docmodel::ParaBorderStyle, p.borderStyle);
+        b.setProperty(docmodel::ParaBorderSpace, double(p.borderSpace));
+        b.setProperty(docmodel::ParaBorderSpaceH, double(p.borderSpaceH));
+        if (p.borderColor > 0 && p.borderColor < int(colors.size()) &&
+            colors[p.borderColor].isValid())
+            b.setProperty(docmodel::ParaBorderColor, colors[p.borderColor]);
+    }
     b.setProperty(ContextualStyleProperty, p.contextual ? p.style + 1 : -p.style - 1);
     if (p.ls) {
         b.setProperty(ListOverrideProperty, p.ls);

@@ -2,6 +2,7 @@
 
 #include "document/ListMarkers.h"
 #include "document/Notes.h"
+#include "document/ParaBorders.h"
 #include "document/TextControlDocument.h"
 #include "document/formats/rtf/RtfCommon.h"
 
@@ -301,11 +302,15 @@ private:
         } else if (const long long v = twips(b.textIndent())) {
             num("fi", v);
         }
-        const double before = b.topMargin() - b.doubleProperty(docmodel::SpaceAbove);
+        // The room of borders above and below is theirs, not the space's.
+        const double before = b.topMargin() - b.doubleProperty(docmodel::SpaceAbove) -
+                              docmodel::borderRoomAbove(b) / rtf::TwipsPerPixel;
         if (const long long v = twips(std::max(0.0, before) * rtf::TwipsPerPixel))
             num("sb", v);
-        if (const long long v = twips(b.bottomMargin() * rtf::TwipsPerPixel))
+        const double after = b.bottomMargin() - docmodel::borderRoomBelow(b) / rtf::TwipsPerPixel;
+        if (const long long v = twips(std::max(0.0, after) * rtf::TwipsPerPixel))
             num("sa", v);
+        paragraphBorders(b);
         switch (b.lineHeightType()) {
         case QTextBlockFormat::ProportionalHeight:
             if (b.lineHeight() != 100) {
@@ -471,6 +476,31 @@ private:
             out += "}}";
         out += end;
         out += '\n';
+    }
+
+    void paragraphBorders(const QTextBlockFormat& b) {
+        using namespace docmodel;
+        const int sides = b.intProperty(ParaBorderSides);
+        static constexpr std::pair<int, const char*> words[] = {{BorderTop, "\\brdrt"},
+                                                                {BorderBottom, "\\brdrb"},
+                                                                {BorderLeft, "\\brdrl"},
+                                                                {BorderRight, "\\brdrr"},
+                                                                {BorderBetween, "\\brdrbtw"}};
+        static constexpr const char* styles[] = {"\\brdrs", "\\brdrth", "\\brdrdb", "\\brdrdot",
+                                                 "\\brdrdash"};
+        const int style = std::clamp(b.intProperty(ParaBorderStyle), 0, 4);
+        for (const auto& [side, word] : words) {
+            if (!(sides & side))
+                continue;
+            out += word;
+            out += styles[style];
+            num("brdrw", twips(b.doubleProperty(ParaBorderWidth)));
+            num("brsp",
+                twips(b.doubleProperty(side & (BorderLeft | BorderRight) ? ParaBorderSpaceH
+                                                                         : ParaBorderSpace)));
+            if (const QColor c = b.colorProperty(ParaBorderColor); c.isValid())
+                num("brdrcf", colorIndex(c));
+        }
     }
 
     // A footnote: its mark (a number that readers count again, or the
