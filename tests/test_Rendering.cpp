@@ -144,8 +144,8 @@ TEST(Rendering, RightTabStopReachesTheMarginOnACopy) {
 
 // A boxed paragraph's box stands around its text, apart from it by the
 // border's space, on the page and on a copy read back from RTF; the text
-// moves down by the room the box takes above it.
-TEST(Rendering, BoxedParagraphIsDrawnInsideItsBox) {
+// moves down by the room the box takes above it. A shade fills its paragraph.
+TEST(Rendering, BoxedParagraphIsDrawnInsideItsBoxAndAShadedOneFilled) {
     const QByteArray head = "{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440\\margr1440"
                             "\\margt1440{\\fonttbl{\\f0 Liberation Serif;}}\\pard";
     const auto plain = fromRtf(head + "\\f0 Boxed\\par}");
@@ -169,6 +169,9 @@ TEST(Rendering, BoxedParagraphIsDrawnInsideItsBox) {
             wptest::inkBox(page.copy(box.adjusted(3, 3, -3, -3)), qRgb(255, 255, 255));
         EXPECT_NEAR(box.top() + 3 + inner.top(), text.top() + 8, 1);
     }
+    // A shade of a quarter black fills the paragraph light grey.
+    const QImage shaded = drawnPage(*fromRtf(head + "\\shading2500\\f0 Shaded\\par}"), dpi);
+    EXPECT_NEAR(qGray(shaded.pixel(400, (text.top() + text.bottom()) / 2)), 191, 2);
 }
 
 // A bad tab stop in native data is refused, the document left as it was.

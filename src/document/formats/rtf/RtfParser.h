@@ -71,6 +71,8 @@ struct ParaProps {
     bool rtl = false;        // \rtlpar: the paragraph reads right to left
     int style = 0;           // \s
     int shading = 0;         // \cbpat: the paragraph's background colour
+    int shadePercent = 0;    // \shading: hundredths of a percent of \cfpat over it
+    int shadeColor = 0;      // \cfpat
     bool contextual = false; // \contextualspace
     int itap = 0;            // table depth: 1 a table of the text, 2 one nested in its cell...
     int ls = 0, ilvl = 0;    // list override (\ls, or a \pn numbering) and its level

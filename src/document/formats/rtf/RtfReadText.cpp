@@ -109,6 +109,10 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         pp.keep = n != 0;
     } else if (word == "cbpat") {
         pp.shading = std::max(0, n);
+    } else if (word == "cfpat") {
+        pp.shadeColor = std::max(0, n);
+    } else if (word == "shading") {
+        pp.shadePercent = std::clamp(n, 0, 10000);
     } else if (word == "s") {
         pp.style = std::max(0, n);
     } else if (word == "contextualspace") {
@@ -428,8 +432,22 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& p) const {
     }
     if (p.pagebb)
         b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-    if (p.shading > 0 && p.shading < int(colors.size()) && colors[p.shading].isValid())
-        b.setBackground(colors[p.shading]);
+    auto color = [this](int index) {
+        return index > 0 && index < int(colors.size()) ? colors[size_t(index)] : QColor();
+    };
+    QColor background = color(p.shading);
+    if (p.shadePercent > 0) {
+        // A shade: that share of the pattern colour (black when none is
+        // given) over the background (white when none is given).
+        const QColor fore = color(p.shadeColor).isValid() ? color(p.shadeColor) : Qt::black;
+        const QColor back = background.isValid() ? background : Qt::white;
+        const double t = p.shadePercent / 10000.0;
+        background = QColor::fromRgbF(float(fore.redF() * t + back.redF() * (1 - t)),
+                                      float(fore.greenF() * t + back.greenF() * (1 - t)),
+                                      float(fore.blueF() * t + back.blueF() * (1 - t)));
+    }
+    if (background.isValid())
+        b.setBackground(background);
     if (p.keep)
         b.setProperty(prop::KeepTogether, true);
     if (p.keepn)
