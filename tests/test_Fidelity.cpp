@@ -353,12 +353,16 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
     const PdfPages tabs =
         printRtf(head + "\\margl1800\\margr1800\\pard\\li1440\\fi-720\\tx3000 Gr\\tab 23\\par"
                         "\\pard\\li1440\\tx3000 Growth\\tab 24\\par"
-                        "\\pard\\li400\\tqr\\tx9072 Growth rate\\tab 25\\par}",
+                        "\\pard\\li400\\tqr\\tldot\\tx9072 Growth rate\\tab 25\\par}",
                  dir, QStringLiteral("tabs"));
     EXPECT_NEAR(top(tabs, QStringLiteral("23")).x, 162.1, 1.0);
     EXPECT_NEAR(top(tabs, QStringLiteral("24")).x, 240.1, 1.0);
-    EXPECT_NEAR(top(tabs, QStringLiteral("25")).right, 522, 1.0);
-    EXPECT_EQ(top(tabs, QStringLiteral("25")).top, top(tabs, QStringLiteral("Growth rate")).top);
+    // One line, its dot leader filling the gap from the text to the number.
+    const PdfLine toc = top(tabs, QStringLiteral("Growth rate"));
+    EXPECT_NEAR(toc.right, 522, 1.0);
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^Growth rate \\.{40,} 25$")).match(toc.text).hasMatch())
+        << toc.text.toStdString();
 
     // A continuous section break goes on on the same page; the default
     // one starts a page.

@@ -2,6 +2,7 @@
 
 #include "document/ListMarkers.h"
 #include "document/ParaBorders.h"
+#include "document/TabLeaders.h"
 #include "document/TextControlDocument.h"
 
 #include "wp/Error.h"
@@ -721,6 +722,7 @@ static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& o
     // first paragraph, say) stands on its top edge.
     docmodel::drawListMarkers(painter, doc, clip);
     docmodel::drawParagraphBorders(painter, doc, clip);
+    docmodel::drawTabLeaders(painter, doc, clip);
     painter->restore();
 }
 

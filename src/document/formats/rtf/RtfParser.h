@@ -82,6 +82,7 @@ struct ParaProps {
     int borderSpace = 0, borderSpaceH = 0;
     QList<QTextOption::Tab> tabs;
     QTextOption::TabType nextTab = QTextOption::LeftTab;
+    char16_t nextLeader = 0; // \tldot...: what fills the space before the next stop
 };
 
 struct CellDef {

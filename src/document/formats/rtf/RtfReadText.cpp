@@ -5,6 +5,7 @@
 #include "document/ListMarkers.h"
 #include "document/Notes.h"
 #include "document/ParaBorders.h"
+#include "document/TabLeaders.h"
 
 #include <QTextDocument>
 
@@ -148,13 +149,18 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         pp.nextTab = QTextOption::CenterTab;
     } else if (word == "tqdec") {
         pp.nextTab = QTextOption::DelimiterTab;
+    } else if (const char16_t leader = docmodel::tabLeaderOf(word)) {
+        pp.nextLeader = leader;
     } else if (word == "tx") {
-        // Tab positions are in 1/96 inch, as Qt scales them.
+        // Tab positions are in 1/96 inch, as Qt scales them. A stop's leader
+        // rides in its delimiter, which only decimal stops use.
         if (hasParam && param >= 0 && param <= docmodel::MaxLength && pp.tabs.size() < 64)
-            pp.tabs << QTextOption::Tab(
-                param / rtf::TwipsPerPixel, pp.nextTab,
-                pp.nextTab == QTextOption::DelimiterTab ? QChar(QLatin1Char('.')) : QChar());
+            pp.tabs << QTextOption::Tab(param / rtf::TwipsPerPixel, pp.nextTab,
+                                        pp.nextTab == QTextOption::DelimiterTab
+                                            ? QChar(QLatin1Char('.'))
+                                            : QChar(pp.nextLeader));
         pp.nextTab = QTextOption::LeftTab;
+        pp.nextLeader = 0;
     } else {
         return false;
     }

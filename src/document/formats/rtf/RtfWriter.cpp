@@ -3,6 +3,7 @@
 #include "document/ListMarkers.h"
 #include "document/Notes.h"
 #include "document/ParaBorders.h"
+#include "document/TabLeaders.h"
 #include "document/TextControlDocument.h"
 #include "document/formats/rtf/RtfCommon.h"
 
@@ -330,6 +331,10 @@ private:
             break;
         }
         for (const QTextOption::Tab& tab : docmodel::wordTabs(b)) {
+            if (const char* leader = docmodel::tabLeaderWord(tab)) {
+                out += '\\';
+                out += leader;
+            }
             if (tab.type == QTextOption::RightTab)
                 out += "\\tqr";
             else if (tab.type == QTextOption::CenterTab)
