@@ -120,6 +120,9 @@ struct Run {
 struct Para {
     QTextBlockFormat format;
     std::vector<Run> runs;
+    // The character format at the paragraph's end: an empty paragraph's
+    // line is as high as its font makes it.
+    QTextCharFormat mark;
     int contextualStyle = 0; // ContextualStyleProperty
     int style = -1;
 };

@@ -306,9 +306,26 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
         cursor.setBlockFormat(bf);
     else
         cursor.insertBlock(bf);
+    bool empty = true;
     for (const Run& run : para.runs)
-        if (!(understood && run.listText) && !run.floating)
+        if (!(understood && run.listText) && !run.floating) {
             cursor.insertText(run.text, markFormat(run.format));
+            empty = false;
+        }
+    // An empty paragraph takes the height of the font at its end. The
+    // block's own character format may hold a table cell's: only the font
+    // changes.
+    if (empty) {
+        QTextCharFormat mark = cursor.blockCharFormat();
+        for (const int id :
+             {QTextFormat::FontFamilies, QTextFormat::FontPointSize, QTextFormat::FontPixelSize,
+              QTextFormat::FontSizeAdjustment, QTextFormat::FontWeight, QTextFormat::FontItalic,
+              QTextFormat::FontCapitalization, QTextFormat::FontStyleHint,
+              QTextFormat::TextVerticalAlignment})
+            mark.clearProperty(id);
+        mark.merge(para.mark);
+        cursor.setBlockCharFormat(mark);
+    }
     if (!isList)
         return;
 

@@ -199,8 +199,10 @@ bool Parser::rowWord(std::string_view word, bool hasParam, int param) {
     const int n = hasParam ? param : 1;
     Builder& b = builder();
     if (word == "cell") {
+        b.current.mark = charFormat(st.chr);
         b.endCell(blockFormat(st.para));
     } else if (word == "nestcell") {
+        b.current.mark = charFormat(st.chr);
         b.endNestCell(blockFormat(st.para), std::max(2, st.para.itap));
     } else if (word == "nestrow") {
         b.endNestRow(rowDef, std::max(2, st.para.itap));

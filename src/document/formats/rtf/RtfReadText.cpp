@@ -57,8 +57,10 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
     auto& pp = st.para;
     Builder& b = builder();
     if (word == "par") {
+        b.current.mark = charFormat(st.chr);
         b.endPara(blockFormat(pp), pp.intbl, pp.itap);
     } else if (word == "sect") {
+        b.current.mark = charFormat(st.chr);
         b.endPara(blockFormat(pp), pp.intbl, pp.itap);
         // The next section's \sbk... says how it begins: a new page unless
         // it says otherwise.
