@@ -365,12 +365,17 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
         << toc.text.toStdString();
 
     // An empty paragraph is as high as the font at its end: a 24-point
-    // line between two 10-point ones.
-    const PdfPages empty =
-        printRtf(head + "\\pard{\\fs20 Please\\par}{\\fs48 \\par}{\\fs20 After\\par}}", dir,
-                 QStringLiteral("empty"));
-    EXPECT_NEAR(top(empty, QStringLiteral("After")).top - top(empty, QStringLiteral("Please")).top,
-                11.5 + 27.6, 1.0);
+    // line between two 10-point ones, also once saved.
+    const QByteArray emptyLine =
+        head + "\\pard{\\fs20 Please\\par}{\\fs48 \\par}{\\fs20 After\\par}}";
+    wp::TextControl emptyDoc;
+    ASSERT_TRUE(emptyDoc.LoadFromMemory(emptyLine, wp::fmt::Rtf));
+    for (const QByteArray& doc : {emptyLine, emptyDoc.SaveToMemory(wp::fmt::Rtf)}) {
+        const PdfPages empty = printRtf(doc, dir, QStringLiteral("empty"));
+        EXPECT_NEAR(top(empty, QStringLiteral("After")).top -
+                        top(empty, QStringLiteral("Please")).top,
+                    11.5 + 27.6, 1.0);
+    }
 
     // A continuous section break goes on on the same page; the default
     // one starts a page.

@@ -479,7 +479,17 @@ private:
         }
         if (openField)
             out += "}}";
-        out += end;
+        // An empty paragraph's height is its mark's font: the mark carries
+        // the block's character format.
+        if (b.length() <= 1 && floats.empty() && *end) {
+            const QByteArray mark = props(b.charFormatIndex(), b.charFormat());
+            if (!mark.isEmpty())
+                out += '{' + mark + ' ' + end + '}';
+            else
+                out += end;
+        } else {
+            out += end;
+        }
         out += '\n';
     }
 
