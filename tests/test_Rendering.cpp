@@ -142,6 +142,38 @@ TEST(Rendering, RightTabStopReachesTheMarginOnACopy) {
     }
 }
 
+// A boxed paragraph's box stands around its text, apart from it by the
+// border's space, on the page and on a copy read back from RTF; the text
+// moves down by the room the box takes above it. A shade fills its paragraph.
+TEST(Rendering, BoxedParagraphIsDrawnInsideItsBoxAndAShadedOneFilled) {
+    const QByteArray head = "{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440\\margr1440"
+                            "\\margt1440{\\fonttbl{\\f0 Liberation Serif;}}\\pard";
+    const auto plain = fromRtf(head + "\\f0 Boxed\\par}");
+    const auto boxed = fromRtf(head + "\\box\\brdrs\\brdrw20\\brsp100\\f0 Boxed\\par}");
+    const auto copy = fromRtf(boxed->SaveToMemory(wp::fmt::Rtf));
+    constexpr int dpi = 96; // a pixel is 15 twips: the margins at 96 and 720
+    const QRect text = wptest::inkBox(drawnPage(*plain, dpi), qRgb(255, 255, 255));
+    ASSERT_FALSE(text.isEmpty());
+    for (TextControl* tx : {boxed.get(), copy.get()}) {
+        const QImage page = drawnPage(*tx, dpi);
+        const QRect box = wptest::inkBox(page, qRgb(255, 255, 255));
+        // 100 twips of space and the line beyond the text: 8 pixels.
+        EXPECT_NEAR(box.left(), 96 - 8, 1);
+        EXPECT_NEAR(box.right(), 720 + 7, 1);
+        EXPECT_EQ(box.top(), 96); // the box begins the page at its top margin
+        EXPECT_GT(box.bottom(), text.bottom() + 8);
+        // Inside the box, beside the text, the page is white.
+        EXPECT_EQ(page.pixel(400, (box.top() + box.bottom()) / 2), qRgb(255, 255, 255));
+        // The text itself stands lower by the box's room above it.
+        const QRect inner =
+            wptest::inkBox(page.copy(box.adjusted(3, 3, -3, -3)), qRgb(255, 255, 255));
+        EXPECT_NEAR(box.top() + 3 + inner.top(), text.top() + 8, 1);
+    }
+    // A shade of a quarter black fills the paragraph light grey.
+    const QImage shaded = drawnPage(*fromRtf(head + "\\shading2500\\f0 Shaded\\par}"), dpi);
+    EXPECT_NEAR(qGray(shaded.pixel(400, (text.top() + text.bottom()) / 2)), 191, 2);
+}
+
 // A bad tab stop in native data is refused, the document left as it was.
 TEST(Rendering, NativeDataWithABadTabStopIsRefused) {
     const auto tx = fromRtf("{\\rtf1\\ansi\\pard\\tqr\\tx5000 a\\tab b\\par}");

@@ -135,12 +135,11 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(bf.bottomMargin(), 120);
     EXPECT_EQ(bf.lineHeightType(), QTextBlockFormat::ProportionalHeight);
     EXPECT_EQ(bf.lineHeight(), 150);
-    // The hanging indent is a stop of its own, as in Word.
-    ASSERT_EQ(bf.tabPositions().size(), 3);
-    EXPECT_EQ(bf.tabPositions()[0].position, 24);
-    EXPECT_EQ(bf.tabPositions()[1].position, 96);
-    EXPECT_EQ(bf.tabPositions()[2].position, 624);
-    EXPECT_EQ(bf.tabPositions()[2].type, QTextOption::RightTab);
+    const QList<QTextOption::Tab> tabs = wp::docmodel::wordTabs(bf);
+    ASSERT_EQ(tabs.size(), 2);
+    EXPECT_EQ(tabs[0].position, 96);
+    EXPECT_EQ(tabs[1].position, 624);
+    EXPECT_EQ(tabs[1].type, QTextOption::RightTab);
     EXPECT_EQ(bf.background().color(), QColor(255, 255, 0));
     EXPECT_EQ(copy.document()->lastBlock().blockFormat().alignment(), Qt::AlignRight);
 
@@ -156,10 +155,8 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
     EXPECT_EQ(u.bottomMargin(), 8);
     EXPECT_EQ(u.lineHeightType(), QTextBlockFormat::FixedHeight);
     EXPECT_EQ(u.lineHeight(), 24);
-    // Stops count from where the first line starts (li + fi = 540 twips).
-    ASSERT_EQ(u.tabPositions().size(), 2);
-    EXPECT_EQ(u.tabPositions()[0].position, 12);
-    EXPECT_EQ(u.tabPositions()[1].position, 588);
+    ASSERT_EQ(wp::docmodel::wordTabs(u).size(), 1);
+    EXPECT_EQ(wp::docmodel::wordTabs(u)[0].position, 624);
 }
 
 TEST(Rtf, readsWhatOtherWordProcessorsWrite) {
@@ -273,6 +270,11 @@ TEST(Rtf, unicodeAndCodePageCharacters) {
     ASSERT_TRUE(
         tx.LoadFromMemory(rtf("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8}"), wp::fmt::Rtf));
     EXPECT_EQ(plain(tx), QStringLiteral("\u041f\u0440\u0438"));
+    // TextEdit's Mac Japanese: code page 10001 and character set 78.
+    ASSERT_TRUE(tx.LoadFromMemory(rtf("{\\rtf1\\mac\\ansicpg10001{\\fonttbl\\f0\\fcharset78 "
+                                      "HiraKakuPro-W3;}\\f0 \\'82\\'cd\\'82\\'b6}"),
+                                  wp::fmt::Rtf));
+    EXPECT_EQ(plain(tx), QStringLiteral("\u306f\u3058"));
     // What we write: cp1252 as \'hh, the rest as \uN; both read back.
     TextControl src;
     src.setSelText(QStringLiteral("\u00e9\u20ac \u4e2d\U0001F600 \u0161"));

@@ -8,6 +8,8 @@
 #include <QTextFrame>
 #include <QTextTable>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 
 namespace wp::docmodel {
 
@@ -54,6 +56,53 @@ DocumentParts DocumentContent::parts() const {
     p.tag = tag;
     p.info = info;
     return p;
+}
+
+void setWordTabs(QTextBlockFormat& bf, const QList<QTextOption::Tab>& tabs, double defaultTab,
+                 double textWidth) {
+    constexpr double twipsPerPixel = 15;
+    const double li = bf.leftMargin(), fi = bf.textIndent();
+    const double start = (li + fi) / twipsPerPixel;
+    if (std::abs(start) < 0.01 && tabs.isEmpty())
+        return;
+    QList<QTextOption::Tab> all = tabs;
+    if (fi < 0 && li > 0)
+        all << QTextOption::Tab(li / twipsPerPixel, QTextOption::LeftTab);
+    std::stable_sort(all.begin(), all.end(),
+                     [](const auto& a, const auto& b) { return a.position < b.position; });
+    const double right = (textWidth - bf.rightMargin()) / twipsPerPixel;
+    QList<QTextOption::Tab> placed;
+    double last = start;
+    for (QTextOption::Tab t : all) {
+        if (t.position <= start + 0.5)
+            continue;
+        last = std::max(last, t.position);
+        if (t.type != QTextOption::LeftTab && textWidth > 0)
+            t.position = std::min(t.position, right);
+        t.position -= start;
+        placed << t;
+    }
+    if (defaultTab > 0) {
+        const double step = defaultTab / twipsPerPixel;
+        for (double pos = (std::floor(last / step) + 1) * step; pos < right && placed.size() < 64;
+             pos += step)
+            placed << QTextOption::Tab(pos - start, QTextOption::LeftTab);
+    }
+    bf.setTabPositions(placed);
+    QList<QVariant> original;
+    for (const QTextOption::Tab& t : tabs)
+        original << QVariant::fromValue(t);
+    bf.setProperty(WordTabs, original);
+}
+
+QList<QTextOption::Tab> wordTabs(const QTextBlockFormat& bf) {
+    if (!bf.hasProperty(WordTabs))
+        return bf.tabPositions();
+    QList<QTextOption::Tab> tabs;
+    for (const QVariant& v : bf.property(WordTabs).toList())
+        if (v.canConvert<QTextOption::Tab>())
+            tabs << v.value<QTextOption::Tab>();
+    return tabs;
 }
 
 bool isFloat(const QTextFrame* frame) {
@@ -362,44 +411,6 @@ void refreshSpaceAbove(QTextDocument* doc, int from, int to) {
     }
     if (!cursor.isNull())
         cursor.endEditBlock();
-}
-
-QList<QTextOption::Tab> tabsFromMargin(QList<QTextOption::Tab> tabs, double left, double first) {
-    constexpr double twipsPerPixel = 15.0;
-    const double origin = (left + first) / twipsPerPixel;
-    std::stable_sort(tabs.begin(), tabs.end(),
-                     [](const auto& a, const auto& b) { return a.position < b.position; });
-    QList<QTextOption::Tab> out;
-    for (QTextOption::Tab t : tabs) {
-        t.position -= origin;
-        if (t.position > 0)
-            out << t;
-    }
-    if (first < 0) {
-        const double hanging = -first / twipsPerPixel;
-        if (std::none_of(out.begin(), out.end(),
-                         [&](const QTextOption::Tab& t) { return t.position == hanging; })) {
-            out << QTextOption::Tab(hanging, QTextOption::LeftTab);
-            std::stable_sort(out.begin(), out.end(),
-                             [](const auto& a, const auto& b) { return a.position < b.position; });
-        }
-    }
-    return out;
-}
-
-QList<QTextOption::Tab> tabsToMargin(const QTextBlockFormat& format) {
-    constexpr double twipsPerPixel = 15.0;
-    const double origin = (format.leftMargin() + format.textIndent()) / twipsPerPixel;
-    const double hanging = -format.textIndent() / twipsPerPixel;
-    QList<QTextOption::Tab> tabs;
-    for (QTextOption::Tab t : format.tabPositions()) {
-        // The hanging indent's own stop goes without saying in the file.
-        if (hanging > 0 && t.position == hanging && t.type == QTextOption::LeftTab)
-            continue;
-        t.position += origin;
-        tabs << t;
-    }
-    return tabs;
 }
 
 void emulateSmallCaps(QTextDocument* doc) {

@@ -70,17 +70,6 @@ void emulateSmallCaps(QTextDocument* doc);
 /// run of format `f`.
 std::pair<QFont::Capitalization, double> fileCase(const QTextCharFormat& f);
 
-/// Word processors measure tab stops from the text area's left edge; Qt's
-/// layout measures them from where each line starts, which on a paragraph's
-/// first line is its left indent plus its first-line indent. The stops a
-/// file gives (1/96 inch from the text area's edge) as the layout takes them
-/// for a paragraph of left indent `left` and first-line indent `first`
-/// (twips): those left of the first line's start are dropped, and a hanging
-/// indent is a stop of its own, as it is there. tabsToMargin turns a
-/// paragraph's stops back, without that implied one.
-QList<QTextOption::Tab> tabsFromMargin(QList<QTextOption::Tab> tabs, double left, double first);
-QList<QTextOption::Tab> tabsToMargin(const QTextBlockFormat& format);
-
 /// Table cell format (int, twips): the least height of the cell's row, which
 /// the layout meets by growing the row's bottom padding; below 0 the row is
 /// exactly that tall (RTF \trrh), its padding shrinking for content that
@@ -114,6 +103,24 @@ constexpr int FloatRelV = QTextFormat::UserProperty + 77;
 /// the document or a cell stands after; it takes no room and is no text of
 /// the document's own.
 constexpr int FloatHolder = QTextFormat::UserProperty + 78;
+/// Block format (list of QTextOption::Tab, 96-dpi units): the paragraph's
+/// tab stops as word processors measure them, from the column's left edge.
+/// Qt measures a paragraph's stops from where its line starts, so a
+/// paragraph whose first line starts elsewhere and that holds tabs carries
+/// these beside its TabPositions (see setWordTabs).
+constexpr int WordTabs = QTextFormat::UserProperty + 92;
+/// Gives a paragraph `tabs` (from the column's left edge, 96-dpi units) as
+/// Qt places them for its first line: less where that line starts, with the
+/// stop a hanging indent makes and the default stops every `defaultTab`
+/// twips after the last one, and right or centred stops beyond
+/// `textWidth` twips (the column's) brought back to its edge, where word
+/// processors let the text run on into the margin.
+void setWordTabs(QTextBlockFormat& bf, const QList<QTextOption::Tab>& tabs, double defaultTab,
+                 double textWidth);
+/// A paragraph's tab stops from the column's left edge (WordTabs, or its
+/// TabPositions).
+QList<QTextOption::Tab> wordTabs(const QTextBlockFormat& bf);
+
 /// Whether a frame is a float (FloatWrap).
 bool isFloat(const QTextFrame* frame);
 /// The empty paragraph a float at the start of a frame stands after.

@@ -1,6 +1,8 @@
 #include "document/pages/PageLayout.h"
 
 #include "document/ListMarkers.h"
+#include "document/ParaBorders.h"
+#include "document/TabLeaders.h"
 #include "document/TextControlDocument.h"
 
 #include "wp/Error.h"
@@ -404,6 +406,8 @@ std::pair<int, int> PageLayout::layPages(int from, const std::vector<Page>& old,
         return a.bodyBottom - a.bodyTop;
     };
     const std::vector<Item>& items = m_items;
+    collectNotes();
+    double notes = 0; // of the marks on the page so far
     Page cur;
     double h = 0;
     size_t i = 0;
@@ -454,9 +458,12 @@ std::pair<int, int> PageLayout::layPages(int from, const std::vector<Page>& old,
     for (; i < items.size(); ++i) {
         const Item& item = items[i];
         const bool pageHasContent = item.start > cur.y0 + kEps;
-        if (pageHasContent && (item.breakBefore || item.bottom - cur.y0 > h + kEps)) {
+        const double itemNotes = notesIn(item.start, item.bottom);
+        if (pageHasContent &&
+            (item.breakBefore || item.bottom - cur.y0 + noteRoom(notes + itemNotes) > h + kEps)) {
             cur.y1 = std::max(item.prevEnd, cur.y0);
             m_pages.push_back(cur);
+            notes = 0;
             cur = Page{};
             cur.y0 = item.start;
             cur.firstItem = int(i);
@@ -470,6 +477,7 @@ std::pair<int, int> PageLayout::layPages(int from, const std::vector<Page>& old,
             if (const int q = reused(); q >= 0)
                 return reuseFrom(q);
         }
+        notes += itemNotes;
         // Taller than a whole page (a huge row or picture): cut it.
         while (item.bottom - cur.y0 > h + kEps) {
             cur.y1 = cur.y0 + h;
@@ -713,6 +721,8 @@ static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& o
     // The slice itself: a marker on the slice's first line (the document's
     // first paragraph, say) stands on its top edge.
     docmodel::drawListMarkers(painter, doc, clip);
+    docmodel::drawParagraphBorders(painter, doc, clip);
+    docmodel::drawTabLeaders(painter, doc, clip);
     painter->restore();
 }
 
@@ -786,6 +796,7 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
         drawDocument(painter, m_body, QPointF(left, a.bodyTop + pg.lead() - pg.y0),
                      QRectF(-left, pg.y0, sheet.width(), pg.y1 - pg.y0), context, splitBlock(pg));
     }
+    drawNotes(painter, pg, a.bodyBottom);
     if (a.footer) {
         const QPointF origin(left, m_format.height - m_format.footerPosition - docHeight(a.footer));
         drawDocument(painter, footer ? footer.get() : a.footer, origin,

@@ -23,6 +23,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <array>
+#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -203,6 +204,13 @@ private:
     const Page& pageAt(int page) const;
     void markDirty();
 
+    // Footnotes: each note stands at the foot of the page that shows its
+    // mark, above the bottom margin (PageLayoutNotes.cpp).
+    void collectNotes() const;
+    double notesIn(double top, double bottom) const;
+    static double noteRoom(double notes);
+    void drawNotes(QPainter* painter, const Page& pg, double bodyBottom) const;
+
     QPointer<QTextDocument> m_body;
     QPointer<QTextDocument> m_hf[4]; // header, first header, footer, first footer
     PageFormat m_format;
@@ -230,6 +238,10 @@ private:
     mutable size_t m_unitFirstItem = 0;
     mutable double m_unitJoin = 0;
     mutable int m_fullPasses = 0, m_partialPasses = 0;
+    // The body's notes: where each mark's line stands (its middle, document
+    // y, in order) and the note's laid out text, by the mark's data.
+    mutable std::vector<std::pair<double, QTextDocument*>> m_noteMarks;
+    mutable std::map<QByteArray, std::unique_ptr<QTextDocument>> m_noteDocs;
 };
 
 } // namespace wp

@@ -91,7 +91,7 @@ void Writer::paragraphProps(const QTextBlock& b, const QTextBlockFormat& bf, con
         w.writeAttribute(QStringLiteral("w:val"), n(listNumber(list)));
         w.writeEndElement();
     }
-    const QList<QTextOption::Tab> tabs = docmodel::tabsToMargin(bf);
+    const QList<QTextOption::Tab> tabs = docmodel::wordTabs(bf);
     if (!tabs.isEmpty()) {
         w.writeStartElement(QStringLiteral("w:tabs"));
         for (const QTextOption::Tab& tab : tabs) {

@@ -37,6 +37,15 @@ int codePageOfCharset(int charset) {
         return 28591;
     case 77:
         return 10000;
+    // The Mac's Far Eastern character sets are the Windows code pages'.
+    case 78:
+        return 932;
+    case 79:
+        return 949;
+    case 80:
+        return 936;
+    case 81:
+        return 950;
     case 128:
         return 932;
     case 129:

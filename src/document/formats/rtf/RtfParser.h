@@ -43,6 +43,12 @@ constexpr int ListLevelProperty = QTextFormat::UserProperty + 0x7F01;
 // A paragraph's style (\s) plus one, when \contextualspace drops its space
 // next to paragraphs of that style; read off when the paragraph ends.
 constexpr int ContextualStyleProperty = QTextFormat::UserProperty + 0x7F02;
+// A footnote's mark: the index of its note, until the note is built.
+constexpr int NoteIndexProperty = QTextFormat::UserProperty + 0x7F03;
+// A mark's run takes no further text.
+constexpr int NoteMarkRun = -1000;
+// Footnotes a document may have.
+constexpr int MaxNotes = 10000;
 
 // --- what a destination collects -------------------------------------------
 
@@ -65,11 +71,18 @@ struct ParaProps {
     bool rtl = false;        // \rtlpar: the paragraph reads right to left
     int style = 0;           // \s
     int shading = 0;         // \cbpat: the paragraph's background colour
+    int shadePercent = 0;    // \shading: hundredths of a percent of \cfpat over it
+    int shadeColor = 0;      // \cfpat
     bool contextual = false; // \contextualspace
     int itap = 0;            // table depth: 1 a table of the text, 2 one nested in its cell...
     int ls = 0, ilvl = 0;    // list override (\ls, or a \pn numbering) and its level
+    // Borders (docmodel::ParaBorderSides...): the sides, the side being
+    // described, and the lines' width, style, colour and space.
+    int borders = 0, borderSide = 0, borderWidth = 0, borderStyle = 0, borderColor = 0;
+    int borderSpace = 0, borderSpaceH = 0;
     QList<QTextOption::Tab> tabs;
     QTextOption::TabType nextTab = QTextOption::LeftTab;
+    char16_t nextLeader = 0; // \tldot...: what fills the space before the next stop
 };
 
 struct CellDef {
@@ -107,6 +120,9 @@ struct Run {
 struct Para {
     QTextBlockFormat format;
     std::vector<Run> runs;
+    // The character format at the paragraph's end: an empty paragraph's
+    // line is as high as its font makes it.
+    QTextCharFormat mark;
     int contextualStyle = 0; // ContextualStyleProperty
     int style = -1;
 };
@@ -170,7 +186,7 @@ struct Builder {
 
 enum class Dest {
     Body,
-    HeaderFooter, // text into builders[target]
+    HeaderFooter, // text into builders[target], or a footnote's (see Parser::builder)
     Skip,
     InfoGroup, // the \info group: its children name the properties
     FontTable,
@@ -193,7 +209,7 @@ enum class Dest {
 
 struct State {
     Dest dest = Dest::Body;
-    int target = 0; // 0 body, 1..4 header/footer index + 1
+    int target = 0; // 0 body, 1..4 header/footer index + 1, then footnotes
     CharProps chr;
     ParaProps para;
     int uc = 1;
@@ -258,6 +274,13 @@ struct ShapeProps {
     bool hasImage = false;
 };
 
+// A footnote being read or read: its text, and the number its mark shows.
+struct Note {
+    Builder builder;
+    int number = 0;
+    bool endnote = false; // \ftnalt: the note goes to the document's end
+};
+
 struct FieldCtx {
     int depth = 0;
     QString inst;
@@ -285,6 +308,8 @@ private:
     std::vector<State> stack;
     State st;
     Builder builders[1 + docmodel::HeaderFooterCount];
+    std::vector<Note> notes;
+    std::vector<QByteArray> noteData; // each note's document, once built
     std::map<int, FontEntry> fonts;
     std::vector<QColor> colors;
     int colorR = -1, colorG = -1, colorB = -1;
@@ -297,13 +322,14 @@ private:
     bool titlePage = false;
     bool facingPages = false;
     int footnoteMarks = 0;     // \chftn marks in the text so far
+    int endnoteMarks = 0;      // of them, endnotes
     bool laterSection = false; // past the first \sect: its page settings are not ours // \facingp:
                                // left and right pages have their own headers
     int hfPresent = 0;
     RowDef rowDef;
     RowDef outerRowDef; // the row definition a nested one interrupts
     CellDef cellDef;
-    int borderTarget = 0; // 1 row/cell border being described
+    int borderTarget = 0; // 1 row, 2 cell, 3 paragraph border being described
     std::vector<FieldCtx> fields;
     int nextFieldId = 1;
     bool ignorableNext = false;
@@ -332,7 +358,11 @@ private:
     ShapeProps shape;
 
     [[noreturn]] void fail(const QString& what) { throw what; }
-    Builder& builder() { return builders[st.target]; }
+    Builder& builder() {
+        return st.target <= docmodel::HeaderFooterCount
+                   ? builders[st.target]
+                   : notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)].builder;
+    }
     static bool inDocumentDest(Dest d) { return d == Dest::Body || d == Dest::HeaderFooter; }
     bool inDocument() const { return inDocumentDest(st.dest); }
     void destination(Dest d);
@@ -352,6 +382,14 @@ private:
     void emitText(const QString& text);
     void build();
     void buildDocument(QTextDocument* doc, Builder& b);
+    void defaultFont(QTextDocument* doc) const;
+
+    // Footnotes (RtfReadText.cpp).
+    bool noteWord(std::string_view word);
+    void beginNote();
+    static QString noteNumber(const Note& note);
+    void buildNotes();
+    QTextCharFormat markFormat(const QTextCharFormat& f) const;
 
     // Font and colour tables (RtfReadFonts.cpp).
     bool tableDestinationWord(std::string_view word);
@@ -383,6 +421,7 @@ private:
     bool specialCharacter(std::string_view word);
     bool paragraphWord(std::string_view word, bool hasParam, int param);
     bool characterWord(std::string_view word, bool hasParam, int param);
+    void paragraphBorderWord(std::string_view word, int param);
     QTextCharFormat charFormat(const CharProps& c) const;
     QTextBlockFormat blockFormat(const ParaProps& p) const;
 

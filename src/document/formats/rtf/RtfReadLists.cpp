@@ -4,6 +4,7 @@
 // no lists) and hangs at its left indent; its marker is worked out and drawn
 // from the list's numbering (document/ListMarkers).
 #include "document/ListMarkers.h"
+#include "document/ParaBorders.h"
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
@@ -235,6 +236,11 @@ const ListLevel* Parser::listLevel(int ls, int ilvl) const {
 
 void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
     QTextBlockFormat bf = para.format;
+    // Borders above and below add their room to the space before and after.
+    if (const double above = docmodel::borderRoomAbove(bf); above > 0)
+        bf.setTopMargin(bf.topMargin() + above / rtf::TwipsPerPixel);
+    if (const double below = docmodel::borderRoomBelow(bf); below > 0)
+        bf.setBottomMargin(bf.bottomMargin() + below / rtf::TwipsPerPixel);
     const int ls = bf.intProperty(ListOverrideProperty);
     const int ilvl = std::clamp(bf.intProperty(ListLevelProperty), 0, MaxLevels - 1);
     bf.clearProperty(ListOverrideProperty);
@@ -265,11 +271,8 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
             understood = isList = false;
     }
     if (isList) {
-        const QList<QTextOption::Tab> tabs = docmodel::tabsToMargin(bf);
         bf.setLeftMargin(std::max(0.0, li));
         bf.clearProperty(QTextFormat::TextIndent);
-        // The lines now start at the left indent: the stops follow them.
-        bf.setTabPositions(docmodel::tabsFromMargin(tabs, bf.leftMargin(), 0));
         bf.setProperty(docmodel::ListHang, hang);
     }
     // Pictures placed beside the text stand before their paragraph; one at
@@ -300,13 +303,34 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
         firstFloat = false;
         reuse = true;
     }
+    if (std::any_of(para.runs.begin(), para.runs.end(),
+                    [](const Run& r) { return r.text.contains(QLatin1Char('\t')); }))
+        docmodel::setWordTabs(bf, bf.tabPositions(), out.defaultTab,
+                              double(out.page.width) - out.page.marginL - out.page.marginR);
     if (reuse)
         cursor.setBlockFormat(bf);
     else
         cursor.insertBlock(bf);
+    bool empty = true;
     for (const Run& run : para.runs)
-        if (!(understood && run.listText) && !run.floating)
-            cursor.insertText(run.text, run.format);
+        if (!(understood && run.listText) && !run.floating) {
+            cursor.insertText(run.text, markFormat(run.format));
+            empty = false;
+        }
+    // An empty paragraph takes the height of the font at its end. The
+    // block's own character format may hold a table cell's: only the font
+    // changes.
+    if (empty) {
+        QTextCharFormat mark = cursor.blockCharFormat();
+        for (const int id :
+             {QTextFormat::FontFamilies, QTextFormat::FontPointSize, QTextFormat::FontPixelSize,
+              QTextFormat::FontSizeAdjustment, QTextFormat::FontWeight, QTextFormat::FontItalic,
+              QTextFormat::FontCapitalization, QTextFormat::FontStyleHint,
+              QTextFormat::TextVerticalAlignment})
+            mark.clearProperty(id);
+        mark.merge(para.mark);
+        cursor.setBlockCharFormat(mark);
+    }
     if (!isList)
         return;
 

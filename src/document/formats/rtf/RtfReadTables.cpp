@@ -3,6 +3,8 @@
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
+#include "document/ParaBorders.h"
+
 #include <QTextCursor>
 #include <QTextTable>
 #include <algorithm>
@@ -13,8 +15,8 @@ void Builder::text(const QString& t, const CharProps& props, const QTextCharForm
                    bool listText) {
     if (!current.runs.empty()) {
         Run& last = current.runs.back();
-        if (last.field == field && last.props == props && last.listText == listText &&
-            !last.object) {
+        if (last.field == field && field != NoteMarkRun && last.props == props &&
+            last.listText == listText && !last.object) {
             last.text += t;
             return;
         }
@@ -67,6 +69,16 @@ static void contextualSpace(Para* previous, Para& para) {
         previous->format.clearProperty(QTextFormat::BlockBottomMargin);
 }
 
+// Paragraphs in a row with the same borders share one box.
+static void joinBorders(Para* previous, Para& para) {
+    if (!previous || !docmodel::sameBorders(previous->format, para.format))
+        return;
+    previous->format.setProperty(docmodel::ParaBorderJoined,
+                                 previous->format.intProperty(docmodel::ParaBorderJoined) |
+                                     docmodel::BorderBottom);
+    para.format.setProperty(docmodel::ParaBorderJoined, int(docmodel::BorderTop));
+}
+
 void Builder::endPara(const QTextBlockFormat& bf, bool inTable, int itap) {
     current.format = bf;
     current.contextualStyle = bf.intProperty(ContextualStyleProperty);
@@ -77,10 +89,12 @@ void Builder::endPara(const QTextBlockFormat& bf, bool inTable, int itap) {
             nest.resize(size_t(itap - 1));
         std::vector<Para>& paras = cellAt(itap).paras;
         contextualSpace(paras.empty() ? nullptr : &paras.back(), current);
+        joinBorders(paras.empty() ? nullptr : &paras.back(), current);
         paras.push_back(std::move(current));
     } else {
         closeTable();
         contextualSpace(items.empty() ? nullptr : std::get_if<Para>(&items.back()), current);
+        joinBorders(items.empty() ? nullptr : std::get_if<Para>(&items.back()), current);
         if (breakBefore)
             current.format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         breakBefore = sectionBreak = false;
@@ -185,8 +199,10 @@ bool Parser::rowWord(std::string_view word, bool hasParam, int param) {
     const int n = hasParam ? param : 1;
     Builder& b = builder();
     if (word == "cell") {
+        b.current.mark = charFormat(st.chr);
         b.endCell(blockFormat(st.para));
     } else if (word == "nestcell") {
+        b.current.mark = charFormat(st.chr);
         b.endNestCell(blockFormat(st.para), std::max(2, st.para.itap));
     } else if (word == "nestrow") {
         b.endNestRow(rowDef, std::max(2, st.para.itap));

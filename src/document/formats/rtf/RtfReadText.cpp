@@ -2,6 +2,13 @@
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
+#include "document/ListMarkers.h"
+#include "document/Notes.h"
+#include "document/ParaBorders.h"
+#include "document/TabLeaders.h"
+
+#include <QTextDocument>
+
 #include <algorithm>
 
 namespace wp::RtfReader::detail {
@@ -20,10 +27,16 @@ bool Parser::specialCharacter(std::string_view word) {
             return true;
         }
     if (word == "chftn") {
-        // A footnote's mark in the text: its number, counted from 1. (The
-        // note's own group, with its copy of the mark, is not shown.)
-        flushBytes();
-        pendingText += QString::number(++footnoteMarks);
+        // A footnote's mark: its number, counted from 1. In the body it is a
+        // run of its own, which the note after it takes as its mark; the
+        // note's own copy shows the same number.
+        flush();
+        if (st.target > docmodel::HeaderFooterCount) {
+            pendingText += noteNumber(notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)]);
+        } else if (!st.chr.hidden) {
+            builder().text(QString::number(++footnoteMarks), st.chr, charFormat(st.chr),
+                           NoteMarkRun, st.listText);
+        }
         return true;
     }
     if (word == "chpgn") {
@@ -44,8 +57,10 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
     auto& pp = st.para;
     Builder& b = builder();
     if (word == "par") {
+        b.current.mark = charFormat(st.chr);
         b.endPara(blockFormat(pp), pp.intbl, pp.itap);
     } else if (word == "sect") {
+        b.current.mark = charFormat(st.chr);
         b.endPara(blockFormat(pp), pp.intbl, pp.itap);
         // The next section's \sbk... says how it begins: a new page unless
         // it says otherwise.
@@ -97,6 +112,10 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         pp.keep = n != 0;
     } else if (word == "cbpat") {
         pp.shading = std::max(0, n);
+    } else if (word == "cfpat") {
+        pp.shadeColor = std::max(0, n);
+    } else if (word == "shading") {
+        pp.shadePercent = std::clamp(n, 0, 10000);
     } else if (word == "s") {
         pp.style = std::max(0, n);
     } else if (word == "contextualspace") {
@@ -105,6 +124,19 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         pp.rtl = true;
     } else if (word == "ltrpar") {
         pp.rtl = false;
+    } else if (word == "brdrt" || word == "brdrb" || word == "brdrl" || word == "brdrr" ||
+               word == "box" || word == "brdrbtw") {
+        using namespace docmodel;
+        pp.borderSide = word == "brdrt"   ? BorderTop
+                        : word == "brdrb" ? BorderBottom
+                        : word == "brdrl" ? BorderLeft
+                        : word == "brdrr" ? BorderRight
+                        : word == "box"   ? BorderTop | BorderBottom | BorderLeft | BorderRight
+                                          : BorderBetween;
+        pp.borders |= pp.borderSide;
+        borderTarget = 3;
+    } else if (borderTarget == 3 && pp.borderSide && (word.starts_with("brdr") || word == "brsp")) {
+        paragraphBorderWord(word, hasParam ? param : 0);
     } else if (word == "ls") {
         pp.ls = hasParam ? param : 0;
     } else if (word == "ilvl") {
@@ -119,17 +151,50 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         pp.nextTab = QTextOption::CenterTab;
     } else if (word == "tqdec") {
         pp.nextTab = QTextOption::DelimiterTab;
+    } else if (const char16_t leader = docmodel::tabLeaderOf(word)) {
+        pp.nextLeader = leader;
     } else if (word == "tx") {
-        // Tab positions are in 1/96 inch, as Qt scales them.
+        // Tab positions are in 1/96 inch, as Qt scales them. A stop's leader
+        // rides in its delimiter, which only decimal stops use.
         if (hasParam && param >= 0 && param <= docmodel::MaxLength && pp.tabs.size() < 64)
-            pp.tabs << QTextOption::Tab(
-                param / rtf::TwipsPerPixel, pp.nextTab,
-                pp.nextTab == QTextOption::DelimiterTab ? QChar(QLatin1Char('.')) : QChar());
+            pp.tabs << QTextOption::Tab(param / rtf::TwipsPerPixel, pp.nextTab,
+                                        pp.nextTab == QTextOption::DelimiterTab
+                                            ? QChar(QLatin1Char('.'))
+                                            : QChar(pp.nextLeader));
         pp.nextTab = QTextOption::LeftTab;
+        pp.nextLeader = 0;
     } else {
         return false;
     }
     return true;
+}
+
+void Parser::paragraphBorderWord(std::string_view word, int param) {
+    using namespace docmodel;
+    auto& pp = st.para;
+    if (word == "brdrw") {
+        pp.borderWidth = std::clamp(param, 0, 255);
+    } else if (word == "brsp") {
+        const int space = boundLength(std::max(0, param));
+        if (pp.borderSide & (BorderLeft | BorderRight))
+            pp.borderSpaceH = space;
+        if (pp.borderSide & (BorderTop | BorderBottom | BorderBetween))
+            pp.borderSpace = space;
+    } else if (word == "brdrcf") {
+        pp.borderColor = std::max(0, param);
+    } else if (word == "brdrnone" || word == "brdrnil") {
+        pp.borders &= ~pp.borderSide;
+    } else if (word == "brdrdb") {
+        pp.borderStyle = BorderDouble;
+    } else if (word == "brdrth") {
+        pp.borderStyle = BorderThick;
+    } else if (word == "brdrdot") {
+        pp.borderStyle = BorderDotted;
+    } else if (word.starts_with("brdrdash")) {
+        pp.borderStyle = BorderDashed;
+    } else if (word == "brdrs") {
+        pp.borderStyle = BorderSingle;
+    }
 }
 
 bool Parser::characterWord(std::string_view word, bool hasParam, int param) {
@@ -185,6 +250,108 @@ bool Parser::characterWord(std::string_view word, bool hasParam, int param) {
         return false;
     }
     return true;
+}
+
+bool Parser::noteWord(std::string_view word) {
+    if (word == "ftnalt") {
+        // An endnote: counted apart from the footnotes, in small roman
+        // numbers, its mark too.
+        if (st.target > docmodel::HeaderFooterCount) {
+            Note& note = notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)];
+            if (!note.endnote) {
+                Run& mark = builders[0].current.runs.back();
+                const bool counted =
+                    mark.field == NoteMarkRun && mark.text == QString::number(note.number);
+                note.endnote = true;
+                note.number = ++endnoteMarks;
+                if (counted) {
+                    --footnoteMarks;
+                    mark.text = noteNumber(note);
+                }
+            }
+        }
+        return true;
+    }
+    if (word != "footnote")
+        return false;
+    beginNote();
+    return true;
+}
+
+QString Parser::noteNumber(const Note& note) {
+    return note.endnote ? docmodel::formatNumber(note.number, docmodel::LowerRoman)
+                        : QString::number(note.number);
+}
+
+void Parser::beginNote() {
+    Builder& body = builders[0];
+    if (st.dest != Dest::Body || st.target != 0 || int(notes.size()) >= MaxNotes ||
+        body.current.runs.empty() || body.current.runs.back().object) {
+        destination(Dest::Skip);
+        return;
+    }
+    if (Run& last = body.current.runs.back(); last.field != NoteMarkRun) {
+        // A mark of the writer's own choosing ("*"): the character before
+        // the note.
+        const qsizetype n = last.text.size() >= 2 && last.text.back().isLowSurrogate() ? 2 : 1;
+        if (last.text.size() > n) {
+            Run mark = last;
+            mark.text = last.text.right(n);
+            last.text.chop(n);
+            body.current.runs.push_back(std::move(mark));
+        }
+    }
+    Run& mark = body.current.runs.back();
+    mark.field = NoteMarkRun;
+    mark.format.setProperty(NoteIndexProperty, int(notes.size()));
+    notes.emplace_back();
+    notes.back().number = footnoteMarks;
+    st.dest = Dest::HeaderFooter;
+    st.target = int(notes.size()) + docmodel::HeaderFooterCount;
+    st.para = ParaProps();
+    st.chr = CharProps();
+    st.field = 0;
+}
+
+void Parser::buildNotes() {
+    noteData.assign(notes.size(), QByteArray());
+    bool firstEndnote = true;
+    for (size_t i = 0; i < notes.size(); ++i) {
+        Builder& b = notes[i].builder;
+        if (notes[i].endnote) {
+            // Endnotes follow the text, on a page of their own as
+            // LibreOffice sets them; their marks stay plain numbers.
+            for (auto& item : b.items) {
+                if (firstEndnote) {
+                    if (Para* para = std::get_if<Para>(&item))
+                        para->format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                    else
+                        std::get<Table>(item).breakBefore = true;
+                    firstEndnote = false;
+                }
+                builders[0].items.push_back(std::move(item));
+            }
+            continue;
+        }
+        QTextDocument doc;
+        docmodel::prepareDocument(&doc);
+        defaultFont(&doc);
+        buildDocument(&doc, b);
+        docmodel::addImageResources(&doc);
+        docmodel::addSpaceAfterToNext(&doc);
+        noteData[i] = docmodel::noteData(&doc);
+    }
+}
+
+QTextCharFormat Parser::markFormat(const QTextCharFormat& f) const {
+    if (!f.hasProperty(NoteIndexProperty))
+        return f;
+    QTextCharFormat mark = f;
+    const int i = mark.intProperty(NoteIndexProperty);
+    mark.clearProperty(NoteIndexProperty);
+    if (i >= 0 && size_t(i) < noteData.size() && !noteData[size_t(i)].isEmpty())
+        mark.setProperty(docmodel::NoteData, noteData[size_t(i)]);
+    return mark;
 }
 
 QTextCharFormat Parser::charFormat(const CharProps& c) const {
@@ -261,12 +428,34 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& p) const {
         b.setLineHeight(p.sl / rtf::TwipsPerPixel, QTextBlockFormat::MinimumHeight);
     else if (p.sl < 0)
         b.setLineHeight(-p.sl / rtf::TwipsPerPixel, QTextBlockFormat::FixedHeight);
-    if (!p.tabs.isEmpty() || p.fi < 0)
-        b.setTabPositions(docmodel::tabsFromMargin(p.tabs, p.li, p.fi));
+    if (!p.tabs.isEmpty()) {
+        // Files may list their stops in any order; the layout takes them
+        // from left to right.
+        QList<QTextOption::Tab> tabs = p.tabs;
+        std::stable_sort(tabs.begin(), tabs.end(),
+                         [](const QTextOption::Tab& a, const QTextOption::Tab& b) {
+                             return a.position < b.position;
+                         });
+        b.setTabPositions(tabs);
+    }
     if (p.pagebb)
         b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-    if (p.shading > 0 && p.shading < int(colors.size()) && colors[p.shading].isValid())
-        b.setBackground(colors[p.shading]);
+    auto color = [this](int index) {
+        return index > 0 && index < int(colors.size()) ? colors[size_t(index)] : QColor();
+    };
+    QColor background = color(p.shading);
+    if (p.shadePercent > 0) {
+        // A shade: that share of the pattern colour (black when none is
+        // given) over the background (white when none is given).
+        const QColor fore = color(p.shadeColor).isValid() ? color(p.shadeColor) : Qt::black;
+        const QColor back = background.isValid() ? background : Qt::white;
+        const double t = p.shadePercent / 10000.0;
+        background = QColor::fromRgbF(float(fore.redF() * t + back.redF() * (1 - t)),
+                                      float(fore.greenF() * t + back.greenF() * (1 - t)),
+                                      float(fore.blueF() * t + back.blueF() * (1 - t)));
+    }
+    if (background.isValid())
+        b.setBackground(background);
     if (p.keep)
         b.setProperty(prop::KeepTogether, true);
     if (p.keepn)
@@ -275,6 +464,16 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& p) const {
         b.setProperty(docmodel::WidowControl, true);
     if (p.rtl)
         b.setLayoutDirection(Qt::RightToLeft);
+    if (p.borders) {
+        b.setProperty(docmodel::ParaBorderSides, p.borders);
+        b.setProperty(docmodel::ParaBorderWidth, double(p.borderWidth));
+        b.setProperty(docmodel::ParaBorderStyle, p.borderStyle);
+        b.setProperty(docmodel::ParaBorderSpace, double(p.borderSpace));
+        b.setProperty(docmodel::ParaBorderSpaceH, double(p.borderSpaceH));
+        if (p.borderColor > 0 && p.borderColor < int(colors.size()) &&
+            colors[p.borderColor].isValid())
+            b.setProperty(docmodel::ParaBorderColor, colors[p.borderColor]);
+    }
     b.setProperty(ContextualStyleProperty, p.contextual ? p.style + 1 : -p.style - 1);
     if (p.ls) {
         b.setProperty(ListOverrideProperty, p.ls);

@@ -132,7 +132,7 @@ void Parser::emitText(const QString& text) {
             fields.back().idText += text;
         break;
     case Dest::WpTableId:
-        builders[st.target].pendingTableId = text.trimmed().toInt();
+        builder().pendingTableId = text.trimmed().toInt();
         break;
     case Dest::LevelText:
     case Dest::ParaNumberingText:
@@ -232,20 +232,66 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
         return;
 
     // Destinations first.
-    if (tableDestinationWord(word) || infoWord(word) || headerFooterWord(word) || fieldWord(word) ||
-        tableIdWord(word) || listDestinationWord(word) || pictureDestinationWord(word))
+    if (tableDestinationWord(word) || infoWord(word) || headerFooterWord(word) || noteWord(word) ||
+        fieldWord(word) || tableIdWord(word) || listDestinationWord(word) ||
+        pictureDestinationWord(word))
         return;
     static constexpr std::string_view skipped[] = {
-        "stylesheet",   "object",    "shp",        "shpinst",    "shprslt",   "footnote",
-        "annotation",   "revtbl",    "rsidtbl",    "xmlnstbl",   "themedata", "colorschememapping",
-        "latentstyles", "datastore", "filetbl",    "nonshppict", "bkmkstart", "bkmkend",
-        "xe",           "tc",        "txe",        "docvar",     "ftnsep",    "ftnsepc",
-        "aftnsep",      "aftnsepc",  "ftncn",      "aftncn",     "atnid",     "atnauthor",
-        "comment",      "private",   "generator",  "operator",   "creatim",   "revtim",
-        "printim",      "buptim",    "userprops",  "fchars",     "lchars",    "template",
-        "mmathPr",      "pgdsctbl",  "panose",     "falt",       "fname",     "nonesttables",
-        "hlinkbase",    "do",        "background", "sp",         "objdata",   "blipuid",
-        "factoidname",  "hsv",
+        "stylesheet",
+        "object",
+        "shp",
+        "shpinst",
+        "shprslt",
+        "annotation",
+        "revtbl",
+        "rsidtbl",
+        "xmlnstbl",
+        "themedata",
+        "colorschememapping",
+        "latentstyles",
+        "datastore",
+        "filetbl",
+        "nonshppict",
+        "bkmkstart",
+        "bkmkend",
+        "xe",
+        "tc",
+        "txe",
+        "docvar",
+        "ftnsep",
+        "ftnsepc",
+        "aftnsep",
+        "aftnsepc",
+        "ftncn",
+        "aftncn",
+        "atnid",
+        "atnauthor",
+        "comment",
+        "private",
+        "generator",
+        "operator",
+        "creatim",
+        "revtim",
+        "printim",
+        "buptim",
+        "userprops",
+        "fchars",
+        "lchars",
+        "template",
+        "mmathPr",
+        "pgdsctbl",
+        "panose",
+        "falt",
+        "fname",
+        "nonesttables",
+        "hlinkbase",
+        "do",
+        "background",
+        "sp",
+        "objdata",
+        "blipuid",
+        "factoidname",
+        "hsv",
     };
     for (std::string_view s : skipped)
         if (word == s) {
@@ -341,8 +387,14 @@ bool Parser::documentWord(std::string_view word, bool hasParam, int param) {
         return true;
     }
     if (word == "ansicpg") {
+        // The Mac's Far Eastern code pages are the Windows ones.
+        static constexpr std::pair<int, int> mac[] = {
+            {10001, 932}, {10002, 950}, {10003, 949}, {10008, 936}};
         if (hasParam && param > 0)
             docCodePage = param;
+        for (const auto& [from, to] : mac)
+            if (docCodePage == from)
+                docCodePage = to;
         return true;
     }
     if (word == "mac") {
@@ -557,17 +609,22 @@ void Parser::buildDocument(QTextDocument* doc, Builder& b) {
     cursor.endEditBlock();
 }
 
-void Parser::build() {
+void Parser::defaultFont(QTextDocument* doc) const {
     // The default font names the documents' font.
     const auto it = fonts.find(deff);
+    if (it != fonts.end() && !it->second.name.isEmpty()) {
+        QFont font = doc->defaultFont();
+        font.setFamilies(fontFamilies(it->second));
+        font.setStyleHint(it->second.hint);
+        doc->setDefaultFont(font);
+    }
+}
+
+void Parser::build() {
+    buildNotes();
     for (int i = 0; i <= docmodel::HeaderFooterCount; ++i) {
         QTextDocument* doc = i == 0 ? out.body.get() : out.headerFooter[i - 1].get();
-        if (it != fonts.end() && !it->second.name.isEmpty()) {
-            QFont font = doc->defaultFont();
-            font.setFamilies(fontFamilies(it->second));
-            font.setStyleHint(it->second.hint);
-            doc->setDefaultFont(font);
-        }
+        defaultFont(doc);
         buildDocument(doc, builders[i]);
         docmodel::addImageResources(doc);
     }

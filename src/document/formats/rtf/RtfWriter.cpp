@@ -1,6 +1,9 @@
 #include "document/formats/rtf/RtfWriter.h"
 
 #include "document/ListMarkers.h"
+#include "document/Notes.h"
+#include "document/ParaBorders.h"
+#include "document/TabLeaders.h"
 #include "document/TextControlDocument.h"
 #include "document/formats/rtf/RtfCommon.h"
 
@@ -14,6 +17,7 @@
 #include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -299,11 +303,15 @@ private:
         } else if (const long long v = twips(b.textIndent())) {
             num("fi", v);
         }
-        const double before = b.topMargin() - b.doubleProperty(docmodel::SpaceAbove);
+        // The room of borders above and below is theirs, not the space's.
+        const double before = b.topMargin() - b.doubleProperty(docmodel::SpaceAbove) -
+                              docmodel::borderRoomAbove(b) / rtf::TwipsPerPixel;
         if (const long long v = twips(std::max(0.0, before) * rtf::TwipsPerPixel))
             num("sb", v);
-        if (const long long v = twips(b.bottomMargin() * rtf::TwipsPerPixel))
+        const double after = b.bottomMargin() - docmodel::borderRoomBelow(b) / rtf::TwipsPerPixel;
+        if (const long long v = twips(std::max(0.0, after) * rtf::TwipsPerPixel))
             num("sa", v);
+        paragraphBorders(b);
         switch (b.lineHeightType()) {
         case QTextBlockFormat::ProportionalHeight:
             if (b.lineHeight() != 100) {
@@ -322,7 +330,11 @@ private:
         default:
             break;
         }
-        for (const QTextOption::Tab& tab : docmodel::tabsToMargin(b)) {
+        for (const QTextOption::Tab& tab : docmodel::wordTabs(b)) {
+            if (const char* leader = docmodel::tabLeaderWord(tab)) {
+                out += '\\';
+                out += leader;
+            }
             if (tab.type == QTextOption::RightTab)
                 out += "\\tqr";
             else if (tab.type == QTextOption::CenterTab)
@@ -451,10 +463,13 @@ private:
             }
             out += '{';
             out += props(frag.charFormatIndex(), f);
+            const QByteArray noteData = f.property(docmodel::NoteData).toByteArray();
             if (f.isImageFormat()) {
                 for (QChar ch : frag.text())
                     if (ch == QChar::ObjectReplacementCharacter)
                         picture(f.toImageFormat());
+            } else if (!noteData.isEmpty()) {
+                note(frag.text(), noteData);
             } else {
                 text(frag.text());
             }
@@ -464,8 +479,68 @@ private:
         }
         if (openField)
             out += "}}";
-        out += end;
+        // An empty paragraph's height is its mark's font: the mark carries
+        // the block's character format.
+        if (b.length() <= 1 && floats.empty() && *end) {
+            const QByteArray mark = props(b.charFormatIndex(), b.charFormat());
+            if (!mark.isEmpty())
+                out += '{' + mark + ' ' + end + '}';
+            else
+                out += end;
+        } else {
+            out += end;
+        }
         out += '\n';
+    }
+
+    void paragraphBorders(const QTextBlockFormat& b) {
+        using namespace docmodel;
+        const int sides = b.intProperty(ParaBorderSides);
+        static constexpr std::pair<int, const char*> words[] = {{BorderTop, "\\brdrt"},
+                                                                {BorderBottom, "\\brdrb"},
+                                                                {BorderLeft, "\\brdrl"},
+                                                                {BorderRight, "\\brdrr"},
+                                                                {BorderBetween, "\\brdrbtw"}};
+        static constexpr const char* styles[] = {"\\brdrs", "\\brdrth", "\\brdrdb", "\\brdrdot",
+                                                 "\\brdrdash"};
+        const int style = std::clamp(b.intProperty(ParaBorderStyle), 0, 4);
+        for (const auto& [side, word] : words) {
+            if (!(sides & side))
+                continue;
+            out += word;
+            out += styles[style];
+            num("brdrw", twips(b.doubleProperty(ParaBorderWidth)));
+            num("brsp",
+                twips(b.doubleProperty(side & (BorderLeft | BorderRight) ? ParaBorderSpaceH
+                                                                         : ParaBorderSpace)));
+            if (const QColor c = b.colorProperty(ParaBorderColor); c.isValid())
+                num("brdrcf", colorIndex(c));
+        }
+    }
+
+    // A footnote: its mark (a number that readers count again, or the
+    // writer's own character) and its text.
+    void note(const QString& mark, const QByteArray& data) {
+        const auto noteDoc = docmodel::noteDocument(data);
+        const bool number = !mark.isEmpty() && std::all_of(mark.begin(), mark.end(),
+                                                           [](QChar ch) { return ch.isDigit(); });
+        if (number)
+            out += "\\chftn";
+        else
+            text(mark);
+        if (!noteDoc)
+            return;
+        const QTextDocument* outer = doc;
+        std::vector<QString> outerMarkers = std::move(markers);
+        QHash<int, QByteArray> outerProps = std::move(charProps);
+        const double outerSize = defaultSize;
+        out += "{\\footnote\\pard\\plain ";
+        content(noteDoc.get());
+        out += '}';
+        doc = outer;
+        markers = std::move(outerMarkers);
+        charProps = std::move(outerProps);
+        defaultSize = outerSize;
     }
 
     // A row at table depth `depth`: an outer row has its definition first
