@@ -108,6 +108,56 @@ int pixelsOf(const QImage& page, QColor colour) {
     return n;
 }
 
+// The box of the pixels of a page near `colour`.
+QRect boxOf(const QImage& page, QColor colour) {
+    QImage mask(page.size(), QImage::Format_RGB32);
+    mask.fill(Qt::white);
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                    std::abs(c.blue() - colour.blue()) <
+                60)
+                mask.setPixel(x, y, qRgb(0, 0, 0));
+        }
+    return wptest::inkBox(mask, qRgb(255, 255, 255));
+}
+
+// Little-endian values of `bits` bits each.
+template <typename T> QByteArray littleEndian(std::initializer_list<T> values) {
+    QByteArray out;
+    for (T v : values) {
+        const T le = qToLittleEndian(v);
+        out.append(reinterpret_cast<const char*>(&le), sizeof le);
+    }
+    return out;
+}
+
+// A WMF whose 100 x 100 window has its left half blue.
+QByteArray wmfLeftHalfBlue() {
+    using W = quint16;
+    return littleEndian<W>({1, 9, 0x300, 0, 0, 2, 0, 0, 0}) + // header, two objects
+           littleEndian<W>({5, 0, 0x020B, 0, 0}) +            // window origin
+           littleEndian<W>({5, 0, 0x020C, 100, 100}) +        // window extent
+           littleEndian<W>({7, 0, 0x02FC, 0, 0, 0xFF, 0}) +   // a solid blue brush
+           littleEndian<W>({8, 0, 0x02FA, 5, 0, 0, 0, 0}) +   // no pen
+           littleEndian<W>({4, 0, 0x012D, 0}) + littleEndian<W>({4, 0, 0x012D, 1}) +
+           littleEndian<W>({7, 0, 0x041B, 100, 50, 0, 0}) + // rectangle: bottom, right, top, left
+           littleEndian<W>({3, 0, 0});
+}
+
+// An EMF whose frame, 100 x 100 pixels of its device, has its right half red.
+QByteArray emfRightHalfRed() {
+    using D = quint32;
+    return littleEndian<D>({1,       88, 0, 0, 99, 99, 0, 0,    2540, 2540, 0x464D4520,
+                            0x10000, 0,  0, 2, 0,  0,  0, 1000, 1000, 254,  254}) +
+           littleEndian<D>({39, 24, 1, 0, 0xFF, 0}) +   // a solid red brush
+           littleEndian<D>({37, 12, 1}) +               // selected
+           littleEndian<D>({37, 12, 0x80000008}) +      // the stock null pen
+           littleEndian<D>({43, 24, 50, 0, 100, 100}) + // rectangle
+           littleEndian<D>({14, 20, 0, 16, 20});
+}
+
 } // namespace
 
 // A date after a right tab stop at the right margin ends at the margin in
@@ -238,6 +288,36 @@ TEST(Rendering, PicturesComeOnlyFromTheDocumentsOwnData) {
     ASSERT_TRUE(tx->LoadFromMemory("{\\rtf1\\ansi C" + rtfPicture(Qt::blue) + "\\par}",
                                    wp::fmt::Rtf, true));
     EXPECT_GT(drawn(Qt::blue), 80 * 80);
+}
+
+// Metafiles are drawn where they draw, at their frame's size, also after
+// the document was saved as RTF and read again; a damaged one draws nothing.
+TEST(Rendering, MetafilesAreDrawnWhereTheyDraw) {
+    const QByteArray wmf = wmfLeftHalfBlue(), emf = emfRightHalfRed();
+    QByteArray damaged = emf;
+    damaged.replace(88 + 24 + 12 + 12 + 4, 4,
+                    littleEndian<quint32>({0xFFFFFF00})); // its rectangle's size
+    const QByteArray goal = "\\picw2540\\pich2540\\picwgoal1440\\pichgoal1440 ";
+    const auto tx = fromRtf("{\\rtf1\\ansi\\margl1440\\margt1440\\pard{\\pict\\wmetafile8" + goal +
+                            wmf.toHex() + "}\\par{\\pict\\emfblip" + goal + emf.toHex() +
+                            "}\\par{\\pict\\emfblip" + goal + damaged.toHex() + "}\\par}");
+    const QByteArray saved = tx->SaveToMemory(wp::fmt::Rtf);
+    EXPECT_EQ(saved.count("\\wmetafile8"), 1);
+    EXPECT_EQ(saved.count("\\emfblip"), 2);
+    const auto again = fromRtf(saved);
+    for (TextControl* doc : {tx.get(), again.get()}) {
+        const QImage page = drawnPage(*doc, 96);
+        wptest::keepShot(page, QStringLiteral("rendering-metafiles.png"));
+        const QRect blue = boxOf(page, Qt::blue), red = boxOf(page, Qt::red);
+        EXPECT_NEAR(blue.left(), 96, 2);
+        EXPECT_NEAR(blue.width(), 48, 2);
+        EXPECT_NEAR(blue.height(), 96, 2);
+        EXPECT_NEAR(red.left(), 96 + 48, 2);
+        EXPECT_NEAR(red.width(), 48, 2);
+        EXPECT_NEAR(red.top(), blue.bottom() + 1, 24) << "the EMF stands below the WMF";
+        EXPECT_NEAR(pixelsOf(page, Qt::red), red.width() * red.height(), red.width() * 2)
+            << "the damaged copy draws nothing";
+    }
 }
 
 // The stepper's letter is a read-only view: no caret, no typing or pasting,

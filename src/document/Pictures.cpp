@@ -1,5 +1,7 @@
 #include "document/Pictures.h"
 
+#include "document/Metafile.h"
+
 #include "wp/TextControl.h"
 
 #include <QBuffer>
@@ -40,24 +42,45 @@ QSize decodeSize(const QSize& full, const QSizeF& drawn) {
                                                                         : full;
 }
 
-QImage decodePicture(const QByteArray& data, const QSizeF& drawn) {
-    QByteArray bytes = data;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = decodeSize(reader.size(), drawn);
+// The picture of `data` at `size` pixels: the one decoded before, else what
+// `make` gives, kept for the next document that shows it.
+template <typename Make>
+QImage cachedPicture(const QByteArray& data, const QSize& size, Make make) {
     const QString key = pictureName(data) + QLatin1Char('@') + QString::number(size.width()) +
                         QLatin1Char('x') + QString::number(size.height());
     auto& cache = decodedPictures();
     if (const QImage* hit = cache.object(key))
         return *hit;
-    if (size.isValid() && size != reader.size())
-        reader.setScaledSize(size);
-    QImage image = reader.read();
-    if (image.isNull())
-        return image;
-    cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
+    QImage image = make();
+    if (!image.isNull())
+        cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
     return image;
+}
+
+// A metafile is drawn at the size it is shown at PictureDpi, else at the
+// size it gives itself.
+QImage drawMetafile(const QByteArray& data, const QSizeF& drawn) {
+    const QSizeF twips = drawn.width() > 0 && drawn.height() > 0 ? drawn * 15 : metafileSize(data);
+    const QSize size = twips.width() > 0 && twips.height() > 0
+                           ? QSize(std::max(1, int(std::ceil(twips.width() * PictureDpi / 1440))),
+                                   std::max(1, int(std::ceil(twips.height() * PictureDpi / 1440))))
+                           : QSize(256, 256);
+    return cachedPicture(data, size, [&] { return renderMetafile(data, size); });
+}
+
+QImage decodePicture(const QByteArray& data, const QSizeF& drawn) {
+    if (metafileKind(data) != MetafileKind::None)
+        return drawMetafile(data, drawn);
+    QByteArray bytes = data;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = decodeSize(reader.size(), drawn);
+    return cachedPicture(data, size, [&] {
+        if (size.isValid() && size != reader.size())
+            reader.setScaledSize(size);
+        return reader.read();
+    });
 }
 
 } // namespace

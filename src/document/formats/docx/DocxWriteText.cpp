@@ -1,5 +1,6 @@
 // Paragraphs, runs, fields and pictures of the body, a header or a footer.
 #include "document/ListMarkers.h"
+#include "document/Metafile.h"
 #include "document/formats/docx/DocxWriterParts.h"
 
 #include <QBuffer>
@@ -391,8 +392,11 @@ void Writer::paragraph(const QTextBlock& b, bool gapAfter) {
 
 void Writer::picture(const QTextImageFormat& f, const QTextFrameFormat* floating) {
     QByteArray data = f.property(prop::ImageData).toByteArray();
-    if (!f.hasProperty(prop::ImageData)) {
-        // An image the document holds as a resource only.
+    if (!f.hasProperty(prop::ImageData) ||
+        docmodel::metafileKind(data) != docmodel::MetafileKind::None) {
+        // An image the document holds as a resource only, or a metafile:
+        // the image it was drawn into.
+        data.clear();
         const QImage image =
             doc->resource(QTextDocument::ImageResource, QUrl(f.name())).value<QImage>();
         QBuffer buffer(&data);

@@ -1,7 +1,8 @@
-// Pictures: \pict with PNG or JPEG data becomes an inline image of the
-// size \picwgoal / \pichgoal and \picscalex / \picscaley give it; other
-// kinds (WMF, EMF, bitmaps) keep their size as an empty frame. Of
+// Pictures: \pict with PNG, JPEG, WMF or EMF data becomes an inline image
+// of the size \picwgoal / \pichgoal and \picscalex / \picscaley give it;
+// other kinds (bitmaps, Mac pictures) keep their size as an empty frame. Of
 // \shppict and \nonshppict, the first (PNG or JPEG) is read.
+#include "document/Metafile.h"
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
@@ -68,8 +69,9 @@ bool Parser::pictureWord(std::string_view word, bool hasParam, int param) {
         picture.scaleX = n;
     else if (word == "picscaley")
         picture.scaleY = n;
-    else if (word == "wmetafile" || word == "emfblip" || word == "macpict" || word == "dibitmap" ||
-             word == "wbitmap" || word == "pmmetafile")
+    else if (word == "wmetafile" || word == "emfblip")
+        picture.kind = PictureProps::Metafile;
+    else if (word == "macpict" || word == "dibitmap" || word == "wbitmap" || word == "pmmetafile")
         picture.kind = PictureProps::Other;
     return true;
 }
@@ -183,7 +185,10 @@ void Parser::endPictureGroup() {
         h = h * pic.scaleY / 100.0;
     w = docmodel::boundLength(w);
     h = docmodel::boundLength(h);
-    QByteArray data = blip ? pic.data : QByteArray();
+    QByteArray data = blip || (pic.kind == PictureProps::Metafile &&
+                               docmodel::metafileKind(pic.data) != docmodel::MetafileKind::None)
+                          ? pic.data
+                          : QByteArray();
     if (data.isEmpty() && (w < 1 || h < 1))
         return; // nothing to show and no room to keep
     QTextImageFormat fmt;

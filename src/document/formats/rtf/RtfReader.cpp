@@ -61,14 +61,7 @@ void Parser::flushBytes() {
         pendingText += QString::fromLatin1(pendingBytes);
     } else {
         if (!decoder || decoderCodePage != cp) {
-            const QByteArray name = cp == 10000 ? QByteArray("macintosh")
-                                    : cp == 437 ? QByteArray("IBM437")
-                                    : cp == 850 ? QByteArray("IBM850")
-                                    : cp == 932 ? QByteArray("Shift_JIS")
-                                    : cp == 936 ? QByteArray("GBK")
-                                    : cp == 949 ? QByteArray("EUC-KR")
-                                    : cp == 950 ? QByteArray("Big5")
-                                                : "windows-" + QByteArray::number(cp);
+            const QByteArray name = rtf::codecName(cp);
             decoder = std::make_unique<QStringDecoder>(name.constData());
             decoderCodePage = cp;
         }
@@ -235,17 +228,64 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
     if (tableDestinationWord(word) || infoWord(word) || headerFooterWord(word) || fieldWord(word) ||
         tableIdWord(word) || listDestinationWord(word) || pictureDestinationWord(word))
         return;
+    // An embedded object (\object) is read for its \result: the picture
+    // that readers without the object's program show.
     static constexpr std::string_view skipped[] = {
-        "stylesheet",   "object",    "shp",        "shpinst",    "shprslt",   "footnote",
-        "annotation",   "revtbl",    "rsidtbl",    "xmlnstbl",   "themedata", "colorschememapping",
-        "latentstyles", "datastore", "filetbl",    "nonshppict", "bkmkstart", "bkmkend",
-        "xe",           "tc",        "txe",        "docvar",     "ftnsep",    "ftnsepc",
-        "aftnsep",      "aftnsepc",  "ftncn",      "aftncn",     "atnid",     "atnauthor",
-        "comment",      "private",   "generator",  "operator",   "creatim",   "revtim",
-        "printim",      "buptim",    "userprops",  "fchars",     "lchars",    "template",
-        "mmathPr",      "pgdsctbl",  "panose",     "falt",       "fname",     "nonesttables",
-        "hlinkbase",    "do",        "background", "sp",         "objdata",   "blipuid",
-        "factoidname",  "hsv",
+        "stylesheet",
+        "shp",
+        "shpinst",
+        "shprslt",
+        "footnote",
+        "annotation",
+        "revtbl",
+        "rsidtbl",
+        "xmlnstbl",
+        "themedata",
+        "colorschememapping",
+        "latentstyles",
+        "datastore",
+        "filetbl",
+        "nonshppict",
+        "bkmkstart",
+        "bkmkend",
+        "xe",
+        "tc",
+        "txe",
+        "docvar",
+        "ftnsep",
+        "ftnsepc",
+        "aftnsep",
+        "aftnsepc",
+        "ftncn",
+        "aftncn",
+        "atnid",
+        "atnauthor",
+        "comment",
+        "private",
+        "generator",
+        "operator",
+        "creatim",
+        "revtim",
+        "printim",
+        "buptim",
+        "userprops",
+        "fchars",
+        "lchars",
+        "template",
+        "mmathPr",
+        "pgdsctbl",
+        "panose",
+        "falt",
+        "fname",
+        "nonesttables",
+        "hlinkbase",
+        "do",
+        "background",
+        "sp",
+        "objdata",
+        "blipuid",
+        "factoidname",
+        "hsv",
     };
     for (std::string_view s : skipped)
         if (word == s) {

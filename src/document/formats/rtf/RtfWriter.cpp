@@ -1,6 +1,7 @@
 #include "document/formats/rtf/RtfWriter.h"
 
 #include "document/ListMarkers.h"
+#include "document/Metafile.h"
 #include "document/TextControlDocument.h"
 #include "document/formats/rtf/RtfCommon.h"
 
@@ -391,13 +392,20 @@ private:
         // Image sizes are 1/96 inch, as Qt takes them.
         const double w = f.hasProperty(QTextFormat::ImageWidth) ? f.width() : pixels.width();
         const double h = f.hasProperty(QTextFormat::ImageHeight) ? f.height() : pixels.height();
-        out += png ? "{\\pict\\pngblip" : jpeg ? "{\\pict\\jpegblip" : "{\\pict\\wmetafile8";
+        const docmodel::MetafileKind meta = docmodel::metafileKind(data);
+        // RTF holds a WMF without its placeable header.
+        if (meta == docmodel::MetafileKind::Wmf && data.startsWith("\xD7\xCD\xC6\x9A"))
+            data.remove(0, 22);
+        out += png                                   ? "{\\pict\\pngblip"
+               : jpeg                                ? "{\\pict\\jpegblip"
+               : meta == docmodel::MetafileKind::Emf ? "{\\pict\\emfblip"
+                                                     : "{\\pict\\wmetafile8";
         num("picw", pixels.isValid() ? pixels.width() : std::llround(w * 2540 / 96));
         num("pich", pixels.isValid() ? pixels.height() : std::llround(h * 2540 / 96));
         num("picwgoal", std::llround(w * rtf::TwipsPerPixel));
         num("pichgoal", std::llround(h * rtf::TwipsPerPixel));
         out += '\n';
-        if (png || jpeg) {
+        if (png || jpeg || meta != docmodel::MetafileKind::None) {
             const QByteArray hex = data.toHex();
             for (qsizetype i = 0; i < hex.size(); i += 128) {
                 out += hex.mid(i, 128);
