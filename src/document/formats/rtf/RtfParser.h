@@ -94,6 +94,8 @@ struct RowDef {
     int height = 0;                // \trrh: at least (or exactly, if below 0)
 };
 
+struct TextBox;
+
 struct Run {
     QString text;
     QTextCharFormat format;
@@ -101,7 +103,8 @@ struct Run {
     int field = 0;
     bool listText = false; // a list's visible number, dropped when the list is understood
     bool object = false;   // a picture: one character of its own
-    bool floating = false; // a picture placed beside the text (ShapeProps)
+    bool floating = false; // a picture or text box placed beside the text (ShapeProps)
+    std::shared_ptr<const TextBox> box = nullptr; // a text box's text, for a floating run
 };
 
 struct Para {
@@ -130,6 +133,15 @@ struct Table {
     bool breakBefore = false;
 };
 
+// The paragraphs and tables of a text box (\shptxt) and how its frame looks.
+struct TextBox {
+    std::vector<std::variant<Para, Table>> items;
+    bool line = true;
+    QColor fill; // invalid: none
+    int inset[4] = {};
+    int height = 0; // twips
+};
+
 // A table nested in a cell of the table one level up, being read.
 struct NestLevel {
     Cell cell;
@@ -153,7 +165,8 @@ struct Builder {
 
     void text(const QString& t, const CharProps& props, const QTextCharFormat& fmt, int field,
               bool listText);
-    void object(const QTextCharFormat& fmt, bool floating = false);
+    void object(const QTextCharFormat& fmt, bool floating = false,
+                std::shared_ptr<const TextBox> box = nullptr);
     void closeTable();
     void endPara(const QTextBlockFormat& bf, bool inTable, int itap = 1);
     void endNestCell(const QTextBlockFormat& bf, int itap);
@@ -193,7 +206,7 @@ enum class Dest {
 
 struct State {
     Dest dest = Dest::Body;
-    int target = 0; // 0 body, 1..4 header/footer index + 1
+    int target = 0; // 0 body, 1..4 header/footer index + 1, TextBoxTarget
     CharProps chr;
     ParaProps para;
     int uc = 1;
@@ -236,6 +249,9 @@ struct ListDef {
     std::vector<ListLevel> levels;
 };
 
+// The builder a text box's text goes into while its shape is read.
+constexpr int TextBoxTarget = 1 + docmodel::HeaderFooterCount;
+
 // Overrides from \pn paragraphs get numbers above those of \ls.
 constexpr int ParaNumberingBase = 1 << 20;
 
@@ -256,6 +272,11 @@ struct ShapeProps {
     QString propName, propValue;
     QTextImageFormat image;
     bool hasImage = false;
+    bool hasText = false;              // \shptxt: a text box
+    bool line = true;                  // fLine: a text box has its border
+    int fill = 0xFFFFFF;               // fillColor (0xBBGGRR), when fFilled
+    bool filled = true;                // fFilled
+    int inset[4] = {144, 72, 144, 72}; // dxTextLeft, dyTextTop, dxTextRight, dyTextBottom (twips)
 };
 
 struct FieldCtx {
@@ -284,7 +305,7 @@ private:
 
     std::vector<State> stack;
     State st;
-    Builder builders[1 + docmodel::HeaderFooterCount];
+    Builder builders[TextBoxTarget + 1];
     std::map<int, FontEntry> fonts;
     std::vector<QColor> colors;
     int colorR = -1, colorG = -1, colorB = -1;
@@ -377,7 +398,7 @@ private:
     void endPictureGroup();
     bool shapeWord(std::string_view word, bool hasParam, int param);
     void shapeText(const QString& text);
-    void insertFloat(QTextCursor& cursor, const QTextImageFormat& fmt, double shift);
+    void insertFloat(QTextCursor& cursor, const Run& run, double shift);
 
     // Paragraphs and characters (RtfReadText.cpp).
     bool specialCharacter(std::string_view word);

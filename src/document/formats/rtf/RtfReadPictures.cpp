@@ -17,13 +17,25 @@ bool Parser::pictureDestinationWord(std::string_view word) {
     if (word == "shppict")
         return true; // its \pict is the picture itself
     if (word == "shp" && inDocument()) {
-        destination(Dest::Shape);
+        // A shape in a text box is not read: text boxes do not nest.
+        destination(st.target == TextBoxTarget ? Dest::Skip : Dest::Shape);
         shape = ShapeProps();
         return true;
     }
     if (st.dest == Dest::Shape) {
         if (word == "shpinst")
             return true;
+        if (word == "shptxt" && !shape.hasText) {
+            // The text goes into a builder of its own until the shape ends.
+            shape.hasText = true;
+            builders[TextBoxTarget] = Builder();
+            st.dest = Dest::HeaderFooter;
+            st.target = TextBoxTarget;
+            st.para = ParaProps();
+            st.chr = CharProps();
+            st.field = 0;
+            return true;
+        }
         if (word == "sp") {
             st.dest = Dest::ShapeProp;
             shape.propName.clear();
@@ -149,15 +161,46 @@ void Parser::endPictureGroup() {
         // With \shpbxignore / \shpbyignore the properties say what the
         // position is measured from (page 1, margin 0, column or paragraph 2).
         const int v = shape.propValue.trimmed().toInt();
-        if (shape.propName == QLatin1String("posrelh") && shape.ignoreH)
+        // A text box's border, fill and the room between its border and
+        // text (EMUs, 635 to the twip).
+        static constexpr const char* insets[] = {"dxTextLeft", "dyTextTop", "dxTextRight",
+                                                 "dyTextBottom"};
+        const QString& name = shape.propName;
+        if (name == QLatin1String("posrelh") && shape.ignoreH)
             shape.relH = v == 1 ? 0 : v == 0 ? 1 : 2;
-        else if (shape.propName == QLatin1String("posrelv") && shape.ignoreV)
+        else if (name == QLatin1String("posrelv") && shape.ignoreV)
             shape.relV = v == 1 ? 0 : v == 0 ? 1 : 2;
+        else if (name == QLatin1String("fLine"))
+            shape.line = v != 0;
+        else if (name == QLatin1String("fFilled"))
+            shape.filled = v != 0;
+        else if (name == QLatin1String("fillColor"))
+            shape.fill = v & 0xFFFFFF;
+        for (int i = 0; i < 4; ++i)
+            if (name == QLatin1String(insets[i]))
+                shape.inset[i] = docmodel::boundLength(v / 635);
         return;
     }
     if (st.dest == Dest::Shape && parent != Dest::Shape) {
-        if (!shape.hasImage || !inDocumentDest(parent))
+        if (!inDocumentDest(parent) || stack.back().target == TextBoxTarget)
             return;
+        // A shape shows its picture; one without is a text box.
+        std::shared_ptr<TextBox> box;
+        if (!shape.hasImage) {
+            Builder& text = builders[TextBoxTarget];
+            if (!shape.hasText || text.items.empty())
+                return;
+            box = std::make_shared<TextBox>();
+            box->items = std::move(text.items);
+            text = Builder();
+            box->line = shape.line;
+            if (shape.filled)
+                box->fill = QColor(shape.fill & 0xFF, (shape.fill >> 8) & 0xFF, shape.fill >> 16);
+            std::copy(std::begin(shape.inset), std::end(shape.inset), box->inset);
+            box->height = std::max(0, shape.bottom - shape.top);
+            shape.image = QTextImageFormat();
+            shape.image.setWidth(std::max(0, shape.right - shape.left) / rtf::TwipsPerPixel);
+        }
         QTextImageFormat f = shape.image;
         f.setProperty(docmodel::FloatWrap, shape.wrap);
         f.setProperty(docmodel::FloatWrapSide, shape.wrapSide);
@@ -167,7 +210,7 @@ void Parser::endPictureGroup() {
         f.setProperty(docmodel::FloatBottom, std::max(shape.top, shape.bottom));
         f.setProperty(docmodel::FloatRelH, shape.relH);
         f.setProperty(docmodel::FloatRelV, shape.relV);
-        builders[stack.back().target].object(f, true);
+        builders[stack.back().target].object(f, true, std::move(box));
         return;
     }
     if (st.dest != Dest::Picture || parent == Dest::Picture)
@@ -208,7 +251,8 @@ void Parser::endPictureGroup() {
     builders[stack.back().target].object(fmt);
 }
 
-void Parser::insertFloat(QTextCursor& cursor, const QTextImageFormat& fmt, double shift) {
+void Parser::insertFloat(QTextCursor& cursor, const Run& run, double shift) {
+    const QTextImageFormat fmt = run.format.toImageFormat();
     // Where the picture stands in the column, in twips, and how far below
     // the top of its paragraph. A place measured from the page or the
     // margin is taken as on the page where the document begins.
@@ -227,24 +271,66 @@ void Parser::insertFloat(QTextCursor& cursor, const QTextImageFormat& fmt, doubl
         ff.setProperty(p, fmt.property(p));
     ff.setBorder(0);
     ff.setPadding(0);
-    ff.setWidth(QTextLength(QTextLength::FixedLength, w / rtf::TwipsPerPixel));
     ff.setTopMargin(y / rtf::TwipsPerPixel); // may be below 0: see insertPara
-    // Text goes on the side with more room; a picture that wraps text
-    // above and below only takes the column's whole width.
-    if (fmt.intProperty(docmodel::FloatWrap) == 1 || roomRight >= roomLeft) {
+    // Qt's width of a frame holds its margins: the room beside the shape
+    // on the side away from the text. Text goes on the side with more
+    // room; a shape that wraps text above and below takes the column's
+    // whole width.
+    const bool alone = fmt.intProperty(docmodel::FloatWrap) == 1;
+    double outer = w;
+    if (alone || roomRight >= roomLeft) {
         ff.setPosition(QTextFrameFormat::FloatLeft);
         ff.setLeftMargin(roomLeft / rtf::TwipsPerPixel);
-        if (fmt.intProperty(docmodel::FloatWrap) == 1)
+        outer += roomLeft;
+        if (alone) {
             ff.setRightMargin(roomRight / rtf::TwipsPerPixel);
+            outer += roomRight;
+        }
     } else {
         ff.setPosition(QTextFrameFormat::FloatRight);
         ff.setRightMargin(roomRight / rtf::TwipsPerPixel);
+        outer += roomRight;
     }
-    QTextImageFormat image = fmt;
-    for (int p = docmodel::FloatWrap; p <= docmodel::FloatRelV; ++p)
-        image.clearProperty(p);
+    ff.setWidth(QTextLength(QTextLength::FixedLength, outer / rtf::TwipsPerPixel));
+    if (!run.box) {
+        QTextImageFormat image = fmt;
+        for (int p = docmodel::FloatWrap; p <= docmodel::FloatRelV; ++p)
+            image.clearProperty(p);
+        QTextFrame* frame = cursor.insertFrame(ff);
+        cursor.insertText(QString(QChar::ObjectReplacementCharacter), image);
+        cursor.setPosition(frame->lastPosition() + 1);
+        return;
+    }
+    // A text box: its paragraphs in a frame of the shape's size, inside
+    // its border and insets.
+    const TextBox& box = *run.box;
+    const double border = box.line ? 1 : 0; // 3/4 point
+    if (box.line) {
+        ff.setBorder(border);
+        ff.setBorderBrush(Qt::black);
+        ff.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    }
+    if (box.fill.isValid())
+        ff.setBackground(box.fill);
+    // Qt pads a frame alike on all sides: the insets beside the text keep
+    // the lines as long as Word makes them.
+    const double pad = (box.inset[0] + box.inset[2]) / 2.0;
+    ff.setPadding(pad / rtf::TwipsPerPixel);
+    // Its height, unlike the other lengths, Qt takes in the layout's units
+    // (twips), the top margin among it.
+    if (box.height > 0)
+        ff.setHeight(QTextLength(QTextLength::FixedLength, box.height + y));
     QTextFrame* frame = cursor.insertFrame(ff);
-    cursor.insertText(QString(QChar::ObjectReplacementCharacter), image);
+    bool reuse = true;
+    for (const auto& item : box.items) {
+        if (const Para* para = std::get_if<Para>(&item)) {
+            insertPara(cursor, *para, reuse);
+            reuse = false;
+        } else if (!std::get<Table>(item).rows.empty()) {
+            buildTable(cursor, std::get<Table>(item), w);
+            reuse = true;
+        }
+    }
     cursor.setPosition(frame->lastPosition() + 1);
 }
 

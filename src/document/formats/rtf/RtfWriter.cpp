@@ -587,8 +587,6 @@ private:
                     image = frag.fragment().charFormat().toImageFormat();
                     found = true;
                 }
-        if (!found)
-            return;
         static const char* const relH[] = {"shpbxpage", "shpbxmargin", "shpbxcolumn"};
         static const char* const relV[] = {"shpbypage", "shpbymargin", "shpbypara"};
         out += "{\\shp{\\*\\shpinst";
@@ -602,9 +600,34 @@ private:
         out += relV[std::clamp(f.intProperty(docmodel::FloatRelV), 0, 2)];
         num("shpwr", std::clamp(f.intProperty(docmodel::FloatWrap), 1, 5));
         num("shpwrk", std::clamp(f.intProperty(docmodel::FloatWrapSide), 0, 3));
-        out += "\\shpz0{\\sp{\\sn pib}{\\sv ";
-        picture(image);
-        out += "}}}}";
+        out += "\\shpz0";
+        if (found) {
+            out += "{\\sp{\\sn pib}{\\sv ";
+            picture(image);
+            out += "}}}}";
+            return;
+        }
+        // A text box: its border, fill and insets, and its paragraphs.
+        auto prop = [&](const char* name, qint64 value) {
+            out += "{\\sp{\\sn ";
+            out += name;
+            out += "}{\\sv ";
+            out += QByteArray::number(value);
+            out += "}}";
+        };
+        prop("shapeType", 202);
+        prop("fLine", f.border() > 0 ? 1 : 0);
+        const QColor fill = f.background().color();
+        prop("fFilled", f.background().style() != Qt::NoBrush ? 1 : 0);
+        if (f.background().style() != Qt::NoBrush)
+            prop("fillColor", fill.red() | fill.green() << 8 | fill.blue() << 16);
+        const qint64 pad = std::llround(f.padding() * rtf::TwipsPerPixel) * 635;
+        for (const char* inset : {"dxTextLeft", "dyTextTop", "dxTextRight", "dyTextBottom"})
+            prop(inset, pad);
+        out += "{\\shptxt ";
+        for (const auto& item : docmodel::frameItems(frame->begin(), false))
+            block(item.first, 0, "\\par");
+        out += "}}}";
     }
 
     // A cell's paragraphs and nested tables; `width` is the cell's, in twips.
