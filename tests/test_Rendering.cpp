@@ -62,22 +62,34 @@ QImage drawnPage(TextControl& tx, int dpi) {
     return img;
 }
 
-// The right edge (points) of the word `word` on page 1 of a PDF, -1 if absent.
-double pdfWordRight(const QString& pdf, const QString& word) {
+// The words of page 1 of a PDF with their boxes (points).
+std::vector<std::pair<QString, QRectF>> pdfWords(const QString& pdf) {
     QProcess p;
     p.start(QStringLiteral("pdftotext"),
             {QStringLiteral("-bbox-layout"), QStringLiteral("-f"), QStringLiteral("1"),
              QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
     p.waitForFinished(30000);
+    std::vector<std::pair<QString, QRectF>> words;
     QXmlStreamReader xml(p.readAllStandardOutput());
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement() && xml.name() == QLatin1String("word")) {
-            const double right = xml.attributes().value(QLatin1String("xMax")).toDouble();
-            if (xml.readElementText() == word)
-                return right;
+            const auto a = xml.attributes();
+            const QRectF box(QPointF(a.value(QLatin1String("xMin")).toDouble(),
+                                     a.value(QLatin1String("yMin")).toDouble()),
+                             QPointF(a.value(QLatin1String("xMax")).toDouble(),
+                                     a.value(QLatin1String("yMax")).toDouble()));
+            words.emplace_back(xml.readElementText(), box);
         }
     }
+    return words;
+}
+
+// The right edge (points) of the word `word` on page 1 of a PDF, -1 if absent.
+double pdfWordRight(const QString& pdf, const QString& word) {
+    for (const auto& [text, box] : pdfWords(pdf))
+        if (text == word)
+            return box.right();
     return -1;
 }
 
@@ -317,6 +329,50 @@ TEST(Rendering, MetafilesAreDrawnWhereTheyDraw) {
         EXPECT_NEAR(red.top(), blue.bottom() + 1, 24) << "the EMF stands below the WMF";
         EXPECT_NEAR(pixelsOf(page, Qt::red), red.width() * red.height(), red.width() * 2)
             << "the damaged copy draws nothing";
+    }
+}
+
+// A text box shows its words inside its border where the shape stands, and
+// the paragraph beside it wraps short of it until it ends, also after the
+// document was saved as RTF and read again, and in the preview's copy.
+TEST(Rendering, TextBoxStandsWhereItIsAndTextWrapsBesideIt) {
+    QByteArray filler;
+    for (int i = 0; i < 120; ++i)
+        filler += "filler ";
+    const auto tx =
+        fromRtf("{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440\\margr1440\\margt1440"
+                "{\\fonttbl{\\f0 Liberation Serif;}}\\pard\\f0\\fs24 "
+                "{\\shp{\\*\\shpinst\\shpleft5040\\shptop0\\shpright8640\\shpbottom1440"
+                "\\shpbxcolumn\\shpbypara\\shpwr2\\shpwrk0{\\sp{\\sn shapeType}{\\sv 202}}"
+                "{\\shptxt \\pard Boxed words\\par}}}" +
+                filler + "\\par}");
+    const auto again = fromRtf(tx->SaveToMemory(wp::fmt::Rtf));
+    const auto copy = privateCopy(*tx);
+    for (TextControl* doc : {tx.get(), again.get(), copy.get()}) {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("box.pdf"));
+        ASSERT_TRUE(doc->exportPdf(pdf)) << doc->lastPdfError().toStdString();
+        const auto words = pdfWords(pdf);
+        // The box's left edge is 3.5 inches from the page's, its text 0.1
+        // inch inside; its top is the paragraph's.
+        const auto boxed = std::find_if(words.begin(), words.end(),
+                                        [](const auto& w) { return w.first == u"Boxed"; });
+        ASSERT_NE(boxed, words.end());
+        EXPECT_NEAR(boxed->second.left(), 72 + 252 + 7.2, 2);
+        EXPECT_NEAR(boxed->second.top(), 72 + 7.2, 4);
+        int beside = 0, below = 0;
+        for (const auto& [text, box] : words) {
+            if (text != u"filler")
+                continue;
+            if (box.bottom() < 72 + 72) {
+                EXPECT_LT(box.right(), 72 + 252) << "a word beside the box stays left of it";
+                ++beside;
+            } else if (box.top() > 72 + 74 && box.right() > 72 + 252 + 36) {
+                ++below;
+            }
+        }
+        EXPECT_GE(beside, 8);
+        EXPECT_GE(below, 8) << "below the box lines take the column's width";
     }
 }
 
