@@ -333,46 +333,54 @@ TEST(Rendering, MetafilesAreDrawnWhereTheyDraw) {
 }
 
 // A text box shows its words inside its border where the shape stands, and
-// the paragraph beside it wraps short of it until it ends, also after the
-// document was saved as RTF and read again, and in the preview's copy.
+// the paragraph beside it wraps short of it until it ends (or, where the
+// shape says text does not wrap, runs on under it), also after the document
+// was saved as RTF and read again, and in the preview's copy.
 TEST(Rendering, TextBoxStandsWhereItIsAndTextWrapsBesideIt) {
     QByteArray filler;
-    for (int i = 0; i < 120; ++i)
+    for (int i = 0; i < 200; ++i)
         filler += "filler ";
-    const auto tx =
-        fromRtf("{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440\\margr1440\\margt1440"
-                "{\\fonttbl{\\f0 Liberation Serif;}}\\pard\\f0\\fs24 "
-                "{\\shp{\\*\\shpinst\\shpleft5040\\shptop0\\shpright8640\\shpbottom1440"
-                "\\shpbxcolumn\\shpbypara\\shpwr2\\shpwrk0{\\sp{\\sn shapeType}{\\sv 202}}"
-                "{\\shptxt \\pard Boxed words\\par}}}" +
-                filler + "\\par}");
-    const auto again = fromRtf(tx->SaveToMemory(wp::fmt::Rtf));
-    const auto copy = privateCopy(*tx);
-    for (TextControl* doc : {tx.get(), again.get(), copy.get()}) {
-        QTemporaryDir dir;
-        const QString pdf = dir.filePath(QStringLiteral("box.pdf"));
-        ASSERT_TRUE(doc->exportPdf(pdf)) << doc->lastPdfError().toStdString();
-        const auto words = pdfWords(pdf);
-        // The box's left edge is 3.5 inches from the page's, its text 0.1
-        // inch inside; its top is the paragraph's.
-        const auto boxed = std::find_if(words.begin(), words.end(),
-                                        [](const auto& w) { return w.first == u"Boxed"; });
-        ASSERT_NE(boxed, words.end());
-        EXPECT_NEAR(boxed->second.left(), 72 + 252 + 7.2, 2);
-        EXPECT_NEAR(boxed->second.top(), 72 + 7.2, 4);
-        int beside = 0, below = 0;
-        for (const auto& [text, box] : words) {
-            if (text != u"filler")
-                continue;
-            if (box.bottom() < 72 + 72) {
-                EXPECT_LT(box.right(), 72 + 252) << "a word beside the box stays left of it";
-                ++beside;
-            } else if (box.top() > 72 + 74 && box.right() > 72 + 252 + 36) {
-                ++below;
+    for (const char* wrap : {"2", "3"}) {
+        SCOPED_TRACE(wrap);
+        const bool wraps = wrap[0] == '2'; // 3: text runs under the box
+        const auto tx = fromRtf(
+            QByteArray("{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440\\margr1440\\margt1440"
+                       "{\\fonttbl{\\f0 Liberation Serif;}}\\pard\\f0\\fs24 "
+                       "{\\shp{\\*\\shpinst\\shpleft5040\\shptop0\\shpright8640\\shpbottom1440"
+                       "\\shpbxcolumn\\shpbypara\\shpwrk0\\shpwr") +
+            wrap + "{\\sp{\\sn shapeType}{\\sv 202}}{\\shptxt \\pard Boxed words\\par}}}" + filler +
+            "\\par}");
+        const auto again = fromRtf(tx->SaveToMemory(wp::fmt::Rtf));
+        const auto copy = privateCopy(*tx);
+        for (TextControl* doc : {tx.get(), again.get(), copy.get()}) {
+            QTemporaryDir dir;
+            const QString pdf = dir.filePath(QStringLiteral("box.pdf"));
+            ASSERT_TRUE(doc->exportPdf(pdf)) << doc->lastPdfError().toStdString();
+            const auto words = pdfWords(pdf);
+            // The box's left edge is 3.5 inches from the page's, its text
+            // 0.1 inch inside; its top is the paragraph's.
+            const auto boxed = std::find_if(words.begin(), words.end(),
+                                            [](const auto& w) { return w.first == u"Boxed"; });
+            ASSERT_NE(boxed, words.end());
+            EXPECT_NEAR(boxed->second.left(), 72 + 252 + 7.2, 2);
+            EXPECT_NEAR(boxed->second.top(), 72 + 7.2, 4);
+            // Lines two to four stand beside the box, the later ones below it.
+            int beside = 0, under = 0, below = 0;
+            for (const auto& [text, box] : words) {
+                if (text != u"filler")
+                    continue;
+                if (box.top() > 72 + 12 && box.bottom() < 72 + 72)
+                    ++(box.right() > 72 + 252 ? under : beside);
+                else if (box.top() > 72 + 74 && box.right() > 72 + 252 + 36)
+                    ++below;
             }
+            EXPECT_GE(beside, 8);
+            if (wraps)
+                EXPECT_EQ(under, 0) << "words beside the box stay left of it";
+            else
+                EXPECT_GE(under, 8) << "text runs on under the box";
+            EXPECT_GE(below, 8) << "below the box lines take the column's width";
         }
-        EXPECT_GE(beside, 8);
-        EXPECT_GE(below, 8) << "below the box lines take the column's width";
     }
 }
 

@@ -292,6 +292,13 @@ void Parser::insertFloat(QTextCursor& cursor, const Run& run, double shift) {
         outer += roomRight;
     }
     ff.setWidth(QTextLength(QTextLength::FixedLength, outer / rtf::TwipsPerPixel));
+    // Text that does not wrap runs under (or over) the shape: its frame
+    // takes no height for lines to keep clear of, and its content is drawn
+    // all the same. Qt takes a frame's height in the layout's units
+    // (twips), its top margin among it.
+    const bool noWrap = fmt.intProperty(docmodel::FloatWrap) == 3;
+    if (noWrap)
+        ff.setHeight(QTextLength(QTextLength::FixedLength, 1));
     if (!run.box) {
         QTextImageFormat image = fmt;
         for (int p = docmodel::FloatWrap; p <= docmodel::FloatRelV; ++p)
@@ -302,25 +309,30 @@ void Parser::insertFloat(QTextCursor& cursor, const Run& run, double shift) {
         return;
     }
     // A text box: its paragraphs in a frame of the shape's size, inside
-    // its border and insets.
+    // its border and insets, within the float.
     const TextBox& box = *run.box;
+    QTextFrameFormat inner;
     const double border = box.line ? 1 : 0; // 3/4 point
     if (box.line) {
-        ff.setBorder(border);
-        ff.setBorderBrush(Qt::black);
-        ff.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        inner.setBorder(border);
+        inner.setBorderBrush(Qt::black);
+        inner.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
     }
     if (box.fill.isValid())
-        ff.setBackground(box.fill);
+        inner.setBackground(box.fill);
     // Qt pads a frame alike on all sides: the insets beside the text keep
     // the lines as long as Word makes them.
-    const double pad = (box.inset[0] + box.inset[2]) / 2.0;
-    ff.setPadding(pad / rtf::TwipsPerPixel);
-    // Its height, unlike the other lengths, Qt takes in the layout's units
-    // (twips), the top margin among it.
+    inner.setPadding((box.inset[0] + box.inset[2]) / 2.0 / rtf::TwipsPerPixel);
+    inner.setWidth(QTextLength(QTextLength::FixedLength, w / rtf::TwipsPerPixel));
     if (box.height > 0)
-        ff.setHeight(QTextLength(QTextLength::FixedLength, box.height + y));
+        inner.setHeight(QTextLength(QTextLength::FixedLength, box.height));
     QTextFrame* frame = cursor.insertFrame(ff);
+    // The paragraph Qt keeps before a frame takes no room.
+    QTextBlockFormat holder;
+    holder.setLineHeight(0, QTextBlockFormat::ProportionalHeight);
+    holder.setProperty(docmodel::FloatHolder, true);
+    cursor.setBlockFormat(holder);
+    cursor.insertFrame(inner);
     bool reuse = true;
     for (const auto& item : box.items) {
         if (const Para* para = std::get_if<Para>(&item)) {

@@ -578,7 +578,7 @@ private:
 
     // A float as a shape placed where it was read from.
     void shape(const QTextFrame* frame) {
-        const QTextFrameFormat f = frame->frameFormat();
+        QTextFrameFormat f = frame->frameFormat();
         QTextImageFormat image;
         bool found = false;
         for (QTextFrame::iterator it = frame->begin(); !it.atEnd() && !found; ++it)
@@ -607,7 +607,11 @@ private:
             out += "}}}}";
             return;
         }
-        // A text box: its border, fill and insets, and its paragraphs.
+        // A text box: its border, fill and insets (its frame's within the
+        // float), and its paragraphs.
+        const QList<QTextFrame*> inside = frame->childFrames();
+        if (!inside.isEmpty())
+            f = inside.front()->frameFormat();
         auto prop = [&](const char* name, qint64 value) {
             out += "{\\sp{\\sn ";
             out += name;
