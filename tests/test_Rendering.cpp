@@ -303,7 +303,8 @@ TEST(Rendering, PicturesComeOnlyFromTheDocumentsOwnData) {
 }
 
 // Metafiles are drawn where they draw, at their frame's size, also after
-// the document was saved as RTF and read again; a damaged one draws nothing.
+// the document was saved as RTF and read again; a damaged one draws nothing,
+// a cropped one its part.
 TEST(Rendering, MetafilesAreDrawnWhereTheyDraw) {
     const QByteArray wmf = wmfLeftHalfBlue(), emf = emfRightHalfRed();
     QByteArray damaged = emf;
@@ -329,6 +330,25 @@ TEST(Rendering, MetafilesAreDrawnWhereTheyDraw) {
         EXPECT_NEAR(red.top(), blue.bottom() + 1, 24) << "the EMF stands below the WMF";
         EXPECT_NEAR(pixelsOf(page, Qt::red), red.width() * red.height(), red.width() * 2)
             << "the damaged copy draws nothing";
+    }
+    // Cropped to its blue half, the picture is half an inch of blue; cropped
+    // to the other half, it shows none.
+    for (const char* crop : {"\\piccropr720", "\\piccropl720"}) {
+        const bool blueHalf = crop[8] == 'r';
+        const auto cropped =
+            fromRtf("{\\rtf1\\ansi\\margl1440\\margt1440\\pard{\\pict\\wmetafile8" + goal + crop +
+                    " " + wmf.toHex() + "}\\par}");
+        const auto cropAgain = fromRtf(cropped->SaveToMemory(wp::fmt::Rtf));
+        const auto cropCopy = privateCopy(*cropped);
+        for (TextControl* doc : {cropped.get(), cropAgain.get(), cropCopy.get()}) {
+            const QImage page = drawnPage(*doc, 96);
+            const QRect blue = boxOf(page, Qt::blue);
+            EXPECT_EQ(blue.isEmpty(), !blueHalf) << crop;
+            if (blueHalf) {
+                EXPECT_NEAR(blue.width(), 48, 2);
+                EXPECT_NEAR(pixelsOf(page, Qt::blue), 48 * 96, 300);
+            }
+        }
     }
 }
 

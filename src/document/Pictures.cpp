@@ -83,6 +83,22 @@ QImage decodePicture(const QByteArray& data, const QSizeF& drawn) {
     });
 }
 
+// The part `crop` of a picture drawn `drawn` large: the whole picture
+// decoded at the size it would have, cut to that part.
+QImage decodeShown(const QByteArray& data, const QSizeF& drawn, const QRectF& crop) {
+    if (!crop.isValid())
+        return decodePicture(data, drawn);
+    const QSizeF whole = drawn.width() > 0 && drawn.height() > 0
+                             ? QSizeF(drawn.width() / crop.width(), drawn.height() / crop.height())
+                             : drawn;
+    const QImage full = decodePicture(data, whole);
+    const QRect part = QRectF(crop.x() * full.width(), crop.y() * full.height(),
+                              crop.width() * full.width(), crop.height() * full.height())
+                           .toAlignedRect() &
+                       full.rect();
+    return full.isNull() || part.isEmpty() ? full : full.copy(part);
+}
+
 } // namespace
 
 const QImage& blankPicture() {
@@ -102,9 +118,27 @@ void keepPicturesOwn(QTextDocument* doc) {
     doc->setResourceProvider([](const QUrl&) { return QVariant(blankPicture()); });
 }
 
-QString pictureName(const QByteArray& data) {
-    return QStringLiteral("wpimage:") +
-           QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex());
+QString pictureName(const QByteArray& data, const QRectF& crop) {
+    QString name =
+        QStringLiteral("wpimage:") +
+        QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex());
+    if (crop.isValid())
+        name += QStringLiteral("#%1,%2,%3,%4")
+                    .arg(crop.x(), 0, 'f', 4)
+                    .arg(crop.y(), 0, 'f', 4)
+                    .arg(crop.width(), 0, 'f', 4)
+                    .arg(crop.height(), 0, 'f', 4);
+    return name;
+}
+
+QRectF pictureCrop(const QTextFormat& f) {
+    const QVariantList v = f.property(prop::ImageCrop).toList();
+    if (v.size() != 4)
+        return QRectF();
+    const QRectF crop(v[0].toDouble(), v[1].toDouble(), v[2].toDouble(), v[3].toDouble());
+    const bool inside = crop.x() >= 0 && crop.y() >= 0 && crop.width() > 0 && crop.height() > 0 &&
+                        crop.right() <= 1 && crop.bottom() <= 1;
+    return inside ? crop : QRectF();
 }
 
 void ownPictures(QTextDocument* piece, const QTextDocument* source) {
@@ -127,7 +161,7 @@ void ownPictures(QTextDocument* piece, const QTextDocument* source) {
             const QByteArray data = f.hasProperty(prop::ImageData)
                                         ? f.property(prop::ImageData).toByteArray()
                                         : known.value(f.name());
-            const QString name = pictureName(data);
+            const QString name = pictureName(data, pictureCrop(f));
             if (f.hasProperty(prop::ImageData) && f.name() == name)
                 continue;
             f.setName(name);
@@ -150,6 +184,7 @@ void addImageResources(QTextDocument* doc) {
     struct Use {
         QByteArray data;
         QSizeF drawn;
+        QRectF crop;
     };
     QHash<QString, Use> uses;
     auto larger = [](double a, double b) { return a < 0 || b < 0 ? -1.0 : std::max(a, b); };
@@ -161,7 +196,8 @@ void addImageResources(QTextDocument* doc) {
                            image.hasProperty(QTextFormat::ImageHeight) ? image.height() : -1);
         const auto known = uses.find(image.name());
         if (known == uses.end()) {
-            uses.insert(image.name(), {image.property(prop::ImageData).toByteArray(), drawn});
+            uses.insert(image.name(),
+                        {image.property(prop::ImageData).toByteArray(), drawn, pictureCrop(image)});
             continue;
         }
         known->drawn = QSizeF(larger(known->drawn.width(), drawn.width()),
@@ -171,7 +207,7 @@ void addImageResources(QTextDocument* doc) {
         const QUrl url(it.key());
         if (!isBlankPicture(doc->resource(QTextDocument::ImageResource, url).value<QImage>()))
             continue; // given already
-        const QImage image = decodePicture(it->data, it->drawn);
+        const QImage image = decodeShown(it->data, it->drawn, it->crop);
         if (!image.isNull())
             doc->addResource(QTextDocument::ImageResource, url, image);
     }

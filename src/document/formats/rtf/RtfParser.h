@@ -258,6 +258,7 @@ constexpr int ParaNumberingBase = 1 << 20;
 struct PictureProps {
     enum Kind { None, Png, Jpeg, Metafile, Other } kind = None;
     int w = 0, h = 0, wGoal = 0, hGoal = 0, scaleX = 0, scaleY = 0;
+    int crop[4] = {}; // \piccropl, t, r, b (twips)
     QByteArray data;
     int half = -1; // a hex digit waiting for its partner
 };

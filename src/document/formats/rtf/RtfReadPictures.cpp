@@ -81,7 +81,11 @@ bool Parser::pictureWord(std::string_view word, bool hasParam, int param) {
         picture.scaleX = n;
     else if (word == "picscaley")
         picture.scaleY = n;
-    else if (word == "wmetafile" || word == "emfblip")
+    else if (word.starts_with("piccrop") && word.size() == 8) {
+        static constexpr std::string_view sides = "ltrb";
+        if (const size_t side = sides.find(word[7]); side != std::string_view::npos)
+            picture.crop[side] = hasParam ? docmodel::boundLength(param, true) : 0;
+    } else if (word == "wmetafile" || word == "emfblip")
         picture.kind = PictureProps::Metafile;
     else if (word == "macpict" || word == "dibitmap" || word == "wbitmap" || word == "pmmetafile")
         picture.kind = PictureProps::Other;
@@ -222,6 +226,17 @@ void Parser::endPictureGroup() {
     auto own = [&](int v) { return blip ? v * rtf::TwipsPerPixel : v * 1440.0 / 2540.0; };
     double w = pic.wGoal > 0 ? pic.wGoal : own(pic.w);
     double h = pic.hGoal > 0 ? pic.hGoal : own(pic.h);
+    // Cropping takes twips off the sides of that size (a negative crop,
+    // room added around the picture, is left out).
+    QRectF crop;
+    const double cropL = std::max(0, pic.crop[0]), cropT = std::max(0, pic.crop[1]);
+    const double cropW = w - cropL - std::max(0, pic.crop[2]);
+    const double cropH = h - cropT - std::max(0, pic.crop[3]);
+    if (w > 0 && h > 0 && cropW >= 1 && cropH >= 1 && (cropW < w || cropH < h)) {
+        crop = QRectF(cropL / w, cropT / h, cropW / w, cropH / h);
+        w = cropW;
+        h = cropH;
+    }
     if (pic.scaleX > 0)
         w = w * pic.scaleX / 100.0;
     if (pic.scaleY > 0)
@@ -236,8 +251,11 @@ void Parser::endPictureGroup() {
         return; // nothing to show and no room to keep
     QTextImageFormat fmt;
     fmt.merge(charFormat(stack.back().chr));
-    fmt.setName(docmodel::pictureName(data));
+    fmt.setName(docmodel::pictureName(data, crop));
     fmt.setProperty(prop::ImageData, data);
+    if (crop.isValid())
+        fmt.setProperty(prop::ImageCrop,
+                        QVariantList{crop.x(), crop.y(), crop.width(), crop.height()});
     // Image sizes are 1/96 inch, which Qt scales to the device.
     if (w >= 1)
         fmt.setWidth(w / rtf::TwipsPerPixel);

@@ -2,6 +2,7 @@
 
 #include "document/ListMarkers.h"
 #include "document/Metafile.h"
+#include "document/Pictures.h"
 #include "document/TextControlDocument.h"
 #include "document/formats/rtf/RtfCommon.h"
 
@@ -400,10 +401,20 @@ private:
                : jpeg                                ? "{\\pict\\jpegblip"
                : meta == docmodel::MetafileKind::Emf ? "{\\pict\\emfblip"
                                                      : "{\\pict\\wmetafile8";
-        num("picw", pixels.isValid() ? pixels.width() : std::llround(w * 2540 / 96));
-        num("pich", pixels.isValid() ? pixels.height() : std::llround(h * 2540 / 96));
-        num("picwgoal", std::llround(w * rtf::TwipsPerPixel));
-        num("pichgoal", std::llround(h * rtf::TwipsPerPixel));
+        // A cropped picture: the whole one's size and what is cut off it.
+        const QRectF crop = docmodel::pictureCrop(f);
+        const double wholeW = crop.isValid() ? w / crop.width() : w;
+        const double wholeH = crop.isValid() ? h / crop.height() : h;
+        num("picw", pixels.isValid() ? pixels.width() : std::llround(wholeW * 2540 / 96));
+        num("pich", pixels.isValid() ? pixels.height() : std::llround(wholeH * 2540 / 96));
+        num("picwgoal", std::llround(wholeW * rtf::TwipsPerPixel));
+        num("pichgoal", std::llround(wholeH * rtf::TwipsPerPixel));
+        if (crop.isValid()) {
+            num("piccropl", std::llround(crop.left() * wholeW * rtf::TwipsPerPixel));
+            num("piccropt", std::llround(crop.top() * wholeH * rtf::TwipsPerPixel));
+            num("piccropr", std::llround((1 - crop.right()) * wholeW * rtf::TwipsPerPixel));
+            num("piccropb", std::llround((1 - crop.bottom()) * wholeH * rtf::TwipsPerPixel));
+        }
         out += '\n';
         if (png || jpeg || meta != docmodel::MetafileKind::None) {
             const QByteArray hex = data.toHex();
