@@ -368,8 +368,10 @@ TEST(Rendering, TextBoxStandsWhereItIsAndTextWrapsBesideIt) {
                        "{\\fonttbl{\\f0 Liberation Serif;}}\\pard\\f0\\fs24 "
                        "{\\shp{\\*\\shpinst\\shpleft5040\\shptop0\\shpright8640\\shpbottom1440"
                        "\\shpbxcolumn\\shpbypara\\shpwrk0\\shpwr") +
-            wrap + "{\\sp{\\sn shapeType}{\\sv 202}}{\\shptxt \\pard Boxed words\\par}}}" + filler +
-            "\\par}");
+            wrap +
+            "{\\sp{\\sn shapeType}{\\sv 202}}{\\shptxt \\pard Boxed "
+            "words{\\shp{\\*\\shpinst}}\\par}}}" +
+            filler + "\\par}");
         const auto again = fromRtf(tx->SaveToMemory(wp::fmt::Rtf));
         const auto copy = privateCopy(*tx);
         for (TextControl* doc : {tx.get(), again.get(), copy.get()}) {

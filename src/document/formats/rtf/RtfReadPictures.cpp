@@ -18,7 +18,11 @@ bool Parser::pictureDestinationWord(std::string_view word) {
         return true; // its \pict is the picture itself
     if (word == "shp" && inDocument()) {
         // A shape in a text box is not read: text boxes do not nest.
-        destination(st.target == TextBoxTarget ? Dest::Skip : Dest::Shape);
+        if (st.target == TextBoxTarget) {
+            destination(Dest::Skip);
+            return true;
+        }
+        destination(Dest::Shape);
         shape = ShapeProps();
         return true;
     }
