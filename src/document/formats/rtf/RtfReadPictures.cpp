@@ -295,12 +295,14 @@ void Parser::insertFloat(QTextCursor& cursor, const Run& run, double shift) {
     ff.setPadding(0);
     ff.setTopMargin(y / rtf::TwipsPerPixel); // may be below 0: see insertPara
     // Qt's width of a frame holds its margins: the room beside the shape
-    // on the side away from the text. Text goes on the side with more
-    // room; a shape that wraps text above and below takes the column's
-    // whole width.
+    // on the side away from the text. Text goes on the side the shape names
+    // (\shpwrk 1 left, 2 right), else on the side with more room; a shape
+    // that wraps text above and below takes the column's whole width.
     const bool alone = fmt.intProperty(docmodel::FloatWrap) == 1;
+    const int side = fmt.intProperty(docmodel::FloatWrapSide);
+    const bool textRight = side == 2 || (side != 1 && roomRight >= roomLeft);
     double outer = w;
-    if (alone || roomRight >= roomLeft) {
+    if (alone || textRight) {
         ff.setPosition(QTextFrameFormat::FloatLeft);
         ff.setLeftMargin(roomLeft / rtf::TwipsPerPixel);
         outer += roomLeft;
