@@ -16,6 +16,8 @@ namespace wp::RtfReader::detail {
 bool Parser::pictureDestinationWord(std::string_view word) {
     if (word == "shppict")
         return true; // its \pict is the picture itself
+    if (word == "object" && inDocument())
+        return true; // read for its \result: what readers without its program show
     if (word == "shp" && inDocument()) {
         // A shape in a text box is not read: text boxes do not nest.
         if (st.target == TextBoxTarget) {
