@@ -62,22 +62,34 @@ QImage drawnPage(TextControl& tx, int dpi) {
     return img;
 }
 
-// The right edge (points) of the word `word` on page 1 of a PDF, -1 if absent.
-double pdfWordRight(const QString& pdf, const QString& word) {
+// The words of page 1 of a PDF with their boxes (points).
+std::vector<std::pair<QString, QRectF>> pdfWords(const QString& pdf) {
     QProcess p;
     p.start(QStringLiteral("pdftotext"),
             {QStringLiteral("-bbox-layout"), QStringLiteral("-f"), QStringLiteral("1"),
              QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
     p.waitForFinished(30000);
+    std::vector<std::pair<QString, QRectF>> words;
     QXmlStreamReader xml(p.readAllStandardOutput());
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement() && xml.name() == QLatin1String("word")) {
-            const double right = xml.attributes().value(QLatin1String("xMax")).toDouble();
-            if (xml.readElementText() == word)
-                return right;
+            const auto a = xml.attributes();
+            const QRectF box(QPointF(a.value(QLatin1String("xMin")).toDouble(),
+                                     a.value(QLatin1String("yMin")).toDouble()),
+                             QPointF(a.value(QLatin1String("xMax")).toDouble(),
+                                     a.value(QLatin1String("yMax")).toDouble()));
+            words.emplace_back(xml.readElementText(), box);
         }
     }
+    return words;
+}
+
+// The right edge (points) of the word `word` on page 1 of a PDF, -1 if absent.
+double pdfWordRight(const QString& pdf, const QString& word) {
+    for (const auto& [text, box] : pdfWords(pdf))
+        if (text == word)
+            return box.right();
     return -1;
 }
 
@@ -106,6 +118,56 @@ int pixelsOf(const QImage& page, QColor colour) {
                  60;
         }
     return n;
+}
+
+// The box of the pixels of a page near `colour`.
+QRect boxOf(const QImage& page, QColor colour) {
+    QImage mask(page.size(), QImage::Format_RGB32);
+    mask.fill(Qt::white);
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                    std::abs(c.blue() - colour.blue()) <
+                60)
+                mask.setPixel(x, y, qRgb(0, 0, 0));
+        }
+    return wptest::inkBox(mask, qRgb(255, 255, 255));
+}
+
+// Little-endian values of `bits` bits each.
+template <typename T> QByteArray littleEndian(std::initializer_list<T> values) {
+    QByteArray out;
+    for (T v : values) {
+        const T le = qToLittleEndian(v);
+        out.append(reinterpret_cast<const char*>(&le), sizeof le);
+    }
+    return out;
+}
+
+// A WMF whose 100 x 100 window has its left half blue.
+QByteArray wmfLeftHalfBlue() {
+    using W = quint16;
+    return littleEndian<W>({1, 9, 0x300, 0, 0, 2, 0, 0, 0}) + // header, two objects
+           littleEndian<W>({5, 0, 0x020B, 0, 0}) +            // window origin
+           littleEndian<W>({5, 0, 0x020C, 100, 100}) +        // window extent
+           littleEndian<W>({7, 0, 0x02FC, 0, 0, 0xFF, 0}) +   // a solid blue brush
+           littleEndian<W>({8, 0, 0x02FA, 5, 0, 0, 0, 0}) +   // no pen
+           littleEndian<W>({4, 0, 0x012D, 0}) + littleEndian<W>({4, 0, 0x012D, 1}) +
+           littleEndian<W>({7, 0, 0x041B, 100, 50, 0, 0}) + // rectangle: bottom, right, top, left
+           littleEndian<W>({3, 0, 0});
+}
+
+// An EMF whose frame, 100 x 100 pixels of its device, has its right half red.
+QByteArray emfRightHalfRed() {
+    using D = quint32;
+    return littleEndian<D>({1,       88, 0, 0, 99, 99, 0, 0,    2540, 2540, 0x464D4520,
+                            0x10000, 0,  0, 2, 0,  0,  0, 1000, 1000, 254,  254}) +
+           littleEndian<D>({39, 24, 1, 0, 0xFF, 0}) +   // a solid red brush
+           littleEndian<D>({37, 12, 1}) +               // selected
+           littleEndian<D>({37, 12, 0x80000008}) +      // the stock null pen
+           littleEndian<D>({43, 24, 50, 0, 100, 100}) + // rectangle
+           littleEndian<D>({14, 20, 0, 16, 20});
 }
 
 } // namespace
@@ -270,6 +332,110 @@ TEST(Rendering, PicturesComeOnlyFromTheDocumentsOwnData) {
     ASSERT_TRUE(tx->LoadFromMemory("{\\rtf1\\ansi C" + rtfPicture(Qt::blue) + "\\par}",
                                    wp::fmt::Rtf, true));
     EXPECT_GT(drawn(Qt::blue), 80 * 80);
+}
+
+// Metafiles are drawn where they draw, at their frame's size, also after
+// the document was saved as RTF and read again; a damaged one draws nothing,
+// a cropped one its part.
+TEST(Rendering, MetafilesAreDrawnWhereTheyDraw) {
+    const QByteArray wmf = wmfLeftHalfBlue(), emf = emfRightHalfRed();
+    QByteArray damaged = emf;
+    damaged.replace(88 + 24 + 12 + 12 + 4, 4,
+                    littleEndian<quint32>({0xFFFFFF00})); // its rectangle's size
+    const QByteArray goal = "\\picw2540\\pich2540\\picwgoal1440\\pichgoal1440 ";
+    const auto tx = fromRtf("{\\rtf1\\ansi\\margl1440\\margt1440\\pard{\\pict\\wmetafile8" + goal +
+                            wmf.toHex() + "}\\par{\\pict\\emfblip" + goal + emf.toHex() +
+                            "}\\par{\\pict\\emfblip" + goal + damaged.toHex() + "}\\par}");
+    const QByteArray saved = tx->SaveToMemory(wp::fmt::Rtf);
+    EXPECT_EQ(saved.count("\\wmetafile8"), 1);
+    EXPECT_EQ(saved.count("\\emfblip"), 2);
+    const auto again = fromRtf(saved);
+    for (TextControl* doc : {tx.get(), again.get()}) {
+        const QImage page = drawnPage(*doc, 96);
+        wptest::keepShot(page, QStringLiteral("rendering-metafiles.png"));
+        const QRect blue = boxOf(page, Qt::blue), red = boxOf(page, Qt::red);
+        EXPECT_NEAR(blue.left(), 96, 2);
+        EXPECT_NEAR(blue.width(), 48, 2);
+        EXPECT_NEAR(blue.height(), 96, 2);
+        EXPECT_NEAR(red.left(), 96 + 48, 2);
+        EXPECT_NEAR(red.width(), 48, 2);
+        EXPECT_NEAR(red.top(), blue.bottom() + 1, 24) << "the EMF stands below the WMF";
+        EXPECT_NEAR(pixelsOf(page, Qt::red), red.width() * red.height(), red.width() * 2)
+            << "the damaged copy draws nothing";
+    }
+    // Cropped to its blue half, the picture is half an inch of blue; cropped
+    // to the other half, it shows none.
+    for (const char* crop : {"\\piccropr720", "\\piccropl720"}) {
+        const bool blueHalf = crop[8] == 'r';
+        const auto cropped =
+            fromRtf("{\\rtf1\\ansi\\margl1440\\margt1440\\pard{\\pict\\wmetafile8" + goal + crop +
+                    " " + wmf.toHex() + "}\\par}");
+        const auto cropAgain = fromRtf(cropped->SaveToMemory(wp::fmt::Rtf));
+        const auto cropCopy = privateCopy(*cropped);
+        for (TextControl* doc : {cropped.get(), cropAgain.get(), cropCopy.get()}) {
+            const QImage page = drawnPage(*doc, 96);
+            const QRect blue = boxOf(page, Qt::blue);
+            EXPECT_EQ(blue.isEmpty(), !blueHalf) << crop;
+            if (blueHalf) {
+                EXPECT_NEAR(blue.width(), 48, 2);
+                EXPECT_NEAR(pixelsOf(page, Qt::blue), 48 * 96, 300);
+            }
+        }
+    }
+}
+
+// A text box shows its words inside its border where the shape stands, and
+// the paragraph beside it wraps short of it until it ends (or, where the
+// shape says text does not wrap, runs on under it), also after the document
+// was saved as RTF and read again, and in the preview's copy.
+TEST(Rendering, TextBoxStandsWhereItIsAndTextWrapsBesideIt) {
+    QByteArray filler;
+    for (int i = 0; i < 200; ++i)
+        filler += "filler ";
+    for (const char* wrap : {"2", "3"}) {
+        SCOPED_TRACE(wrap);
+        const bool wraps = wrap[0] == '2'; // 3: text runs under the box
+        const auto tx = fromRtf(
+            QByteArray("{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440\\margr1440\\margt1440"
+                       "{\\fonttbl{\\f0 Liberation Serif;}}\\pard\\f0\\fs24 "
+                       "{\\shp{\\*\\shpinst\\shpleft5040\\shptop0\\shpright8640\\shpbottom1440"
+                       "\\shpbxcolumn\\shpbypara\\shpwrk0\\shpwr") +
+            wrap +
+            "{\\sp{\\sn shapeType}{\\sv 202}}{\\shptxt \\pard Boxed "
+            "words{\\shp{\\*\\shpinst}}\\par}}}" +
+            filler + "\\par}");
+        const auto again = fromRtf(tx->SaveToMemory(wp::fmt::Rtf));
+        const auto copy = privateCopy(*tx);
+        for (TextControl* doc : {tx.get(), again.get(), copy.get()}) {
+            QTemporaryDir dir;
+            const QString pdf = dir.filePath(QStringLiteral("box.pdf"));
+            ASSERT_TRUE(doc->exportPdf(pdf)) << doc->lastPdfError().toStdString();
+            const auto words = pdfWords(pdf);
+            // The box's left edge is 3.5 inches from the page's, its text
+            // 0.1 inch inside; its top is the paragraph's.
+            const auto boxed = std::find_if(words.begin(), words.end(),
+                                            [](const auto& w) { return w.first == u"Boxed"; });
+            ASSERT_NE(boxed, words.end());
+            EXPECT_NEAR(boxed->second.left(), 72 + 252 + 7.2, 2);
+            EXPECT_NEAR(boxed->second.top(), 72 + 7.2, 4);
+            // Lines two to four stand beside the box, the later ones below it.
+            int beside = 0, under = 0, below = 0;
+            for (const auto& [text, box] : words) {
+                if (text != u"filler")
+                    continue;
+                if (box.top() > 72 + 12 && box.bottom() < 72 + 72)
+                    ++(box.right() > 72 + 252 ? under : beside);
+                else if (box.top() > 72 + 74 && box.right() > 72 + 252 + 36)
+                    ++below;
+            }
+            EXPECT_GE(beside, 8);
+            if (wraps)
+                EXPECT_EQ(under, 0) << "words beside the box stay left of it";
+            else
+                EXPECT_GE(under, 8) << "text runs on under the box";
+            EXPECT_GE(below, 8) << "below the box lines take the column's width";
+        }
+    }
 }
 
 // The stepper's letter is a read-only view: no caret, no typing or pasting,

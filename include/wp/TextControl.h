@@ -58,7 +58,12 @@ constexpr int ListLevel = QTextFormat::UserProperty + 10;
 constexpr int ListBullet = QTextFormat::UserProperty + 11;
 /// QTextImageFormat (QByteArray): the picture's PNG or JPEG data; an empty
 /// value marks a picture we cannot draw, kept as an empty frame of its size.
+/// WMF and EMF data is drawn as well.
 constexpr int ImageData = QTextFormat::UserProperty + 12;
+/// QTextImageFormat (list of four doubles: left, top, width, height): the
+/// part of the picture shown, in fractions of its width and height (RTF
+/// \piccrop); none: the whole picture.
+constexpr int ImageCrop = QTextFormat::UserProperty + 13;
 } // namespace prop
 
 /// The one character an emptied field keeps, so that it keeps its id, data

@@ -1,5 +1,7 @@
 #include "document/Pictures.h"
 
+#include "document/Metafile.h"
+
 #include "wp/TextControl.h"
 
 #include <QBuffer>
@@ -40,24 +42,61 @@ QSize decodeSize(const QSize& full, const QSizeF& drawn) {
                                                                         : full;
 }
 
-QImage decodePicture(const QByteArray& data, const QSizeF& drawn) {
-    QByteArray bytes = data;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = decodeSize(reader.size(), drawn);
+// The picture of `data` at `size` pixels: the one decoded before, else what
+// `make` gives, kept for the next document that shows it.
+template <typename Make>
+QImage cachedPicture(const QByteArray& data, const QSize& size, Make make) {
     const QString key = pictureName(data) + QLatin1Char('@') + QString::number(size.width()) +
                         QLatin1Char('x') + QString::number(size.height());
     auto& cache = decodedPictures();
     if (const QImage* hit = cache.object(key))
         return *hit;
-    if (size.isValid() && size != reader.size())
-        reader.setScaledSize(size);
-    QImage image = reader.read();
-    if (image.isNull())
-        return image;
-    cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
+    QImage image = make();
+    if (!image.isNull())
+        cache.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
     return image;
+}
+
+// A metafile is drawn at the size it is shown at PictureDpi, else at the
+// size it gives itself.
+QImage drawMetafile(const QByteArray& data, const QSizeF& drawn) {
+    const QSizeF twips = drawn.width() > 0 && drawn.height() > 0 ? drawn * 15 : metafileSize(data);
+    const QSize size = twips.width() > 0 && twips.height() > 0
+                           ? QSize(std::max(1, int(std::ceil(twips.width() * PictureDpi / 1440))),
+                                   std::max(1, int(std::ceil(twips.height() * PictureDpi / 1440))))
+                           : QSize(256, 256);
+    return cachedPicture(data, size, [&] { return renderMetafile(data, size); });
+}
+
+QImage decodePicture(const QByteArray& data, const QSizeF& drawn) {
+    if (metafileKind(data) != MetafileKind::None)
+        return drawMetafile(data, drawn);
+    QByteArray bytes = data;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = decodeSize(reader.size(), drawn);
+    return cachedPicture(data, size, [&] {
+        if (size.isValid() && size != reader.size())
+            reader.setScaledSize(size);
+        return reader.read();
+    });
+}
+
+// The part `crop` of a picture drawn `drawn` large: the whole picture
+// decoded at the size it would have, cut to that part.
+QImage decodeShown(const QByteArray& data, const QSizeF& drawn, const QRectF& crop) {
+    if (!crop.isValid())
+        return decodePicture(data, drawn);
+    const QSizeF whole = drawn.width() > 0 && drawn.height() > 0
+                             ? QSizeF(drawn.width() / crop.width(), drawn.height() / crop.height())
+                             : drawn;
+    const QImage full = decodePicture(data, whole);
+    const QRect part = QRectF(crop.x() * full.width(), crop.y() * full.height(),
+                              crop.width() * full.width(), crop.height() * full.height())
+                           .toAlignedRect() &
+                       full.rect();
+    return full.isNull() || part.isEmpty() ? full : full.copy(part);
 }
 
 } // namespace
@@ -79,9 +118,27 @@ void keepPicturesOwn(QTextDocument* doc) {
     doc->setResourceProvider([](const QUrl&) { return QVariant(blankPicture()); });
 }
 
-QString pictureName(const QByteArray& data) {
-    return QStringLiteral("wpimage:") +
-           QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex());
+QString pictureName(const QByteArray& data, const QRectF& crop) {
+    QString name =
+        QStringLiteral("wpimage:") +
+        QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex());
+    if (crop.isValid())
+        name += QStringLiteral("#%1,%2,%3,%4")
+                    .arg(crop.x(), 0, 'f', 4)
+                    .arg(crop.y(), 0, 'f', 4)
+                    .arg(crop.width(), 0, 'f', 4)
+                    .arg(crop.height(), 0, 'f', 4);
+    return name;
+}
+
+QRectF pictureCrop(const QTextFormat& f) {
+    const QVariantList v = f.property(prop::ImageCrop).toList();
+    if (v.size() != 4)
+        return QRectF();
+    const QRectF crop(v[0].toDouble(), v[1].toDouble(), v[2].toDouble(), v[3].toDouble());
+    const bool inside = crop.x() >= 0 && crop.y() >= 0 && crop.width() > 0 && crop.height() > 0 &&
+                        crop.right() <= 1 && crop.bottom() <= 1;
+    return inside ? crop : QRectF();
 }
 
 void ownPictures(QTextDocument* piece, const QTextDocument* source) {
@@ -104,7 +161,7 @@ void ownPictures(QTextDocument* piece, const QTextDocument* source) {
             const QByteArray data = f.hasProperty(prop::ImageData)
                                         ? f.property(prop::ImageData).toByteArray()
                                         : known.value(f.name());
-            const QString name = pictureName(data);
+            const QString name = pictureName(data, pictureCrop(f));
             if (f.hasProperty(prop::ImageData) && f.name() == name)
                 continue;
             f.setName(name);
@@ -127,6 +184,7 @@ void addImageResources(QTextDocument* doc) {
     struct Use {
         QByteArray data;
         QSizeF drawn;
+        QRectF crop;
     };
     QHash<QString, Use> uses;
     auto larger = [](double a, double b) { return a < 0 || b < 0 ? -1.0 : std::max(a, b); };
@@ -138,7 +196,8 @@ void addImageResources(QTextDocument* doc) {
                            image.hasProperty(QTextFormat::ImageHeight) ? image.height() : -1);
         const auto known = uses.find(image.name());
         if (known == uses.end()) {
-            uses.insert(image.name(), {image.property(prop::ImageData).toByteArray(), drawn});
+            uses.insert(image.name(),
+                        {image.property(prop::ImageData).toByteArray(), drawn, pictureCrop(image)});
             continue;
         }
         known->drawn = QSizeF(larger(known->drawn.width(), drawn.width()),
@@ -148,7 +207,7 @@ void addImageResources(QTextDocument* doc) {
         const QUrl url(it.key());
         if (!isBlankPicture(doc->resource(QTextDocument::ImageResource, url).value<QImage>()))
             continue; // given already
-        const QImage image = decodePicture(it->data, it->drawn);
+        const QImage image = decodeShown(it->data, it->drawn, it->crop);
         if (!image.isNull())
             doc->addResource(QTextDocument::ImageResource, url, image);
     }

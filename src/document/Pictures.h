@@ -6,10 +6,12 @@
 // never looked up: it shows as an empty frame of its size.
 
 #include <QByteArray>
+#include <QRectF>
 #include <QString>
 
 class QImage;
 class QTextDocument;
+class QTextFormat;
 
 namespace wp::docmodel {
 
@@ -23,8 +25,13 @@ bool isBlankPicture(const QImage& image);
 /// blank picture, so that Qt never reads a name from disk (its fallback).
 void keepPicturesOwn(QTextDocument* doc);
 
-/// The name a picture with these bytes goes by in every document.
-QString pictureName(const QByteArray& data);
+/// The name a picture with these bytes goes by in every document; a
+/// cropped one (prop::ImageCrop) carries its crop in the name as well.
+QString pictureName(const QByteArray& data, const QRectF& crop = QRectF());
+
+/// The part of the picture a format shows (prop::ImageCrop, in fractions of
+/// the whole), or a null rectangle for the whole picture.
+QRectF pictureCrop(const QTextFormat& format);
 
 /// Gives every picture of `piece` (a document read for pasting or loading)
 /// its data under its own name: the data it carries, else that of the

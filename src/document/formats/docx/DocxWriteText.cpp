@@ -1,5 +1,7 @@
 // Paragraphs, runs, fields and pictures of the body, a header or a footer.
 #include "document/ListMarkers.h"
+#include "document/Metafile.h"
+#include "document/Pictures.h"
 #include "document/formats/docx/DocxWriterParts.h"
 
 #include <QBuffer>
@@ -394,8 +396,11 @@ void Writer::paragraph(const QTextBlock& b, bool gapAfter) {
 
 void Writer::picture(const QTextImageFormat& f, const QTextFrameFormat* floating) {
     QByteArray data = f.property(prop::ImageData).toByteArray();
-    if (!f.hasProperty(prop::ImageData)) {
-        // An image the document holds as a resource only.
+    if (!f.hasProperty(prop::ImageData) || docmodel::pictureCrop(f).isValid() ||
+        docmodel::metafileKind(data) != docmodel::MetafileKind::None) {
+        // An image the document holds as a resource only, a metafile or a
+        // cropped picture: the image the document shows.
+        data.clear();
         const QImage image =
             doc->resource(QTextDocument::ImageResource, QUrl(f.name())).value<QImage>();
         QBuffer buffer(&data);

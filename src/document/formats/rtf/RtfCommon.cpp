@@ -29,6 +29,17 @@ unsigned char unicodeToCp1252(char16_t ch) {
     return 0;
 }
 
+QByteArray codecName(int cp) {
+    return cp == 10000 ? QByteArray("macintosh")
+           : cp == 437 ? QByteArray("IBM437")
+           : cp == 850 ? QByteArray("IBM850")
+           : cp == 932 ? QByteArray("Shift_JIS")
+           : cp == 936 ? QByteArray("GBK")
+           : cp == 949 ? QByteArray("EUC-KR")
+           : cp == 950 ? QByteArray("Big5")
+                       : "windows-" + QByteArray::number(cp);
+}
+
 int codePageOfCharset(int charset) {
     switch (charset) {
     case 0:

@@ -13,6 +13,8 @@ char16_t cp1252ToUnicode(unsigned char byte);
 unsigned char unicodeToCp1252(char16_t ch);
 /// Windows code page of an RTF \fcharset number (0: the document's).
 int codePageOfCharset(int charset);
+/// The name QStringDecoder knows a Windows code page by.
+QByteArray codecName(int codePage);
 
 /// Lengths in the documents, as the page layout (a 1440-dpi device) takes
 /// them: left and right block margins and the first-line indent are twips;

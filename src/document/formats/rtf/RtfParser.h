@@ -107,6 +107,8 @@ struct RowDef {
     int height = 0;                // \trrh: at least (or exactly, if below 0)
 };
 
+struct TextBox;
+
 struct Run {
     QString text;
     QTextCharFormat format;
@@ -114,7 +116,8 @@ struct Run {
     int field = 0;
     bool listText = false; // a list's visible number, dropped when the list is understood
     bool object = false;   // a picture: one character of its own
-    bool floating = false; // a picture placed beside the text (ShapeProps)
+    bool floating = false; // a picture or text box placed beside the text (ShapeProps)
+    std::shared_ptr<const TextBox> box = nullptr; // a text box's text, for a floating run
 };
 
 struct Para {
@@ -146,6 +149,15 @@ struct Table {
     bool breakBefore = false;
 };
 
+// The paragraphs and tables of a text box (\shptxt) and how its frame looks.
+struct TextBox {
+    std::vector<std::variant<Para, Table>> items;
+    bool line = true;
+    QColor fill; // invalid: none
+    int inset[4] = {};
+    int height = 0; // twips
+};
+
 // A table nested in a cell of the table one level up, being read.
 struct NestLevel {
     Cell cell;
@@ -169,7 +181,8 @@ struct Builder {
 
     void text(const QString& t, const CharProps& props, const QTextCharFormat& fmt, int field,
               bool listText);
-    void object(const QTextCharFormat& fmt, bool floating = false);
+    void object(const QTextCharFormat& fmt, bool floating = false,
+                std::shared_ptr<const TextBox> box = nullptr);
     void closeTable();
     void endPara(const QTextBlockFormat& bf, bool inTable, int itap = 1);
     void endNestCell(const QTextBlockFormat& bf, int itap);
@@ -209,7 +222,7 @@ enum class Dest {
 
 struct State {
     Dest dest = Dest::Body;
-    int target = 0; // 0 body, 1..4 header/footer index + 1, then footnotes
+    int target = 0; // 0 body, 1..4 header/footer index + 1, TextBoxTarget, then notes
     CharProps chr;
     ParaProps para;
     int uc = 1;
@@ -252,12 +265,18 @@ struct ListDef {
     std::vector<ListLevel> levels;
 };
 
+// The builder a text box's text goes into while its shape is read.
+constexpr int TextBoxTarget = 1 + docmodel::HeaderFooterCount;
+// The first footnote's target; the note of index i is FirstNoteTarget + i.
+constexpr int FirstNoteTarget = TextBoxTarget + 1;
+
 // Overrides from \pn paragraphs get numbers above those of \ls.
 constexpr int ParaNumberingBase = 1 << 20;
 
 struct PictureProps {
-    enum Kind { None, Png, Jpeg, Other } kind = None;
+    enum Kind { None, Png, Jpeg, Metafile, Other } kind = None;
     int w = 0, h = 0, wGoal = 0, hGoal = 0, scaleX = 0, scaleY = 0;
+    int crop[4] = {}; // \piccropl, t, r, b (twips)
     QByteArray data;
     int half = -1; // a hex digit waiting for its partner
 };
@@ -272,6 +291,11 @@ struct ShapeProps {
     QString propName, propValue;
     QTextImageFormat image;
     bool hasImage = false;
+    bool hasText = false;              // \shptxt: a text box
+    bool line = true;                  // fLine: a text box has its border
+    int fill = 0xFFFFFF;               // fillColor (0xBBGGRR), when fFilled
+    bool filled = true;                // fFilled
+    int inset[4] = {144, 72, 144, 72}; // dxTextLeft, dyTextTop, dxTextRight, dyTextBottom (twips)
 };
 
 // A footnote being read or read: its text, and the number its mark shows.
@@ -307,7 +331,7 @@ private:
 
     std::vector<State> stack;
     State st;
-    Builder builders[1 + docmodel::HeaderFooterCount];
+    Builder builders[TextBoxTarget + 1];
     std::vector<Note> notes;
     std::vector<QByteArray> noteData; // each note's document, once built
     std::map<int, FontEntry> fonts;
@@ -359,9 +383,8 @@ private:
 
     [[noreturn]] void fail(const QString& what) { throw what; }
     Builder& builder() {
-        return st.target <= docmodel::HeaderFooterCount
-                   ? builders[st.target]
-                   : notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)].builder;
+        return st.target < FirstNoteTarget ? builders[st.target]
+                                           : notes[size_t(st.target - FirstNoteTarget)].builder;
     }
     static bool inDocumentDest(Dest d) { return d == Dest::Body || d == Dest::HeaderFooter; }
     bool inDocument() const { return inDocumentDest(st.dest); }
@@ -415,7 +438,7 @@ private:
     void endPictureGroup();
     bool shapeWord(std::string_view word, bool hasParam, int param);
     void shapeText(const QString& text);
-    void insertFloat(QTextCursor& cursor, const QTextImageFormat& fmt, double shift);
+    void insertFloat(QTextCursor& cursor, const Run& run, double shift);
 
     // Paragraphs and characters (RtfReadText.cpp).
     bool specialCharacter(std::string_view word);

@@ -299,7 +299,7 @@ void Parser::insertPara(QTextCursor& cursor, const Para& para, bool reuse) {
             bf.clearProperty(docmodel::SpaceAbove);
             shift = space * rtf::TwipsPerPixel;
         }
-        insertFloat(cursor, run.format.toImageFormat(), shift);
+        insertFloat(cursor, run, shift);
         firstFloat = false;
         reuse = true;
     }

@@ -1,7 +1,8 @@
-// Pictures: \pict with PNG or JPEG data becomes an inline image of the
-// size \picwgoal / \pichgoal and \picscalex / \picscaley give it; other
-// kinds (WMF, EMF, bitmaps) keep their size as an empty frame. Of
+// Pictures: \pict with PNG, JPEG, WMF or EMF data becomes an inline image
+// of the size \picwgoal / \pichgoal and \picscalex / \picscaley give it;
+// other kinds (bitmaps, Mac pictures) keep their size as an empty frame. Of
 // \shppict and \nonshppict, the first (PNG or JPEG) is read.
+#include "document/Metafile.h"
 #include "document/formats/rtf/RtfCommon.h"
 #include "document/formats/rtf/RtfParser.h"
 
@@ -15,7 +16,14 @@ namespace wp::RtfReader::detail {
 bool Parser::pictureDestinationWord(std::string_view word) {
     if (word == "shppict")
         return true; // its \pict is the picture itself
+    if (word == "object" && inDocument())
+        return true; // read for its \result: what readers without its program show
     if (word == "shp" && inDocument()) {
+        // A shape in a text box is not read: text boxes do not nest.
+        if (st.target == TextBoxTarget) {
+            destination(Dest::Skip);
+            return true;
+        }
         destination(Dest::Shape);
         shape = ShapeProps();
         return true;
@@ -23,6 +31,17 @@ bool Parser::pictureDestinationWord(std::string_view word) {
     if (st.dest == Dest::Shape) {
         if (word == "shpinst")
             return true;
+        if (word == "shptxt" && !shape.hasText) {
+            // The text goes into a builder of its own until the shape ends.
+            shape.hasText = true;
+            builders[TextBoxTarget] = Builder();
+            st.dest = Dest::HeaderFooter;
+            st.target = TextBoxTarget;
+            st.para = ParaProps();
+            st.chr = CharProps();
+            st.field = 0;
+            return true;
+        }
         if (word == "sp") {
             st.dest = Dest::ShapeProp;
             shape.propName.clear();
@@ -68,8 +87,13 @@ bool Parser::pictureWord(std::string_view word, bool hasParam, int param) {
         picture.scaleX = n;
     else if (word == "picscaley")
         picture.scaleY = n;
-    else if (word == "wmetafile" || word == "emfblip" || word == "macpict" || word == "dibitmap" ||
-             word == "wbitmap" || word == "pmmetafile")
+    else if (word.starts_with("piccrop") && word.size() == 8) {
+        static constexpr std::string_view sides = "ltrb";
+        if (const size_t side = sides.find(word[7]); side != std::string_view::npos)
+            picture.crop[side] = hasParam ? docmodel::boundLength(param, true) : 0;
+    } else if (word == "wmetafile" || word == "emfblip")
+        picture.kind = PictureProps::Metafile;
+    else if (word == "macpict" || word == "dibitmap" || word == "wbitmap" || word == "pmmetafile")
         picture.kind = PictureProps::Other;
     return true;
 }
@@ -147,15 +171,46 @@ void Parser::endPictureGroup() {
         // With \shpbxignore / \shpbyignore the properties say what the
         // position is measured from (page 1, margin 0, column or paragraph 2).
         const int v = shape.propValue.trimmed().toInt();
-        if (shape.propName == QLatin1String("posrelh") && shape.ignoreH)
+        // A text box's border, fill and the room between its border and
+        // text (EMUs, 635 to the twip).
+        static constexpr const char* insets[] = {"dxTextLeft", "dyTextTop", "dxTextRight",
+                                                 "dyTextBottom"};
+        const QString& name = shape.propName;
+        if (name == QLatin1String("posrelh") && shape.ignoreH)
             shape.relH = v == 1 ? 0 : v == 0 ? 1 : 2;
-        else if (shape.propName == QLatin1String("posrelv") && shape.ignoreV)
+        else if (name == QLatin1String("posrelv") && shape.ignoreV)
             shape.relV = v == 1 ? 0 : v == 0 ? 1 : 2;
+        else if (name == QLatin1String("fLine"))
+            shape.line = v != 0;
+        else if (name == QLatin1String("fFilled"))
+            shape.filled = v != 0;
+        else if (name == QLatin1String("fillColor"))
+            shape.fill = v & 0xFFFFFF;
+        for (int i = 0; i < 4; ++i)
+            if (name == QLatin1String(insets[i]))
+                shape.inset[i] = docmodel::boundLength(v / 635);
         return;
     }
     if (st.dest == Dest::Shape && parent != Dest::Shape) {
-        if (!shape.hasImage || !inDocumentDest(parent))
+        if (!inDocumentDest(parent) || stack.back().target == TextBoxTarget)
             return;
+        // A shape shows its picture; one without is a text box.
+        std::shared_ptr<TextBox> box;
+        if (!shape.hasImage) {
+            Builder& text = builders[TextBoxTarget];
+            if (!shape.hasText || text.items.empty())
+                return;
+            box = std::make_shared<TextBox>();
+            box->items = std::move(text.items);
+            text = Builder();
+            box->line = shape.line;
+            if (shape.filled)
+                box->fill = QColor(shape.fill & 0xFF, (shape.fill >> 8) & 0xFF, shape.fill >> 16);
+            std::copy(std::begin(shape.inset), std::end(shape.inset), box->inset);
+            box->height = std::max(0, shape.bottom - shape.top);
+            shape.image = QTextImageFormat();
+            shape.image.setWidth(std::max(0, shape.right - shape.left) / rtf::TwipsPerPixel);
+        }
         QTextImageFormat f = shape.image;
         f.setProperty(docmodel::FloatWrap, shape.wrap);
         f.setProperty(docmodel::FloatWrapSide, shape.wrapSide);
@@ -165,7 +220,7 @@ void Parser::endPictureGroup() {
         f.setProperty(docmodel::FloatBottom, std::max(shape.top, shape.bottom));
         f.setProperty(docmodel::FloatRelH, shape.relH);
         f.setProperty(docmodel::FloatRelV, shape.relV);
-        builders[stack.back().target].object(f, true);
+        builders[stack.back().target].object(f, true, std::move(box));
         return;
     }
     if (st.dest != Dest::Picture || parent == Dest::Picture)
@@ -177,19 +232,36 @@ void Parser::endPictureGroup() {
     auto own = [&](int v) { return blip ? v * rtf::TwipsPerPixel : v * 1440.0 / 2540.0; };
     double w = pic.wGoal > 0 ? pic.wGoal : own(pic.w);
     double h = pic.hGoal > 0 ? pic.hGoal : own(pic.h);
+    // Cropping takes twips off the sides of that size (a negative crop,
+    // room added around the picture, is left out).
+    QRectF crop;
+    const double cropL = std::max(0, pic.crop[0]), cropT = std::max(0, pic.crop[1]);
+    const double cropW = w - cropL - std::max(0, pic.crop[2]);
+    const double cropH = h - cropT - std::max(0, pic.crop[3]);
+    if (w > 0 && h > 0 && cropW >= 1 && cropH >= 1 && (cropW < w || cropH < h)) {
+        crop = QRectF(cropL / w, cropT / h, cropW / w, cropH / h);
+        w = cropW;
+        h = cropH;
+    }
     if (pic.scaleX > 0)
         w = w * pic.scaleX / 100.0;
     if (pic.scaleY > 0)
         h = h * pic.scaleY / 100.0;
     w = docmodel::boundLength(w);
     h = docmodel::boundLength(h);
-    QByteArray data = blip ? pic.data : QByteArray();
+    QByteArray data = blip || (pic.kind == PictureProps::Metafile &&
+                               docmodel::metafileKind(pic.data) != docmodel::MetafileKind::None)
+                          ? pic.data
+                          : QByteArray();
     if (data.isEmpty() && (w < 1 || h < 1))
         return; // nothing to show and no room to keep
     QTextImageFormat fmt;
     fmt.merge(charFormat(stack.back().chr));
-    fmt.setName(docmodel::pictureName(data));
+    fmt.setName(docmodel::pictureName(data, crop));
     fmt.setProperty(prop::ImageData, data);
+    if (crop.isValid())
+        fmt.setProperty(prop::ImageCrop,
+                        QVariantList{crop.x(), crop.y(), crop.width(), crop.height()});
     // Image sizes are 1/96 inch, which Qt scales to the device.
     if (w >= 1)
         fmt.setWidth(w / rtf::TwipsPerPixel);
@@ -203,7 +275,8 @@ void Parser::endPictureGroup() {
     builders[stack.back().target].object(fmt);
 }
 
-void Parser::insertFloat(QTextCursor& cursor, const QTextImageFormat& fmt, double shift) {
+void Parser::insertFloat(QTextCursor& cursor, const Run& run, double shift) {
+    const QTextImageFormat fmt = run.format.toImageFormat();
     // Where the picture stands in the column, in twips, and how far below
     // the top of its paragraph. A place measured from the page or the
     // margin is taken as on the page where the document begins.
@@ -222,24 +295,80 @@ void Parser::insertFloat(QTextCursor& cursor, const QTextImageFormat& fmt, doubl
         ff.setProperty(p, fmt.property(p));
     ff.setBorder(0);
     ff.setPadding(0);
-    ff.setWidth(QTextLength(QTextLength::FixedLength, w / rtf::TwipsPerPixel));
     ff.setTopMargin(y / rtf::TwipsPerPixel); // may be below 0: see insertPara
-    // Text goes on the side with more room; a picture that wraps text
-    // above and below only takes the column's whole width.
-    if (fmt.intProperty(docmodel::FloatWrap) == 1 || roomRight >= roomLeft) {
+    // Qt's width of a frame holds its margins: the room beside the shape
+    // on the side away from the text. Text goes on the side the shape names
+    // (\shpwrk 1 left, 2 right), else on the side with more room; a shape
+    // that wraps text above and below takes the column's whole width.
+    const bool alone = fmt.intProperty(docmodel::FloatWrap) == 1;
+    const int side = fmt.intProperty(docmodel::FloatWrapSide);
+    const bool textRight = side == 2 || (side != 1 && roomRight >= roomLeft);
+    double outer = w;
+    if (alone || textRight) {
         ff.setPosition(QTextFrameFormat::FloatLeft);
         ff.setLeftMargin(roomLeft / rtf::TwipsPerPixel);
-        if (fmt.intProperty(docmodel::FloatWrap) == 1)
+        outer += roomLeft;
+        if (alone) {
             ff.setRightMargin(roomRight / rtf::TwipsPerPixel);
+            outer += roomRight;
+        }
     } else {
         ff.setPosition(QTextFrameFormat::FloatRight);
         ff.setRightMargin(roomRight / rtf::TwipsPerPixel);
+        outer += roomRight;
     }
-    QTextImageFormat image = fmt;
-    for (int p = docmodel::FloatWrap; p <= docmodel::FloatRelV; ++p)
-        image.clearProperty(p);
+    ff.setWidth(QTextLength(QTextLength::FixedLength, outer / rtf::TwipsPerPixel));
+    // Text that does not wrap runs under (or over) the shape: its frame
+    // takes no height for lines to keep clear of, and its content is drawn
+    // all the same. Qt takes a frame's height in the layout's units
+    // (twips), its top margin among it.
+    const bool noWrap = fmt.intProperty(docmodel::FloatWrap) == 3;
+    if (noWrap)
+        ff.setHeight(QTextLength(QTextLength::FixedLength, 1));
+    if (!run.box) {
+        QTextImageFormat image = fmt;
+        for (int p = docmodel::FloatWrap; p <= docmodel::FloatRelV; ++p)
+            image.clearProperty(p);
+        QTextFrame* frame = cursor.insertFrame(ff);
+        cursor.insertText(QString(QChar::ObjectReplacementCharacter), image);
+        cursor.setPosition(frame->lastPosition() + 1);
+        return;
+    }
+    // A text box: its paragraphs in a frame of the shape's size, inside
+    // its border and insets, within the float.
+    const TextBox& box = *run.box;
+    QTextFrameFormat inner;
+    const double border = box.line ? 1 : 0; // 3/4 point
+    if (box.line) {
+        inner.setBorder(border);
+        inner.setBorderBrush(Qt::black);
+        inner.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    }
+    if (box.fill.isValid())
+        inner.setBackground(box.fill);
+    // Qt pads a frame alike on all sides: the insets beside the text keep
+    // the lines as long as Word makes them.
+    inner.setPadding((box.inset[0] + box.inset[2]) / 2.0 / rtf::TwipsPerPixel);
+    inner.setWidth(QTextLength(QTextLength::FixedLength, w / rtf::TwipsPerPixel));
+    if (box.height > 0)
+        inner.setHeight(QTextLength(QTextLength::FixedLength, box.height));
     QTextFrame* frame = cursor.insertFrame(ff);
-    cursor.insertText(QString(QChar::ObjectReplacementCharacter), image);
+    // The paragraph Qt keeps before a frame takes no room.
+    QTextBlockFormat holder;
+    holder.setLineHeight(0, QTextBlockFormat::ProportionalHeight);
+    holder.setProperty(docmodel::FloatHolder, true);
+    cursor.setBlockFormat(holder);
+    cursor.insertFrame(inner);
+    bool reuse = true;
+    for (const auto& item : box.items) {
+        if (const Para* para = std::get_if<Para>(&item)) {
+            insertPara(cursor, *para, reuse);
+            reuse = false;
+        } else if (!std::get<Table>(item).rows.empty()) {
+            buildTable(cursor, std::get<Table>(item), w);
+            reuse = true;
+        }
+    }
     cursor.setPosition(frame->lastPosition() + 1);
 }
 

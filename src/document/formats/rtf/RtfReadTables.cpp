@@ -24,9 +24,10 @@ void Builder::text(const QString& t, const CharProps& props, const QTextCharForm
     current.runs.push_back({t, fmt, props, field, listText});
 }
 
-void Builder::object(const QTextCharFormat& fmt, bool floating) {
-    current.runs.push_back(
-        {QString(QChar::ObjectReplacementCharacter), fmt, CharProps(), 0, false, true, floating});
+void Builder::object(const QTextCharFormat& fmt, bool floating,
+                     std::shared_ptr<const TextBox> box) {
+    current.runs.push_back({QString(QChar::ObjectReplacementCharacter), fmt, CharProps(), 0, false,
+                            true, floating, std::move(box)});
 }
 
 void Builder::closeTable() {

@@ -31,8 +31,8 @@ bool Parser::specialCharacter(std::string_view word) {
         // run of its own, which the note after it takes as its mark; the
         // note's own copy shows the same number.
         flush();
-        if (st.target > docmodel::HeaderFooterCount) {
-            pendingText += noteNumber(notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)]);
+        if (st.target >= FirstNoteTarget) {
+            pendingText += noteNumber(notes[size_t(st.target - FirstNoteTarget)]);
         } else if (!st.chr.hidden) {
             builder().text(QString::number(++footnoteMarks), st.chr, charFormat(st.chr),
                            NoteMarkRun, st.listText);
@@ -256,8 +256,8 @@ bool Parser::noteWord(std::string_view word) {
     if (word == "ftnalt") {
         // An endnote: counted apart from the footnotes, in small roman
         // numbers, its mark too.
-        if (st.target > docmodel::HeaderFooterCount) {
-            Note& note = notes[size_t(st.target - 1 - docmodel::HeaderFooterCount)];
+        if (st.target >= FirstNoteTarget) {
+            Note& note = notes[size_t(st.target - FirstNoteTarget)];
             if (!note.endnote) {
                 Run& mark = builders[0].current.runs.back();
                 const bool counted =
@@ -307,7 +307,7 @@ void Parser::beginNote() {
     notes.emplace_back();
     notes.back().number = footnoteMarks;
     st.dest = Dest::HeaderFooter;
-    st.target = int(notes.size()) + docmodel::HeaderFooterCount;
+    st.target = FirstNoteTarget + int(notes.size()) - 1;
     st.para = ParaProps();
     st.chr = CharProps();
     st.field = 0;

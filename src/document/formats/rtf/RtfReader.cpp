@@ -61,14 +61,7 @@ void Parser::flushBytes() {
         pendingText += QString::fromLatin1(pendingBytes);
     } else {
         if (!decoder || decoderCodePage != cp) {
-            const QByteArray name = cp == 10000 ? QByteArray("macintosh")
-                                    : cp == 437 ? QByteArray("IBM437")
-                                    : cp == 850 ? QByteArray("IBM850")
-                                    : cp == 932 ? QByteArray("Shift_JIS")
-                                    : cp == 936 ? QByteArray("GBK")
-                                    : cp == 949 ? QByteArray("EUC-KR")
-                                    : cp == 950 ? QByteArray("Big5")
-                                                : "windows-" + QByteArray::number(cp);
+            const QByteArray name = rtf::codecName(cp);
             decoder = std::make_unique<QStringDecoder>(name.constData());
             decoderCodePage = cp;
         }

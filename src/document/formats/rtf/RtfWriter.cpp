@@ -1,8 +1,10 @@
 #include "document/formats/rtf/RtfWriter.h"
 
 #include "document/ListMarkers.h"
+#include "document/Metafile.h"
 #include "document/Notes.h"
 #include "document/ParaBorders.h"
+#include "document/Pictures.h"
 #include "document/TabLeaders.h"
 #include "document/TextControlDocument.h"
 #include "document/formats/rtf/RtfCommon.h"
@@ -403,13 +405,30 @@ private:
         // Image sizes are 1/96 inch, as Qt takes them.
         const double w = f.hasProperty(QTextFormat::ImageWidth) ? f.width() : pixels.width();
         const double h = f.hasProperty(QTextFormat::ImageHeight) ? f.height() : pixels.height();
-        out += png ? "{\\pict\\pngblip" : jpeg ? "{\\pict\\jpegblip" : "{\\pict\\wmetafile8";
-        num("picw", pixels.isValid() ? pixels.width() : std::llround(w * 2540 / 96));
-        num("pich", pixels.isValid() ? pixels.height() : std::llround(h * 2540 / 96));
-        num("picwgoal", std::llround(w * rtf::TwipsPerPixel));
-        num("pichgoal", std::llround(h * rtf::TwipsPerPixel));
+        const docmodel::MetafileKind meta = docmodel::metafileKind(data);
+        // RTF holds a WMF without its placeable header.
+        if (meta == docmodel::MetafileKind::Wmf && data.startsWith("\xD7\xCD\xC6\x9A"))
+            data.remove(0, 22);
+        out += png                                   ? "{\\pict\\pngblip"
+               : jpeg                                ? "{\\pict\\jpegblip"
+               : meta == docmodel::MetafileKind::Emf ? "{\\pict\\emfblip"
+                                                     : "{\\pict\\wmetafile8";
+        // A cropped picture: the whole one's size and what is cut off it.
+        const QRectF crop = docmodel::pictureCrop(f);
+        const double wholeW = crop.isValid() ? w / crop.width() : w;
+        const double wholeH = crop.isValid() ? h / crop.height() : h;
+        num("picw", pixels.isValid() ? pixels.width() : std::llround(wholeW * 2540 / 96));
+        num("pich", pixels.isValid() ? pixels.height() : std::llround(wholeH * 2540 / 96));
+        num("picwgoal", std::llround(wholeW * rtf::TwipsPerPixel));
+        num("pichgoal", std::llround(wholeH * rtf::TwipsPerPixel));
+        if (crop.isValid()) {
+            num("piccropl", std::llround(crop.left() * wholeW * rtf::TwipsPerPixel));
+            num("piccropt", std::llround(crop.top() * wholeH * rtf::TwipsPerPixel));
+            num("piccropr", std::llround((1 - crop.right()) * wholeW * rtf::TwipsPerPixel));
+            num("piccropb", std::llround((1 - crop.bottom()) * wholeH * rtf::TwipsPerPixel));
+        }
         out += '\n';
-        if (png || jpeg) {
+        if (png || jpeg || meta != docmodel::MetafileKind::None) {
             const QByteArray hex = data.toHex();
             for (qsizetype i = 0; i < hex.size(); i += 128) {
                 out += hex.mid(i, 128);
@@ -645,7 +664,7 @@ private:
 
     // A float as a shape placed where it was read from.
     void shape(const QTextFrame* frame) {
-        const QTextFrameFormat f = frame->frameFormat();
+        QTextFrameFormat f = frame->frameFormat();
         QTextImageFormat image;
         bool found = false;
         for (QTextFrame::iterator it = frame->begin(); !it.atEnd() && !found; ++it)
@@ -654,8 +673,6 @@ private:
                     image = frag.fragment().charFormat().toImageFormat();
                     found = true;
                 }
-        if (!found)
-            return;
         static const char* const relH[] = {"shpbxpage", "shpbxmargin", "shpbxcolumn"};
         static const char* const relV[] = {"shpbypage", "shpbymargin", "shpbypara"};
         out += "{\\shp{\\*\\shpinst";
@@ -669,9 +686,38 @@ private:
         out += relV[std::clamp(f.intProperty(docmodel::FloatRelV), 0, 2)];
         num("shpwr", std::clamp(f.intProperty(docmodel::FloatWrap), 1, 5));
         num("shpwrk", std::clamp(f.intProperty(docmodel::FloatWrapSide), 0, 3));
-        out += "\\shpz0{\\sp{\\sn pib}{\\sv ";
-        picture(image);
-        out += "}}}}";
+        out += "\\shpz0";
+        if (found) {
+            out += "{\\sp{\\sn pib}{\\sv ";
+            picture(image);
+            out += "}}}}";
+            return;
+        }
+        // A text box: its border, fill and insets (its frame's within the
+        // float), and its paragraphs.
+        const QList<QTextFrame*> inside = frame->childFrames();
+        if (!inside.isEmpty())
+            f = inside.front()->frameFormat();
+        auto prop = [&](const char* name, qint64 value) {
+            out += "{\\sp{\\sn ";
+            out += name;
+            out += "}{\\sv ";
+            out += QByteArray::number(value);
+            out += "}}";
+        };
+        prop("shapeType", 202);
+        prop("fLine", f.border() > 0 ? 1 : 0);
+        const QColor fill = f.background().color();
+        prop("fFilled", f.background().style() != Qt::NoBrush ? 1 : 0);
+        if (f.background().style() != Qt::NoBrush)
+            prop("fillColor", fill.red() | fill.green() << 8 | fill.blue() << 16);
+        const qint64 pad = std::llround(f.padding() * rtf::TwipsPerPixel) * 635;
+        for (const char* inset : {"dxTextLeft", "dyTextTop", "dxTextRight", "dyTextBottom"})
+            prop(inset, pad);
+        out += "{\\shptxt ";
+        for (const auto& item : docmodel::frameItems(frame->begin(), false))
+            block(item.first, 0, "\\par");
+        out += "}}}";
     }
 
     // A cell's paragraphs and nested tables; `width` is the cell's, in twips.
