@@ -8,6 +8,7 @@
 #include <QTextFrame>
 #include <QTextTable>
 #include <QUrl>
+#include <algorithm>
 
 namespace wp::docmodel {
 
@@ -54,6 +55,41 @@ DocumentParts DocumentContent::parts() const {
     p.tag = tag;
     p.info = info;
     return p;
+}
+
+double ownRightMargin(const QTextBlockFormat& format) {
+    return format.rightMargin() - format.doubleProperty(ColumnNarrowing);
+}
+
+std::vector<double> sectionColumns(const QTextFormat& format, double textWidth) {
+    const int count = std::clamp(format.intProperty(SectionColumns), 1, MaxSectionColumns);
+    if (count == 1)
+        return {textWidth};
+    std::vector<double> given;
+    for (const QString& part :
+         format.stringProperty(ColumnWidths).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        given.push_back(boundLength(part.toDouble()));
+    if (int(given.size()) == 2 * count - 1) {
+        double sum = 0;
+        for (double v : given)
+            sum += v;
+        // Widths written for another text width are scaled to this one.
+        if (sum > 0) {
+            for (double& v : given)
+                v *= textWidth / sum;
+            return given;
+        }
+    }
+    const double gap =
+        std::clamp(double(format.intProperty(ColumnGap)), 0.0, textWidth / (count - 1) * 0.5);
+    const double width = (textWidth - gap * (count - 1)) / count;
+    std::vector<double> columns;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            columns.push_back(gap);
+        columns.push_back(width);
+    }
+    return columns;
 }
 
 bool isFloat(const QTextFrame* frame) {

@@ -31,7 +31,7 @@ constexpr double kTabStop = 720 / kFormatScale;
 constexpr double kMinLine = 240;
 
 double docHeight(QTextDocument* doc) {
-    return doc ? doc->documentLayout()->documentSize().height() : 0.0;
+    return doc && !doc->isEmpty() ? doc->documentLayout()->documentSize().height() : 0.0;
 }
 
 } // namespace
@@ -110,7 +110,7 @@ void PageLayout::markDirty() {
 bool PageLayout::prepare(QTextDocument* doc) const {
     if (!doc)
         return false;
-    const double textWidth = std::max(1, m_format.width - m_format.marginL - m_format.marginR);
+    const double textWidth = this->textWidth();
     QAbstractTextDocumentLayout* layout = doc->documentLayout();
     bool relayout = false;
     if (layout->paintDevice() != twipsDevice()) {
@@ -352,6 +352,8 @@ std::array<double, 4> PageLayout::headerFooterHeights() const {
 void PageLayout::collectAll() const {
     bool pending = false;
     m_keepWithNext = false;
+    m_sections.assign(1, Section{{textWidth()}, false, 0});
+    m_hasColumns = false;
     QTextFrame* root = m_body->rootFrame();
     for (QTextFrame::iterator it = root->begin(); !it.atEnd(); ++it)
         collectUnit(it.currentBlock(), it.currentFrame(), pending);
@@ -399,6 +401,10 @@ void PageLayout::paginate() const {
 
 std::pair<int, int> PageLayout::layPages(int from, const std::vector<Page>& old, int stableItem,
                                          int itemShift, double dy) const {
+    if (m_hasColumns) {
+        layColumnPages();
+        return {-1, -1};
+    }
     auto bodyHeight = [this](int pageIndex) {
         const Areas a = areas(pageIndex);
         return a.bodyBottom - a.bodyTop;
@@ -638,20 +644,22 @@ const PageLayout::Page& PageLayout::pageAt(int page) const {
 QRectF PageLayout::bodyRect(int page) const {
     pageAt(page);
     const Areas a = areas(page - 1);
-    return QRectF(m_format.marginL, a.bodyTop,
-                  std::max(1, m_format.width - m_format.marginL - m_format.marginR),
-                  a.bodyBottom - a.bodyTop);
+    return QRectF(m_format.marginL, a.bodyTop, textWidth(), a.bodyBottom - a.bodyTop);
 }
 
 QPointF PageLayout::pageToDocument(int page, const QPointF& p) const {
     const Page& pg = pageAt(page);
     const Areas a = areas(page - 1);
+    if (const Slice* s = sliceNear(pg, p - QPointF(m_format.marginL, a.bodyTop)))
+        return QPointF(p.x() - m_format.marginL - s->x, p.y() - a.bodyTop - s->top + s->y0);
     return QPointF(p.x() - m_format.marginL, p.y() - a.bodyTop - pg.lead() + pg.y0);
 }
 
 QPointF PageLayout::documentToPage(int page, const QPointF& p) const {
     const Page& pg = pageAt(page);
     const Areas a = areas(page - 1);
+    if (const Slice* s = sliceOf(pg, p.y()))
+        return QPointF(p.x() + m_format.marginL + s->x, p.y() - s->y0 + a.bodyTop + s->top);
     return QPointF(p.x() + m_format.marginL, p.y() - pg.y0 + a.bodyTop + pg.lead());
 }
 
@@ -716,10 +724,13 @@ static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& o
     painter->restore();
 }
 
-QTextBlock PageLayout::splitBlock(const Page& pg) const {
-    if (pg.lineCount == 0 || !m_body)
+QTextBlock PageLayout::splitBlock(const Page& pg, double from) const {
+    int k = 0;
+    while (k < pg.lineCount && m_lines[m_order[pg.firstLine + k]].top + kEps < from)
+        ++k;
+    if (k == pg.lineCount || !m_body)
         return QTextBlock();
-    const Line& l = m_lines[m_order[pg.firstLine]];
+    const Line& l = m_lines[m_order[pg.firstLine + k]];
     const QTextBlock block = m_body->findBlock(l.blockPos);
     // Only paragraphs of the root frame: table rows never split.
     const bool inside = l.start > 0 && block.isValid() && block.layout() &&
@@ -778,7 +789,20 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
         drawDocument(painter, header ? header.get() : a.header, origin,
                      QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
-    if (m_body) {
+    for (const Slice& s : m_body ? pg.slices : std::vector<Slice>()) {
+        drawDocument(painter, m_body, QPointF(left + s.x, a.bodyTop + s.top - s.y0),
+                     QRectF(s.clipL - s.x, s.y0, s.clipR - s.clipL, s.y1 - s.y0), context,
+                     splitBlock(pg, s.y0));
+    }
+    if (!pg.rules.empty()) {
+        painter->save();
+        painter->setPen(QPen(Qt::black, 10));
+        painter->translate(left, a.bodyTop);
+        for (const QLineF& rule : pg.rules)
+            painter->drawLine(rule);
+        painter->restore();
+    }
+    if (m_body && pg.slices.empty()) {
         if (pg.lead() > 0) {
             drawDocument(painter, m_body, QPointF(left, a.bodyTop - pg.headTop),
                          QRectF(-left, pg.headTop, sheet.width(), pg.lead()), context);
@@ -874,20 +898,32 @@ int PageLayout::hitTest(int page, const QPointF& pagePoint) const {
     if (!m_body)
         return 0;
     QPointF p = pageToDocument(page, pagePoint);
-    // Keep to the lines of this page: a click in a margin goes to the
-    // nearest line of the page, not to the text of a neighbouring one.
-    double minTop = pg.y0, maxBottom = pg.y1;
+    // Keep to the lines of this page (of its column): a click in a margin
+    // goes to the nearest line of the page, not to the text of a
+    // neighbouring one.
+    double minTop = pg.y0, maxBottom = pg.y1, width = textWidth();
+    if (const Slice* s = sliceOf(pg, p.y())) {
+        minTop = s->y0;
+        maxBottom = s->y1;
+        width = s->width;
+    }
+    const double from = minTop, to = maxBottom;
     if (pg.lineCount > 0) {
         minTop = std::numeric_limits<double>::infinity();
         maxBottom = -minTop;
         for (int k = 0; k < pg.lineCount; ++k) {
             const Line& l = m_lines[m_order[pg.firstLine + k]];
+            if (!pg.slices.empty() && (l.top + kEps < from || l.top >= to - kEps))
+                continue;
             minTop = std::min(minTop, l.top);
             maxBottom = std::max(maxBottom, l.bottom);
         }
+        if (!std::isfinite(minTop)) {
+            minTop = from;
+            maxBottom = to;
+        }
     }
     p.setY(std::clamp(p.y(), minTop + 1, std::max(minTop + 1, maxBottom - 1)));
-    const double width = std::max(1, m_format.width - m_format.marginL - m_format.marginR);
     p.setX(std::clamp(p.x(), 0.0, width - 1));
     const int pos = m_body->documentLayout()->hitTest(p, Qt::FuzzyHit);
     if (pos >= 0)

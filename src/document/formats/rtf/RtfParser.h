@@ -146,6 +146,8 @@ struct Builder {
     bool tableOpen = false;
     bool breakBefore = false;
     bool sectionBreak = false; // breakBefore comes from \sect: \sbknone takes it back
+    int sectionStart = 0;      // a docmodel::SectionStart for the next paragraph, 0 none
+    bool columnBreak = false;  // \column: the next paragraph begins a column
     bool used = false;         // a header group has filled it already
     bool weak = false;         // filled by a left-page variant, which the plain one replaces
     int pendingTableId = 0;
@@ -189,6 +191,16 @@ enum class Dest {
     ShapeProp,         // a shape's {\sp ...}
     ShapePropName,     // its {\sn ...}
     ShapePropValue,    // its {\sv ...}
+};
+
+// The columns of the body's section being read (\cols, \colsx, \colno,
+// \colw, \colsr, \linebetcol).
+struct SectProps {
+    int cols = 1;
+    int gap = 720;
+    bool line = false;
+    int colno = 0;                 // the column \colw and \colsr describe, from 1
+    std::vector<int> widths, gaps; // per column, 0 not given
 };
 
 struct State {
@@ -300,6 +312,7 @@ private:
     bool laterSection = false; // past the first \sect: its page settings are not ours // \facingp:
                                // left and right pages have their own headers
     int hfPresent = 0;
+    SectProps sect;
     RowDef rowDef;
     RowDef outerRowDef; // the row definition a nested one interrupts
     CellDef cellDef;
@@ -383,6 +396,8 @@ private:
     bool specialCharacter(std::string_view word);
     bool paragraphWord(std::string_view word, bool hasParam, int param);
     bool characterWord(std::string_view word, bool hasParam, int param);
+    bool sectionWord(std::string_view word, bool hasParam, int param);
+    void sectionFormat(QTextBlockFormat& b, bool inTable) const;
     QTextCharFormat charFormat(const CharProps& c) const;
     QTextBlockFormat blockFormat(const ParaProps& p) const;
 

@@ -268,7 +268,8 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
 
     // Everything below changes state: emit the text gathered so far first.
     flush();
-    if (!paragraphWord(word, hasParam, param) && !characterWord(word, hasParam, param))
+    if (!sectionWord(word, hasParam, param) && !paragraphWord(word, hasParam, param) &&
+        !characterWord(word, hasParam, param))
         rowWord(word, hasParam, param);
 }
 
