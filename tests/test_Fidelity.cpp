@@ -354,6 +354,57 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
                              dir, QStringLiteral("sections"))),
               (QStringList{QStringLiteral("First Second"), QStringLiteral("Third")}));
 
+    // Columns: a one-column title, then two columns 720 twips apart on the
+    // same page, balanced at the continuous break below them; \column
+    // starts the next column. Saved as RTF or in our format and loaded
+    // again, the lines stand where they stood.
+    QByteArray lorem;
+    for (int i = 0; i < 60; ++i)
+        lorem += "word" + QByteArray::number(i) + ' ';
+    const QByteArray columnsRtf =
+        head +
+        "\\margl1440\\margr1440\\pard Title\\par\\sect\\sectd\\sbknone\\cols2\\colsx720"
+        "\\linebetcol\\pard " +
+        lorem +
+        "\\sect\\sectd\\sbknone\\pard Below\\par\\sect\\sectd\\cols3\\pard Left\\column"
+        "\\pard Middle\\par}";
+    const PdfPages columns = printRtf(columnsRtf, dir, QStringLiteral("columns"));
+    ASSERT_EQ(columns.size(), 2u);
+    const double title = top(columns, QStringLiteral("Title")).top;
+    const double below = top(columns, QStringLiteral("Below")).top;
+    std::vector<PdfLine> leftColumn, rightColumn;
+    for (const PdfLine& l : columns[0]) {
+        if (l.top > title && l.top < below)
+            (std::abs(l.x - 72) < 1 ? leftColumn : rightColumn).push_back(l);
+    }
+    ASSERT_FALSE(rightColumn.empty());
+    EXPECT_NEAR(rightColumn.front().x, 72 + (468 - 36) / 2.0 + 36, 0.5);
+    EXPECT_EQ(leftColumn.front().text.left(6), QStringLiteral("word0 "));
+    EXPECT_NEAR(rightColumn.front().top, leftColumn.front().top, 0.5);
+    EXPECT_LE(std::abs(int(leftColumn.size()) - int(rightColumn.size())), 1) << "balanced";
+    EXPECT_GT(below, std::max(leftColumn.back().top, rightColumn.back().top));
+    const PdfLine left = top(columns, QStringLiteral("Left")),
+                  middle = top(columns, QStringLiteral("Middle"));
+    EXPECT_NEAR(middle.top, left.top, 0.5) << "the third section on a page of its own";
+    EXPECT_NEAR(middle.x - left.x, (468 - 2 * 36) / 3.0 + 36, 0.5);
+    for (const int format : {wp::fmt::Rtf, wp::fmt::Native}) {
+        wp::TextControl tx;
+        ASSERT_TRUE(tx.LoadFromMemory(columnsRtf, wp::fmt::Rtf));
+        ASSERT_TRUE(tx.LoadFromMemory(tx.SaveToMemory(format), format));
+        const QString pdf = dir.filePath(QStringLiteral("columns-saved.pdf"));
+        ASSERT_TRUE(tx.exportPdf(pdf));
+        const PdfPages again = readPdf(pdf);
+        ASSERT_EQ(again.size(), columns.size()) << format;
+        for (size_t p = 0; p < again.size(); ++p) {
+            ASSERT_EQ(again[p].size(), columns[p].size()) << format;
+            for (size_t k = 0; k < again[p].size(); ++k) {
+                EXPECT_EQ(again[p][k].text, columns[p][k].text) << format;
+                EXPECT_NEAR(again[p][k].x, columns[p][k].x, 0.1) << format;
+                EXPECT_NEAR(again[p][k].top, columns[p][k].top, 0.1) << format;
+            }
+        }
+    }
+
     // A later section's landscape paper leaves the first section's pages
     // as they are.
     printRtf(head + "\\pgwsxn12240\\pghsxn15840\\pard First\\par\\sect\\sectd\\lndscpsxn"
