@@ -4,6 +4,7 @@
 // compare what a reader of both PDFs sees: the number of pages, the text of
 // each page and where each line stands. Our own Word documents are printed
 // by LibreOffice and compared with our PDF the same way.
+#include "document/pages/PageLayout.h"
 #include "wp/TextControl.h"
 
 #include <QDir>
@@ -387,6 +388,24 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
                   middle = top(columns, QStringLiteral("Middle"));
     EXPECT_NEAR(middle.top, left.top, 0.5) << "the third section on a page of its own";
     EXPECT_NEAR(middle.x - left.x, (468 - 2 * 36) / 3.0 + 36, 0.5);
+    {
+        // The caret and a click find the second column's words there.
+        wp::TextControl tx;
+        ASSERT_TRUE(tx.LoadFromMemory(columnsRtf, wp::fmt::Rtf));
+        wp::PageLayout layout;
+        layout.setDocument(tx.document());
+        layout.setPageFormat(tx.pageFormat());
+        const QString second = rightColumn.front().text.section(QLatin1Char(' '), 0, 0);
+        const int pos = tx.document()->toPlainText().indexOf(second + QLatin1Char(' '));
+        const auto [page, caret] = layout.caretRect(pos);
+        EXPECT_EQ(page, 1);
+        EXPECT_NEAR(caret.left() / 20, rightColumn.front().x, 1.0);
+        EXPECT_NEAR(caret.top() / 20, rightColumn.front().top, 3.0);
+        EXPECT_EQ(layout.hitTest(1, caret.center() + QPointF(1, 0)), pos);
+        // Lines count down the first column, then the second: the title
+        // and the empty paragraph \sect ended come first.
+        EXPECT_EQ(layout.pageAndLine(pos).second, int(leftColumn.size()) + 3);
+    }
     for (const int format : {wp::fmt::Rtf, wp::fmt::Native}) {
         wp::TextControl tx;
         ASSERT_TRUE(tx.LoadFromMemory(columnsRtf, wp::fmt::Rtf));
