@@ -73,12 +73,15 @@ std::vector<double> sectionColumns(const QTextFormat& format, double textWidth) 
         double sum = 0;
         for (double v : given)
             sum += v;
-        // Widths written for another text width are scaled to this one.
-        if (sum > 0) {
-            for (double& v : given)
-                v *= textWidth / sum;
-            return given;
+        // Widths written for another text width are scaled to this one; a
+        // sliver of a column (a line a letter wide) gives way to equal ones.
+        bool usable = sum > 0;
+        for (size_t i = 0; usable && i < given.size(); ++i) {
+            given[i] *= textWidth / sum;
+            usable = i % 2 == 1 || given[i] >= textWidth / (4 * count);
         }
+        if (usable)
+            return given;
     }
     const double gap =
         std::clamp(double(format.intProperty(ColumnGap)), 0.0, textWidth / (count - 1) * 0.5);
