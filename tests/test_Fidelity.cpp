@@ -357,8 +357,9 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
 
     // Columns: a one-column title, then two columns 720 twips apart on the
     // same page, balanced at the continuous break below them; \column
-    // starts the next column. Saved as RTF or in our format and loaded
-    // again, the lines stand where they stood.
+    // starts the next column; a section on an even page leaves page 3
+    // blank. Saved as RTF or in our format and loaded again, the lines
+    // stand where they stood.
     QByteArray lorem;
     for (int i = 0; i < 60; ++i)
         lorem += "word" + QByteArray::number(i) + ' ';
@@ -368,9 +369,9 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
         "\\linebetcol\\pard " +
         lorem +
         "\\sect\\sectd\\sbknone\\pard Below\\par\\sect\\sectd\\cols3\\pard Left\\column"
-        "\\pard Middle\\par}";
+        "\\pard Middle\\par\\sect\\sectd\\sbkeven\\pard Even\\par}";
     const PdfPages columns = printRtf(columnsRtf, dir, QStringLiteral("columns"));
-    ASSERT_EQ(columns.size(), 2u);
+    ASSERT_EQ(texts(columns).mid(2), (QStringList{QString(), QStringLiteral("Even")}));
     const double title = top(columns, QStringLiteral("Title")).top;
     const double below = top(columns, QStringLiteral("Below")).top;
     std::vector<PdfLine> leftColumn, rightColumn;

@@ -106,9 +106,16 @@ constexpr int ColumnLine = QTextFormat::UserProperty + 92;
 constexpr int ColumnWidths = QTextFormat::UserProperty + 93;
 constexpr int ColumnNarrowing = QTextFormat::UserProperty + 94;
 /// Block format (int, a SectionStart): the paragraph begins a new section,
-/// which starts as the value says.
+/// which starts as the value says (on an odd or even page: a blank page
+/// comes first when the page it would begin is not one).
 constexpr int SectionBreak = QTextFormat::UserProperty + 95;
-enum SectionStart { SectionContinuous = 1, SectionNewPage = 2, SectionNewColumn = 3 };
+enum SectionStart {
+    SectionContinuous = 1,
+    SectionNewPage = 2,
+    SectionNewColumn = 3,
+    SectionOddPage = 4,
+    SectionEvenPage = 5
+};
 /// Block format (bool): the paragraph begins a new column.
 constexpr int ColumnBreakBefore = QTextFormat::UserProperty + 96;
 constexpr int MaxSectionColumns = 12;

@@ -258,9 +258,9 @@ private:
     mutable std::vector<int> m_blockFirstLine; // block number → first index in m_lines
     mutable std::vector<int> m_order;          // m_lines indices by page, then line
     mutable std::vector<Section> m_sections;   // of the items, by Item::section
-    mutable bool m_hasColumns = false;         // a section has more than one column
-    mutable double m_minBody = 240;            // least body height of a page: its tallest line
-    mutable bool m_keepWithNext = false;       // while collecting: glue the next piece
+    mutable bool m_hasColumns = false;   // a section has columns or begins on an odd or even page
+    mutable double m_minBody = 240;      // least body height of a page: its tallest line
+    mutable bool m_keepWithNext = false; // while collecting: glue the next piece
     mutable const std::vector<Item>* m_unitItems = nullptr; // while collecting a child
     mutable size_t m_unitFirstItem = 0;
     mutable double m_unitJoin = 0;

@@ -28,10 +28,12 @@ void PageLayout::noteSection(const QTextBlockFormat& format, size_t firstItem) c
               format.boolProperty(docmodel::ColumnLine),
               format.intProperty(docmodel::SectionBreak)};
     const Section& last = m_sections.back();
-    const bool columns = s.columns.size() > 1;
-    if (s.columns != last.columns || s.rule != last.rule || (columns && s.start != 0))
+    // Sections on odd or even pages are cut here too, for their blank pages.
+    const bool own = s.columns.size() > 1 || s.start == docmodel::SectionOddPage ||
+                     s.start == docmodel::SectionEvenPage;
+    if (s.columns != last.columns || s.rule != last.rule || (own && s.start != 0))
         m_sections.push_back(std::move(s));
-    m_hasColumns = m_hasColumns || columns;
+    m_hasColumns = m_hasColumns || own;
     const int section = int(m_sections.size()) - 1;
     for (size_t i = firstItem; i < m_items.size(); ++i)
         m_items[i].section = section;
@@ -173,6 +175,11 @@ void PageLayout::layColumnPages() const {
         const double avail = h - bandTop;
         if (it.breakBefore && pageContent) {
             advance(i, it.prevEnd, it.start, true);
+            const int start = m_sections[size_t(sec)].start;
+            const bool odd = m_pages.size() % 2 == 0; // the new page's number is odd
+            if (i == bandFirst && ((start == docmodel::SectionOddPage && !odd) ||
+                                   (start == docmodel::SectionEvenPage && odd)))
+                newPage(i, it.start); // a blank page between
         } else if (it.columnBreak && pageContent) {
             advance(i, it.prevEnd, it.start, false);
         } else if (it.bottom - colY0 > avail + kEps && (colContent || (bandTop > 0 && col == 0))) {

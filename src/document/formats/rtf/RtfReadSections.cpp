@@ -50,9 +50,11 @@ bool Parser::sectionWord(std::string_view word, bool hasParam, int param) {
         if (samePage && b.sectionBreak)
             b.breakBefore = false;
         b.sectionBreak = b.sectionBreak && !samePage;
-        b.sectionStart = word == "sbknone"  ? docmodel::SectionContinuous
-                         : word == "sbkcol" ? docmodel::SectionNewColumn
-                                            : docmodel::SectionNewPage;
+        b.sectionStart = word == "sbknone"   ? docmodel::SectionContinuous
+                         : word == "sbkcol"  ? docmodel::SectionNewColumn
+                         : word == "sbkodd"  ? docmodel::SectionOddPage
+                         : word == "sbkeven" ? docmodel::SectionEvenPage
+                                             : docmodel::SectionNewPage;
     }
     return true;
 }

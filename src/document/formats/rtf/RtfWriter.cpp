@@ -722,6 +722,10 @@ private:
                 out += "\\sbknone";
             else if (start == docmodel::SectionNewColumn)
                 out += "\\sbkcol";
+            else if (start == docmodel::SectionOddPage)
+                out += "\\sbkodd";
+            else if (start == docmodel::SectionEvenPage)
+                out += "\\sbkeven";
         }
         const int cols = f.intProperty(docmodel::SectionColumns);
         if (cols > 1) {
