@@ -138,6 +138,11 @@ bool PageLayout::prepare(QTextDocument* doc) const {
     return relayout;
 }
 
+double PageLayout::bodyHeight(int pageIndex) const {
+    const Areas a = areas(pageIndex);
+    return a.bodyBottom - a.bodyTop;
+}
+
 PageLayout::Areas PageLayout::areas(int pageIndex) const {
     Areas a;
     if (const int flag = areaFlag(pageIndex, false))
@@ -405,10 +410,6 @@ std::pair<int, int> PageLayout::layPages(int from, const std::vector<Page>& old,
         layColumnPages();
         return {-1, -1};
     }
-    auto bodyHeight = [this](int pageIndex) {
-        const Areas a = areas(pageIndex);
-        return a.bodyBottom - a.bodyTop;
-    };
     const std::vector<Item>& items = m_items;
     Page cur;
     double h = 0;

@@ -226,6 +226,7 @@ private:
     void collectBlock(const QTextBlock& block, std::vector<Item>* items, bool& pendingBreak,
                       bool atRoot = false) const;
     Areas areas(int pageIndex) const;
+    double bodyHeight(int pageIndex) const;
     int areaFlag(int pageIndex, bool footer) const;
     bool prepare(QTextDocument* doc) const; // true: it had to be laid out again
     // A root paragraph the page (or its slice from document y `from`)

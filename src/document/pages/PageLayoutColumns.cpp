@@ -47,10 +47,6 @@ void PageLayout::noteSection(const QTextBlockFormat& format, size_t firstItem) c
 void PageLayout::layColumnPages() const {
     m_pages.clear();
     const std::vector<Item>& items = m_items;
-    auto bodyHeight = [this](int pageIndex) {
-        const Areas a = areas(pageIndex);
-        return a.bodyBottom - a.bodyTop;
-    };
     Page cur;
     double h = bodyHeight(0);
     double bandTop = 0; // where the band of the current section begins on the page

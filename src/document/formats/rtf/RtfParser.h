@@ -16,6 +16,7 @@
 #include <QTextFormat>
 #include <QTextImageFormat>
 #include <QTextOption>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -398,6 +399,11 @@ private:
     bool characterWord(std::string_view word, bool hasParam, int param);
     bool sectionWord(std::string_view word, bool hasParam, int param);
     void sectionFormat(QTextBlockFormat& b, bool inTable) const;
+    // The first section's text width in twips, at least an inch.
+    double textWidth() const {
+        return double(
+            std::max<qint64>(1440, qint64(out.page.width) - out.page.marginL - out.page.marginR));
+    }
     QTextCharFormat charFormat(const CharProps& c) const;
     QTextBlockFormat blockFormat(const ParaProps& p) const;
 

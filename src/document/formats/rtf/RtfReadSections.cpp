@@ -84,8 +84,7 @@ void Parser::sectionFormat(QTextBlockFormat& b, bool inTable) const {
     }
     if (inTable)
         return;
-    const double textWidth = double(
-        std::max<qint64>(1440, qint64(out.page.width) - out.page.marginL - out.page.marginR));
+    const double textWidth = this->textWidth();
     const std::vector<double> cols = docmodel::sectionColumns(b, textWidth);
     double narrowest = textWidth;
     for (size_t i = 0; i < cols.size(); i += 2)

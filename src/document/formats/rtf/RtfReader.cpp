@@ -549,9 +549,7 @@ void Parser::buildDocument(QTextDocument* doc, Builder& b) {
             const Table& t = std::get<Table>(item);
             if (t.rows.empty())
                 continue;
-            buildTable(cursor, t,
-                       double(std::max<qint64>(1440, qint64(out.page.width) - out.page.marginL -
-                                                         out.page.marginR)));
+            buildTable(cursor, t, textWidth());
             reuse = true;
         }
     }
