@@ -425,15 +425,32 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
         }
     }
 
-    // A later section's landscape paper leaves the first section's pages
-    // as they are.
-    printRtf(head + "\\pgwsxn12240\\pghsxn15840\\pard First\\par\\sect\\sectd\\lndscpsxn"
-                    "\\pgwsxn15840\\pghsxn12240\\pard Second\\par}",
-             dir, QStringLiteral("paper"));
-    QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {dir.filePath(QStringLiteral("paper.pdf"))});
-    ASSERT_TRUE(info.waitForFinished(60000));
-    EXPECT_TRUE(info.readAllStandardOutput().contains("612 x 792 pts"));
+    // A later section's landscape paper and margins are its pages' own,
+    // also once saved; the first section's pages keep theirs.
+    const QByteArray paperRtf =
+        head +
+        "\\pgwsxn12240\\pghsxn15840\\pard First\\par\\sect\\sectd\\lndscpsxn"
+        "\\pgwsxn15840\\pghsxn12240\\marglsxn2880\\margtsxn720\\pard Second\\par\\page Third\\par}";
+    const PdfPages paper = printRtf(paperRtf, dir, QStringLiteral("paper"));
+    const PdfLine second = top(paper, QStringLiteral("Second"));
+    EXPECT_NEAR(second.x, 144, 0.5);
+    EXPECT_NEAR(second.top, 36, 4);
+    wp::TextControl saved;
+    ASSERT_TRUE(saved.LoadFromMemory(paperRtf, wp::fmt::Rtf));
+    ASSERT_TRUE(saved.LoadFromMemory(saved.SaveToMemory(wp::fmt::Rtf), wp::fmt::Rtf));
+    ASSERT_TRUE(saved.exportPdf(dir.filePath(QStringLiteral("paper-saved.pdf"))));
+    for (const QString& name : {QStringLiteral("paper.pdf"), QStringLiteral("paper-saved.pdf")}) {
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"),
+                   {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                    QStringLiteral("3"), dir.filePath(name)});
+        ASSERT_TRUE(info.waitForFinished(60000));
+        const QString sizes = QString::fromUtf8(info.readAllStandardOutput());
+        EXPECT_TRUE(sizes.contains(QRegularExpression(
+            QStringLiteral("Page +1 size: +612 x 792 pts(.|\\n)*Page +2 size: +792 x 612 pts"
+                           "(.|\\n)*Page +3 size: +792 x 612 pts"))))
+            << name.toStdString() << sizes.toStdString();
+    }
 
     // Without facing pages the left-page header and footer are not shown,
     // the right-page ones are; \chpgn prints the page's number.

@@ -57,6 +57,28 @@ DocumentParts DocumentContent::parts() const {
     return p;
 }
 
+bool sectionPage(const QTextFormat& format, const PageFormat& base, PageFormat& page) {
+    const QStringList parts =
+        format.stringProperty(SectionPage).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (parts.size() != 6)
+        return false;
+    qint64 v[6];
+    for (int i = 0; i < 6; ++i) {
+        bool ok = false;
+        v[i] = parts[i].toLongLong(&ok);
+        if (!ok)
+            return false;
+    }
+    page = base;
+    page.width = boundPaperLength(v[0]);
+    page.height = boundPaperLength(v[1]);
+    page.marginL = boundLength(v[2]);
+    page.marginT = boundLength(v[3]);
+    page.marginR = boundLength(v[4]);
+    page.marginB = boundLength(v[5]);
+    return true;
+}
+
 double ownRightMargin(const QTextBlockFormat& format) {
     return format.rightMargin() - format.doubleProperty(ColumnNarrowing);
 }

@@ -116,6 +116,15 @@ enum SectionStart {
     SectionOddPage = 4,
     SectionEvenPage = 5
 };
+/// Block format (string of twips "width height left top right bottom"), on
+/// the paragraph that begins a section (SectionBreak): the section's paper
+/// and margins where they are not the document's. Its text is laid out no
+/// wider than the document's text width.
+constexpr int SectionPage = QTextFormat::UserProperty + 97;
+/// The section's page format: `base` (the document's) with the paper and
+/// margins of SectionPage, bounded as a file's are. False for a format
+/// without a usable SectionPage.
+bool sectionPage(const QTextFormat& format, const PageFormat& base, PageFormat& page);
 /// Block format (bool): the paragraph begins a new column.
 constexpr int ColumnBreakBefore = QTextFormat::UserProperty + 96;
 constexpr int MaxSectionColumns = 12;

@@ -156,7 +156,9 @@ bool TextControl::exportPdf(const QString& fileName,
                             const std::function<void(qint32, qint32)>& progress) {
     Pages& pg = *m_pages.p;
     PdfSheets sheets(fileName);
-    if (!sheets.begin(sheetLayout(pageFormat()), 1200, documentProperty(info::Title))) {
+    // Each page on its own paper: a section may have its own.
+    if (!sheets.begin(sheetLayout(pg.layout.pageFormatOf(1)), 1200,
+                      documentProperty(info::Title))) {
         pg.lastPdfError = sheets.error();
         return false;
     }
@@ -172,7 +174,7 @@ bool TextControl::exportPdf(const QString& fileName,
     const int pages = CurrentPages();
     for (int page = 1; page <= pages; ++page) {
         if (page > 1)
-            sheets.newPage();
+            sheets.newPage(sheetLayout(pg.layout.pageFormatOf(page)));
         PrintPage(page);
         if (progress)
             progress(page, pages);

@@ -143,28 +143,45 @@ double PageLayout::bodyHeight(int pageIndex) const {
     return a.bodyBottom - a.bodyTop;
 }
 
+const PageFormat& PageLayout::formatOf(int pageIndex) const {
+    if (pageIndex >= 0 && pageIndex < int(m_pages.size())) {
+        const int s = m_pages[size_t(pageIndex)].section;
+        if (s >= 0 && s < int(m_sections.size()) && m_sections[size_t(s)].hasFormat)
+            return m_sections[size_t(s)].format;
+    }
+    return m_format;
+}
+
+const PageFormat& PageLayout::pageFormatOf(int page) const {
+    pageAt(page);
+    return formatOf(page - 1);
+}
+
 PageLayout::Areas PageLayout::areas(int pageIndex) const {
+    return areasOf(pageIndex, formatOf(pageIndex));
+}
+
+PageLayout::Areas PageLayout::areasOf(int pageIndex, const PageFormat& pf) const {
     Areas a;
     if (const int flag = areaFlag(pageIndex, false))
         a.header = m_hf[docmodel::hfIndex(flag)];
     if (const int flag = areaFlag(pageIndex, true))
         a.footer = m_hf[docmodel::hfIndex(flag)];
-    a.bodyTop = m_format.marginT;
-    a.bodyBottom = m_format.height - m_format.marginB;
+    a.bodyTop = pf.marginT;
+    a.bodyBottom = pf.height - pf.marginB;
     // A header or footer taller than its margin pushes the body back, as in
     // a word processor, rather than overlapping it.
     if (a.header)
-        a.bodyTop = std::max(a.bodyTop, m_format.headerPosition + docHeight(a.header));
+        a.bodyTop = std::max(a.bodyTop, pf.headerPosition + docHeight(a.header));
     if (a.footer)
-        a.bodyBottom =
-            std::min(a.bodyBottom, m_format.height - m_format.footerPosition - docHeight(a.footer));
+        a.bodyBottom = std::min(a.bodyBottom, pf.height - pf.footerPosition - docHeight(a.footer));
     // Margins or header/footer distances that leave no room for text still
     // give each page room for its tallest line, so that a one-page document
     // never turns into thousands of sliver pages; the body then moves up
     // over the bottom margin as far as the sheet allows.
-    const double minBody = std::min(m_minBody, double(std::max(1, m_format.height)));
+    const double minBody = std::min(m_minBody, double(std::max(1, pf.height)));
     if (a.bodyBottom - a.bodyTop < minBody) {
-        a.bodyTop = std::clamp(a.bodyTop, 0.0, std::max(0.0, m_format.height - minBody));
+        a.bodyTop = std::clamp(a.bodyTop, 0.0, std::max(0.0, pf.height - minBody));
         a.bodyBottom = a.bodyTop + minBody;
     }
     return a;
@@ -357,7 +374,7 @@ std::array<double, 4> PageLayout::headerFooterHeights() const {
 void PageLayout::collectAll() const {
     bool pending = false;
     m_keepWithNext = false;
-    m_sections.assign(1, Section{{textWidth()}, false, 0});
+    m_sections.assign(1, Section{{textWidth()}, false, 0, false, {}});
     m_hasColumns = false;
     QTextFrame* root = m_body->rootFrame();
     for (QTextFrame::iterator it = root->begin(); !it.atEnd(); ++it)
@@ -645,23 +662,27 @@ const PageLayout::Page& PageLayout::pageAt(int page) const {
 QRectF PageLayout::bodyRect(int page) const {
     pageAt(page);
     const Areas a = areas(page - 1);
-    return QRectF(m_format.marginL, a.bodyTop, textWidth(), a.bodyBottom - a.bodyTop);
+    const PageFormat& f = formatOf(page - 1);
+    return QRectF(f.marginL, a.bodyTop, std::max(1, f.width - f.marginL - f.marginR),
+                  a.bodyBottom - a.bodyTop);
 }
 
 QPointF PageLayout::pageToDocument(int page, const QPointF& p) const {
     const Page& pg = pageAt(page);
     const Areas a = areas(page - 1);
-    if (const Slice* s = sliceNear(pg, p - QPointF(m_format.marginL, a.bodyTop)))
-        return QPointF(p.x() - m_format.marginL - s->x, p.y() - a.bodyTop - s->top + s->y0);
-    return QPointF(p.x() - m_format.marginL, p.y() - a.bodyTop - pg.lead() + pg.y0);
+    const double left = formatOf(page - 1).marginL;
+    if (const Slice* s = sliceNear(pg, p - QPointF(left, a.bodyTop)))
+        return QPointF(p.x() - left - s->x, p.y() - a.bodyTop - s->top + s->y0);
+    return QPointF(p.x() - left, p.y() - a.bodyTop - pg.lead() + pg.y0);
 }
 
 QPointF PageLayout::documentToPage(int page, const QPointF& p) const {
     const Page& pg = pageAt(page);
     const Areas a = areas(page - 1);
     if (const Slice* s = sliceOf(pg, p.y()))
-        return QPointF(p.x() + m_format.marginL + s->x, p.y() - s->y0 + a.bodyTop + s->top);
-    return QPointF(p.x() + m_format.marginL, p.y() - pg.y0 + a.bodyTop + pg.lead());
+        return QPointF(p.x() + formatOf(page - 1).marginL + s->x,
+                       p.y() - s->y0 + a.bodyTop + s->top);
+    return QPointF(p.x() + formatOf(page - 1).marginL, p.y() - pg.y0 + a.bodyTop + pg.lead());
 }
 
 void PageLayout::drawPage(QPainter* painter, int page, double zoomPercent,
@@ -775,18 +796,19 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
                                const QAbstractTextDocumentLayout::PaintContext* context) const {
     const Page& pg = pageAt(page);
     const Areas a = areas(page - 1);
-    const QRectF sheet(0, 0, m_format.width, m_format.height);
+    const PageFormat& pf = formatOf(page - 1);
+    const QRectF sheet(0, 0, pf.width, pf.height);
     painter->save();
     painter->fillRect(sheet, Qt::white);
     painter->setClipRect(sheet, Qt::IntersectClip);
     painter->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                             QPainter::SmoothPixmapTransform);
-    const double left = m_format.marginL;
+    const double left = pf.marginL;
     // Page numbers in a header or footer show this page's.
     const auto header = a.header ? numbered(a.header, page) : nullptr;
     const auto footer = a.footer ? numbered(a.footer, page) : nullptr;
     if (a.header) {
-        const QPointF origin(left, m_format.headerPosition);
+        const QPointF origin(left, pf.headerPosition);
         drawDocument(painter, header ? header.get() : a.header, origin,
                      QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
@@ -812,7 +834,7 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
                      QRectF(-left, pg.y0, sheet.width(), pg.y1 - pg.y0), context, splitBlock(pg));
     }
     if (a.footer) {
-        const QPointF origin(left, m_format.height - m_format.footerPosition - docHeight(a.footer));
+        const QPointF origin(left, pf.height - pf.footerPosition - docHeight(a.footer));
         drawDocument(painter, footer ? footer.get() : a.footer, origin,
                      QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
@@ -831,14 +853,15 @@ double PageLayout::sliceHeight(int page) const {
 void PageLayout::drawBodySlice(QPainter* painter, int page,
                                const QAbstractTextDocumentLayout::PaintContext* context) const {
     const Page& pg = pageAt(page);
-    const QRectF strip(0, 0, m_format.width, pg.y1 - pg.y0);
+    const PageFormat& pf = formatOf(page - 1);
+    const QRectF strip(0, 0, pf.width, pg.y1 - pg.y0);
     painter->save();
     painter->fillRect(strip, Qt::white);
     painter->setClipRect(strip, Qt::IntersectClip);
     painter->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                             QPainter::SmoothPixmapTransform);
     if (m_body) {
-        const double left = m_format.marginL;
+        const double left = pf.marginL;
         drawDocument(painter, m_body, QPointF(left, -pg.y0),
                      QRectF(-left, pg.y0, strip.width(), strip.height()), context, splitBlock(pg));
     }
@@ -953,11 +976,11 @@ int PageLayout::hitTest(int page, const QPointF& pagePoint) const {
 std::pair<int, QRectF> PageLayout::caretRect(int pos) const {
     ensurePages();
     if (!m_body)
-        return {1, QRectF(m_format.marginL, areas(0).bodyTop, 15, 240)};
+        return {1, QRectF(formatOf(0).marginL, areas(0).bodyTop, 15, 240)};
     const int i = lineIndexOf(pos);
     const QTextBlock block = m_body->findBlock(std::clamp(pos, 0, m_body->characterCount() - 1));
     if (i < 0 || !block.layout())
-        return {1, QRectF(m_format.marginL, areas(0).bodyTop, 15, 240)};
+        return {1, QRectF(formatOf(0).marginL, areas(0).bodyTop, 15, 240)};
     const Line& l = m_lines[i];
     const QRectF r = m_body->documentLayout()->blockBoundingRect(block);
     QTextLine line = block.layout()->lineForTextPosition(pos - block.position());
@@ -988,13 +1011,13 @@ PageLayout::HeaderFooterPlace PageLayout::headerFooterPlace(int page, bool foote
     place.flag = flag;
     place.doc = m_hf[docmodel::hfIndex(flag)];
     const Areas a = areas(page - 1);
+    const PageFormat& pf = formatOf(page - 1);
     if (footer) {
-        place.origin = QPointF(m_format.marginL,
-                               m_format.height - m_format.footerPosition - docHeight(place.doc));
-        place.area = QRectF(0, a.bodyBottom, m_format.width, m_format.height - a.bodyBottom);
+        place.origin = QPointF(pf.marginL, pf.height - pf.footerPosition - docHeight(place.doc));
+        place.area = QRectF(0, a.bodyBottom, pf.width, pf.height - a.bodyBottom);
     } else {
-        place.origin = QPointF(m_format.marginL, m_format.headerPosition);
-        place.area = QRectF(0, 0, m_format.width, a.bodyTop);
+        place.origin = QPointF(pf.marginL, pf.headerPosition);
+        place.area = QRectF(0, 0, pf.width, a.bodyTop);
     }
     return place;
 }

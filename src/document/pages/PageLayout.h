@@ -64,8 +64,11 @@ public:
 
     /// Number of pages (at least 1).
     int pageCount() const;
-    /// Page size in twips.
+    /// Page size in twips (the document's).
     QSizeF pageSize() const { return QSizeF(m_format.width, m_format.height); }
+    /// The page format of page `page` (from 1): a section's own paper and
+    /// margins, or the document's.
+    const PageFormat& pageFormatOf(int page) const;
 
     /// Draws page `page` (from 1) at the painter's origin at `zoomPercent`
     /// of its real size at the painter device's logical resolution: white
@@ -152,6 +155,7 @@ private:
         // left margin and the body's top).
         std::vector<Slice> slices;
         std::vector<QLineF> rules;
+        int section = -1;  // whose page format the page has; -1 the document's
         double y0 = 0;     // document y shown at the body's top
         double y1 = 0;     // document y where the page's slice ends
         int firstLine = 0; // index into m_order
@@ -176,6 +180,8 @@ private:
         std::vector<double> columns; // widths and the gaps between them, twips
         bool rule = false;           // a line between the columns
         int start = 0;               // how it begins (docmodel::SectionStart)
+        bool hasFormat = false;      // its pages have its own paper and margins:
+        PageFormat format;
     };
     // A child of the root frame (a paragraph or a table) as it was collected:
     // where its lines and pieces begin, and the state it was collected in, so
@@ -226,7 +232,9 @@ private:
     void collectBlock(const QTextBlock& block, std::vector<Item>* items, bool& pendingBreak,
                       bool atRoot = false) const;
     Areas areas(int pageIndex) const;
+    Areas areasOf(int pageIndex, const PageFormat& f) const;
     double bodyHeight(int pageIndex) const;
+    const PageFormat& formatOf(int pageIndex) const;
     int areaFlag(int pageIndex, bool footer) const;
     bool prepare(QTextDocument* doc) const; // true: it had to be laid out again
     // A root paragraph the page (or its slice from document y `from`)

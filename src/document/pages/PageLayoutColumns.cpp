@@ -23,14 +23,28 @@ double PageLayout::textWidth() const {
 // its columns differ or it begins a section in columns.
 void PageLayout::noteSection(const QTextBlockFormat& format, size_t firstItem) const {
     if (m_sections.empty())
-        m_sections.push_back(Section{{textWidth()}, false, 0});
-    Section s{docmodel::sectionColumns(format, textWidth()),
-              format.boolProperty(docmodel::ColumnLine),
-              format.intProperty(docmodel::SectionBreak)};
+        m_sections.push_back(Section{{textWidth()}, false, 0, false, {}});
     const Section& last = m_sections.back();
-    // Sections on odd or even pages are cut here too, for their blank pages.
+    Section s;
+    s.rule = format.boolProperty(docmodel::ColumnLine);
+    s.start = format.intProperty(docmodel::SectionBreak);
+    if (s.start != 0) {
+        s.hasFormat = docmodel::sectionPage(format, m_format, s.format);
+    } else {
+        s.hasFormat = last.hasFormat;
+        s.format = last.format;
+    }
+    // A section's text is no wider than the document's (see
+    // docmodel::SectionPage).
+    const double width =
+        s.hasFormat ? std::clamp(double(s.format.width - s.format.marginL - s.format.marginR),
+                                 std::min(1440.0, textWidth()), textWidth())
+                    : textWidth();
+    s.columns = docmodel::sectionColumns(format, width);
+    // Sections with columns, their own paper or on odd or even pages are
+    // cut here; the others are one column of the document's pages.
     const bool own = s.columns.size() > 1 || s.start == docmodel::SectionOddPage ||
-                     s.start == docmodel::SectionEvenPage;
+                     s.start == docmodel::SectionEvenPage || s.hasFormat || last.hasFormat;
     if (s.columns != last.columns || s.rule != last.rule || (own && s.start != 0))
         m_sections.push_back(std::move(s));
     m_hasColumns = m_hasColumns || own;
@@ -47,8 +61,17 @@ void PageLayout::noteSection(const QTextBlockFormat& format, size_t firstItem) c
 void PageLayout::layColumnPages() const {
     m_pages.clear();
     const std::vector<Item>& items = m_items;
+    auto sectionFormat = [this](int section) -> const PageFormat& {
+        const Section& s = m_sections[size_t(std::clamp(section, 0, int(m_sections.size()) - 1))];
+        return s.hasFormat ? s.format : m_format;
+    };
+    auto heightOn = [&](int pageIndex, int section) {
+        const Areas a = areasOf(pageIndex, sectionFormat(section));
+        return a.bodyBottom - a.bodyTop;
+    };
     Page cur;
-    double h = bodyHeight(0);
+    cur.section = items.empty() ? -1 : items.front().section;
+    double h = heightOn(0, cur.section);
     double bandTop = 0; // where the band of the current section begins on the page
     int sec = items.empty() ? 0 : items.front().section;
     int col = 0; // the current column of the band
@@ -56,7 +79,6 @@ void PageLayout::layColumnPages() const {
     size_t bandFirst = 0; // the band's first piece
     std::vector<Slice> band;
     cur.y0 = colY0;
-    const double sheetRight = m_format.width - m_format.marginL;
 
     auto columns = [this](int section) -> const std::vector<double>& {
         return m_sections[size_t(std::clamp(section, 0, int(m_sections.size()) - 1))].columns;
@@ -69,7 +91,10 @@ void PageLayout::layColumnPages() const {
         for (int k = 0; k < 2 * c; ++k)
             x += cols[size_t(k)];
         const double w = cols[size_t(2 * c)];
-        Slice s{y0, std::max(y0, y1), x, bandTop, -double(m_format.marginL), sheetRight, w};
+        const PageFormat& pf = sectionFormat(cur.section);
+        Slice s{y0,      std::max(y0, y1),    x,
+                bandTop, -double(pf.marginL), double(pf.width - pf.marginL),
+                w};
         if (c > 0)
             s.clipL = x - cols[size_t(2 * c - 1)] / 2;
         if (2 * c + 1 < int(cols.size()))
@@ -135,7 +160,8 @@ void PageLayout::layColumnPages() const {
         cur = Page{};
         cur.y0 = start;
         cur.firstItem = int(i);
-        h = bodyHeight(int(m_pages.size()));
+        cur.section = items[i].section;
+        h = heightOn(int(m_pages.size()), cur.section);
         bandTop = 0;
         col = 0;
         colY0 = start;

@@ -202,6 +202,8 @@ struct SectProps {
     bool line = false;
     int colno = 0;                 // the column \colw and \colsr describe, from 1
     std::vector<int> widths, gaps; // per column, 0 not given
+    PageFormat page;               // a later section's own paper and margins...
+    bool pageSet = false;          // ...when it gives them
 };
 
 struct State {

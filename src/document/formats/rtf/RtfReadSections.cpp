@@ -60,38 +60,60 @@ bool Parser::sectionWord(std::string_view word, bool hasParam, int param) {
 }
 
 void Parser::sectionFormat(QTextBlockFormat& b, bool inTable) const {
-    if (st.dest != Dest::Body || sect.cols < 2)
+    if (st.dest != Dest::Body)
         return;
-    b.setProperty(docmodel::SectionColumns, sect.cols);
-    b.setProperty(docmodel::ColumnGap, sect.gap);
-    if (sect.line)
-        b.setProperty(docmodel::ColumnLine, true);
-    // Unequal columns only when every column's width is given.
-    const auto given = [&](const std::vector<int>& v, int count) {
-        return int(v.size()) >= count &&
-               std::all_of(v.begin(), v.begin() + count, [](int w) { return w > 0; });
-    };
-    if (given(sect.widths, sect.cols)) {
-        QStringList parts;
-        for (int i = 0; i < sect.cols; ++i) {
-            parts << QString::number(sect.widths[size_t(i)]);
-            if (i + 1 < sect.cols)
-                parts << QString::number(i < int(sect.gaps.size()) && sect.gaps[size_t(i)] > 0
-                                             ? sect.gaps[size_t(i)]
-                                             : sect.gap);
-        }
-        b.setProperty(docmodel::ColumnWidths, parts.join(QLatin1Char(' ')));
+    const PageFormat& doc = out.page;
+    const PageFormat& page = sect.pageSet ? sect.page : doc;
+    const bool ownPage = page.width != doc.width || page.height != doc.height ||
+                         page.marginL != doc.marginL || page.marginT != doc.marginT ||
+                         page.marginR != doc.marginR || page.marginB != doc.marginB;
+    if (ownPage && builders[0].sectionStart && !inTable) {
+        b.setProperty(docmodel::SectionPage, QStringLiteral("%1 %2 %3 %4 %5 %6")
+                                                 .arg(page.width)
+                                                 .arg(page.height)
+                                                 .arg(page.marginL)
+                                                 .arg(page.marginT)
+                                                 .arg(page.marginR)
+                                                 .arg(page.marginB));
     }
-    if (inTable)
+    if (sect.cols > 1) {
+        b.setProperty(docmodel::SectionColumns, sect.cols);
+        b.setProperty(docmodel::ColumnGap, sect.gap);
+        if (sect.line)
+            b.setProperty(docmodel::ColumnLine, true);
+        // Unequal columns only when every column's width is given.
+        const auto given = [&](const std::vector<int>& v, int count) {
+            return int(v.size()) >= count &&
+                   std::all_of(v.begin(), v.begin() + count, [](int w) { return w > 0; });
+        };
+        if (given(sect.widths, sect.cols)) {
+            QStringList parts;
+            for (int i = 0; i < sect.cols; ++i) {
+                parts << QString::number(sect.widths[size_t(i)]);
+                if (i + 1 < sect.cols)
+                    parts << QString::number(i < int(sect.gaps.size()) && sect.gaps[size_t(i)] > 0
+                                                 ? sect.gaps[size_t(i)]
+                                                 : sect.gap);
+            }
+            b.setProperty(docmodel::ColumnWidths, parts.join(QLatin1Char(' ')));
+        }
+    }
+    if (inTable || (sect.cols < 2 && !ownPage))
         return;
+    // The text of a narrower section, or of a column, is laid out at its
+    // width; a wider one keeps the document's.
     const double textWidth = this->textWidth();
-    const std::vector<double> cols = docmodel::sectionColumns(b, textWidth);
-    double narrowest = textWidth;
+    const double own =
+        std::clamp(double(page.width - page.marginL - page.marginR), 1440.0, textWidth);
+    const std::vector<double> cols = docmodel::sectionColumns(b, own);
+    double narrowest = own;
     for (size_t i = 0; i < cols.size(); i += 2)
         narrowest = std::min(narrowest, cols[i]);
     const double narrowing = textWidth - narrowest;
-    b.setRightMargin(b.rightMargin() + narrowing);
-    b.setProperty(docmodel::ColumnNarrowing, narrowing);
+    if (narrowing > 0) {
+        b.setRightMargin(b.rightMargin() + narrowing);
+        b.setProperty(docmodel::ColumnNarrowing, narrowing);
+    }
 }
 
 } // namespace wp::RtfReader::detail

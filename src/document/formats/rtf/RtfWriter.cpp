@@ -727,6 +727,17 @@ private:
             else if (start == docmodel::SectionEvenPage)
                 out += "\\sbkeven";
         }
+        PageFormat page;
+        if (afterBreak && docmodel::sectionPage(f, parts.page, page)) {
+            num("pgwsxn", page.width);
+            num("pghsxn", page.height);
+            num("marglsxn", page.marginL);
+            num("margrsxn", page.marginR);
+            num("margtsxn", page.marginT);
+            num("margbsxn", page.marginB);
+            if (page.width > page.height)
+                out += "\\lndscpsxn";
+        }
         const int cols = f.intProperty(docmodel::SectionColumns);
         if (cols > 1) {
             num("cols", cols);
