@@ -812,19 +812,7 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
         drawDocument(painter, header ? header.get() : a.header, origin,
                      QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
-    for (const Slice& s : m_body ? pg.slices : std::vector<Slice>()) {
-        drawDocument(painter, m_body, QPointF(left + s.x, a.bodyTop + s.top - s.y0),
-                     QRectF(s.clipL - s.x, s.y0, s.clipR - s.clipL, s.y1 - s.y0), context,
-                     splitBlock(pg, s.y0));
-    }
-    if (!pg.rules.empty()) {
-        painter->save();
-        painter->setPen(QPen(Qt::black, 10));
-        painter->translate(left, a.bodyTop);
-        for (const QLineF& rule : pg.rules)
-            painter->drawLine(rule);
-        painter->restore();
-    }
+    drawSlices(painter, pg, QPointF(left, a.bodyTop), context);
     if (m_body && pg.slices.empty()) {
         if (pg.lead() > 0) {
             drawDocument(painter, m_body, QPointF(left, a.bodyTop - pg.headTop),
@@ -847,20 +835,46 @@ double PageLayout::repeatedHeaderHeight(int page) const {
 
 double PageLayout::sliceHeight(int page) const {
     const Page& pg = pageAt(page);
-    return pg.y1 - pg.y0;
+    if (pg.slices.empty())
+        return pg.y1 - pg.y0;
+    // A page in columns: down to its lowest column.
+    double bottom = 0;
+    for (const Slice& s : pg.slices)
+        bottom = std::max(bottom, s.top + s.y1 - s.y0);
+    return bottom;
+}
+
+void PageLayout::drawSlices(QPainter* painter, const Page& pg, const QPointF& origin,
+                            const QAbstractTextDocumentLayout::PaintContext* context) const {
+    if (!m_body)
+        return;
+    for (const Slice& s : pg.slices) {
+        drawDocument(painter, m_body, origin + QPointF(s.x, s.top - s.y0),
+                     QRectF(s.clipL - s.x, s.y0, s.clipR - s.clipL, s.y1 - s.y0), context,
+                     splitBlock(pg, s.y0));
+    }
+    if (!pg.rules.empty()) {
+        painter->save();
+        painter->setPen(QPen(Qt::black, 10));
+        painter->translate(origin);
+        for (const QLineF& rule : pg.rules)
+            painter->drawLine(rule);
+        painter->restore();
+    }
 }
 
 void PageLayout::drawBodySlice(QPainter* painter, int page,
                                const QAbstractTextDocumentLayout::PaintContext* context) const {
     const Page& pg = pageAt(page);
     const PageFormat& pf = formatOf(page - 1);
-    const QRectF strip(0, 0, pf.width, pg.y1 - pg.y0);
+    const QRectF strip(0, 0, pf.width, sliceHeight(page));
     painter->save();
     painter->fillRect(strip, Qt::white);
     painter->setClipRect(strip, Qt::IntersectClip);
     painter->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                             QPainter::SmoothPixmapTransform);
-    if (m_body) {
+    drawSlices(painter, pg, QPointF(pf.marginL, 0), context);
+    if (m_body && pg.slices.empty()) {
         const double left = pf.marginL;
         drawDocument(painter, m_body, QPointF(left, -pg.y0),
                      QRectF(-left, pg.y0, strip.width(), strip.height()), context, splitBlock(pg));

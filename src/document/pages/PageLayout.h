@@ -240,6 +240,10 @@ private:
     // A root paragraph the page (or its slice from document y `from`)
     // begins inside.
     QTextBlock splitBlock(const Page& pg, double from = -1e300) const;
+    // Draws a page's column slices (and the lines between them) with the
+    // body's top left at `origin`.
+    void drawSlices(QPainter* painter, const Page& pg, const QPointF& origin,
+                    const QAbstractTextDocumentLayout::PaintContext* context) const;
     std::unique_ptr<QTextDocument> numbered(QTextDocument* doc, int page) const;
     int lineIndexOf(int pos) const;
     const Page& pageAt(int page) const;
