@@ -708,6 +708,17 @@ private:
         return false;
     }
 
+    // Paper and margins, under the document's words or a section's.
+    void paper(const PageFormat& f, bool section) {
+        static const char* const document[] = {"paperw", "paperh", "margl",
+                                               "margr",  "margt",  "margb"};
+        static const char* const sect[] = {"pgwsxn",   "pghsxn",   "marglsxn",
+                                           "margrsxn", "margtsxn", "margbsxn"};
+        const int values[] = {f.width, f.height, f.marginL, f.marginR, f.marginT, f.marginB};
+        for (int i = 0; i < 6; ++i)
+            num(section ? sect[i] : document[i], values[i]);
+    }
+
     // The section that paragraph format `f` begins: how it begins (after a
     // \sect) and its columns.
     void section(const QTextBlockFormat& f, bool afterBreak) {
@@ -729,12 +740,7 @@ private:
         }
         PageFormat page;
         if (afterBreak && docmodel::sectionPage(f, parts.page, page)) {
-            num("pgwsxn", page.width);
-            num("pghsxn", page.height);
-            num("marglsxn", page.marginL);
-            num("margrsxn", page.marginR);
-            num("margtsxn", page.marginT);
-            num("margbsxn", page.marginB);
+            paper(page, true);
             if (page.width > page.height)
                 out += "\\lndscpsxn";
         }
@@ -830,12 +836,7 @@ QByteArray Writer::write() {
     if (anyInfo)
         out += "}\n";
     const PageFormat& pf = parts.page;
-    num("paperw", pf.width);
-    num("paperh", pf.height);
-    num("margl", pf.marginL);
-    num("margr", pf.marginR);
-    num("margt", pf.marginT);
-    num("margb", pf.marginB);
+    paper(pf, false);
     num("headery", twips(pf.headerPosition));
     num("footery", twips(pf.footerPosition));
     if (pf.headerFooter & (hf::FirstPageHeader | hf::FirstPageFooter))
