@@ -31,7 +31,13 @@ constexpr double kTabStop = 720 / kFormatScale;
 constexpr double kMinLine = 240;
 
 double docHeight(QTextDocument* doc) {
-    return doc && !doc->isEmpty() ? doc->documentLayout()->documentSize().height() : 0.0;
+    return doc ? doc->documentLayout()->documentSize().height() : 0.0;
+}
+
+// How far a header or footer reaches into the page: an empty one (a first
+// page's that a file leaves out) takes no room from the body.
+double reach(QTextDocument* doc) {
+    return doc && !doc->isEmpty() ? docHeight(doc) : 0.0;
 }
 
 } // namespace
@@ -172,9 +178,9 @@ PageLayout::Areas PageLayout::areasOf(int pageIndex, const PageFormat& pf) const
     // A header or footer taller than its margin pushes the body back, as in
     // a word processor, rather than overlapping it.
     if (a.header)
-        a.bodyTop = std::max(a.bodyTop, pf.headerPosition + docHeight(a.header));
+        a.bodyTop = std::max(a.bodyTop, pf.headerPosition + reach(a.header));
     if (a.footer)
-        a.bodyBottom = std::min(a.bodyBottom, pf.height - pf.footerPosition - docHeight(a.footer));
+        a.bodyBottom = std::min(a.bodyBottom, pf.height - pf.footerPosition - reach(a.footer));
     // Margins or header/footer distances that leave no room for text still
     // give each page room for its tallest line, so that a one-page document
     // never turns into thousands of sliver pages; the body then moves up
