@@ -685,8 +685,10 @@ private:
                 body && i + 1 < items.size() && sectionBegins(formats[i], formats[i + 1]);
             if (items[i].second) {
                 table(items[i].second);
+                // Out of the table first: a \sect there would end a cell's
+                // paragraph.
                 if (sectionEnds)
-                    out += "\\sect";
+                    out += "\\pard\\sect";
             } else {
                 block(items[i].first, 0,
                       i + 1 == items.size() ? ""
