@@ -4,6 +4,7 @@
 // compare what a reader of both PDFs sees: the number of pages, the text of
 // each page and where each line stands. Our own Word documents are printed
 // by LibreOffice and compared with our PDF the same way.
+#include "document/pages/PageLayout.h"
 #include "wp/TextControl.h"
 
 #include <QDir>
@@ -405,15 +406,102 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
                              dir, QStringLiteral("sections"))),
               (QStringList{QStringLiteral("First Second"), QStringLiteral("Third")}));
 
-    // A later section's landscape paper leaves the first section's pages
-    // as they are.
-    printRtf(head + "\\pgwsxn12240\\pghsxn15840\\pard First\\par\\sect\\sectd\\lndscpsxn"
-                    "\\pgwsxn15840\\pghsxn12240\\pard Second\\par}",
-             dir, QStringLiteral("paper"));
-    QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {dir.filePath(QStringLiteral("paper.pdf"))});
-    ASSERT_TRUE(info.waitForFinished(60000));
-    EXPECT_TRUE(info.readAllStandardOutput().contains("612 x 792 pts"));
+    // Columns: a one-column title, then two columns 720 twips apart on the
+    // same page, balanced at the continuous break below them; \column
+    // starts the next column; a section on an even page leaves page 3
+    // blank. Saved as RTF or in our format and loaded again, the lines
+    // stand where they stood.
+    QByteArray lorem;
+    for (int i = 0; i < 60; ++i)
+        lorem += "word" + QByteArray::number(i) + ' ';
+    const QByteArray columnsRtf =
+        head +
+        "\\margl1440\\margr1440\\pard Title\\par\\sect\\sectd\\sbknone\\cols2\\colsx720"
+        "\\linebetcol\\pard " +
+        lorem +
+        "\\sect\\sectd\\sbknone\\pard Below\\par\\sect\\sectd\\cols3\\pard Left\\column"
+        "\\pard Middle\\par\\sect\\sectd\\sbkeven\\pard Even\\par}";
+    const PdfPages columns = printRtf(columnsRtf, dir, QStringLiteral("columns"));
+    ASSERT_EQ(texts(columns).mid(2), (QStringList{QString(), QStringLiteral("Even")}));
+    const double title = top(columns, QStringLiteral("Title")).top;
+    const double below = top(columns, QStringLiteral("Below")).top;
+    std::vector<PdfLine> leftColumn, rightColumn;
+    for (const PdfLine& l : columns[0]) {
+        if (l.top > title && l.top < below)
+            (std::abs(l.x - 72) < 1 ? leftColumn : rightColumn).push_back(l);
+    }
+    ASSERT_FALSE(rightColumn.empty());
+    EXPECT_NEAR(rightColumn.front().x, 72 + (468 - 36) / 2.0 + 36, 0.5);
+    EXPECT_EQ(leftColumn.front().text.left(6), QStringLiteral("word0 "));
+    EXPECT_NEAR(rightColumn.front().top, leftColumn.front().top, 0.5);
+    EXPECT_LE(std::abs(int(leftColumn.size()) - int(rightColumn.size())), 1) << "balanced";
+    EXPECT_GT(below, std::max(leftColumn.back().top, rightColumn.back().top));
+    const PdfLine left = top(columns, QStringLiteral("Left")),
+                  middle = top(columns, QStringLiteral("Middle"));
+    EXPECT_NEAR(middle.top, left.top, 0.5) << "the third section on a page of its own";
+    EXPECT_NEAR(middle.x - left.x, (468 - 2 * 36) / 3.0 + 36, 0.5);
+    {
+        // The caret and a click find the second column's words there.
+        wp::TextControl tx;
+        ASSERT_TRUE(tx.LoadFromMemory(columnsRtf, wp::fmt::Rtf));
+        wp::PageLayout layout;
+        layout.setDocument(tx.document());
+        layout.setPageFormat(tx.pageFormat());
+        const QString second = rightColumn.front().text.section(QLatin1Char(' '), 0, 0);
+        const int pos = tx.document()->toPlainText().indexOf(second + QLatin1Char(' '));
+        const auto [page, caret] = layout.caretRect(pos);
+        EXPECT_EQ(page, 1);
+        EXPECT_NEAR(caret.left() / 20, rightColumn.front().x, 1.0);
+        EXPECT_NEAR(caret.top() / 20, rightColumn.front().top, 3.0);
+        EXPECT_EQ(layout.hitTest(1, caret.center() + QPointF(1, 0)), pos);
+        // Lines count down the first column, then the second: the title
+        // and the empty paragraph \sect ended come first.
+        EXPECT_EQ(layout.pageAndLine(pos).second, int(leftColumn.size()) + 3);
+    }
+    for (const int format : {wp::fmt::Rtf, wp::fmt::Native}) {
+        wp::TextControl tx;
+        ASSERT_TRUE(tx.LoadFromMemory(columnsRtf, wp::fmt::Rtf));
+        ASSERT_TRUE(tx.LoadFromMemory(tx.SaveToMemory(format), format));
+        const QString pdf = dir.filePath(QStringLiteral("columns-saved.pdf"));
+        ASSERT_TRUE(tx.exportPdf(pdf));
+        const PdfPages again = readPdf(pdf);
+        ASSERT_EQ(again.size(), columns.size()) << format;
+        for (size_t p = 0; p < again.size(); ++p) {
+            ASSERT_EQ(again[p].size(), columns[p].size()) << format;
+            for (size_t k = 0; k < again[p].size(); ++k) {
+                EXPECT_EQ(again[p][k].text, columns[p][k].text) << format;
+                EXPECT_NEAR(again[p][k].x, columns[p][k].x, 0.1) << format;
+                EXPECT_NEAR(again[p][k].top, columns[p][k].top, 0.1) << format;
+            }
+        }
+    }
+
+    // A later section's landscape paper and margins are its pages' own,
+    // also once saved; the first section's pages keep theirs.
+    const QByteArray paperRtf =
+        head +
+        "\\pgwsxn12240\\pghsxn15840\\pard First\\par\\sect\\sectd\\lndscpsxn"
+        "\\pgwsxn15840\\pghsxn12240\\marglsxn2880\\margtsxn720\\pard Second\\par\\page Third\\par}";
+    const PdfPages paper = printRtf(paperRtf, dir, QStringLiteral("paper"));
+    const PdfLine second = top(paper, QStringLiteral("Second"));
+    EXPECT_NEAR(second.x, 144, 0.5);
+    EXPECT_NEAR(second.top, 36, 4);
+    wp::TextControl saved;
+    ASSERT_TRUE(saved.LoadFromMemory(paperRtf, wp::fmt::Rtf));
+    ASSERT_TRUE(saved.LoadFromMemory(saved.SaveToMemory(wp::fmt::Rtf), wp::fmt::Rtf));
+    ASSERT_TRUE(saved.exportPdf(dir.filePath(QStringLiteral("paper-saved.pdf"))));
+    for (const QString& name : {QStringLiteral("paper.pdf"), QStringLiteral("paper-saved.pdf")}) {
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"),
+                   {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                    QStringLiteral("3"), dir.filePath(name)});
+        ASSERT_TRUE(info.waitForFinished(60000));
+        const QString sizes = QString::fromUtf8(info.readAllStandardOutput());
+        EXPECT_TRUE(sizes.contains(QRegularExpression(
+            QStringLiteral("Page +1 size: +612 x 792 pts(.|\\n)*Page +2 size: +792 x 612 pts"
+                           "(.|\\n)*Page +3 size: +792 x 612 pts"))))
+            << name.toStdString() << sizes.toStdString();
+    }
 
     // Without facing pages the left-page header and footer are not shown,
     // the right-page ones are; \chpgn prints the page's number.

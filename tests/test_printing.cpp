@@ -395,6 +395,22 @@ TEST_F(Printing, aFileHoldsEveryCopyAndIsWrittenWholeOrNotAtAll) {
         EXPECT_TRUE(pages[i].contains(QStringLiteral("Page %1").arg(2 + i % 2))) << i;
     EXPECT_TRUE(messages.messages.empty());
 
+    // A landscape section's pages go on its paper, as in exportPdf's PDF.
+    wp::TextControl turned;
+    ASSERT_TRUE(turned.LoadFromMemory("{\\rtf1 Upright\\par\\sect\\sectd\\pgwsxn15840"
+                                      "\\pghsxn12240\\marglsxn2880 Turned\\par}",
+                                      wp::fmt::Rtf));
+    const QString exported = dir.filePath(QStringLiteral("export.pdf"));
+    ASSERT_TRUE(turned.exportPdf(exported));
+    answer.choose = [](QPrinter& p) { p.setCopyCount(2); };
+    print(&turned);
+    const wptest::PdfWords want = wptest::pdfWords(exported), got = wptest::pdfWords(pdf);
+    ASSERT_EQ(got.sizes.size(), 4u);
+    EXPECT_GT(want.sizes[1].width(), want.sizes[1].height());
+    expectSameWords(got, {{want.sizes[0], want.sizes[1], want.sizes[0], want.sizes[1]},
+                          {want.pages[0], want.pages[1], want.pages[0], want.pages[1]}});
+    QFile::remove(exported);
+
     QFile kept(pdf);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     const QByteArray before = kept.readAll();

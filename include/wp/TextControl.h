@@ -291,6 +291,10 @@ public:
     Q_INVOKABLE void PrintPage(qint32 page);
     /// The number of pages.
     qint32 CurrentPages() const;
+    /// The paper and margins of page `page` (from 1): those of its section
+    /// when the section has its own, else pageFormat(). A page out of range
+    /// is error 9.
+    PageFormat pageFormatOf(qint32 page) const;
     /// Writes every page, headers and footers included, to a PDF file at
     /// the page's real size (through PrintPage). False, with the reason in
     /// lastPdfError(), when the file cannot be written. `progress(page,

@@ -136,6 +136,10 @@ bool PdfSheets::newPage() {
     return m_writer && m_writer->newPage();
 }
 
+bool PdfSheets::newPage(const QPageLayout& layout) {
+    return m_writer && m_writer->setPageLayout(layout) && m_writer->newPage();
+}
+
 bool PdfSheets::finish() {
     if (!m_writer)
         return fail(QStringLiteral("it was never begun"));

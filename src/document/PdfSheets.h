@@ -37,6 +37,8 @@ public:
                const QString& creator = QStringLiteral("wp"));
     QPainter& painter() { return m_painter; }
     bool newPage();
+    /// Begins the next page, on paper of `layout`.
+    bool newPage(const QPageLayout& layout);
     /// Ends the painter, checks every byte reached the file and puts the
     /// file in place; false with error() saying why (the target untouched).
     bool finish();

@@ -105,6 +105,66 @@ QList<QTextOption::Tab> wordTabs(const QTextBlockFormat& bf) {
     return tabs;
 }
 
+bool sectionPage(const QTextFormat& format, const PageFormat& base, PageFormat& page) {
+    const QStringList parts =
+        format.stringProperty(SectionPage).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (parts.size() != 6)
+        return false;
+    qint64 v[6];
+    for (int i = 0; i < 6; ++i) {
+        bool ok = false;
+        v[i] = parts[i].toLongLong(&ok);
+        if (!ok)
+            return false;
+    }
+    page = base;
+    page.width = boundPaperLength(v[0]);
+    page.height = boundPaperLength(v[1]);
+    page.marginL = boundLength(v[2]);
+    page.marginT = boundLength(v[3]);
+    page.marginR = boundLength(v[4]);
+    page.marginB = boundLength(v[5]);
+    return true;
+}
+
+double ownRightMargin(const QTextBlockFormat& format) {
+    return format.rightMargin() - format.doubleProperty(ColumnNarrowing);
+}
+
+std::vector<double> sectionColumns(const QTextFormat& format, double textWidth) {
+    const int count = std::clamp(format.intProperty(SectionColumns), 1, MaxSectionColumns);
+    if (count == 1)
+        return {textWidth};
+    std::vector<double> given;
+    for (const QString& part :
+         format.stringProperty(ColumnWidths).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        given.push_back(boundLength(part.toDouble()));
+    if (int(given.size()) == 2 * count - 1) {
+        double sum = 0;
+        for (double v : given)
+            sum += v;
+        // Widths written for another text width are scaled to this one; a
+        // sliver of a column (a line a letter wide) gives way to equal ones.
+        bool usable = sum > 0;
+        for (size_t i = 0; usable && i < given.size(); ++i) {
+            given[i] *= textWidth / sum;
+            usable = i % 2 == 1 || given[i] >= textWidth / (4 * count);
+        }
+        if (usable)
+            return given;
+    }
+    const double gap =
+        std::clamp(double(format.intProperty(ColumnGap)), 0.0, textWidth / (count - 1) * 0.5);
+    const double width = (textWidth - gap * (count - 1)) / count;
+    std::vector<double> columns;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            columns.push_back(gap);
+        columns.push_back(width);
+    }
+    return columns;
+}
+
 bool isFloat(const QTextFrame* frame) {
     return frame && frame->frameFormat().intProperty(FloatWrap) > 0;
 }

@@ -121,6 +121,53 @@ void setWordTabs(QTextBlockFormat& bf, const QList<QTextOption::Tab>& tabs, doub
 /// TabPositions).
 QList<QTextOption::Tab> wordTabs(const QTextBlockFormat& bf);
 
+/// Sections laid out in columns. The body is one continuous column; the
+/// paragraphs of a section in columns carry its columns on their block
+/// format (table cells' paragraphs too), so that the layout cuts that part
+/// of the column into side-by-side slices:
+/// SectionColumns (int, 2..MaxSectionColumns) the number of columns,
+/// ColumnGap (int, twips) the space between two, ColumnLine (bool) a line
+/// drawn between them, ColumnWidths (string of twips "w1 g1 w2 g2 ... wn",
+/// for unequal columns) each width and the gap after it. A root paragraph
+/// of such a section is laid out at the narrowest column's width: its
+/// right margin is widened by ColumnNarrowing (double, twips), which is
+/// layout only and taken off again when saving.
+constexpr int SectionColumns = QTextFormat::UserProperty + 110;
+constexpr int ColumnGap = QTextFormat::UserProperty + 111;
+constexpr int ColumnLine = QTextFormat::UserProperty + 112;
+constexpr int ColumnWidths = QTextFormat::UserProperty + 113;
+constexpr int ColumnNarrowing = QTextFormat::UserProperty + 114;
+/// Block format (int, a SectionStart): the paragraph begins a new section,
+/// which starts as the value says (on an odd or even page: a blank page
+/// comes first when the page it would begin is not one).
+constexpr int SectionBreak = QTextFormat::UserProperty + 115;
+enum SectionStart {
+    SectionContinuous = 1,
+    SectionNewPage = 2,
+    SectionNewColumn = 3,
+    SectionOddPage = 4,
+    SectionEvenPage = 5
+};
+/// Block format (string of twips "width height left top right bottom"), on
+/// the paragraph that begins a section (SectionBreak): the section's paper
+/// and margins where they are not the document's. Its text is laid out no
+/// wider than the document's text width.
+constexpr int SectionPage = QTextFormat::UserProperty + 117;
+/// The section's page format: `base` (the document's) with the paper and
+/// margins of SectionPage, bounded as a file's are. False for a format
+/// without a usable SectionPage.
+bool sectionPage(const QTextFormat& format, const PageFormat& base, PageFormat& page);
+/// Block format (bool): the paragraph begins a new column.
+constexpr int ColumnBreakBefore = QTextFormat::UserProperty + 116;
+constexpr int MaxSectionColumns = 12;
+/// A paragraph's own right indent: its right margin less the narrowing
+/// its section's columns add.
+double ownRightMargin(const QTextBlockFormat& format);
+/// The column widths and gaps of a section (twips, "w1 g1 w2 ... wn"), for
+/// a text width of `textWidth`: ColumnWidths when the format has them for
+/// its number of columns, else equal columns with ColumnGap between them.
+/// One column of the text width for a format without columns.
+std::vector<double> sectionColumns(const QTextFormat& format, double textWidth);
 /// Whether a frame is a float (FloatWrap).
 bool isFloat(const QTextFrame* frame);
 /// The empty paragraph a float at the start of a frame stands after.

@@ -156,7 +156,8 @@ bool TextControl::exportPdf(const QString& fileName,
                             const std::function<void(qint32, qint32)>& progress) {
     Pages& pg = *m_pages.p;
     PdfSheets sheets(fileName);
-    if (!sheets.begin(sheetLayout(pageFormat()), 1200, documentProperty(info::Title))) {
+    // Each page on its own paper: a section may have its own.
+    if (!sheets.begin(sheetLayout(pageFormatOf(1)), 1200, documentProperty(info::Title))) {
         pg.lastPdfError = sheets.error();
         return false;
     }
@@ -172,7 +173,7 @@ bool TextControl::exportPdf(const QString& fileName,
     const int pages = CurrentPages();
     for (int page = 1; page <= pages; ++page) {
         if (page > 1)
-            sheets.newPage();
+            sheets.newPage(sheetLayout(pageFormatOf(page)));
         PrintPage(page);
         if (progress)
             progress(page, pages);
@@ -183,6 +184,10 @@ bool TextControl::exportPdf(const QString& fileName,
     }
     pg.lastPdfError.clear();
     return true;
+}
+
+PageFormat TextControl::pageFormatOf(qint32 page) const {
+    return m_pages.p->layout.pageFormatOf(page);
 }
 
 QString TextControl::lastPdfError() const {

@@ -20,6 +20,8 @@
 #include <QStandardPaths>
 #include <QWidget>
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 namespace wp::modPrintDlg {
 
@@ -278,18 +280,36 @@ PRINTDLG_TYPE PrintDialogTX(TextControl* tx, qint32& PrintFlags) {
             std::unique_ptr<PdfSheets> file;
             QPainter queuePainter;
             QPainter* painter = &queuePainter;
+            // The pages of a section with paper of its own go on that paper,
+            // the others on the paper chosen.
+            QPageLayout chosen = printer.pageLayout();
+            if (toFile) {
+                chosen.setMinimumMargins(QMarginsF());
+                chosen.setMargins(QMarginsF());
+            }
+            std::vector<std::optional<QPageLayout>> ownPaper;
+            bool mixed = false;
+            for (qint32 page = iStartPage; page <= iEndPage; ++page) {
+                const PageFormat f = tx->pageFormatOf(page);
+                const bool own = f.width != tx->PageWidth() || f.height != tx->PageHeight();
+                ownPaper.push_back(own ? std::optional(sheetLayout(f)) : std::nullopt);
+                mixed = mixed || own;
+            }
+            auto paperOf = [&](qint32 page) {
+                return ownPaper[size_t(page - iStartPage)].value_or(chosen);
+            };
             auto beginJob = [&] {
                 if (toFile) {
                     file = std::make_unique<PdfSheets>(printer.outputFileName());
-                    QPageLayout layout = printer.pageLayout();
-                    layout.setMinimumMargins(QMarginsF());
-                    layout.setMargins(QMarginsF());
-                    if (!file->begin(layout, printer.resolution(), printer.docName(),
+                    if (!file->begin(paperOf(iStartPage), printer.resolution(), printer.docName(),
                                      printer.creator()))
                         printerError(file->error());
                     painter = &file->painter();
-                } else if (!queuePainter.begin(&printer)) {
-                    printerError(printer);
+                } else {
+                    if (mixed)
+                        printer.setPageLayout(paperOf(iStartPage));
+                    if (!queuePainter.begin(&printer))
+                        printerError(printer);
                 }
             };
             auto endJob = [&] {
@@ -325,7 +345,11 @@ PRINTDLG_TYPE PrintDialogTX(TextControl* tx, qint32& PrintFlags) {
                 for (qint32 page = iStartPage; page <= iEndPage && !stopped; ++page) {
                     step([&] {
                         const bool firstOfJob = page == iStartPage && (copy == 1 || !toFile);
-                        if (!firstOfJob && !(toFile ? file->newPage() : printer.newPage()))
+                        if (!firstOfJob && !toFile && mixed)
+                            printer.setPageLayout(paperOf(page));
+                        if (!firstOfJob &&
+                            !(toFile ? (mixed ? file->newPage(paperOf(page)) : file->newPage())
+                                     : printer.newPage()))
                             printerError(printer);
                         tx->setPrintDevice(painter);
                         tx->PrintPage(page);

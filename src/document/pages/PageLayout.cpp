@@ -36,6 +36,12 @@ double docHeight(QTextDocument* doc) {
     return doc ? doc->documentLayout()->documentSize().height() : 0.0;
 }
 
+// How far a header or footer reaches into the page: an empty one (a first
+// page's that a file leaves out) takes no room from the body.
+double reach(QTextDocument* doc) {
+    return doc && !doc->isEmpty() ? docHeight(doc) : 0.0;
+}
+
 } // namespace
 
 PageLayout::PageLayout(QObject* parent) : QObject(parent) {}
@@ -112,7 +118,7 @@ void PageLayout::markDirty() {
 bool PageLayout::prepare(QTextDocument* doc) const {
     if (!doc)
         return false;
-    const double textWidth = std::max(1, m_format.width - m_format.marginL - m_format.marginR);
+    const double textWidth = this->textWidth();
     QAbstractTextDocumentLayout* layout = doc->documentLayout();
     bool relayout = false;
     if (layout->paintDevice() != twipsDevice()) {
@@ -140,28 +146,50 @@ bool PageLayout::prepare(QTextDocument* doc) const {
     return relayout;
 }
 
+double PageLayout::bodyHeight(int pageIndex) const {
+    const Areas a = areas(pageIndex);
+    return a.bodyBottom - a.bodyTop;
+}
+
+const PageFormat& PageLayout::formatOf(int pageIndex) const {
+    if (pageIndex >= 0 && pageIndex < int(m_pages.size())) {
+        const int s = m_pages[size_t(pageIndex)].section;
+        if (s >= 0 && s < int(m_sections.size()) && m_sections[size_t(s)].hasFormat)
+            return m_sections[size_t(s)].format;
+    }
+    return m_format;
+}
+
+const PageFormat& PageLayout::pageFormatOf(int page) const {
+    pageAt(page);
+    return formatOf(page - 1);
+}
+
 PageLayout::Areas PageLayout::areas(int pageIndex) const {
+    return areasOf(pageIndex, formatOf(pageIndex));
+}
+
+PageLayout::Areas PageLayout::areasOf(int pageIndex, const PageFormat& pf) const {
     Areas a;
     if (const int flag = areaFlag(pageIndex, false))
         a.header = m_hf[docmodel::hfIndex(flag)];
     if (const int flag = areaFlag(pageIndex, true))
         a.footer = m_hf[docmodel::hfIndex(flag)];
-    a.bodyTop = m_format.marginT;
-    a.bodyBottom = m_format.height - m_format.marginB;
+    a.bodyTop = pf.marginT;
+    a.bodyBottom = pf.height - pf.marginB;
     // A header or footer taller than its margin pushes the body back, as in
     // a word processor, rather than overlapping it.
     if (a.header)
-        a.bodyTop = std::max(a.bodyTop, m_format.headerPosition + docHeight(a.header));
+        a.bodyTop = std::max(a.bodyTop, pf.headerPosition + reach(a.header));
     if (a.footer)
-        a.bodyBottom =
-            std::min(a.bodyBottom, m_format.height - m_format.footerPosition - docHeight(a.footer));
+        a.bodyBottom = std::min(a.bodyBottom, pf.height - pf.footerPosition - reach(a.footer));
     // Margins or header/footer distances that leave no room for text still
     // give each page room for its tallest line, so that a one-page document
     // never turns into thousands of sliver pages; the body then moves up
     // over the bottom margin as far as the sheet allows.
-    const double minBody = std::min(m_minBody, double(std::max(1, m_format.height)));
+    const double minBody = std::min(m_minBody, double(std::max(1, pf.height)));
     if (a.bodyBottom - a.bodyTop < minBody) {
-        a.bodyTop = std::clamp(a.bodyTop, 0.0, std::max(0.0, m_format.height - minBody));
+        a.bodyTop = std::clamp(a.bodyTop, 0.0, std::max(0.0, pf.height - minBody));
         a.bodyBottom = a.bodyTop + minBody;
     }
     return a;
@@ -354,6 +382,8 @@ std::array<double, 4> PageLayout::headerFooterHeights() const {
 void PageLayout::collectAll() const {
     bool pending = false;
     m_keepWithNext = false;
+    m_sections.assign(1, Section{{textWidth()}, false, 0, false, {}});
+    m_hasColumns = false;
     QTextFrame* root = m_body->rootFrame();
     for (QTextFrame::iterator it = root->begin(); !it.atEnd(); ++it)
         collectUnit(it.currentBlock(), it.currentFrame(), pending);
@@ -401,10 +431,10 @@ void PageLayout::paginate() const {
 
 std::pair<int, int> PageLayout::layPages(int from, const std::vector<Page>& old, int stableItem,
                                          int itemShift, double dy) const {
-    auto bodyHeight = [this](int pageIndex) {
-        const Areas a = areas(pageIndex);
-        return a.bodyBottom - a.bodyTop;
-    };
+    if (m_hasColumns) {
+        layColumnPages();
+        return {-1, -1};
+    }
     const std::vector<Item>& items = m_items;
     collectNotes();
     double notes = 0; // of the marks on the page so far
@@ -646,21 +676,27 @@ const PageLayout::Page& PageLayout::pageAt(int page) const {
 QRectF PageLayout::bodyRect(int page) const {
     pageAt(page);
     const Areas a = areas(page - 1);
-    return QRectF(m_format.marginL, a.bodyTop,
-                  std::max(1, m_format.width - m_format.marginL - m_format.marginR),
+    const PageFormat& f = formatOf(page - 1);
+    return QRectF(f.marginL, a.bodyTop, std::max(1, f.width - f.marginL - f.marginR),
                   a.bodyBottom - a.bodyTop);
 }
 
 QPointF PageLayout::pageToDocument(int page, const QPointF& p) const {
     const Page& pg = pageAt(page);
     const Areas a = areas(page - 1);
-    return QPointF(p.x() - m_format.marginL, p.y() - a.bodyTop - pg.lead() + pg.y0);
+    const double left = formatOf(page - 1).marginL;
+    if (const Slice* s = sliceNear(pg, p - QPointF(left, a.bodyTop)))
+        return QPointF(p.x() - left - s->x, p.y() - a.bodyTop - s->top + s->y0);
+    return QPointF(p.x() - left, p.y() - a.bodyTop - pg.lead() + pg.y0);
 }
 
 QPointF PageLayout::documentToPage(int page, const QPointF& p) const {
     const Page& pg = pageAt(page);
     const Areas a = areas(page - 1);
-    return QPointF(p.x() + m_format.marginL, p.y() - pg.y0 + a.bodyTop + pg.lead());
+    if (const Slice* s = sliceOf(pg, p.y()))
+        return QPointF(p.x() + formatOf(page - 1).marginL + s->x,
+                       p.y() - s->y0 + a.bodyTop + s->top);
+    return QPointF(p.x() + formatOf(page - 1).marginL, p.y() - pg.y0 + a.bodyTop + pg.lead());
 }
 
 void PageLayout::drawPage(QPainter* painter, int page, double zoomPercent,
@@ -726,10 +762,13 @@ static void drawDocument(QPainter* painter, QTextDocument* doc, const QPointF& o
     painter->restore();
 }
 
-QTextBlock PageLayout::splitBlock(const Page& pg) const {
-    if (pg.lineCount == 0 || !m_body)
+QTextBlock PageLayout::splitBlock(const Page& pg, double from) const {
+    int k = 0;
+    while (k < pg.lineCount && m_lines[m_order[pg.firstLine + k]].top + kEps < from)
+        ++k;
+    if (k == pg.lineCount || !m_body)
         return QTextBlock();
-    const Line& l = m_lines[m_order[pg.firstLine]];
+    const Line& l = m_lines[m_order[pg.firstLine + k]];
     const QTextBlock block = m_body->findBlock(l.blockPos);
     // Only paragraphs of the root frame: table rows never split.
     const bool inside = l.start > 0 && block.isValid() && block.layout() &&
@@ -773,22 +812,24 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
                                const QAbstractTextDocumentLayout::PaintContext* context) const {
     const Page& pg = pageAt(page);
     const Areas a = areas(page - 1);
-    const QRectF sheet(0, 0, m_format.width, m_format.height);
+    const PageFormat& pf = formatOf(page - 1);
+    const QRectF sheet(0, 0, pf.width, pf.height);
     painter->save();
     painter->fillRect(sheet, Qt::white);
     painter->setClipRect(sheet, Qt::IntersectClip);
     painter->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                             QPainter::SmoothPixmapTransform);
-    const double left = m_format.marginL;
+    const double left = pf.marginL;
     // Page numbers in a header or footer show this page's.
     const auto header = a.header ? numbered(a.header, page) : nullptr;
     const auto footer = a.footer ? numbered(a.footer, page) : nullptr;
     if (a.header) {
-        const QPointF origin(left, m_format.headerPosition);
+        const QPointF origin(left, pf.headerPosition);
         drawDocument(painter, header ? header.get() : a.header, origin,
                      QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
-    if (m_body) {
+    drawSlices(painter, pg, QPointF(left, a.bodyTop), context);
+    if (m_body && pg.slices.empty()) {
         if (pg.lead() > 0) {
             drawDocument(painter, m_body, QPointF(left, a.bodyTop - pg.headTop),
                          QRectF(-left, pg.headTop, sheet.width(), pg.lead()), context);
@@ -798,7 +839,7 @@ void PageLayout::drawPageTwips(QPainter* painter, int page,
     }
     drawNotes(painter, pg, a.bodyBottom);
     if (a.footer) {
-        const QPointF origin(left, m_format.height - m_format.footerPosition - docHeight(a.footer));
+        const QPointF origin(left, pf.height - pf.footerPosition - docHeight(a.footer));
         drawDocument(painter, footer ? footer.get() : a.footer, origin,
                      QRectF(-origin.x(), -origin.y(), sheet.width(), sheet.height()), nullptr);
     }
@@ -811,20 +852,47 @@ double PageLayout::repeatedHeaderHeight(int page) const {
 
 double PageLayout::sliceHeight(int page) const {
     const Page& pg = pageAt(page);
-    return pg.y1 - pg.y0;
+    if (pg.slices.empty())
+        return pg.y1 - pg.y0;
+    // A page in columns: down to its lowest column.
+    double bottom = 0;
+    for (const Slice& s : pg.slices)
+        bottom = std::max(bottom, s.top + s.y1 - s.y0);
+    return bottom;
+}
+
+void PageLayout::drawSlices(QPainter* painter, const Page& pg, const QPointF& origin,
+                            const QAbstractTextDocumentLayout::PaintContext* context) const {
+    if (!m_body)
+        return;
+    for (const Slice& s : pg.slices) {
+        drawDocument(painter, m_body, origin + QPointF(s.x, s.top - s.y0),
+                     QRectF(s.clipL - s.x, s.y0, s.clipR - s.clipL, s.y1 - s.y0), context,
+                     splitBlock(pg, s.y0));
+    }
+    if (!pg.rules.empty()) {
+        painter->save();
+        painter->setPen(QPen(Qt::black, 10));
+        painter->translate(origin);
+        for (const QLineF& rule : pg.rules)
+            painter->drawLine(rule);
+        painter->restore();
+    }
 }
 
 void PageLayout::drawBodySlice(QPainter* painter, int page,
                                const QAbstractTextDocumentLayout::PaintContext* context) const {
     const Page& pg = pageAt(page);
-    const QRectF strip(0, 0, m_format.width, pg.y1 - pg.y0);
+    const PageFormat& pf = formatOf(page - 1);
+    const QRectF strip(0, 0, pf.width, sliceHeight(page));
     painter->save();
     painter->fillRect(strip, Qt::white);
     painter->setClipRect(strip, Qt::IntersectClip);
     painter->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                             QPainter::SmoothPixmapTransform);
-    if (m_body) {
-        const double left = m_format.marginL;
+    drawSlices(painter, pg, QPointF(pf.marginL, 0), context);
+    if (m_body && pg.slices.empty()) {
+        const double left = pf.marginL;
         drawDocument(painter, m_body, QPointF(left, -pg.y0),
                      QRectF(-left, pg.y0, strip.width(), strip.height()), context, splitBlock(pg));
     }
@@ -885,20 +953,32 @@ int PageLayout::hitTest(int page, const QPointF& pagePoint) const {
     if (!m_body)
         return 0;
     QPointF p = pageToDocument(page, pagePoint);
-    // Keep to the lines of this page: a click in a margin goes to the
-    // nearest line of the page, not to the text of a neighbouring one.
-    double minTop = pg.y0, maxBottom = pg.y1;
+    // Keep to the lines of this page (of its column): a click in a margin
+    // goes to the nearest line of the page, not to the text of a
+    // neighbouring one.
+    double minTop = pg.y0, maxBottom = pg.y1, width = textWidth();
+    if (const Slice* s = sliceOf(pg, p.y())) {
+        minTop = s->y0;
+        maxBottom = s->y1;
+        width = s->width;
+    }
+    const double from = minTop, to = maxBottom;
     if (pg.lineCount > 0) {
         minTop = std::numeric_limits<double>::infinity();
         maxBottom = -minTop;
         for (int k = 0; k < pg.lineCount; ++k) {
             const Line& l = m_lines[m_order[pg.firstLine + k]];
+            if (!pg.slices.empty() && (l.top + kEps < from || l.top >= to - kEps))
+                continue;
             minTop = std::min(minTop, l.top);
             maxBottom = std::max(maxBottom, l.bottom);
         }
+        if (!std::isfinite(minTop)) {
+            minTop = from;
+            maxBottom = to;
+        }
     }
     p.setY(std::clamp(p.y(), minTop + 1, std::max(minTop + 1, maxBottom - 1)));
-    const double width = std::max(1, m_format.width - m_format.marginL - m_format.marginR);
     p.setX(std::clamp(p.x(), 0.0, width - 1));
     const int pos = m_body->documentLayout()->hitTest(p, Qt::FuzzyHit);
     if (pos >= 0)
@@ -927,11 +1007,11 @@ int PageLayout::hitTest(int page, const QPointF& pagePoint) const {
 std::pair<int, QRectF> PageLayout::caretRect(int pos) const {
     ensurePages();
     if (!m_body)
-        return {1, QRectF(m_format.marginL, areas(0).bodyTop, 15, 240)};
+        return {1, QRectF(formatOf(0).marginL, areas(0).bodyTop, 15, 240)};
     const int i = lineIndexOf(pos);
     const QTextBlock block = m_body->findBlock(std::clamp(pos, 0, m_body->characterCount() - 1));
     if (i < 0 || !block.layout())
-        return {1, QRectF(m_format.marginL, areas(0).bodyTop, 15, 240)};
+        return {1, QRectF(formatOf(0).marginL, areas(0).bodyTop, 15, 240)};
     const Line& l = m_lines[i];
     const QRectF r = m_body->documentLayout()->blockBoundingRect(block);
     QTextLine line = block.layout()->lineForTextPosition(pos - block.position());
@@ -962,13 +1042,13 @@ PageLayout::HeaderFooterPlace PageLayout::headerFooterPlace(int page, bool foote
     place.flag = flag;
     place.doc = m_hf[docmodel::hfIndex(flag)];
     const Areas a = areas(page - 1);
+    const PageFormat& pf = formatOf(page - 1);
     if (footer) {
-        place.origin = QPointF(m_format.marginL,
-                               m_format.height - m_format.footerPosition - docHeight(place.doc));
-        place.area = QRectF(0, a.bodyBottom, m_format.width, m_format.height - a.bodyBottom);
+        place.origin = QPointF(pf.marginL, pf.height - pf.footerPosition - docHeight(place.doc));
+        place.area = QRectF(0, a.bodyBottom, pf.width, pf.height - a.bodyBottom);
     } else {
-        place.origin = QPointF(m_format.marginL, m_format.headerPosition);
-        place.area = QRectF(0, 0, m_format.width, a.bodyTop);
+        place.origin = QPointF(pf.marginL, pf.headerPosition);
+        place.area = QRectF(0, 0, pf.width, a.bodyTop);
     }
     return place;
 }

@@ -6,7 +6,10 @@
 // the page breaks never depend on the device a page is drawn on. The
 // continuous column is then cut into pages between lines, between table
 // rows and at explicit page breaks; a page shows its slice of the column
-// inside the margins. One routine, drawPage, paints a page for the editor,
+// inside the margins. A section laid out in columns is laid out at the
+// column's width (see docmodel::SectionColumns), and its part of the column
+// is cut into column slices that a page shows side by side. One routine,
+// drawPage, paints a page for the editor,
 // the preview, PDF and the printer alike.
 //
 // An edit of the body is followed from its page: only the paragraphs and
@@ -17,6 +20,7 @@
 #include "wp/PageFormat.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QLineF>
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
@@ -61,8 +65,11 @@ public:
 
     /// Number of pages (at least 1).
     int pageCount() const;
-    /// Page size in twips.
+    /// Page size in twips (the document's).
     QSizeF pageSize() const { return QSizeF(m_format.width, m_format.height); }
+    /// The page format of page `page` (from 1): a section's own paper and
+    /// margins, or the document's.
+    const PageFormat& pageFormatOf(int page) const;
 
     /// Draws page `page` (from 1) at the painter's origin at `zoomPercent`
     /// of its real size at the painter device's logical resolution: white
@@ -134,7 +141,22 @@ private:
         int page = 0;               // from 0
         int onPage = 0;             // line number on its page, from 0
     };
+    // A piece of the column that a page shows beside others: a column of a
+    // section in columns (or the band of a one-column section above or
+    // below them), in document y y0..y1, shown `x` twips right of the left
+    // margin and `top` twips below the body's top; drawn within clipL..clipR
+    // (twips right of the left margin).
+    struct Slice {
+        double y0 = 0, y1 = 0, x = 0, top = 0, clipL = 0, clipR = 0;
+        double width = 0; // of the column's text
+    };
     struct Page {
+        // Only in a document with columns: the page's slices in document
+        // order, and the lines drawn between columns (page twips from the
+        // left margin and the body's top).
+        std::vector<Slice> slices;
+        std::vector<QLineF> rules;
+        int section = -1;  // whose page format the page has; -1 the document's
         double y0 = 0;     // document y shown at the body's top
         double y1 = 0;     // document y where the page's slice ends
         int firstLine = 0; // index into m_order
@@ -151,6 +173,16 @@ private:
         double bottom = 0;
         bool breakBefore = false;
         double headTop = 0, headBottom = 0; // header rows of its table, if any
+        int section = 0;                    // index into m_sections
+        bool columnBreak = false;           // it begins a new column
+    };
+    // A run of the column laid out in the same columns.
+    struct Section {
+        std::vector<double> columns; // widths and the gaps between them, twips
+        bool rule = false;           // a line between the columns
+        int start = 0;               // how it begins (docmodel::SectionStart)
+        bool hasFormat = false;      // its pages have its own paper and margins:
+        PageFormat format;
     };
     // A child of the root frame (a paragraph or a table) as it was collected:
     // where its lines and pieces begin, and the state it was collected in, so
@@ -188,6 +220,11 @@ private:
     std::pair<int, int> layPages(int from, const std::vector<Page>& old, int stableItem,
                                  int itemShift, double dy) const;
     void assignLines(int from, int reusedNew, int reusedOld, int stableLine) const;
+    void layColumnPages() const;
+    void noteSection(const QTextBlockFormat& format, size_t firstItem) const;
+    const Slice* sliceOf(const Page& pg, double docY) const;
+    const Slice* sliceNear(const Page& pg, const QPointF& bodyPoint) const;
+    double textWidth() const;
     std::array<double, 4> headerFooterHeights() const;
     void bodyChange(int from, int removed, int added);
     void bodyChanged();
@@ -196,9 +233,18 @@ private:
     void collectBlock(const QTextBlock& block, std::vector<Item>* items, bool& pendingBreak,
                       bool atRoot = false) const;
     Areas areas(int pageIndex) const;
+    Areas areasOf(int pageIndex, const PageFormat& f) const;
+    double bodyHeight(int pageIndex) const;
+    const PageFormat& formatOf(int pageIndex) const;
     int areaFlag(int pageIndex, bool footer) const;
-    bool prepare(QTextDocument* doc) const;      // true: it had to be laid out again
-    QTextBlock splitBlock(const Page& pg) const; // a root paragraph the page begins inside
+    bool prepare(QTextDocument* doc) const; // true: it had to be laid out again
+    // A root paragraph the page (or its slice from document y `from`)
+    // begins inside.
+    QTextBlock splitBlock(const Page& pg, double from = -1e300) const;
+    // Draws a page's column slices (and the lines between them) with the
+    // body's top left at `origin`.
+    void drawSlices(QPainter* painter, const Page& pg, const QPointF& origin,
+                    const QAbstractTextDocumentLayout::PaintContext* context) const;
     std::unique_ptr<QTextDocument> numbered(QTextDocument* doc, int page) const;
     int lineIndexOf(int pos) const;
     const Page& pageAt(int page) const;
@@ -232,8 +278,10 @@ private:
     mutable std::vector<Unit> m_units;
     mutable std::vector<int> m_blockFirstLine; // block number → first index in m_lines
     mutable std::vector<int> m_order;          // m_lines indices by page, then line
-    mutable double m_minBody = 240;            // least body height of a page: its tallest line
-    mutable bool m_keepWithNext = false;       // while collecting: glue the next piece
+    mutable std::vector<Section> m_sections;   // of the items, by Item::section
+    mutable bool m_hasColumns = false;   // a section has columns or begins on an odd or even page
+    mutable double m_minBody = 240;      // least body height of a page: its tallest line
+    mutable bool m_keepWithNext = false; // while collecting: glue the next piece
     mutable const std::vector<Item>* m_unitItems = nullptr; // while collecting a child
     mutable size_t m_unitFirstItem = 0;
     mutable double m_unitJoin = 0;

@@ -104,6 +104,8 @@ void PageLayout::collectUnit(const QTextBlock& block, QTextFrame* frame, bool& p
     } else {
         collectBlock(block, &m_items, pendingBreak, true);
     }
+    noteSection(frame ? m_body->findBlock(u.pos).blockFormat() : block.blockFormat(),
+                size_t(u.firstItem));
     u.joinBottom = m_unitJoin;
     m_unitItems = nullptr;
     m_units.push_back(u);
@@ -117,6 +119,10 @@ void PageLayout::collectUnit(const QTextBlock& block, QTextFrame* frame, bool& p
 // collected again); the collected state is then left half done.
 bool PageLayout::paginateChange() const {
     const std::array<double, 4> hfHeights = headerFooterHeights();
+    // Columns move text between the columns of a page: their pages are
+    // always worked out from the start.
+    if (m_hasColumns)
+        return false;
     const bool sameAreas = hfHeights == m_hfHeights;
     m_hfHeights = hfHeights;
     if (m_changeFrom < 0) {
@@ -182,7 +188,7 @@ bool PageLayout::paginateChange() const {
             collectUnit(block, frame, pending);
             pos = next;
         }
-        if (pos != end)
+        if (pos != end || m_hasColumns)
             return false;
         if (t == nt)
             break;

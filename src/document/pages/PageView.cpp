@@ -150,14 +150,22 @@ double PageView::pixelsPerTwip() const {
     return m_zoom / 100.0 * logicalDpiX() / 1440.0;
 }
 
-QSize PageView::sheetSize() const {
-    const QSizeF s = m_layout->pageSize() * pixelsPerTwip();
+QSize PageView::sheetSize(int page) const {
+    const PageFormat& f = m_layout->pageFormatOf(page);
+    const QSizeF s = QSizeF(f.width, f.height) * pixelsPerTwip();
     return QSize(int(std::ceil(s.width())), int(std::ceil(s.height())));
+}
+
+int PageView::widestSheet() const {
+    int width = 0;
+    for (int p = 1; p <= m_layout->pageCount(); ++p)
+        width = std::max(width, sheetSize(p).width());
+    return width;
 }
 
 int PageView::sheetHeight(int page) const {
     if (!m_draft)
-        return sheetSize().height();
+        return sheetSize(page).height();
     return std::max(1, int(std::round(m_layout->sliceHeight(page) * pixelsPerTwip())));
 }
 
@@ -184,7 +192,7 @@ double PageView::sheetTopTwips(int page) const {
 }
 
 QPoint PageView::pageOrigin(int page) const {
-    const QSize sheet = sheetSize();
+    const QSize sheet = sheetSize(std::clamp(page, 1, m_layout->pageCount()));
     const int x = std::max(kGap, (viewport()->width() - sheet.width()) / 2);
     const auto& tops = sheetTops();
     const int y = tops[std::clamp(page, 1, int(tops.size())) - 1];
@@ -219,10 +227,9 @@ void PageView::onPagesChanged() {
 }
 
 void PageView::updateScrollBars() {
-    const QSize sheet = sheetSize();
     const int pages = m_layout->pageCount();
     const auto& tops = sheetTops();
-    const int contentW = sheet.width() + 2 * kGap;
+    const int contentW = widestSheet() + 2 * kGap;
     const int contentH = tops[pages - 1] + sheetHeight(pages) + kGap;
     const QSize vp = viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, contentW - vp.width()));
@@ -260,11 +267,11 @@ void PageView::paintEvent(QPaintEvent* event) {
         ctx.selections.append(sel);
     }
     const double s = pixelsPerTwip();
-    const int width = sheetSize().width();
     for (int page = first; page <= pages; ++page) {
         const QPoint origin = pageOrigin(page);
         if (origin.y() > event->rect().bottom())
             break;
+        const int width = sheetSize(page).width();
         const int height = sheetHeight(page);
         p.save();
         if (m_draft) {
@@ -461,7 +468,8 @@ void PageView::leaveAreaIfGone() {
 
 void PageView::dimBody(QPainter* painter, int page) const {
     const QRectF body = m_layout->bodyRect(page);
-    painter->fillRect(QRectF(0, body.top(), m_layout->pageSize().width(), body.height()), kDimmed);
+    painter->fillRect(QRectF(0, body.top(), m_layout->pageFormatOf(page).width, body.height()),
+                      kDimmed);
     const auto place = m_layout->headerFooterPlace(page, isFooter(m_area));
     if (place.flag != m_area)
         return;

@@ -104,7 +104,8 @@ protected:
 private:
     void onPagesChanged();
     void updateScrollBars();
-    QSize sheetSize() const;
+    QSize sheetSize(int page) const; // a section may have paper of its own
+    int widestSheet() const;
     int sheetHeight(int page) const;
     const std::vector<int>& sheetTops() const;
     double sheetTopTwips(int page) const;

@@ -136,7 +136,7 @@ void Writer::paragraphProps(const QTextBlock& b, const QTextBlockFormat& bf, con
     }
     w.writeEmptyElement(QStringLiteral("w:ind"));
     w.writeAttribute(QStringLiteral("w:left"), n(twips(bf.leftMargin())));
-    w.writeAttribute(QStringLiteral("w:right"), n(twips(bf.rightMargin())));
+    w.writeAttribute(QStringLiteral("w:right"), n(twips(docmodel::ownRightMargin(bf))));
     if (list) {
         // The number hangs left of the text by ListHang (see the RTF writer).
         const long long hang = bf.hasProperty(docmodel::ListHang)

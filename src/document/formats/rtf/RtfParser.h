@@ -16,6 +16,7 @@
 #include <QTextFormat>
 #include <QTextImageFormat>
 #include <QTextOption>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -174,6 +175,8 @@ struct Builder {
     bool tableOpen = false;
     bool breakBefore = false;
     bool sectionBreak = false; // breakBefore comes from \sect: \sbknone takes it back
+    int sectionStart = 0;      // a docmodel::SectionStart for the next paragraph, 0 none
+    bool columnBreak = false;  // \column: the next paragraph begins a column
     bool used = false;         // a header group has filled it already
     bool weak = false;         // filled by a left-page variant, which the plain one replaces
     int pendingTableId = 0;
@@ -218,6 +221,18 @@ enum class Dest {
     ShapeProp,         // a shape's {\sp ...}
     ShapePropName,     // its {\sn ...}
     ShapePropValue,    // its {\sv ...}
+};
+
+// The columns of the body's section being read (\cols, \colsx, \colno,
+// \colw, \colsr, \linebetcol).
+struct SectProps {
+    int cols = 1;
+    int gap = 720;
+    bool line = false;
+    int colno = 0;                 // the column \colw and \colsr describe, from 1
+    std::vector<int> widths, gaps; // per column, 0 not given
+    PageFormat page;               // a later section's own paper and margins...
+    bool pageSet = false;          // ...when it gives them
 };
 
 struct State {
@@ -350,6 +365,7 @@ private:
     bool laterSection = false; // past the first \sect: its page settings are not ours // \facingp:
                                // left and right pages have their own headers
     int hfPresent = 0;
+    SectProps sect;
     RowDef rowDef;
     RowDef outerRowDef; // the row definition a nested one interrupts
     CellDef cellDef;
@@ -445,6 +461,13 @@ private:
     bool paragraphWord(std::string_view word, bool hasParam, int param);
     bool characterWord(std::string_view word, bool hasParam, int param);
     void paragraphBorderWord(std::string_view word, int param);
+    bool sectionWord(std::string_view word, bool hasParam, int param);
+    void sectionFormat(QTextBlockFormat& b, bool inTable) const;
+    // The first section's text width in twips, at least an inch.
+    double textWidth() const {
+        return double(
+            std::max<qint64>(1440, qint64(out.page.width) - out.page.marginL - out.page.marginR));
+    }
     QTextCharFormat charFormat(const CharProps& c) const;
     QTextBlockFormat blockFormat(const ParaProps& p) const;
 

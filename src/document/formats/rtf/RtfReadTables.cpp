@@ -98,7 +98,12 @@ void Builder::endPara(const QTextBlockFormat& bf, bool inTable, int itap) {
         joinBorders(items.empty() ? nullptr : std::get_if<Para>(&items.back()), current);
         if (breakBefore)
             current.format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        breakBefore = sectionBreak = false;
+        if (sectionStart)
+            current.format.setProperty(docmodel::SectionBreak, sectionStart);
+        if (columnBreak)
+            current.format.setProperty(docmodel::ColumnBreakBefore, true);
+        breakBefore = sectionBreak = columnBreak = false;
+        sectionStart = 0;
         items.emplace_back(std::move(current));
     }
     current = Para();
@@ -152,7 +157,8 @@ void Builder::endRow(const RowDef& def) {
     if (!tableOpen) {
         Table t;
         t.breakBefore = breakBefore;
-        breakBefore = sectionBreak = false;
+        breakBefore = sectionBreak = columnBreak = false;
+        sectionStart = 0;
         items.emplace_back(std::move(t));
         tableOpen = true;
     }

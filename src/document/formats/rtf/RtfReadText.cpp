@@ -66,11 +66,8 @@ bool Parser::paragraphWord(std::string_view word, bool hasParam, int param) {
         // it says otherwise.
         b.sectionBreak = !b.breakBefore;
         b.breakBefore = true;
+        b.sectionStart = docmodel::SectionNewPage; // \sbk... may say otherwise
         laterSection = laterSection || st.dest == Dest::Body;
-    } else if (word == "sbknone") {
-        if (b.sectionBreak)
-            b.breakBefore = false;
-        b.sectionBreak = false;
     } else if (word == "page") {
         if (!b.current.runs.empty())
             b.endPara(blockFormat(pp), pp.intbl, pp.itap);
@@ -479,6 +476,7 @@ QTextBlockFormat Parser::blockFormat(const ParaProps& p) const {
         b.setProperty(ListOverrideProperty, p.ls);
         b.setProperty(ListLevelProperty, p.ilvl);
     }
+    sectionFormat(b, p.intbl);
     return b;
 }
 

@@ -307,25 +307,29 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param) {
 
     // Everything below changes state: emit the text gathered so far first.
     flush();
-    if (!paragraphWord(word, hasParam, param) && !characterWord(word, hasParam, param))
+    if (!sectionWord(word, hasParam, param) && !paragraphWord(word, hasParam, param) &&
+        !characterWord(word, hasParam, param))
         rowWord(word, hasParam, param);
 }
 
 bool Parser::documentWord(std::string_view word, bool hasParam, int param) {
     const int n = hasParam ? param : 1;
-    // Document and section settings.
-    PageFormat& pf = out.page;
-    // Lengths are bounded to what a page can hold, paper sides to paper.
-    // The document has one page format: the first section's. A later
-    // section's paper or margins (a landscape appendix, say) would
-    // otherwise turn every page.
+    // Document and section settings. Lengths are bounded to what a page
+    // can hold, paper sides to paper. The document's page format is the
+    // first section's; a later section's paper and margins (a landscape
+    // appendix, say) are its own.
     const bool ours = !(laterSection && word.ends_with("sxn"));
+    if (!ours && !sect.pageSet) {
+        sect.page = out.page;
+        sect.pageSet = st.dest == Dest::Body;
+    }
+    PageFormat& pf = ours ? out.page : sect.page;
     auto positive = [&](int& field) {
-        if (hasParam && param > 0 && ours)
+        if (hasParam && param > 0)
             field = docmodel::boundPaperLength(param);
     };
     auto nonNegative = [&](int& field) {
-        if (hasParam && param >= 0 && ours)
+        if (hasParam && param >= 0)
             field = docmodel::boundLength(param);
     };
     if (word == "paperw" || word == "pgwsxn") {
@@ -593,9 +597,7 @@ void Parser::buildDocument(QTextDocument* doc, Builder& b) {
             const Table& t = std::get<Table>(item);
             if (t.rows.empty())
                 continue;
-            buildTable(cursor, t,
-                       double(std::max<qint64>(1440, qint64(out.page.width) - out.page.marginL -
-                                                         out.page.marginR)));
+            buildTable(cursor, t, textWidth());
             reuse = true;
         }
     }

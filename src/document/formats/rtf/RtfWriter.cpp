@@ -297,7 +297,7 @@ private:
         // line heights are 96-dpi pixels (see the reader).
         if (const long long v = twips(b.leftMargin()))
             num("li", v);
-        if (const long long v = twips(b.rightMargin()))
+        if (const long long v = twips(docmodel::ownRightMargin(b)))
             num("ri", v);
         if (list) {
             if (const long long v = hang(b))
@@ -450,6 +450,8 @@ private:
                 holder.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight)
                 bf.setTopMargin(bf.topMargin() + holder.blockFormat().lineHeight());
         }
+        if (itap == 0 && bf.boolProperty(docmodel::ColumnBreakBefore))
+            out += "\\column";
         paragraphProps(bf, itap, list);
         if (list) {
             // The number as text, for readers that know no lists.
@@ -789,14 +791,100 @@ private:
         charProps.clear();
         defaultSize = d->defaultFont().pointSizeF() > 0 ? d->defaultFont().pointSizeF() : 12;
         // Items of the root frame: the last block goes without \par, so that
-        // other word processors add no empty paragraph.
+        // other word processors add no empty paragraph. The body's sections
+        // end with \sect.
         const auto items = docmodel::frameItems(d->rootFrame()->begin(), true);
+        const bool body = d == parts.body;
+        std::vector<QTextBlockFormat> formats;
+        for (const auto& [b, t] : items)
+            formats.push_back(t ? t->cellAt(0, 0).firstCursorPosition().blockFormat()
+                                : b.blockFormat());
+        if (body && !formats.empty() && formats.front().intProperty(docmodel::SectionColumns) > 1)
+            section(formats.front(), false);
         for (size_t i = 0; i < items.size(); ++i) {
-            if (items[i].second)
+            const bool sectionEnds =
+                body && i + 1 < items.size() && sectionBegins(formats[i], formats[i + 1]);
+            if (items[i].second) {
                 table(items[i].second);
-            else
-                block(items[i].first, 0, i + 1 == items.size() ? "" : "\\par");
+                // Out of the table first: a \sect there would end a cell's
+                // paragraph.
+                if (sectionEnds)
+                    out += "\\pard\\sect";
+            } else {
+                block(items[i].first, 0,
+                      i + 1 == items.size() ? ""
+                      : sectionEnds         ? "\\sect"
+                                            : "\\par");
+            }
+            if (sectionEnds)
+                section(formats[i + 1], true);
         }
+    }
+
+    static bool sectionBegins(const QTextBlockFormat& before, const QTextBlockFormat& after) {
+        if (after.hasProperty(docmodel::SectionBreak))
+            return true;
+        for (int p : {docmodel::SectionColumns, docmodel::ColumnGap, docmodel::ColumnLine,
+                      docmodel::ColumnWidths})
+            if (before.property(p) != after.property(p))
+                return true;
+        return false;
+    }
+
+    // Paper and margins, under the document's words or a section's.
+    void paper(const PageFormat& f, bool section) {
+        static const char* const document[] = {"paperw", "paperh", "margl",
+                                               "margr",  "margt",  "margb"};
+        static const char* const sect[] = {"pgwsxn",   "pghsxn",   "marglsxn",
+                                           "margrsxn", "margtsxn", "margbsxn"};
+        const int values[] = {f.width, f.height, f.marginL, f.marginR, f.marginT, f.marginB};
+        for (int i = 0; i < 6; ++i)
+            num(section ? sect[i] : document[i], values[i]);
+    }
+
+    // The section that paragraph format `f` begins: how it begins (after a
+    // \sect) and its columns.
+    void section(const QTextBlockFormat& f, bool afterBreak) {
+        out += "\\sectd";
+        if (afterBreak) {
+            int start = f.intProperty(docmodel::SectionBreak);
+            if (!start)
+                start = f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore
+                            ? docmodel::SectionNewPage
+                            : docmodel::SectionContinuous;
+            if (start == docmodel::SectionContinuous)
+                out += "\\sbknone";
+            else if (start == docmodel::SectionNewColumn)
+                out += "\\sbkcol";
+            else if (start == docmodel::SectionOddPage)
+                out += "\\sbkodd";
+            else if (start == docmodel::SectionEvenPage)
+                out += "\\sbkeven";
+        }
+        PageFormat page;
+        if (afterBreak && docmodel::sectionPage(f, parts.page, page)) {
+            paper(page, true);
+            if (page.width > page.height)
+                out += "\\lndscpsxn";
+        }
+        const int cols = f.intProperty(docmodel::SectionColumns);
+        if (cols > 1) {
+            num("cols", cols);
+            num("colsx", f.intProperty(docmodel::ColumnGap));
+            const QStringList widths = f.stringProperty(docmodel::ColumnWidths)
+                                           .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            if (widths.size() == 2 * cols - 1) {
+                for (int c = 0; c < cols; ++c) {
+                    num("colno", c + 1);
+                    num("colw", std::llround(widths[2 * c].toDouble()));
+                    if (c + 1 < cols)
+                        num("colsr", std::llround(widths[2 * c + 1].toDouble()));
+                }
+            }
+            if (f.boolProperty(docmodel::ColumnLine))
+                out += "\\linebetcol";
+        }
+        out += '\n';
     }
 };
 
@@ -871,12 +959,7 @@ QByteArray Writer::write() {
     if (anyInfo)
         out += "}\n";
     const PageFormat& pf = parts.page;
-    num("paperw", pf.width);
-    num("paperh", pf.height);
-    num("margl", pf.marginL);
-    num("margr", pf.marginR);
-    num("margt", pf.marginT);
-    num("margb", pf.marginB);
+    paper(pf, false);
     num("headery", twips(pf.headerPosition));
     num("footery", twips(pf.footerPosition));
     if (pf.headerFooter & (hf::FirstPageHeader | hf::FirstPageFooter))
