@@ -1,7 +1,8 @@
 #pragma once
-// What both fuzz targets share: a GUI application for the fonts of
-// QTextDocument, and a check that a document that was read writes and reads
-// again in both formats.
+// What the fuzz targets share: the libFuzzer entry points (a GUI application
+// for the fonts of QTextDocument, the input as bytes to each target's
+// fuzz::testOne), and a check that a document that was read writes and reads
+// again in both formats. Included by the one source file of each target.
 
 #include "document/TextControlDocument.h"
 #include "document/formats/NativeFormat.h"
@@ -10,6 +11,8 @@
 
 #include <QGuiApplication>
 #include <QTextDocument>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 
 namespace fuzz {
@@ -42,4 +45,29 @@ inline void roundTrip(const wp::docmodel::DocumentContent& doc) {
         std::abort();
 }
 
+// What a reader loaded must survive both writers; false when it loaded nothing.
+inline bool readsAndRoundTrips(bool (*read)(const QByteArray&, wp::docmodel::DocumentContent&,
+                                            QString*),
+                               const QByteArray& bytes) {
+    wp::docmodel::DocumentContent doc;
+    QString error;
+    if (!read(bytes, doc, &error))
+        return false;
+    roundTrip(doc);
+    return true;
+}
+
+// One input, defined by each target.
+void testOne(QByteArray bytes);
+
 } // namespace fuzz
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::startApplication();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::testOne(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    return 0;
+}

@@ -7,24 +7,15 @@
 
 #include <QImage>
 #include <QPainter>
-#include <cstddef>
-#include <cstdint>
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::startApplication();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+void fuzz::testOne(QByteArray bytes) {
     wp::docmodel::DocumentContent doc;
     QString error;
     if (bytes.startsWith("WPTXDOC")) {
         if (!wp::NativeFormat::read(bytes, doc, &error))
-            return 0;
+            return;
     } else {
         if (!wp::RtfReader::read(bytes, doc, &error))
-            return 0;
+            return;
         // What the control does after reading RTF.
         wp::PageLayout::fitRowHeights(doc.body.get(),
                                       doc.page.width - doc.page.marginL - doc.page.marginR);
@@ -42,5 +33,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         QPainter painter(&sheet);
         layout.drawPage(&painter, page, 10);
     }
-    return 0;
 }

@@ -1,19 +1,6 @@
 // Feeds arbitrary bytes to the native format's loader.
 #include "FuzzSupport.h"
 
-#include <cstddef>
-#include <cstdint>
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::startApplication();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    wp::docmodel::DocumentContent doc;
-    QString error;
-    if (wp::NativeFormat::read(bytes, doc, &error))
-        fuzz::roundTrip(doc);
-    return 0;
+void fuzz::testOne(QByteArray bytes) {
+    readsAndRoundTrips(wp::NativeFormat::read, bytes);
 }

@@ -158,6 +158,13 @@ TEST(TextControlPages, viewModeSwitchesBetweenSheetsAndDraftAndDrawingWorksInBot
     // Draft: the body slices join, so page 2 begins where page 1's text ends.
     const int joined = view->pageOrigin(2).y() - view->pageOrigin(1).y();
     EXPECT_LT(joined, gapped - 100);
+    EXPECT_NEAR(joined, view->pageLayout()->sliceHeight(1) * view->pixelsPerTwip(), 1);
+    // A click on page 2's second line finds its text.
+    tx.setCurrentInputPosition(2, 2, 3);
+    const QRect caret = view->caretViewportRect();
+    tx.setCurrentInputPosition(2, 2, 8); // same line: the view does not scroll
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, caret.center() + QPoint(1, 0));
+    EXPECT_EQ(tx.CurrentInputPosition(), (QList<qint32>{2, 2, 3}));
     keepShot(tx.grab().toImage(), QStringLiteral("control-draft.png"));
     EXPECT_EQ(tx.CurrentPages(), 2);
     QImage img(816, 1056, QImage::Format_ARGB32);
@@ -189,6 +196,9 @@ TEST(TextControlPages, inputPositionFollowsTheCaretTypedAcrossAPageBreak) {
     EXPECT_EQ(tx.CurrentPages(), 2);
     EXPECT_EQ(tx.CurrentInputPosition(), (QList<qint32>{2, 1, 4}));
     EXPECT_EQ(tx.SelStart(), tx.document()->characterCount() - 1);
+    // The view scrolled to the caret on page 2.
+    auto* pageView = qobject_cast<wp::PageView*>(view);
+    EXPECT_TRUE(pageView->viewport()->rect().contains(pageView->caretViewportRect()));
     QTest::keyClick(view, Qt::Key_Left, Qt::ShiftModifier);
     EXPECT_EQ(tx.SelLength(), 1);
     EXPECT_EQ(tx.SelText(), QStringLiteral("t"));
@@ -198,7 +208,7 @@ TEST(TextControlPages, inputPositionFollowsTheCaretTypedAcrossAPageBreak) {
     tx.setCurrentInputPosition(1, 1, 0);
     EXPECT_EQ(tx.SelStart(), 0);
     EXPECT_EQ(tx.SelLength(), 0);
-    EXPECT_EQ(qobject_cast<wp::PageView*>(view)->textCursor().position(), 0);
+    EXPECT_EQ(pageView->textCursor().position(), 0);
     tx.setCurrentInputPosition(2, 1, 2);
     EXPECT_EQ(tx.SelText(), QString());
     EXPECT_EQ(tx.CurrentInputPosition(), (QList<qint32>{2, 1, 2}));
@@ -206,6 +216,15 @@ TEST(TextControlPages, inputPositionFollowsTheCaretTypedAcrossAPageBreak) {
     // Typing in the view goes in at the control's caret.
     QTest::keyClicks(view, QStringLiteral("X"));
     EXPECT_EQ(tx.document()->lastBlock().text(), QStringLiteral("NeXxt"));
+    // Down from page 1's last line reaches page 2; Backspace at the start of
+    // page 2 joins its paragraph to page 1.
+    tx.setCurrentInputPosition(1, 46, 2);
+    QTest::keyClick(view, Qt::Key_Down);
+    EXPECT_EQ(tx.CurrentInputPosition()[0], 2);
+    tx.setCurrentInputPosition(2, 1, 0);
+    QTest::keyClick(view, Qt::Key_Backspace);
+    EXPECT_EQ(tx.CurrentPages(), 1);
+    EXPECT_EQ(tx.CurrentInputPosition(), (QList<qint32>{1, 46, 12}));
 }
 
 TEST(TextControlPages, typingNextToAFieldStaysOutOfItAndTheFieldPointerComesFromTheHandler) {
@@ -234,6 +253,11 @@ TEST(TextControlPages, typingNextToAFieldStaysOutOfItAndTheFieldPointerComesFrom
     QTest::mouseMove(view->viewport(), caret.center());
     EXPECT_EQ(askedFor, id);
     EXPECT_EQ(view->viewport()->cursor().shape(), Qt::ForbiddenCursor);
+    // Outside the field the pointer is the text beam again.
+    at.setPosition(2);
+    view->setTextCursor(at);
+    QTest::mouseMove(view->viewport(), view->caretViewportRect().center());
+    EXPECT_EQ(view->viewport()->cursor().shape(), Qt::IBeamCursor);
 }
 
 TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHeadersAndFooters) {

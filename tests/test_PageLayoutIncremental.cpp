@@ -208,6 +208,12 @@ struct Fixture {
                 h.insertBlock();
             else
                 h.deletePreviousChar();
+            // Now and then the body changes before the pages are asked for.
+            if (pick(2) == 0) {
+                c.setPosition(anywhere());
+                c.insertBlock();
+                return QStringLiteral("header or footer and a paragraph break");
+            }
             return QStringLiteral("header or footer");
         }
         case 10: {

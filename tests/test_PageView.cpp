@@ -1,5 +1,6 @@
-// The editing view: sheets on a desk, typing across a page break, the caret
-// and selection following keys and mouse, the field pointer.
+// The editing view on a layout of its own: sheets on a desk, the caret and
+// selection following keys and mouse, zoom, Tab in tables. (Typing across a
+// page break, draft view and the field pointer: test_PageLayoutControl.)
 #include "document/pages/PageLayout.h"
 #include "document/pages/PageView.h"
 #include "support/PageSupport.h"
@@ -47,45 +48,6 @@ struct Fixture {
 
 } // namespace
 
-TEST(PageView, typingAcrossAPageBreakMovesTheCaretOntoTheNextPage) {
-    Fixture f(46);
-    ASSERT_EQ(f.layout.pageCount(), 1);
-    QTextCursor c = f.view->textCursor();
-    c.movePosition(QTextCursor::End);
-    f.view->setTextCursor(c);
-    EXPECT_EQ(f.layout.pageAndLine(f.view->textCursor().position()), std::make_pair(1, 46));
-
-    int moves = 0;
-    QObject::connect(f.view.get(), &PageView::cursorPositionChanged, [&] { ++moves; });
-    QTest::keyClick(f.view.get(), Qt::Key_Return);
-    QTest::keyClicks(f.view.get(), QStringLiteral("New page"));
-    EXPECT_EQ(f.layout.pageCount(), 2);
-    const int pos = f.view->textCursor().position();
-    EXPECT_EQ(f.layout.pageAndLine(pos), std::make_pair(2, 1));
-    EXPECT_EQ(f.layout.lineText(2, 1), QStringLiteral("New page"));
-    EXPECT_EQ(f.doc.lastBlock().text(), QStringLiteral("New page"));
-    EXPECT_EQ(moves, 9);
-    // The view scrolled to the caret on page 2.
-    const QRect caret = f.view->caretViewportRect();
-    EXPECT_TRUE(f.view->viewport()->rect().contains(caret)) << caret.top();
-    EXPECT_GE(caret.top(), f.view->pageOrigin(2).y());
-
-    // Backspace over the break brings the caret back to page 1.
-    for (int i = 0; i < 9; ++i)
-        QTest::keyClick(f.view.get(), Qt::Key_Backspace);
-    EXPECT_EQ(f.layout.pageCount(), 1);
-    EXPECT_EQ(f.layout.pageAndLine(f.view->textCursor().position()), std::make_pair(1, 46));
-    // Undo restores the typed text, and moving down from page 1's last line
-    // reaches page 2.
-    QTest::keyClick(f.view.get(), Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(f.layout.pageCount(), 2);
-    c = f.view->textCursor();
-    c.setPosition(f.layout.positionAt(1, 46, 2));
-    f.view->setTextCursor(c);
-    QTest::keyClick(f.view.get(), Qt::Key_Down);
-    EXPECT_EQ(f.layout.pageAndLine(f.view->textCursor().position()).first, 2);
-}
-
 TEST(PageView, keysAndMouseSelectAndTheViewShowsSheetsOnADesk) {
     Fixture f(120);
     ASSERT_EQ(f.layout.pageCount(), 3);
@@ -127,51 +89,6 @@ TEST(PageView, keysAndMouseSelectAndTheViewShowsSheetsOnADesk) {
     if (o2.y() > 10) {
         EXPECT_NE(QColor(shot.pixel(o2.x() + 5, o2.y() - 8)), QColor(Qt::white));
     }
-}
-
-TEST(PageView, mouseOverAFieldShowsThePointerItsHandlerChose) {
-    Fixture f(3);
-    // Positions 0..8 ("Paragraph") stand for a field with id 7.
-    f.view->fieldAt = [](int pos) { return pos < 9 ? 7 : 0; };
-    int asked = 0;
-    f.view->fieldPointer = [&](int id) {
-        ++asked;
-        return id == 7 ? 12 : 0;
-    };
-    const auto [page, rect] = f.layout.caretRect(3);
-    const double s = f.view->pixelsPerTwip();
-    const QPoint over =
-        f.view->pageOrigin(page) + QPoint(int(rect.left() * s), int(rect.center().y() * s));
-    QTest::mouseMove(f.view->viewport(), over);
-    EXPECT_EQ(f.view->viewport()->cursor().shape(), Qt::ForbiddenCursor);
-    EXPECT_EQ(asked, 1);
-    const auto [page2, rect2] = f.layout.caretRect(f.doc.findBlockByNumber(2).position() + 5);
-    const QPoint away =
-        f.view->pageOrigin(page2) + QPoint(int(rect2.left() * s), int(rect2.center().y() * s));
-    QTest::mouseMove(f.view->viewport(), away);
-    EXPECT_EQ(f.view->viewport()->cursor().shape(), Qt::IBeamCursor);
-    EXPECT_EQ(PageView::cursorShape(11), Qt::WaitCursor);
-    EXPECT_EQ(PageView::cursorShape(0), Qt::IBeamCursor);
-}
-
-TEST(PageView, draftViewJoinsTheSlicesAndClicksStillFindTheirText) {
-    Fixture f(120);
-    f.view->setDraft(true);
-    // No desk between the slices and no header: page 2's slice starts where
-    // page 1's ends.
-    const int step = f.view->pageOrigin(2).y() - f.view->pageOrigin(1).y();
-    EXPECT_NEAR(step, f.layout.sliceHeight(1) * f.view->pixelsPerTwip(), 1);
-    const int target = f.layout.positionAt(2, 2, 3);
-    QTextCursor c = f.view->textCursor();
-    c.setPosition(target);
-    f.view->setTextCursor(c);
-    const QRect caret = f.view->caretViewportRect();
-    ASSERT_TRUE(f.view->viewport()->rect().contains(caret.center()));
-    c.setPosition(target + 5); // same line: the view does not scroll
-    f.view->setTextCursor(c);
-    QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, caret.center() + QPoint(1, 0));
-    EXPECT_EQ(f.view->textCursor().position(), target);
-    keepShot(f.view->viewport()->grab().toImage(), QStringLiteral("pageview-draft.png"));
 }
 
 TEST(PageView, zoomScalesTheSheets) {

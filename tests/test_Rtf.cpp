@@ -285,30 +285,6 @@ TEST(Rtf, unicodeAndCodePageCharacters) {
     EXPECT_EQ(plain(tx), QStringLiteral("\u00e9\u20ac \u4e2d\U0001F600 \u0161"));
 }
 
-TEST(Rtf, emptiedFieldsSurviveRtfAndCanBeFilledAgain) {
-    TextControl tx;
-    tx.setSelText(QStringLiteral("Date: "));
-    const qint16 id = tx.FieldInsert(QStringLiteral("Today"), QStringLiteral("current_date"));
-    tx.setFieldCurrent(id);
-    tx.setFieldText(QString());
-    TextControl copy;
-    ASSERT_TRUE(copy.LoadFromMemory(tx.SaveToMemory(wp::fmt::Rtf), wp::fmt::Rtf));
-    EXPECT_EQ(fieldIds(copy), QList<qint16>{id});
-    copy.setFieldCurrent(id);
-    EXPECT_EQ(copy.FieldText(), QString());
-    EXPECT_EQ(copy.FieldData(id), QStringLiteral("current_date"));
-    copy.setFieldText(QStringLiteral("1 May"));
-    EXPECT_EQ(plain(copy), QStringLiteral("Date: 1 May"));
-    // A foreign field without a result is a field all the same.
-    ASSERT_TRUE(copy.LoadFromMemory(
-        rtf("{\\rtf1 x{\\field{\\*\\fldinst MERGEFIELD \"job title\"}{\\fldrslt }}y}"),
-        wp::fmt::Rtf));
-    const auto ids = fieldIds(copy);
-    ASSERT_EQ(ids.size(), 1);
-    EXPECT_EQ(copy.FieldData(ids.front()), QStringLiteral("job title"));
-    EXPECT_EQ(plain(copy), QStringLiteral("xy"));
-}
-
 TEST(Rtf, malformedAndTruncatedRtfIsRefusedAndChangesNothing) {
     TextControl src;
     buildSample(src);

@@ -158,16 +158,6 @@ TEST(TextControl, fieldsWalkInDocumentOrderAndKeepIdDataAndFormatWhenRefilled) {
     EXPECT_EQ(fieldIds(tx), (QList<qint16>{c, a, b}));
 }
 
-TEST(TextControl, fieldCursorSignalAsksTheHandlerForThePointer) {
-    TextControl tx;
-    const qint16 id = tx.FieldInsert(QStringLiteral("Name"), QStringLiteral("name"));
-    EXPECT_EQ(tx.fieldAt(1), id);
-    EXPECT_EQ(tx.fieldAt(4), 0);
-    EXPECT_EQ(tx.fieldMousePointer(id), 0);
-    QObject::connect(&tx, &TextControl::FieldSetCursor, [](int, int& pointer) { pointer = 12; });
-    EXPECT_EQ(tx.fieldMousePointer(id), 12);
-}
-
 TEST(TextControl, tablesInsertUnderTheirIdsAndEnumerateInDocumentOrder) {
     TextControl tx;
     tx.setSelText(QStringLiteral("start\nend"));
@@ -190,27 +180,6 @@ TEST(TextControl, tablesInsertUnderTheirIdsAndEnumerateInDocumentOrder) {
     EXPECT_EQ(tx.table(1)->columns(), 4);
     qint16 state = 7, id = 0;
     EXPECT_EQ(tx.TableNext(state, id), 0);
-}
-
-TEST(TextControl, tableAtTheVeryStartFollowsATypedParagraphBreak) {
-    // The table dialog's way: at input position (1, 1, 0) it types a
-    // paragraph break first, then inserts at the caret.
-    TextControl tx;
-    tx.setSelText(QStringLiteral("Hello"));
-    tx.setCurrentInputPosition(1, 1, 0);
-    ASSERT_EQ(tx.CurrentInputPosition(), (QList<qint32>{1, 1, 0}));
-    tx.setSelLength(0);
-    tx.setSelText(QStringLiteral("\r\n"));
-    EXPECT_EQ(tx.TableInsert(2, 2, -1, 1000), 1000);
-    QTextTable* t = tx.table(1000);
-    ASSERT_NE(t, nullptr);
-    EXPECT_EQ(tx.document()->firstBlock().text(), QString());
-    EXPECT_EQ(tx.document()->lastBlock().text(), QStringLiteral("Hello"));
-    EXPECT_LT(t->lastPosition(), tx.document()->lastBlock().position());
-    EXPECT_EQ(tx.textCursor().currentTable(), t); // the caret waits in the first cell
-    // The user's edits can be undone, the control's loads are not undo steps.
-    tx.document()->undo();
-    EXPECT_EQ(tx.table(1000), nullptr);
 }
 
 TEST(TextControl, nativeRoundTripKeepsEverything) {
@@ -348,18 +317,6 @@ TEST(TextControl, nativeKeepsNestedTablesFramesAndEveryKindOfFormatValue) {
               odd.property(QTextFormat::UserProperty + 50));
     EXPECT_EQ(f.anchorHref(), QStringLiteral("http://example.org"));
     EXPECT_EQ(copy.document()->rootFrame()->childFrames().size(), 2);
-}
-
-TEST(TextControl, headerFilledAsPlainTextSavesAndLoadsInTheNativeFormat) {
-    wp::TextControl tx;
-    tx.setHeaderFooter(wp::hf::Header | wp::hf::Footer);
-    tx.headerFooterDocument(wp::hf::Header)->setPlainText(QStringLiteral("Anna Berg"));
-    tx.headerFooterDocument(wp::hf::Footer)->setPlainText(QStringLiteral("page"));
-    const QByteArray data = tx.SaveToMemory(8);
-    wp::TextControl copy;
-    ASSERT_TRUE(copy.LoadFromMemory(data, 8));
-    EXPECT_EQ(copy.headerFooterDocument(wp::hf::Header)->toPlainText(), "Anna Berg");
-    EXPECT_EQ(copy.headerFooterDocument(wp::hf::Footer)->toPlainText(), "page");
 }
 
 TEST(TextControl, tagBelongsToTheControlAndSurvivesEveryLoad) {

@@ -132,6 +132,10 @@ TEST(SqlText, translatesTopOnlyWhereTheDatabaseLacksIt) {
         translateTop(QStringLiteral("-- lead\nSELECT TOP 2 a FROM t WHERE b = '--;' /* x; */;"),
                      Dialect::SQLite),
         QStringLiteral("-- lead\nSELECT a FROM t WHERE b = '--;' LIMIT 2 /* x; */;"));
+    // A doubled quote stays inside its literal.
+    EXPECT_EQ(translateTop(QStringLiteral("SELECT TOP 1 a FROM t WHERE b = 'it''s; --'"),
+                           Dialect::SQLite),
+              QStringLiteral("SELECT a FROM t WHERE b = 'it''s; --' LIMIT 1"));
     auto refused = [](const QString& sql) {
         try {
             translateTop(sql, Dialect::SQLite);

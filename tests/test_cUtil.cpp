@@ -71,6 +71,11 @@ TEST_F(cUtilArchive, writesCreatesAndReplacesEntriesReadableByLibzip) {
     EXPECT_EQ(wptest::zipNames(zip), (QStringList{"doc_prop_descs.xml", "cvl_data.xml"}));
     EXPECT_EQ(wptest::zipEntry(zip, "doc_prop_descs.xml"), "<descs ver=\"1\"/>");
     EXPECT_EQ(wptest::zipEntry(zip, "cvl_data.xml"), "<cvl/>"); // the others stay
+    // A name beyond ASCII is stored as UTF-8, as other programs read it.
+    const QString name = QString::fromUtf8("Lebenslauf_ä.xml");
+    u.WriteEntry(zip, name, "<a/>");
+    EXPECT_EQ(wptest::zipNames(zip).value(2), name);
+    EXPECT_EQ(u.ReadEntry(zip, name), "<a/>");
 
     EXPECT_EQ(u.ReadEntry(zip, "missing.xml"), "");
     EXPECT_EQ(u.lastError(), "");

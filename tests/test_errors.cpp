@@ -66,6 +66,12 @@ TEST(Dump, arraysByDimension) {
     one.elements = {QStringLiteral("x"), QVariant::fromValue(nullptr)};
     EXPECT_EQ(var("a", one), "<a>" + br + "  <a Index=\"0\">x</a>" + br +
                                  "  <a Index=\"1\">{Null}</a>" + br + "</a>" + br);
+    // An element that is an array itself closes with the bare name.
+    dump::Array nested;
+    nested.dims = {{1, 1}};
+    nested.elements = {QVariant::fromValue(one)};
+    EXPECT_TRUE(var("n", nested).endsWith("{Null}</n>" + br + "  </n>" + br + "</n>" + br))
+        << var("n", nested).toStdString();
 
     dump::Array four;
     four.dims = {{0, 0}, {0, 0}, {0, 0}, {0, 0}};

@@ -14,6 +14,7 @@
 
 using wp::frmHeaderProperties;
 using wptest::child;
+using wptest::click;
 
 namespace {
 QLineEdit* field(QWidget* f, const char* name) {
@@ -21,9 +22,6 @@ QLineEdit* field(QWidget* f, const char* name) {
 }
 QCheckBox* firstPage(QWidget* f) {
     return child<QCheckBox>(f, QStringLiteral("cjchkFirstPageDifferent"));
-}
-void click(QWidget* f, const char* button) {
-    child<QPushButton>(f, QString::fromLatin1(button))->click();
 }
 // Sets the field, clicks its up/down control through the public slot, and
 // gives the field's text back.
@@ -157,7 +155,7 @@ TEST_F(HeaderDlg, withoutADocumentControlTheCallFailsBeforeTheWindowOpens) {
     EXPECT_FALSE(wp::modWP::FormInstance<frmHeaderProperties>::exists());
 }
 
-TEST_F(HeaderDlg, captionsFitAndTheTabOrderRunsTopToBottom) {
+TEST_F(HeaderDlg, captionsFitTheWindow) {
     frmHeaderProperties form;
     form.setTx(&tx);
     form.Load();
@@ -179,6 +177,4 @@ TEST_F(HeaderDlg, captionsFitAndTheTabOrderRunsTopToBottom) {
             EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
         }
     }
-    EXPECT_EQ(wptest::tabOrder(field(&form, "feHeader")),
-              QStringList({"feHeader", "feFooter", "cjchkFirstPageDifferent", "pbOK", "pbCancel"}));
 }

@@ -22,6 +22,7 @@
 
 using wp::frmResumeProps;
 using wptest::child;
+using wptest::click;
 
 namespace {
 const char* const kKeys[8] = {"title",   "subject",  "author",   "manager",
@@ -35,9 +36,6 @@ QPlainTextEdit* box(QWidget* f, const QString& name) {
 }
 QPlainTextEdit* desc(QWidget* f, int i) {
     return box(f, QStringLiteral("feDesc(%1)").arg(i));
-}
-void click(QWidget* f, const char* name) {
-    child<QPushButton>(f, QString::fromLatin1(name))->click();
 }
 using wptest::fileBytes;
 

@@ -13,13 +13,11 @@
 
 using wp::frmResumeTitle;
 using wptest::child;
+using wptest::click;
 
 namespace {
 QLineEdit* titleField(QWidget* f) {
     return child<QLineEdit>(f, QStringLiteral("feTitle"));
-}
-void click(QWidget* f, const char* name) {
-    child<QPushButton>(f, QString::fromLatin1(name))->click();
 }
 
 // Runs ResumeTitleRetrieve with `step` acting on the open window; a step that

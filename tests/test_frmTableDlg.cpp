@@ -16,13 +16,11 @@
 
 using wp::modWP::gstrReturnXML;
 using wptest::child;
+using wptest::click;
 
 namespace {
 QComboBox* combo(QWidget* f, int index) {
     return child<QComboBox>(f, QStringLiteral("cmbTable(%1)").arg(index));
-}
-void click(QWidget* f, const char* button) {
-    child<QPushButton>(f, QString::fromLatin1(button))->click();
 }
 void save(QWidget* f, const char* rows, const char* cols) {
     combo(f, 0)->setEditText(QString::fromLatin1(rows));
@@ -172,8 +170,6 @@ TEST_F(TableDlg, enterMovesTheFocusDownAndNeverSaves) {
         EXPECT_EQ(QApplication::focusWidget(), child<QPushButton>(f, QStringLiteral("pbOK")));
         EXPECT_TRUE(f->isVisible());
         EXPECT_EQ(combo(f, 1)->count(), 12) << "typed text is no list entry";
-        EXPECT_EQ(wptest::tabOrder(combo(f, 0)),
-                  QStringList({"cmbTable(0)", "cmbTable(1)", "pbOK", "pbCancel"}));
         QTest::keyClick(child<QPushButton>(f, QStringLiteral("pbOK")), Qt::Key_Return);
     });
     EXPECT_EQ(result, tableXml(1000));

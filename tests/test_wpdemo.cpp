@@ -25,8 +25,6 @@ using wptest::child;
 
 namespace {
 
-// The controls of `window` that Tab reaches but that have no accessible name.
-
 // One window of the demo: the menu action that opens it, and its name.
 struct DemoWindowCase {
     const char* action;
@@ -135,7 +133,9 @@ void WpDemo::forEveryWindow(const std::function<void(QWidget*)>& check) {
     EXPECT_TRUE(printSeen);
 }
 
-TEST_F(WpDemo, everyWindowAppearsWithATitle) {
+// Each menu opens its window, titled; the demo's own window is walked as
+// test_Accessibility walks the library's.
+TEST_F(WpDemo, everyMenuOpensItsWindowTitledAndEveryControlIsNamed) {
     EXPECT_TRUE(window->windowTitle().contains(QStringLiteral("resume.rtf")));
     forEveryWindow([](QWidget* w) {
         EXPECT_TRUE(w->isVisible());
@@ -143,10 +143,6 @@ TEST_F(WpDemo, everyWindowAppearsWithATitle) {
     });
     // Leaving each window left the document as it was.
     EXPECT_FALSE(window->isWindowModified());
-}
-
-// The demo's own window is walked as the library's dialogs are.
-TEST_F(WpDemo, everyFocusableControlHasAnAccessibleName) {
     EXPECT_EQ(wptest::walk(window.get()).faults, QStringList());
 }
 
@@ -232,13 +228,12 @@ TEST_F(WpDemo, dialogResultsReachTheDocumentAndTheWindow) {
     wp::TextControl* tx = window->textControl();
     withModal("actPageSetup", [](QWidget* w) {
         child<QLineEdit>(w, QStringLiteral("feMargins(0)"))->setText(QStringLiteral("1.50"));
-        child<QPushButton>(w, QStringLiteral("pbOK"))->click();
+        wptest::click(w, "pbOK");
     });
     EXPECT_EQ(tx->PageMarginL(), 2160);
     EXPECT_TRUE(window->isWindowModified());
 
-    withModal("actTable",
-              [](QWidget* w) { child<QPushButton>(w, QStringLiteral("pbOK"))->click(); });
+    withModal("actTable", [](QWidget* w) { wptest::click(w, "pbOK"); });
     qint16 state = 0, id = 0, last = 0;
     while ((state = tx->TableNext(state, id)) != 0)
         last = std::max(last, id);
@@ -248,8 +243,7 @@ TEST_F(WpDemo, dialogResultsReachTheDocumentAndTheWindow) {
     // user is told why instead of "Table 0 inserted".
     {
         wptest::MessageRecorder messages;
-        withModal("actTable",
-                  [](QWidget* w) { child<QPushButton>(w, QStringLiteral("pbOK"))->click(); });
+        withModal("actTable", [](QWidget* w) { wptest::click(w, "pbOK"); });
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_TRUE(messages.messages[0].text.contains(QStringLiteral("inside a table")));
         EXPECT_FALSE(window->statusBar()->currentMessage().contains(QStringLiteral("Table 0")));
@@ -257,18 +251,18 @@ TEST_F(WpDemo, dialogResultsReachTheDocumentAndTheWindow) {
 
     withModal("actProperties", [](QWidget* w) {
         child<QLineEdit>(w, QStringLiteral("feSumm(1)"))->setText(QStringLiteral("Staff engineer"));
-        child<QPushButton>(w, QStringLiteral("pbOK"))->click();
+        wptest::click(w, "pbOK");
     });
     EXPECT_TRUE(tx->Tag().contains(QStringLiteral("Staff engineer")));
     EXPECT_EQ(tx->documentProperty(wp::info::Subject), QStringLiteral("Staff engineer"));
 
     // A new résumé, after the changes above were discarded: its title names the window.
     wptest::whenModal([](QWidget* w) {
-        child<QPushButton>(w, QStringLiteral("pbDiscard"))->click();
+        wptest::click(w, "pbDiscard");
         wptest::whenModal([](QWidget* title) {
             child<QLineEdit>(title, QStringLiteral("feTitle"))
                 ->setText(QStringLiteral("Résumé 2027"));
-            child<QPushButton>(title, QStringLiteral("pbOK"))->click();
+            wptest::click(title, "pbOK");
         });
     });
     trigger("actNew");
@@ -286,7 +280,7 @@ TEST_F(WpDemo, dialogResultsReachTheDocumentAndTheWindow) {
                 offered = files->selectedFiles().value(0);
             dialog->close();
         });
-        child<QPushButton>(w, QStringLiteral("pbSave"))->click();
+        wptest::click(w, "pbSave");
     });
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(offered.endsWith(QStringLiteral("/Résumé 2027.rtf"))) << offered.toStdString();
@@ -297,7 +291,7 @@ TEST_F(WpDemo, libraryErrorsAreLoggedAndShownWithTheWholeReport) {
     wptest::whenModal([&](QWidget* w) {
         EXPECT_EQ(w->objectName(), QStringLiteral("errsErrorDialog"));
         details = qobject_cast<QMessageBox*>(w)->detailedText();
-        child<QPushButton>(w, QStringLiteral("pbOK"))->click();
+        wptest::click(w, "pbOK");
     });
     QString xml = QStringLiteral("<page><page_size width=");
     EXPECT_EQ(wptest::errorOf([&] { window->wp()->PageDialogShow(xml); }).number, 65535);

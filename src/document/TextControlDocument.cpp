@@ -188,6 +188,48 @@ std::vector<const QTextFrame*> floatsBefore(const QTextBlock& block) {
     return floats;
 }
 
+QTextBlockFormat writtenBlockFormat(const QTextBlock& block,
+                                    const std::vector<const QTextFrame*>& floats) {
+    QTextBlockFormat bf = block.blockFormat();
+    if (!floats.empty()) {
+        const QTextBlock holder = block.document()->findBlock(floats.front()->firstPosition() - 1);
+        if (isFloatHolder(holder) &&
+            holder.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight)
+            bf.setTopMargin(bf.topMargin() + holder.blockFormat().lineHeight());
+    }
+    return bf;
+}
+
+std::vector<double> columnWidths(const QTextTable* table, double textWidth) {
+    constexpr double twipsPerPixel = 15.0;
+    const QTextTableFormat tf = table->format();
+    double width = textWidth;
+    const QTextLength w = tf.width();
+    if (w.type() == QTextLength::PercentageLength)
+        width = textWidth * w.rawValue() / 100;
+    else if (w.type() == QTextLength::FixedLength)
+        width = w.rawValue() * twipsPerPixel;
+    const int cols = table->columns();
+    const QList<QTextLength> constraints = tf.columnWidthConstraints();
+    std::vector<double> widths(size_t(cols), -1);
+    double used = 0;
+    int open = 0;
+    for (int c = 0; c < cols; ++c) {
+        if (c < constraints.size() && constraints[c].type() == QTextLength::PercentageLength)
+            widths[size_t(c)] = width * constraints[c].rawValue() / 100;
+        else if (c < constraints.size() && constraints[c].type() == QTextLength::FixedLength)
+            widths[size_t(c)] = constraints[c].rawValue() * twipsPerPixel;
+        if (widths[size_t(c)] >= 0)
+            used += widths[size_t(c)];
+        else
+            ++open;
+    }
+    for (double& x : widths)
+        if (x < 0)
+            x = std::max(144.0, (width - used) / std::max(1, open));
+    return widths;
+}
+
 static void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& blocks) {
     for (; !it.atEnd(); ++it) {
         if (QTextFrame* f = it.currentFrame()) {

@@ -174,6 +174,18 @@ bool isFloat(const QTextFrame* frame);
 bool isFloatHolder(const QTextBlock& block);
 /// The floats that stand right before a paragraph, in order.
 std::vector<const QTextFrame*> floatsBefore(const QTextBlock& block);
+/// A paragraph's format as a writer gives it: with the space before that
+/// the empty paragraph before its floats (`floats`, from floatsBefore) holds.
+QTextBlockFormat writtenBlockFormat(const QTextBlock& block,
+                                    const std::vector<const QTextFrame*>& floats);
+/// Tables nested deeper than this are read and written as paragraphs of
+/// their cell.
+constexpr int MaxTableDepth = 16;
+/// A table's column widths in twips, as the writers give them: the table's
+/// width (fixed, a share of `textWidth` or all of it) shared out by the
+/// column constraints, the columns without one taking equal parts of what
+/// is left, at least 144 twips each. (Table lengths are 1/96 inch.)
+std::vector<double> columnWidths(const QTextTable* table, double textWidth);
 /// What a writer walks: the paragraphs and tables of a frame in order (a
 /// table as {invalid block, table}). Floats are left out (they go with the
 /// paragraph after them) and so are float holders; other frames give their
@@ -188,6 +200,17 @@ struct DocumentParts {
     int baseLine = 0;
     QString tag;
     QMap<QString, QString> info;
+};
+
+/// The head of a format's writer: the parts it writes, and the document of
+/// them (the body, a header or footer) being written.
+class PartsWriter {
+public:
+    explicit PartsWriter(const DocumentParts& parts) : parts(parts) {}
+
+protected:
+    const DocumentParts& parts;
+    const QTextDocument* doc = nullptr;
 };
 
 /// What a load produces: fresh documents and settings, owned until the

@@ -1,6 +1,7 @@
 #include "preview/frmPrintPreview.h"
 
 #include "core/modWP.h"
+#include "dialogs/FieldNumbers.h"
 #include "forms/StatusPanes.h"
 #include "preview/modPrintDlg.h"
 #include "wp/TextControl.h"
@@ -20,28 +21,12 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <cmath>
-#include <limits>
 
 namespace wp {
 
 using modvbCodeShieldSupport::Guard;
 
 namespace {
-// Whole numbers as the layout wants them: nearest, halves to even (the
-// default rounding mode), within the integer's width or error 6.
-qint32 whole32(double x) {
-    const double r = std::nearbyint(x);
-    if (!(r >= std::numeric_limits<qint32>::min() && r <= std::numeric_limits<qint32>::max()))
-        wp::raise(err::Overflow);
-    return static_cast<qint32>(r);
-}
-qint16 whole16(double x) {
-    const double r = std::nearbyint(x);
-    if (!(r >= std::numeric_limits<qint16>::min() && r <= std::numeric_limits<qint16>::max()))
-        wp::raise(err::Overflow);
-    return static_cast<qint16>(r);
-}
 
 // The arguments and locals of a click on a page area, for its report.
 void bindMouseUp(Guard& g, const qint16& button, const qint16& shift, const double& X,
@@ -227,11 +212,11 @@ void frmPrintPreview::LayoutGeometry(Geometry& g, const QRectF& client, double p
     double nWidth = 0;
     double nHeight = 0;
     if (zoomMode == 0 && !twoPages) {
-        nHeight = whole32(H - WholeAllowance);
-        nWidth = whole32(pageWidth * nHeight / pageHeight);
+        nHeight = RoundToInt32(H - WholeAllowance);
+        nWidth = RoundToInt32(pageWidth * nHeight / pageHeight);
         if (W - WholeAllowance < nWidth) {
-            nWidth = whole32(W - WholeAllowance);
-            nHeight = whole32(pageHeight * nWidth / pageWidth);
+            nWidth = RoundToInt32(W - WholeAllowance);
+            nHeight = RoundToInt32(pageHeight * nWidth / pageWidth);
             p1.moveTop((H - nHeight) / 2);
             p1.moveLeft(PageMargin);
         } else {
@@ -242,11 +227,11 @@ void frmPrintPreview::LayoutGeometry(Geometry& g, const QRectF& client, double p
         if (nHeight >= 1 && nWidth >= 1)
             p1.setSize(QSizeF(nWidth, nHeight));
     } else if (zoomMode == 0) {
-        nWidth = whole32((W - TwoPageAllowance) / 2);
-        nHeight = whole32(pageHeight * nWidth / pageWidth);
+        nWidth = RoundToInt32((W - TwoPageAllowance) / 2);
+        nHeight = RoundToInt32(pageHeight * nWidth / pageWidth);
         if (H - WholeAllowance < nHeight) {
-            nHeight = whole32(H - WholeAllowance);
-            nWidth = whole32(pageWidth * nHeight / pageHeight);
+            nHeight = RoundToInt32(H - WholeAllowance);
+            nWidth = RoundToInt32(pageWidth * nHeight / pageHeight);
             const double gap = (W - 2 * nWidth) / 3;
             p1.moveTopLeft(QPointF(gap, PageMargin));
             p2.moveTopLeft(QPointF(gap + gap + nWidth, PageMargin));
@@ -261,18 +246,18 @@ void frmPrintPreview::LayoutGeometry(Geometry& g, const QRectF& client, double p
     } else {
         // The scroll range is measured against the whole work area, before
         // the scroll bars take their share of it.
-        qint32 nMaxScroll = whole32(p1.height() + ScrollMargin - H);
+        qint32 nMaxScroll = RoundToInt32(p1.height() + ScrollMargin - H);
         if (nMaxScroll > 0) {
             g.vs.maximum = nMaxScroll;
-            g.vs.largeChange = whole32(H / (p1.height() + ScrollMargin) * nMaxScroll);
-            g.vs.smallChange = whole32(nMaxScroll * 0.2);
+            g.vs.largeChange = RoundToInt32(H / (p1.height() + ScrollMargin) * nMaxScroll);
+            g.vs.smallChange = RoundToInt32(nMaxScroll * 0.2);
             clampValue(g.vs);
         }
-        nMaxScroll = whole32(p1.width() + ScrollMargin - W);
+        nMaxScroll = RoundToInt32(p1.width() + ScrollMargin - W);
         if (nMaxScroll > 0) {
             g.hs.maximum = nMaxScroll;
-            g.hs.largeChange = whole32(W / (p1.width() + ScrollMargin) * nMaxScroll);
-            g.hs.smallChange = whole32(nMaxScroll * 0.2);
+            g.hs.largeChange = RoundToInt32(W / (p1.width() + ScrollMargin) * nMaxScroll);
+            g.hs.smallChange = RoundToInt32(nMaxScroll * 0.2);
             clampValue(g.hs);
         }
         if (W - scrollVWidth > 0)
@@ -281,8 +266,8 @@ void frmPrintPreview::LayoutGeometry(Geometry& g, const QRectF& client, double p
             g.picMain.setHeight(H - scrollHHeight);
         W = g.picMain.width();
         H = g.picMain.height();
-        const qint32 nDistX = whole32((W - p1.width()) / 2);
-        const qint32 nDistY = whole32((H - p1.height()) / 2);
+        const qint32 nDistX = RoundToInt32((W - p1.width()) / 2);
+        const qint32 nDistY = RoundToInt32((H - p1.height()) / 2);
         if (nDistX >= PageMargin) {
             g.hs.enabled = false;
             p1.moveLeft(nDistX);
@@ -301,13 +286,13 @@ void frmPrintPreview::LayoutGeometry(Geometry& g, const QRectF& client, double p
 }
 
 qint32 frmPrintPreview::ZoomScrollMaximum(double pageSide, double workSide) {
-    return std::max(0, whole32(pageSide + ScrollMargin - workSide));
+    return std::max(0, RoundToInt32(pageSide + ScrollMargin - workSide));
 }
 
 qint16 frmPrintPreview::FittedPrintZoom(double areaWidth, double areaHeight, double pageWidth,
                                         double pageHeight) {
-    const qint16 iZoomH = whole16(areaHeight * 100 / pageHeight);
-    const qint16 iZoomW = whole16(areaWidth * 100 / pageWidth);
+    const qint16 iZoomH = RoundToInt16(areaHeight * 100 / pageHeight);
+    const qint16 iZoomW = RoundToInt16(areaWidth * 100 / pageWidth);
     qint16 zoom = 0;
     if (iZoomH < iZoomW)
         zoom = iZoomH;
@@ -386,8 +371,8 @@ void frmPrintPreview::BuildControls() {
         page->setAccessibleDescription(
             QStringLiteral("Left click zooms in, right click zooms out"));
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    m_geo.scrollV.setSize(QSizeF(whole32(extent * m_tppX), 0));
-    m_geo.scrollH.setSize(QSizeF(0, whole32(extent * m_tppY)));
+    m_geo.scrollV.setSize(QSizeF(RoundToInt32(extent * m_tppX), 0));
+    m_geo.scrollH.setSize(QSizeF(0, RoundToInt32(extent * m_tppY)));
     connect(scrollH, &QScrollBar::valueChanged, this, [this](int v) { scrollH_Change(v); });
     connect(scrollV, &QScrollBar::valueChanged, this, [this](int v) { scrollV_Change(v); });
 
@@ -597,8 +582,8 @@ void frmPrintPreview::FormResize() {
         m_lPageWidth = m_txPrev->PageWidth();
         m_lPageHeight = m_txPrev->PageHeight();
         m_iOldPrintZoom = m_txPrev->PrintZoom();
-        const QRectF client(0, 0, whole32(m_client->width() * m_tppX),
-                            whole32(m_client->height() * m_tppY));
+        const QRectF client(0, 0, RoundToInt32(m_client->width() * m_tppX),
+                            RoundToInt32(m_client->height() * m_tppY));
         m_geo.hs.value = scrollH->value();
         m_geo.vs.value = scrollV->value();
         LayoutGeometry(m_geo, client, m_lPageWidth, m_lPageHeight, m_iZoomMode, m_bTwoPages);
@@ -792,9 +777,9 @@ void frmPrintPreview::ClickZoom(double X, double Y, double nOldX, double nOldY) 
     // The scroll bars' change events move the page, so the point clicked
     // comes into view in the same proportion.
     if (nOldX != 0)
-        scrollH->setValue(whole32(X / nOldX * m_geo.hs.maximum));
+        scrollH->setValue(RoundToInt32(X / nOldX * m_geo.hs.maximum));
     if (nOldY != 0)
-        scrollV->setValue(whole32(Y / nOldY * m_geo.vs.maximum));
+        scrollV->setValue(RoundToInt32(Y / nOldY * m_geo.vs.maximum));
 }
 
 void frmPrintPreview::picPage1_MouseUp(qint16 button, qint16 shift, double X, double Y) {
@@ -803,8 +788,8 @@ void frmPrintPreview::picPage1_MouseUp(qint16 button, qint16 shift, double X, do
     Guard g("frmPrintPreview", "picPage1_MouseUp", this);
     bindMouseUp(g, button, shift, X, Y, nOldX, nOldY);
     g.runEvent([&] {
-        nOldX = whole32(m_geo.picPage1.width());
-        nOldY = whole32(m_geo.picPage1.height());
+        nOldX = RoundToInt32(m_geo.picPage1.width());
+        nOldY = RoundToInt32(m_geo.picPage1.height());
         if (button == 1) {
             if (m_iZoomMode == 2)
                 return;
@@ -826,8 +811,8 @@ void frmPrintPreview::picPage2_MouseUp(qint16 button, qint16 shift, double X, do
         if (button != 1 || m_txPrev->CurrentPages() == m_lCurPage)
             return;
         // Both pages have the size of the first.
-        nOldX = whole32(m_geo.picPage1.width());
-        nOldY = whole32(m_geo.picPage1.height());
+        nOldX = RoundToInt32(m_geo.picPage1.width());
+        nOldY = RoundToInt32(m_geo.picPage1.height());
         if (shift == 0) {
             ++m_lCurPage;
             SetZoomMode(qint16(m_iZoomMode + 1));

@@ -87,17 +87,6 @@ void expectFailsWithoutWindow(const std::function<void()>& call) {
     EXPECT_FALSE(opened) << "a window opened";
 }
 
-QStringList tabOrder(QWidget* first) {
-    QStringList order;
-    QWidget* w = first;
-    do {
-        if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
-            order << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w && w != first);
-    return order;
-}
-
 void whenModal(std::function<void(QWidget*)> step, int timeoutMs) {
     auto* timer = new QTimer;
     auto elapsed = std::make_shared<QElapsedTimer>();

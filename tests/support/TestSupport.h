@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QObject>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -73,10 +74,6 @@ QString runModal(const QString& formName, const QString& caption,
 /// opens; one that opens anyway is closed, so the test cannot hang.
 void expectFailsWithoutWindow(const std::function<void()>& call);
 
-/// The object names of the controls that Tab visits, from `first` round
-/// to it again (a combo box's own line edit is the box).
-QStringList tabOrder(QWidget* first);
-
 /// What a walk of one window found wrong for a keyboard or screen-reader
 /// user, and the controls Tab visited.
 struct Walk {
@@ -130,6 +127,11 @@ protected:
 /// The child of `root` with that objectName, of type T (nullptr when none).
 template <class T> T* child(QWidget* root, const QString& name) {
     return root ? root->findChild<T*>(name) : nullptr;
+}
+
+/// Clicks the push button of `form` with that objectName.
+inline void click(QWidget* form, const char* name) {
+    child<QPushButton>(form, QString::fromLatin1(name))->click();
 }
 
 } // namespace wptest

@@ -52,19 +52,7 @@ void Translator::readLevel(QXmlStreamReader& xml, Level& l) {
 }
 
 void Translator::readNumbering() {
-    QString part;
-    for (const Relationship& r : mainRels)
-        if (r.type == QLatin1String("numbering") && !r.external)
-            part = r.target;
-    if (part.isEmpty())
-        return;
-    QXmlStreamReader xml(pkg.read(part, true));
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.tokenType() == QXmlStreamReader::DTD)
-            throw QStringLiteral("part %1 has a document type declaration").arg(part);
-        if (!xml.isStartElement())
-            continue;
+    const bool read = readPart(QLatin1String("numbering"), [this](QXmlStreamReader& xml) {
         const auto n = xml.name();
         if (n == QLatin1String("abstractNum") && abstracts.size() < MaxNumberings) {
             std::array<Level, 9>& levels = abstracts[intAttr(xml, "abstractNumId", -1)];
@@ -98,8 +86,9 @@ void Translator::readNumbering() {
                 }
             }
         }
-    }
-    check(xml, part);
+    });
+    if (!read)
+        return;
     // Numberings of one definition without overrides count on together.
     std::map<int, int> shared; // abstract id -> RTF \ls
     int next = 1;

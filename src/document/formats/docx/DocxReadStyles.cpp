@@ -88,6 +88,20 @@ std::optional<QRgb> hexColor(const QString& value) {
     return ok ? std::optional<QRgb>(v) : std::nullopt;
 }
 
+void readMargins(QXmlStreamReader& xml, std::optional<int> (&padding)[4]) {
+    while (xml.readNextStartElement()) {
+        const auto side = xml.name();
+        const int i = side == QLatin1String("left") || side == QLatin1String("start")  ? 0
+                      : side == QLatin1String("top")                                   ? 1
+                      : side == QLatin1String("right") || side == QLatin1String("end") ? 2
+                      : side == QLatin1String("bottom")                                ? 3
+                                                                                       : -1;
+        if (i >= 0 && attr(xml, "type") != QLatin1String("pct"))
+            padding[i] = std::clamp(intAttr(xml, "w"), 0, MaxLength);
+        skip(xml);
+    }
+}
+
 void RunProps::merge(const RunProps& o) {
     take(bold, o.bold);
     take(italic, o.italic);
@@ -301,17 +315,7 @@ void Translator::readTableProps(QXmlStreamReader& xml, TableProps& t) {
             t.borders = any;
             continue;
         } else if (n == QLatin1String("tblCellMar")) {
-            while (xml.readNextStartElement()) {
-                const auto side = xml.name();
-                const int i = side == QLatin1String("left") || side == QLatin1String("start")  ? 0
-                              : side == QLatin1String("top")                                   ? 1
-                              : side == QLatin1String("right") || side == QLatin1String("end") ? 2
-                              : side == QLatin1String("bottom")                                ? 3
-                                                                                               : -1;
-                if (i >= 0 && attr(xml, "type") != QLatin1String("pct"))
-                    t.padding[i] = std::clamp(intAttr(xml, "w"), 0, MaxLength);
-                skip(xml);
-            }
+            readMargins(xml, t.padding);
             continue;
         }
         skip(xml);
@@ -319,44 +323,19 @@ void Translator::readTableProps(QXmlStreamReader& xml, TableProps& t) {
 }
 
 void Translator::readTheme() {
-    QString theme;
-    for (const Relationship& r : mainRels)
-        if (r.type == QLatin1String("theme") && !r.external)
-            theme = r.target;
-    if (theme.isEmpty())
-        return;
-    QXmlStreamReader xml(pkg.read(theme, true));
     QString* which = nullptr;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.tokenType() == QXmlStreamReader::DTD)
-            throw QStringLiteral("part %1 has a document type declaration").arg(theme);
-        if (!xml.isStartElement())
-            continue;
+    readPart(QLatin1String("theme"), [&](QXmlStreamReader& xml) {
         if (xml.name() == QLatin1String("majorFont"))
             which = &majorFont;
         else if (xml.name() == QLatin1String("minorFont"))
             which = &minorFont;
         else if (xml.name() == QLatin1String("latin") && which && which->isEmpty())
             *which = attr(xml, "typeface");
-    }
-    check(xml, theme);
+    });
 }
 
 void Translator::readStyles() {
-    QString part;
-    for (const Relationship& r : mainRels)
-        if (r.type == QLatin1String("styles") && !r.external)
-            part = r.target;
-    if (part.isEmpty())
-        return;
-    QXmlStreamReader xml(pkg.read(part, true));
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.tokenType() == QXmlStreamReader::DTD)
-            throw QStringLiteral("part %1 has a document type declaration").arg(part);
-        if (!xml.isStartElement())
-            continue;
+    readPart(QLatin1String("styles"), [this](QXmlStreamReader& xml) {
         const auto n = xml.name();
         if (n == QLatin1String("rPrDefault")) {
             while (xml.readNextStartElement()) {
@@ -404,8 +383,7 @@ void Translator::readStyles() {
             if (!id.isEmpty() && styles.size() < 10000)
                 styles.insert(id, s);
         }
-    }
-    check(xml, part);
+    });
 }
 
 // The style and those it is based on, the most basic first; a loop in the

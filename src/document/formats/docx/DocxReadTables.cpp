@@ -58,17 +58,7 @@ void readCellProps(QXmlStreamReader& xml, CellDef& c) {
             visibleBorders(xml, c.borders);
             continue;
         } else if (n == QLatin1String("tcMar")) {
-            while (xml.readNextStartElement()) {
-                const auto side = xml.name();
-                const int i = side == QLatin1String("left") || side == QLatin1String("start")  ? 0
-                              : side == QLatin1String("top")                                   ? 1
-                              : side == QLatin1String("right") || side == QLatin1String("end") ? 2
-                              : side == QLatin1String("bottom")                                ? 3
-                                                                                               : -1;
-                if (i >= 0 && attr(xml, "type") != QLatin1String("pct"))
-                    c.padding[i] = std::clamp(intAttr(xml, "w"), 0, MaxLength);
-                skip(xml);
-            }
+            readMargins(xml, c.padding);
             continue;
         }
         skip(xml);

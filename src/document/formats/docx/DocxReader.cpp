@@ -47,21 +47,29 @@ void Translator::readSection(QXmlStreamReader& xml, Section& s) {
 }
 
 void Translator::readSettings() {
+    readPart(QLatin1String("settings"), [this](QXmlStreamReader& xml) {
+        if (xml.name() == QLatin1String("defaultTabStop"))
+            defaultTab = std::clamp(intAttr(xml, "val", 720), 1, 1440 * 22);
+    });
+}
+
+bool Translator::readPart(QLatin1String type, const std::function<void(QXmlStreamReader&)>& start) {
     QString part;
     for (const Relationship& r : mainRels)
-        if (r.type == QLatin1String("settings") && !r.external)
+        if (r.type == type && !r.external)
             part = r.target;
     if (part.isEmpty())
-        return;
+        return false;
     QXmlStreamReader xml(pkg.read(part, true));
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.tokenType() == QXmlStreamReader::DTD)
             throw QStringLiteral("part %1 has a document type declaration").arg(part);
-        if (xml.isStartElement() && xml.name() == QLatin1String("defaultTabStop"))
-            defaultTab = std::clamp(intAttr(xml, "val", 720), 1, 1440 * 22);
+        if (xml.isStartElement())
+            start(xml);
     }
     check(xml, part);
+    return true;
 }
 
 void Translator::scanSections(const QByteArray& document) {

@@ -7,6 +7,7 @@
 // DocxReadPictures.cpp (drawings) and DocxReadInfo.cpp (core and extended
 // properties). Each writes RTF of the control's dialect into `out`.
 
+#include "document/TextControlDocument.h"
 #include "document/formats/docx/DocxPackage.h"
 #include "wp/PageFormat.h"
 
@@ -18,6 +19,7 @@
 #include <QStringList>
 #include <QXmlStreamReader>
 #include <array>
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -27,8 +29,8 @@ namespace wp::DocxReader::detail {
 using docx::PackageReader;
 using docx::Relationship;
 
-constexpr int MaxDepth = 64;      // nested elements we descend into (tables, sdt...)
-constexpr int MaxTableDepth = 16; // as the RTF reader
+constexpr int MaxDepth = 64; // nested elements we descend into (tables, sdt...)
+using docmodel::MaxTableDepth;
 constexpr int MaxLength = 1000000;
 
 // --- formats as the styles and the direct formatting give them --------------
@@ -151,6 +153,9 @@ private:
     void readBody(QXmlStreamReader& xml, int depth);
     void readHeaderFooter(const QString& rid, const char* word);
     void readSettings();
+    // Each start element of the main part's related part of `type`, in
+    // document order; false when there is no such part.
+    bool readPart(QLatin1String type, const std::function<void(QXmlStreamReader&)>& start);
     QByteArray hfOut; // the RTF header and footer groups
     int defaultTab = 720;
     void writeHead(QByteArray& rtf);
@@ -218,5 +223,7 @@ void skip(QXmlStreamReader& xml);
 void check(const QXmlStreamReader& xml, const QString& part);
 /// An "RRGGBB" colour; nullopt for "auto" or anything else.
 std::optional<QRgb> hexColor(const QString& value);
+/// Cell margins (w:tblCellMar, w:tcMar) in twips: left, top, right, bottom.
+void readMargins(QXmlStreamReader& xml, std::optional<int> (&padding)[4]);
 
 } // namespace wp::DocxReader::detail

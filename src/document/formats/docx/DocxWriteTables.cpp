@@ -19,35 +19,9 @@ QString n(long long v) {
 // `textWidth` is the page's text width for an outer table, the cell's for a
 // nested one.
 std::vector<long long> Writer::columnWidths(QTextTable* t, double textWidth) const {
-    const QTextTableFormat tf = t->format();
-    double width = textWidth;
-    const QTextLength w = tf.width();
-    if (w.type() == QTextLength::PercentageLength)
-        width = textWidth * w.rawValue() / 100;
-    else if (w.type() == QTextLength::FixedLength)
-        width = w.rawValue() * TwipsPerPixel;
-    const int cols = t->columns();
-    const QList<QTextLength> constraints = tf.columnWidthConstraints();
-    std::vector<double> widths(size_t(cols), -1);
-    double used = 0;
-    int open = 0;
-    for (int c = 0; c < cols; ++c) {
-        if (c < constraints.size() && constraints[c].type() == QTextLength::PercentageLength)
-            widths[size_t(c)] = width * constraints[c].rawValue() / 100;
-        else if (c < constraints.size() && constraints[c].type() == QTextLength::FixedLength)
-            widths[size_t(c)] = constraints[c].rawValue() * TwipsPerPixel;
-        if (widths[size_t(c)] >= 0)
-            used += widths[size_t(c)];
-        else
-            ++open;
-    }
-    std::vector<long long> out(static_cast<size_t>(cols));
-    for (int c = 0; c < cols; ++c) {
-        double x = widths[size_t(c)];
-        if (x < 0)
-            x = std::max(144.0, (width - used) / std::max(1, open));
-        out[size_t(c)] = std::max(1LL, std::llround(x));
-    }
+    std::vector<long long> out;
+    for (double x : docmodel::columnWidths(t, textWidth))
+        out.push_back(std::max(1LL, std::llround(x)));
     return out;
 }
 

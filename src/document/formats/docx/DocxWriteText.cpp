@@ -323,14 +323,7 @@ void Writer::paragraph(const QTextBlock& b, bool gapAfter) {
     QXmlStreamWriter& w = *xml;
     const QTextList* list = b.textList();
     const std::vector<const QTextFrame*> floats = docmodel::floatsBefore(b);
-    QTextBlockFormat bf = b.blockFormat();
-    // The empty paragraph before floats holds the paragraph's space before.
-    if (!floats.empty()) {
-        const QTextBlock holder = b.document()->findBlock(floats.front()->firstPosition() - 1);
-        if (docmodel::isFloatHolder(holder) &&
-            holder.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight)
-            bf.setTopMargin(bf.topMargin() + holder.blockFormat().lineHeight());
-    }
+    const QTextBlockFormat bf = docmodel::writtenBlockFormat(b, floats);
     w.writeStartElement(QStringLiteral("w:p"));
     paragraphProps(b, bf, list, gapAfter);
     if (pendingTableId > 0) {

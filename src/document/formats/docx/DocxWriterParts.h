@@ -30,18 +30,16 @@ using docx::PackageWriter;
 /// rest (see rtf::TwipsPerPixel); pictures in EMU (914400 to the inch).
 constexpr double TwipsPerPixel = 15.0;
 constexpr double EmuPerPixel = 9525.0;
-constexpr int MaxTableDepth = 16;
+using docmodel::MaxTableDepth;
 
-class Writer {
+class Writer : docmodel::PartsWriter {
 public:
-    explicit Writer(const docmodel::DocumentParts& parts) : parts(parts) {}
+    using PartsWriter::PartsWriter;
     QByteArray write();
 
 private:
-    const docmodel::DocumentParts& parts;
     PackageWriter package;
     QXmlStreamWriter* xml = nullptr; // of the part being written
-    const QTextDocument* doc = nullptr;
 
     // Relationships of the part being written: id -> (type, target).
     std::vector<std::pair<QString, QString>>* rels = nullptr;

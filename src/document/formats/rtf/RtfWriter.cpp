@@ -27,20 +27,17 @@ namespace wp::RtfWriter {
 
 namespace {
 
-// Tables nested deeper than this are written as paragraphs of their cell.
-constexpr int MaxTableDepth = 16;
+using docmodel::MaxTableDepth;
 
-class Writer {
+class Writer : docmodel::PartsWriter {
 public:
-    explicit Writer(const docmodel::DocumentParts& parts) : parts(parts) {}
+    using PartsWriter::PartsWriter;
     QByteArray write();
 
 private:
-    const docmodel::DocumentParts& parts;
     QByteArray out;
-    QStringList fonts;  // index = RTF font number; 0 is the default font
-    QList<QRgb> colors; // index + 1 = RTF colour number
-    const QTextDocument* doc = nullptr;
+    QStringList fonts;                // index = RTF font number; 0 is the default font
+    QList<QRgb> colors;               // index + 1 = RTF colour number
     QHash<int, QByteArray> charProps; // by character format index of `doc`
     double defaultSize = 12;
     // One numbering of the list table: the lists of one group, by level.
@@ -442,14 +439,7 @@ private:
     void block(const QTextBlock& b, int itap, const char* end) {
         const QTextList* list = b.textList();
         const std::vector<const QTextFrame*> floats = docmodel::floatsBefore(b);
-        QTextBlockFormat bf = b.blockFormat();
-        // The empty paragraph before floats holds the paragraph's space before.
-        if (!floats.empty()) {
-            const QTextBlock holder = b.document()->findBlock(floats.front()->firstPosition() - 1);
-            if (docmodel::isFloatHolder(holder) &&
-                holder.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight)
-                bf.setTopMargin(bf.topMargin() + holder.blockFormat().lineHeight());
-        }
+        const QTextBlockFormat bf = docmodel::writtenBlockFormat(b, floats);
         if (itap == 0 && bf.boolProperty(docmodel::ColumnBreakBefore))
             out += "\\column";
         paragraphProps(bf, itap, list);
@@ -739,35 +729,12 @@ private:
     // `textWidth` is the page's text width for an outer table, the cell's
     // width for a nested one.
     std::vector<long long> columnBounds(QTextTable* t, double textWidth) {
-        const QTextTableFormat tf = t->format();
-        double width = textWidth;
-        const QTextLength w = tf.width();
-        if (w.type() == QTextLength::PercentageLength)
-            width = textWidth * w.rawValue() / 100;
-        else if (w.type() == QTextLength::FixedLength)
-            width = w.rawValue() * rtf::TwipsPerPixel;
-        const int cols = t->columns();
-        const QList<QTextLength> constraints = tf.columnWidthConstraints();
-        std::vector<double> widths(cols, -1);
-        double used = 0;
-        int open = 0;
-        for (int c = 0; c < cols; ++c) {
-            if (c < constraints.size() && constraints[c].type() == QTextLength::PercentageLength)
-                widths[c] = width * constraints[c].rawValue() / 100;
-            else if (c < constraints.size() && constraints[c].type() == QTextLength::FixedLength)
-                widths[c] = constraints[c].rawValue() * rtf::TwipsPerPixel;
-            if (widths[c] >= 0)
-                used += widths[c];
-            else
-                ++open;
-        }
-        for (double& x : widths)
-            if (x < 0)
-                x = std::max(144.0, (width - used) / std::max(1, open));
+        const std::vector<double> widths = docmodel::columnWidths(t, textWidth);
+        const size_t cols = widths.size();
         std::vector<long long> bounds(cols + 1);
-        double x = std::llround(tf.leftMargin() * rtf::TwipsPerPixel);
+        double x = std::llround(t->format().leftMargin() * rtf::TwipsPerPixel);
         bounds[0] = std::llround(x);
-        for (int c = 0; c < cols; ++c) {
+        for (size_t c = 0; c < cols; ++c) {
             x += std::max(1.0, widths[c]);
             bounds[c + 1] = std::max(bounds[c] + 1, static_cast<long long>(std::llround(x)));
         }
