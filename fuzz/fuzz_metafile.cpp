@@ -4,16 +4,8 @@
 #include "document/Metafile.h"
 
 #include <QImage>
-#include <cstddef>
-#include <cstdint>
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::startApplication();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+void fuzz::testOne(QByteArray bytes) {
     wp::docmodel::renderMetafile(bytes, QSize(64, 48));
     // The same bytes behind a WMF header, and as the records of an EMF.
     QByteArray wmf("\x01\x00\x09\x00\x00\x03\x00\x00\x00\x00\x10\x00\x00\x00\x00\x00\x00\x00", 18);
@@ -24,5 +16,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         emf.replace(40, 4, QByteArray(" EMF", 4));
         wp::docmodel::renderMetafile(emf, QSize(64, 48));
     }
-    return 0;
 }
