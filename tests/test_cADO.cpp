@@ -56,6 +56,18 @@ TEST(cADOConnection, buildsTheThreeConnectionStringsToTheLetter) {
     a.SetConnectType(5);
     EXPECT_EQ(cADOInternal::RebuildConnection(a), QString());
     EXPECT_EQ(a.ReportConnection(), QString());
+
+    // A type outside 16 bits is an overflow; the lowest 16-bit one is unknown.
+    ReportRecorder recorder;
+    const wp::Error e = errorOf([&] { a.SetConnectType(40000); });
+    EXPECT_EQ(e.number, wp::err::ApplicationDefined);
+    ASSERT_EQ(recorder.reports.size(), 1u);
+    EXPECT_EQ(recorder.said(0), "6 cADO.SetConnectType");
+    EXPECT_TRUE(recorder.reports[0].variables.contains(
+        QStringLiteral("<ModuleVariables>\r\n{Disabled}</ModuleVariables>")));
+    EXPECT_TRUE(recorder.reports[0].variables.contains(QStringLiteral("<vData>40000</vData>")));
+    a.SetConnectType(-32768);
+    EXPECT_EQ(cADOInternal::RebuildConnection(a), QString());
 }
 
 TEST(cADOConnection, reportConnectionCarriesTheReadOnlyAccountAndLeavesNoCredentials) {
@@ -87,20 +99,6 @@ TEST(cADOConnection, workgroupFileLiesBesideTheDatabase) {
         EXPECT_EQ(a.WIF(), QString::fromLatin1(wif));
         EXPECT_EQ(a.Dbname(), QString::fromLatin1(db));
     }
-}
-
-TEST(cADOConnection, connectTypeOutside16BitsIsReportedAsOverflow) {
-    ReportRecorder recorder;
-    cADO a;
-    const wp::Error e = errorOf([&] { a.SetConnectType(40000); });
-    EXPECT_EQ(e.number, wp::err::ApplicationDefined);
-    ASSERT_EQ(recorder.reports.size(), 1u);
-    EXPECT_EQ(recorder.said(0), "6 cADO.SetConnectType");
-    EXPECT_TRUE(recorder.reports[0].variables.contains(
-        QStringLiteral("<ModuleVariables>\r\n{Disabled}</ModuleVariables>")));
-    EXPECT_TRUE(recorder.reports[0].variables.contains(QStringLiteral("<vData>40000</vData>")));
-    a.SetConnectType(-32768); // still 16 bits
-    EXPECT_EQ(cADOInternal::RebuildConnection(a), QString());
 }
 
 TEST(SqlText, translatesTopOnlyWhereTheDatabaseLacksIt) {
@@ -151,15 +149,6 @@ TEST(SqlText, translatesTopOnlyWhereTheDatabaseLacksIt) {
     EXPECT_FALSE(refused(QStringLiteral("SELECT TOP 10 a FROM t")));
 }
 
-TEST(SqlText, connectionStringsLoseOnlyTheirPassword) {
-    using wp::data::withoutPassword;
-    EXPECT_EQ(withoutPassword(QStringLiteral("Data source=/d/mv.mdb;User ID = 'u';Password = "
-                                             "'s3cret';Mode=ReadWrite;")),
-              QStringLiteral("Data source=/d/mv.mdb;User ID = 'u';Password = '';Mode=ReadWrite;"));
-    EXPECT_EQ(withoutPassword(QStringLiteral("Provider=MSDASQL.1;Password=pw;User ID=u")),
-              QStringLiteral("Provider=MSDASQL.1;Password=;User ID=u"));
-}
-
 TEST(SqlText, sqliteFailuresAreClassifiedByTheirPrimaryCode) {
     // Qt's driver reports extended result codes: the low byte decides.
     const std::pair<int, qint32> cases[] = {
@@ -182,7 +171,7 @@ TEST(SqlText, sqliteFailuresAreClassifiedByTheirPrimaryCode) {
             << code;
 }
 
-TEST(SqlText, readsConnectionStringsAndBaseTables) {
+TEST(SqlText, readsConnectionStringsAndBaseTablesAndDropsOnlyThePassword) {
     const auto cs = wp::data::parseConnectionString(QStringLiteral(
         "Provider=Microsoft.Jet.OLEDB.4.0;Data source=/d/mv.mdb;User ID = 'u';Password = '';"
         "Mode=ReadWrite|Share Deny None;Jet OLEDB:System database=/d/mv.mdw;"));
@@ -191,6 +180,13 @@ TEST(SqlText, readsConnectionStringsAndBaseTables) {
     EXPECT_TRUE(cs.contains(QStringLiteral("password")));
     EXPECT_EQ(cs.value(QStringLiteral("password")), QString());
     EXPECT_EQ(cs.value(QStringLiteral("jet oledb:system database")), QStringLiteral("/d/mv.mdw"));
+
+    using wp::data::withoutPassword;
+    EXPECT_EQ(withoutPassword(QStringLiteral("Data source=/d/mv.mdb;User ID = 'u';Password = "
+                                             "'s3cret';Mode=ReadWrite;")),
+              QStringLiteral("Data source=/d/mv.mdb;User ID = 'u';Password = '';Mode=ReadWrite;"));
+    EXPECT_EQ(withoutPassword(QStringLiteral("Provider=MSDASQL.1;Password=pw;User ID=u")),
+              QStringLiteral("Provider=MSDASQL.1;Password=;User ID=u"));
 
     using wp::data::baseTable;
     EXPECT_EQ(baseTable(QStringLiteral("SELECT * FROM tblJobApplications WHERE x = 1")),

@@ -114,10 +114,6 @@ TEST_F(ResumeProps, saveWithoutChangeCountsFilledFieldsAsChanges) {
     // Filled fields count as changes: the whole résumé comes back.
     const QString result = show(kFull, [](QWidget* f) {
         EXPECT_EQ(f->windowTitle(), QStringLiteral("Properties"));
-        EXPECT_EQ(summ(f, 0)->text(), QStringLiteral("CV"));
-        EXPECT_EQ(summ(f, 5)->text(), QString());
-        EXPECT_EQ(box(f, "feKeywords")->toPlainText(), QStringLiteral("C++, Qt"));
-        EXPECT_EQ(box(f, "feComments")->toPlainText(), QStringLiteral("Hi"));
         // No archive: the help texts keep their design-time texts.
         EXPECT_EQ(desc(f, 0)->toPlainText(), QStringLiteral("Summary"));
         EXPECT_EQ(desc(f, 2)->toPlainText(), QStringLiteral("Comments"));
