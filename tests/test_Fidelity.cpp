@@ -5,6 +5,7 @@
 // each page and where each line stands. Our own Word documents are printed
 // by LibreOffice and compared with our PDF the same way.
 #include "document/pages/PageLayout.h"
+#include "support/ToolSupport.h"
 #include "wp/TextControl.h"
 
 #include <QDir>
@@ -75,10 +76,37 @@ QString pageText(const std::vector<PdfLine>& lines) {
     return words.join(QLatin1Char(' '));
 }
 
+QStringList pageTexts(const PdfPages& pages) {
+    QStringList list;
+    for (const auto& page : pages)
+        list << pageText(page);
+    return list;
+}
+
+// All lines as if on one page, each at its height on its own page.
+PdfPages onePage(const PdfPages& pages) {
+    PdfPages one(1);
+    for (const auto& p : pages)
+        one[0].insert(one[0].end(), p.begin(), p.end());
+    return one;
+}
+
+// The first line of any page that starts with `prefix` (UTF-8).
+PdfLine lineOf(const PdfPages& pages, const char* prefix) {
+    for (const auto& page : pages)
+        for (const PdfLine& l : page)
+            if (l.text.startsWith(QString::fromUtf8(prefix)))
+                return l;
+    ADD_FAILURE() << prefix << " not printed";
+    return PdfLine{};
+}
+
 // How many of LibreOffice's lines we print with the same words on the same
 // page, the left edge within 0.1 inch and the height within 0.25 inch.
 struct Match {
     int matched = 0, total = 0;
+    double percent() const { return 100.0 * matched / std::max(1, total); }
+    void add(const Match& m) { *this = {matched + m.matched, total + m.total}; }
 };
 
 Match matchLines(const PdfPages& theirs, const PdfPages& ours) {
@@ -101,10 +129,13 @@ Match matchLines(const PdfPages& theirs, const PdfPages& ours) {
     return m;
 }
 
-// `rtf` loaded and printed by us; the PDF stays in `dir`.
-PdfPages printRtf(const QByteArray& rtf, const QTemporaryDir& dir, const QString& name) {
+// `rtf` loaded (and, with `saveAs`, saved in that format and loaded again)
+// and printed by us; the PDF stays in `dir`.
+PdfPages printRtf(const QByteArray& rtf, const QTemporaryDir& dir, const QString& name,
+                  int saveAs = 0) {
     wp::TextControl tx;
-    if (!tx.LoadFromMemory(rtf, wp::fmt::Rtf)) {
+    if (!tx.LoadFromMemory(rtf, wp::fmt::Rtf) ||
+        (saveAs && !tx.LoadFromMemory(tx.SaveToMemory(saveAs), saveAs))) {
         ADD_FAILURE() << name.toStdString() << ": " << tx.lastError().toStdString();
         return {};
     }
@@ -217,19 +248,13 @@ TEST_F(Fidelity, everyDocumentHasLibreOfficesPagesTextAndLines) {
         const Corpus c = load(name);
         const std::string n = name.toStdString();
         ASSERT_FALSE(c.theirs.empty()) << n;
-        EXPECT_EQ(c.ours.size(), c.theirs.size()) << n << ": page count";
-        int samePages = 0;
-        for (size_t p = 0; p < std::min(c.ours.size(), c.theirs.size()); ++p)
-            samePages += pageText(c.ours[p]) == pageText(c.theirs[p]);
-        EXPECT_EQ(samePages, int(c.theirs.size())) << n << ": pages with the same text";
+        EXPECT_EQ(pageTexts(c.ours), pageTexts(c.theirs)) << n << ": pages and their text";
         const Match m = matchLines(c.theirs, c.ours);
-        all.matched += m.matched;
-        all.total += m.total;
+        all.add(m);
         std::printf("%-16s %3zu/%3zu pages %4d/%4d lines match (%.1f %%)\n", n.c_str(),
-                    c.ours.size(), c.theirs.size(), m.matched, m.total,
-                    100.0 * m.matched / std::max(1, m.total));
+                    c.ours.size(), c.theirs.size(), m.matched, m.total, m.percent());
     }
-    const double share = 100.0 * all.matched / std::max(1, all.total);
+    const double share = all.percent();
     std::printf("all              %d/%d lines match (%.1f %%)\n", all.matched, all.total, share);
     RecordProperty("line_match_percent", QString::number(share, 'f', 1).toStdString());
     EXPECT_GE(share, 95.0);
@@ -251,29 +276,19 @@ TEST_F(Fidelity, realDocumentsMostlyMatchLibreOffice) {
         ASSERT_FALSE(c.ours.empty()) << n;
         samePageCount += c.ours.size() == c.theirs.size();
         const Match m = matchLines(c.theirs, c.ours);
-        // The page ignored: all lines as if on one page, each at its
-        // height on its own page.
-        PdfPages theirs1(1), ours1(1);
-        for (const auto& p : c.theirs)
-            theirs1[0].insert(theirs1[0].end(), p.begin(), p.end());
-        for (const auto& p : c.ours)
-            ours1[0].insert(ours1[0].end(), p.begin(), p.end());
-        const Match a = matchLines(theirs1, ours1);
-        all.matched += m.matched;
-        all.total += m.total;
-        anyPage.matched += a.matched;
-        anyPage.total += a.total;
-        fileShares += 100.0 * m.matched / std::max(1, m.total);
+        const Match a = matchLines(onePage(c.theirs), onePage(c.ours)); // the page ignored
+        all.add(m);
+        anyPage.add(a);
+        fileShares += m.percent();
         std::printf("%-34s %3zu/%3zu pages %4d/%4d lines (%5.1f %%, %5.1f %% any page)\n",
-                    n.c_str(), c.ours.size(), c.theirs.size(), m.matched, m.total,
-                    100.0 * m.matched / std::max(1, m.total),
-                    100.0 * a.matched / std::max(1, a.total));
+                    n.c_str(), c.ours.size(), c.theirs.size(), m.matched, m.total, m.percent(),
+                    a.percent());
     }
-    const double share = 100.0 * all.matched / std::max(1, all.total);
+    const double share = all.percent();
     std::printf("all %d/%d lines match (%.1f %%, %.1f %% any page; %.1f %% per file), %d/%d page "
                 "counts\n",
-                all.matched, all.total, share, 100.0 * anyPage.matched / std::max(1, anyPage.total),
-                fileShares / int(files.size()), samePageCount, int(files.size()));
+                all.matched, all.total, share, anyPage.percent(), fileShares / int(files.size()),
+                samePageCount, int(files.size()));
     RecordProperty("real_line_match_percent", QString::number(share, 'f', 1).toStdString());
     // Floors a little under what we reach, so that a regression shows.
     EXPECT_GE(share, 47.0);
@@ -288,35 +303,21 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
     const QByteArray head = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Times New Roman;}"
                             "{\\f1\\fnil Times New Roman CYR;}"
                             "{\\f3\\fmodern Nofont Mono;}{\\f4\\froman Nofont Serif;}}";
-    auto top = [](const PdfPages& pages, const QString& prefix) {
-        for (const auto& page : pages)
-            for (const PdfLine& l : page)
-                if (l.text.startsWith(prefix))
-                    return l;
-        ADD_FAILURE() << prefix.toStdString() << " not printed";
-        return PdfLine{};
-    };
-    auto texts = [](const PdfPages& pages) {
-        QStringList list;
-        for (const auto& page : pages)
-            list << pageText(page);
-        return list;
+    // The body `rtf` after the fonts above, printed as `name`.pdf.
+    auto print = [&](const char* name, const QByteArray& rtf, int saveAs = 0) {
+        return printRtf(head + rtf, dir, QString::fromLatin1(name), saveAs);
     };
 
-    // \trgaph pads cells left and right only; \trpaddft3 without a value
+    // \\trgaph pads cells left and right only; \\trpaddft3 without a value
     // adds nothing: rows stand a line apart, as paragraphs do. The empty
     // paragraph before the table keeps its line.
-    const PdfPages table = printRtf(
-        head +
-            "\\pard Before\\par\\par\\trowd\\trgaph108\\trleft-108\\trpaddl108\\trpaddr108"
-            "\\trpaddfl3\\trpaddfr3\\cellx4000\\cellx8000\\pard\\intbl Row one\\cell B\\cell\\row"
-            "\\trowd\\trgaph108\\trleft-108\\trpaddft3\\cellx4000\\cellx8000\\pard\\intbl Row two"
-            "\\cell B\\cell\\row\\pard After\\par}",
-        dir, QStringLiteral("table"));
-    const PdfLine before = top(table, QStringLiteral("Before")),
-                  one = top(table, QStringLiteral("Row one")),
-                  two = top(table, QStringLiteral("Row two")),
-                  after = top(table, QStringLiteral("After"));
+    const PdfPages table = print(
+        "table", "\\pard Before\\par\\par\\trowd\\trgaph108\\trleft-108\\trpaddl108\\trpaddr108"
+                 "\\trpaddfl3\\trpaddfr3\\cellx4000\\cellx8000\\pard\\intbl Row one\\cell B"
+                 "\\cell\\row\\trowd\\trgaph108\\trleft-108\\trpaddft3\\cellx4000\\cellx8000"
+                 "\\pard\\intbl Row two\\cell B\\cell\\row\\pard After\\par}");
+    const PdfLine before = lineOf(table, "Before"), one = lineOf(table, "Row one"),
+                  two = lineOf(table, "Row two"), after = lineOf(table, "After");
     const double line = after.top - two.top;
     EXPECT_NEAR(line, 13.8, 0.5) << "a line of 12-point Times";
     EXPECT_NEAR(two.top - one.top, line, 1.0);
@@ -326,19 +327,16 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
     // Contextual spacing: no space after between list items of one style,
     // the space after the last one kept before a paragraph of another.
     const PdfPages list =
-        printRtf(head + "\\pard\\s27\\sa400\\contextualspace Item one\\par Item two\\par"
-                        "\\pard\\s0\\sa400 Body\\par Next\\par}",
-                 dir, QStringLiteral("contextual"));
-    const double itemOne = top(list, QStringLiteral("Item one")).top,
-                 itemTwo = top(list, QStringLiteral("Item two")).top,
-                 body = top(list, QStringLiteral("Body")).top;
-    EXPECT_NEAR(itemTwo - itemOne, line, 1.0);
+        print("contextual", "\\pard\\s27\\sa400\\contextualspace Item one\\par "
+                            "Item two\\par\\pard\\s0\\sa400 Body\\par Next\\par}");
+    const double itemTwo = lineOf(list, "Item two").top, body = lineOf(list, "Body").top;
+    EXPECT_NEAR(itemTwo - lineOf(list, "Item one").top, line, 1.0);
     EXPECT_NEAR(body - itemTwo, line + 20, 1.0);
-    EXPECT_NEAR(top(list, QStringLiteral("Next")).top - body, line + 20, 1.0);
+    EXPECT_NEAR(lineOf(list, "Next").top - body, line + 20, 1.0);
 
     // A document that begins with a list item shows its marker.
     const QByteArray item = "{\\listtext\\f5 \\'b7\\tab}\\pard\\ls1\\fi-360\\li720 ";
-    const QStringList items = texts(
+    const QStringList items = pageTexts(
         printRtf("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f5\\fcharset2 Symbol;}}{\\*\\listtable{\\list"
                  "{\\listlevel\\levelnfc23{\\leveltext\\'01\\'b7;}\\f5\\fi-360\\li720}\\listid1}}"
                  "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}" +
@@ -349,16 +347,15 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
 
     // Tab stops count from the margin, not from where a line starts, as
     // LibreOffice places them; a hanging indent is a stop of its own; a
-    // right stop past the margin does not wrap the line.
+    // right stop past the margin does not wrap the line, its dot leader
+    // filling the gap from the text to the number.
     const PdfPages tabs =
-        printRtf(head + "\\margl1800\\margr1800\\pard\\li1440\\fi-720\\tx3000 Gr\\tab 23\\par"
-                        "\\pard\\li1440\\tx3000 Growth\\tab 24\\par"
-                        "\\pard\\li400\\tqr\\tldot\\tx9072 Growth rate\\tab 25\\par}",
-                 dir, QStringLiteral("tabs"));
-    EXPECT_NEAR(top(tabs, QStringLiteral("23")).x, 162.1, 1.0);
-    EXPECT_NEAR(top(tabs, QStringLiteral("24")).x, 240.1, 1.0);
-    // One line, its dot leader filling the gap from the text to the number.
-    const PdfLine toc = top(tabs, QStringLiteral("Growth rate"));
+        print("tabs", "\\margl1800\\margr1800\\pard\\li1440\\fi-720\\tx3000 Gr"
+                      "\\tab 23\\par\\pard\\li1440\\tx3000 Growth\\tab 24\\par"
+                      "\\pard\\li400\\tqr\\tldot\\tx9072 Growth rate\\tab 25\\par}");
+    EXPECT_NEAR(lineOf(tabs, "23").x, 162.1, 1.0);
+    EXPECT_NEAR(lineOf(tabs, "24").x, 240.1, 1.0);
+    const PdfLine toc = lineOf(tabs, "Growth rate");
     EXPECT_NEAR(toc.right, 522, 1.0);
     EXPECT_TRUE(
         QRegularExpression(QStringLiteral("^Growth rate \\.{40,} 25$")).match(toc.text).hasMatch())
@@ -366,20 +363,14 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
 
     // An empty paragraph is as high as the font at its end: a 24-point
     // line between two 10-point ones, also once saved.
-    const QByteArray emptyLine =
-        head + "\\pard{\\fs20 Please\\par}{\\fs48 \\par}{\\fs20 After\\par}}";
-    wp::TextControl emptyDoc;
-    ASSERT_TRUE(emptyDoc.LoadFromMemory(emptyLine, wp::fmt::Rtf));
-    for (const QByteArray& doc : {emptyLine, emptyDoc.SaveToMemory(wp::fmt::Rtf)}) {
-        const PdfPages empty = printRtf(doc, dir, QStringLiteral("empty"));
-        EXPECT_NEAR(top(empty, QStringLiteral("After")).top -
-                        top(empty, QStringLiteral("Please")).top,
-                    11.5 + 27.6, 1.0);
+    for (const int saveAs : {0, wp::fmt::Rtf}) {
+        const PdfPages empty =
+            print("empty", "\\pard{\\fs20 Please\\par}{\\fs48 \\par}{\\fs20 After\\par}}", saveAs);
+        EXPECT_NEAR(lineOf(empty, "After").top - lineOf(empty, "Please").top, 11.5 + 27.6, 1.0);
     }
 
     // Small capitals print as capitals, the lowercase ones smaller.
-    const PdfPages caps =
-        printRtf(head + "\\pard\\scaps Reviews\\par}", dir, QStringLiteral("smallcaps"));
+    const PdfPages caps = print("smallcaps", "\\pard\\scaps Reviews\\par}");
     ASSERT_EQ(caps.size(), 1u);
     QString capsText;
     for (const PdfLine& l : caps[0]) {
@@ -395,36 +386,31 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
                  "\\f2\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf2\\pnindent0{\\pntxtb\\'B7}}"
                  "\\tx720 Apple\\par\\pard Margin\\par}",
                  dir, QStringLiteral("wordpad"));
-    const double padMargin = top(pad, QStringLiteral("Margin")).x;
-    EXPECT_NEAR(top(pad, QStringLiteral("Apple")).x, padMargin + 36, 0.5);
-    EXPECT_NEAR(top(pad, QString(QChar(0x2022))).x, padMargin, 0.5);
+    const double padMargin = lineOf(pad, "Margin").x;
+    EXPECT_NEAR(lineOf(pad, "Apple").x, padMargin + 36, 0.5);
+    EXPECT_NEAR(lineOf(pad, "\u2022").x, padMargin, 0.5);
 
     // A continuous section break goes on on the same page; the default
     // one starts a page.
-    EXPECT_EQ(texts(printRtf(head + "\\pard First\\par\\sect\\sectd\\sbknone\\pard Second\\par"
-                                    "\\sect\\sectd\\pard Third\\par}",
-                             dir, QStringLiteral("sections"))),
-              (QStringList{QStringLiteral("First Second"), QStringLiteral("Third")}));
+    EXPECT_EQ(
+        pageTexts(print("sections", "\\pard First\\par\\sect\\sectd\\sbknone\\pard Second\\par"
+                                    "\\sect\\sectd\\pard Third\\par}")),
+        (QStringList{QStringLiteral("First Second"), QStringLiteral("Third")}));
 
     // Columns: a one-column title, then two columns 720 twips apart on the
-    // same page, balanced at the continuous break below them; \column
+    // same page, balanced at the continuous break below them; \\column
     // starts the next column; a section on an even page leaves page 3
     // blank. Saved as RTF or in our format and loaded again, the lines
     // stand where they stood.
-    QByteArray lorem;
+    QByteArray columnsRtf = "\\margl1440\\margr1440\\pard Title\\par\\sect\\sectd\\sbknone\\cols2"
+                            "\\colsx720\\linebetcol\\pard ";
     for (int i = 0; i < 60; ++i)
-        lorem += "word" + QByteArray::number(i) + ' ';
-    const QByteArray columnsRtf =
-        head +
-        "\\margl1440\\margr1440\\pard Title\\par\\sect\\sectd\\sbknone\\cols2\\colsx720"
-        "\\linebetcol\\pard " +
-        lorem +
-        "\\sect\\sectd\\sbknone\\pard Below\\par\\sect\\sectd\\cols3\\pard Left\\column"
-        "\\pard Middle\\par\\sect\\sectd\\sbkeven\\pard Even\\par}";
-    const PdfPages columns = printRtf(columnsRtf, dir, QStringLiteral("columns"));
-    ASSERT_EQ(texts(columns).mid(2), (QStringList{QString(), QStringLiteral("Even")}));
-    const double title = top(columns, QStringLiteral("Title")).top;
-    const double below = top(columns, QStringLiteral("Below")).top;
+        columnsRtf += "word" + QByteArray::number(i) + ' ';
+    columnsRtf += "\\sect\\sectd\\sbknone\\pard Below\\par\\sect\\sectd\\cols3\\pard Left\\column"
+                  "\\pard Middle\\par\\sect\\sectd\\sbkeven\\pard Even\\par}";
+    const PdfPages columns = print("columns", columnsRtf);
+    ASSERT_EQ(pageTexts(columns).mid(2), (QStringList{QString(), QStringLiteral("Even")}));
+    const double title = lineOf(columns, "Title").top, below = lineOf(columns, "Below").top;
     std::vector<PdfLine> leftColumn, rightColumn;
     for (const PdfLine& l : columns[0]) {
         if (l.top > title && l.top < below)
@@ -436,14 +422,13 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
     EXPECT_NEAR(rightColumn.front().top, leftColumn.front().top, 0.5);
     EXPECT_LE(std::abs(int(leftColumn.size()) - int(rightColumn.size())), 1) << "balanced";
     EXPECT_GT(below, std::max(leftColumn.back().top, rightColumn.back().top));
-    const PdfLine left = top(columns, QStringLiteral("Left")),
-                  middle = top(columns, QStringLiteral("Middle"));
+    const PdfLine left = lineOf(columns, "Left"), middle = lineOf(columns, "Middle");
     EXPECT_NEAR(middle.top, left.top, 0.5) << "the third section on a page of its own";
     EXPECT_NEAR(middle.x - left.x, (468 - 2 * 36) / 3.0 + 36, 0.5);
     {
         // The caret and a click find the second column's words there.
         wp::TextControl tx;
-        ASSERT_TRUE(tx.LoadFromMemory(columnsRtf, wp::fmt::Rtf));
+        ASSERT_TRUE(tx.LoadFromMemory(head + columnsRtf, wp::fmt::Rtf));
         wp::PageLayout layout;
         layout.setDocument(tx.document());
         layout.setPageFormat(tx.pageFormat());
@@ -455,89 +440,72 @@ TEST_F(Fidelity, wordDocumentsPrintAsWordLaysThemOut) {
         EXPECT_NEAR(caret.top() / 20, rightColumn.front().top, 3.0);
         EXPECT_EQ(layout.hitTest(1, caret.center() + QPointF(1, 0)), pos);
         // Lines count down the first column, then the second: the title
-        // and the empty paragraph \sect ended come first.
+        // and the empty paragraph \\sect ended come first.
         EXPECT_EQ(layout.pageAndLine(pos).second, int(leftColumn.size()) + 3);
     }
     for (const int format : {wp::fmt::Rtf, wp::fmt::Native}) {
-        wp::TextControl tx;
-        ASSERT_TRUE(tx.LoadFromMemory(columnsRtf, wp::fmt::Rtf));
-        ASSERT_TRUE(tx.LoadFromMemory(tx.SaveToMemory(format), format));
-        const QString pdf = dir.filePath(QStringLiteral("columns-saved.pdf"));
-        ASSERT_TRUE(tx.exportPdf(pdf));
-        const PdfPages again = readPdf(pdf);
-        ASSERT_EQ(again.size(), columns.size()) << format;
-        for (size_t p = 0; p < again.size(); ++p) {
-            ASSERT_EQ(again[p].size(), columns[p].size()) << format;
-            for (size_t k = 0; k < again[p].size(); ++k) {
-                EXPECT_EQ(again[p][k].text, columns[p][k].text) << format;
-                EXPECT_NEAR(again[p][k].x, columns[p][k].x, 0.1) << format;
-                EXPECT_NEAR(again[p][k].top, columns[p][k].top, 0.1) << format;
-            }
+        SCOPED_TRACE(format);
+        const PdfPages again = print("columns-saved", columnsRtf, format);
+        ASSERT_EQ(pageTexts(again), pageTexts(columns));
+        const auto was = onePage(columns)[0], is = onePage(again)[0];
+        ASSERT_EQ(is.size(), was.size());
+        for (size_t k = 0; k < is.size(); ++k) {
+            EXPECT_EQ(is[k].text, was[k].text);
+            EXPECT_NEAR(is[k].x, was[k].x, 0.1) << is[k].text.toStdString();
+            EXPECT_NEAR(is[k].top, was[k].top, 0.1) << is[k].text.toStdString();
         }
     }
 
     // A later section's landscape paper and margins are its pages' own,
     // also once saved; the first section's pages keep theirs.
-    const QByteArray paperRtf =
-        head +
-        "\\pgwsxn12240\\pghsxn15840\\pard First\\par\\sect\\sectd\\lndscpsxn"
-        "\\pgwsxn15840\\pghsxn12240\\marglsxn2880\\margtsxn720\\pard Second\\par\\page Third\\par}";
-    const PdfPages paper = printRtf(paperRtf, dir, QStringLiteral("paper"));
-    const PdfLine second = top(paper, QStringLiteral("Second"));
-    EXPECT_NEAR(second.x, 144, 0.5);
-    EXPECT_NEAR(second.top, 36, 4);
-    wp::TextControl saved;
-    ASSERT_TRUE(saved.LoadFromMemory(paperRtf, wp::fmt::Rtf));
-    ASSERT_TRUE(saved.LoadFromMemory(saved.SaveToMemory(wp::fmt::Rtf), wp::fmt::Rtf));
-    ASSERT_TRUE(saved.exportPdf(dir.filePath(QStringLiteral("paper-saved.pdf"))));
-    for (const QString& name : {QStringLiteral("paper.pdf"), QStringLiteral("paper-saved.pdf")}) {
-        QProcess info;
-        info.start(QStringLiteral("pdfinfo"),
-                   {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
-                    QStringLiteral("3"), dir.filePath(name)});
-        ASSERT_TRUE(info.waitForFinished(60000));
-        const QString sizes = QString::fromUtf8(info.readAllStandardOutput());
+    for (const int saveAs : {0, wp::fmt::Rtf}) {
+        const char* name = saveAs ? "paper-saved" : "paper";
+        const PdfLine second = lineOf(
+            print(name,
+                  "\\pgwsxn12240\\pghsxn15840\\pard First\\par\\sect\\sectd\\lndscpsxn\\pgwsxn15840"
+                  "\\pghsxn12240\\marglsxn2880\\margtsxn720\\pard Second\\par\\page Third\\par}",
+                  saveAs),
+            "Second");
+        EXPECT_NEAR(second.x, 144, 0.5) << name;
+        EXPECT_NEAR(second.top, 36, 4) << name;
+        const QString sizes = wptest::output(
+            QStringLiteral("pdfinfo"),
+            {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("3"),
+             dir.filePath(QLatin1String(name) + QStringLiteral(".pdf"))});
         EXPECT_TRUE(sizes.contains(QRegularExpression(
             QStringLiteral("Page +1 size: +612 x 792 pts(.|\\n)*Page +2 size: +792 x 612 pts"
                            "(.|\\n)*Page +3 size: +792 x 612 pts"))))
-            << name.toStdString() << sizes.toStdString();
+            << name << sizes.toStdString();
     }
 
     // Without facing pages the left-page header and footer are not shown,
-    // the right-page ones are; \chpgn prints the page's number.
+    // the right-page ones are; \\chpgn prints the page's number.
     const QByteArray hf = "{\\headerl Left head\\par}{\\headerr Right head\\par}"
                           "{\\footerl Left foot\\par}{\\footerr Page \\chpgn\\par}"
                           "\\pard One\\par\\page Two\\par}";
-    for (const bool facing : {false, true}) {
-        const PdfPages pages =
-            printRtf(head + (facing ? "\\facingp" : "") + hf, dir, QStringLiteral("headers"));
-        EXPECT_EQ(texts(pages), (QStringList{QStringLiteral("Right head One Page 1"),
-                                             QStringLiteral("Right head Two Page 2")}))
+    for (const bool facing : {false, true})
+        EXPECT_EQ(pageTexts(print("headers", (facing ? "\\facingp" : "") + hf)),
+                  (QStringList{QStringLiteral("Right head One Page 1"),
+                               QStringLiteral("Right head Two Page 2")}))
             << "facing pages " << facing;
-    }
 
-    // The PDF's text is the document's: no ligature characters.
-    const PdfPages words =
-        printRtf(head + "\\pard office fifty affine flow\\par\\f1 efficient\\par\\f4 fiord\\par}",
-                 dir, QStringLiteral("ligatures"));
-    EXPECT_EQ(texts(words),
-              QStringList{QStringLiteral("office fifty affine flow efficient fiord")});
-    // Ideographs a CJK font draws with its radicals' glyphs read as the
-    // ideographs, not as the radicals.
-    EXPECT_EQ(texts(printRtf(head + "\\pard \\u20837?\\u40736?\\u19968?\\u29992?\\par}", dir,
-                             QStringLiteral("ideographs"))),
+    // The PDF's text is the document's: no ligature characters. Ideographs
+    // a CJK font draws with its radicals' glyphs read as the ideographs, not
+    // as the radicals.
+    EXPECT_EQ(
+        pageTexts(print("ligatures",
+                        "\\pard office fifty affine flow\\par\\f1 efficient\\par\\f4 fiord\\par}")),
+        QStringList{QStringLiteral("office fifty affine flow efficient fiord")});
+    EXPECT_EQ(pageTexts(print("ideographs", "\\pard \\u20837?\\u40736?\\u19968?\\u29992?\\par}")),
               QStringList{QString::fromUtf8("\u5165\u9f20\u4e00\u7528")});
 
     // Fonts by kind: a Windows charset name is the font it names, an
     // unknown roman font a serif one, an unknown modern one a fixed one.
-    QProcess fonts;
-    fonts.start(QStringLiteral("pdffonts"), {dir.filePath(QStringLiteral("ligatures.pdf"))});
-    ASSERT_TRUE(fonts.waitForFinished(60000));
-    const QString used = QString::fromUtf8(fonts.readAllStandardOutput());
+    const QString used =
+        wptest::output(QStringLiteral("pdffonts"), {dir.filePath(QStringLiteral("ligatures.pdf"))});
     EXPECT_TRUE(used.contains(QStringLiteral("LiberationSerif"))) << used.toStdString();
     EXPECT_FALSE(used.contains(QStringLiteral("Sans"))) << used.toStdString();
-    const PdfPages mono =
-        printRtf(head + "\\pard\\f3 iiii\\par\\f3 mmmm\\par}", dir, QStringLiteral("mono"));
+    const PdfPages mono = print("mono", "\\pard\\f3 iiii\\par\\f3 mmmm\\par}");
     ASSERT_EQ(mono.size(), 1u);
     ASSERT_EQ(mono[0].size(), 2u);
     EXPECT_NEAR(mono[0][0].right - mono[0][0].x, mono[0][1].right - mono[0][1].x, 0.5)
@@ -557,22 +525,19 @@ TEST_F(Fidelity, wordDocumentsPlaceTheirLinesBothWays) {
     for (const QString& name : list) {
         const Corpus c = load(name, 0, QStringLiteral("docx"));
         const Match m = matchLines(c.theirs, c.ours);
-        read.matched += m.matched;
-        read.total += m.total;
+        read.add(m);
         std::printf("read  %-22s %3zu/%3zu pages %4d/%4d lines match (%.1f %%)\n",
                     name.toStdString().c_str(), c.ours.size(), c.theirs.size(), m.matched, m.total,
-                    100.0 * m.matched / std::max(1, m.total));
+                    m.percent());
         // Our Word document of the RTF, and our own pages of it.
         wp::TextControl tx;
         ASSERT_TRUE(tx.LoadFromFile(QDir(QStringLiteral(WP_CORPUS_DIR)).filePath(name + ".rtf")));
         const QString docx = dir.filePath(name + QStringLiteral(".docx"));
         ASSERT_TRUE(tx.SaveToFile(docx)) << tx.lastError().toStdString();
         written << docx;
-        const QString pdf = dir.filePath(name + QStringLiteral(".ours.pdf"));
-        ASSERT_TRUE(tx.exportPdf(pdf));
-        oursOfRtf[name] = readPdf(pdf);
+        oursOfRtf[name] = load(name).ours;
     }
-    const double readShare = 100.0 * read.matched / std::max(1, read.total);
+    const double readShare = read.percent();
     std::printf("read  all %d/%d lines match (%.1f %%)\n", read.matched, read.total, readShare);
     EXPECT_GE(readShare, 90.0);
 
@@ -589,13 +554,12 @@ TEST_F(Fidelity, wordDocumentsPlaceTheirLinesBothWays) {
     for (const QString& name : list) {
         const PdfPages theirs = readPdf(dir.filePath(name + QStringLiteral(".pdf")));
         const Match m = matchLines(oursOfRtf[name], theirs);
-        write.matched += m.matched;
-        write.total += m.total;
+        write.add(m);
         std::printf("write %-22s %3zu/%3zu pages %4d/%4d lines match (%.1f %%)\n",
                     name.toStdString().c_str(), theirs.size(), oursOfRtf[name].size(), m.matched,
-                    m.total, 100.0 * m.matched / std::max(1, m.total));
+                    m.total, m.percent());
     }
-    const double writeShare = 100.0 * write.matched / std::max(1, write.total);
+    const double writeShare = write.percent();
     std::printf("write all %d/%d lines match (%.1f %%)\n", write.matched, write.total, writeShare);
     RecordProperty("docx_read_line_match_percent",
                    QString::number(readShare, 'f', 1).toStdString());
@@ -635,18 +599,11 @@ TEST_F(Fidelity, footnotesStandAtTheFootOfTheirMarksPageAlsoAfterSaving) {
                (i == 45 ? "{\\super\\chftn}{\\footnote\\pard\\plain\\fs20{\\super\\chftn} "
                           "Noted once.\\par Noted twice.}\\par\n"
                         : "\\par\n");
-    wp::TextControl tx;
-    ASSERT_TRUE(tx.LoadFromMemory(rtf + '}', wp::fmt::Rtf)) << tx.lastError().toStdString();
     QTemporaryDir dir;
     for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native}) {
         SCOPED_TRACE(saveAs);
-        wp::TextControl copy;
-        if (saveAs) {
-            ASSERT_TRUE(copy.LoadFromMemory(tx.SaveToMemory(saveAs), saveAs));
-        }
-        const QString pdf = dir.filePath(QStringLiteral("notes%1.pdf").arg(saveAs));
-        ASSERT_TRUE((saveAs ? copy : tx).exportPdf(pdf));
-        const PdfPages pages = readPdf(pdf);
+        const PdfPages pages =
+            printRtf(rtf + '}', dir, QStringLiteral("notes%1").arg(saveAs), saveAs);
         ASSERT_EQ(pages.size(), 2u);
         const PdfLine *mark = nullptr, *once = nullptr, *twice = nullptr;
         double textBottom = 0;
@@ -790,26 +747,15 @@ TEST_F(Fidelity, exactRowsKeepTheirHeightAndCellsTheirPaddingAlsoAfterSaving) {
             previous = o;
         }
     }
-    // A row of exactly half an inch stays so with more text than fits.
-    wp::TextControl tx;
-    ASSERT_TRUE(tx.LoadFromMemory("{\\rtf1\\trowd\\trrh-720\\cellx2880\\intbl One\\par Two\\par "
-                                  "Three\\par Four\\cell\\row\\trowd\\trrh-720\\cellx2880\\intbl "
-                                  "Next\\cell\\row\\pard After}",
-                                  wp::fmt::Rtf));
+    // A row of exactly half an inch stays so with more text than fits, also
+    // once saved.
     QTemporaryDir dir;
-    const QString pdf = dir.filePath(QStringLiteral("exact.pdf"));
-    ASSERT_TRUE(tx.exportPdf(pdf));
-    const PdfPages pages = readPdf(pdf);
-    ASSERT_FALSE(pages.empty());
-    double one = -1, next = -1;
-    for (const PdfLine& l : pages[0]) {
-        if (l.text.startsWith(QStringLiteral("One")))
-            one = l.top;
-        if (l.text.startsWith(QStringLiteral("Next")))
-            next = l.top;
+    for (const int saveAs : {0, wp::fmt::Rtf}) {
+        const PdfPages pages = printRtf(
+            "{\\rtf1\\trowd\\trrh-720\\cellx2880\\intbl One\\par Two\\par Three\\par "
+            "Four\\cell\\row\\trowd\\trrh-720\\cellx2880\\intbl Next\\cell\\row\\pard After}",
+            dir, QStringLiteral("exact"), saveAs);
+        EXPECT_NEAR(lineOf(pages, "Next").top - lineOf(pages, "One").top, 0.5 * kPointsPerInch, 1.0)
+            << saveAs;
     }
-    ASSERT_GE(one, 0);
-    ASSERT_GE(next, 0);
-    EXPECT_NEAR(next - one, 0.5 * kPointsPerInch, 1.0);
-    EXPECT_TRUE(tx.SaveToMemory(wp::fmt::Rtf).contains("\\trrh-720"));
 }
