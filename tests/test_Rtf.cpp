@@ -95,10 +95,9 @@ TEST(Rtf, characterAndParagraphFormattingRoundTrips) {
         {QTextOption::Tab(96, QTextOption::LeftTab), QTextOption::Tab(624, QTextOption::RightTab)});
     c.insertBlock(b);
     c.insertText(QStringLiteral("tab\there\u2028line"), QTextCharFormat());
-    c.insertBlock(QTextBlockFormat());
     QTextBlockFormat r;
     r.setAlignment(Qt::AlignRight);
-    c.setBlockFormat(r);
+    c.insertBlock(r);
     c.insertText(QStringLiteral("right"));
 
     TextControl copy;
