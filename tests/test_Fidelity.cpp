@@ -193,12 +193,10 @@ protected:
         c.theirs = readPdf(judge);
         c.theirsPdf = judge;
         wp::TextControl tx;
-        if (!tx.LoadFromFile(rtf)) {
-            ADD_FAILURE() << name.toStdString() << ": " << tx.lastError().toStdString();
-            return c;
-        }
-        if (saveAs && !tx.LoadFromMemory(tx.SaveToMemory(saveAs), saveAs)) {
-            ADD_FAILURE() << name.toStdString() << " saved: " << tx.lastError().toStdString();
+        if (!tx.LoadFromFile(rtf) ||
+            (saveAs && !tx.LoadFromMemory(tx.SaveToMemory(saveAs), saveAs))) {
+            ADD_FAILURE() << name.toStdString() << " (saved as " << saveAs
+                          << "): " << tx.lastError().toStdString();
             return c;
         }
         static QTemporaryDir out;

@@ -110,11 +110,8 @@ QImage maskOf(const QImage& page, QColor colour) {
 // Pixels of a page near `colour`.
 int pixelsOf(const QImage& page, QColor colour) {
     const QImage mask = maskOf(page, colour);
-    int n = 0;
-    for (int y = 0; y < mask.height(); ++y)
-        for (int x = 0; x < mask.width(); ++x)
-            n += mask.pixel(x, y) == qRgb(0, 0, 0);
-    return n;
+    const auto* pixels = reinterpret_cast<const QRgb*>(mask.constBits());
+    return int(std::count(pixels, pixels + mask.width() * mask.height(), qRgb(0, 0, 0)));
 }
 
 // The box of the pixels of a page near `colour`.
@@ -159,10 +156,9 @@ QByteArray emfRightHalfRed() {
 
 } // namespace
 
-// A date after a right tab stop at the right margin ends at the margin in
-// the editor's document, on a native copy of it (the preview's), in the copy's
-// PDF and on the copy's drawn page; also when the file lists its stops out of
-// order.
+// A date after a right tab stop at the right margin ends at the margin on a
+// native copy of the document (the preview's), in the copy's PDF and on its
+// drawn page; also when the file lists its stops out of order.
 TEST(Rendering, RightTabStopReachesTheMarginOnACopy) {
     for (const char* stops : {"\\tqc\\tx4000\\tqr\\tx9360", "\\tqr\\tx9360\\tqc\\tx4000"}) {
         SCOPED_TRACE(stops);
