@@ -17,6 +17,7 @@
 #include <QTextLayout>
 #include <QTextList>
 #include <QUrl>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -87,6 +88,21 @@ QString marker(const QTextBlock& b) {
     return b.textList() ? wp::docmodel::listMarker(b) : QStringLiteral("-");
 }
 
+// `expect` holds for `tx` and for its copies saved as RTF and in the native
+// format and loaded again; each copy writes the RTF that `tx` writes.
+void expectInEveryFormat(TextControl& tx, const std::function<void(TextControl&)>& expect) {
+    expect(tx);
+    const QByteArray rtf = tx.SaveToMemory(wp::fmt::Rtf);
+    for (const int format : {wp::fmt::Rtf, wp::fmt::Native}) {
+        SCOPED_TRACE(format);
+        TextControl copy;
+        ASSERT_TRUE(copy.LoadFromMemory(tx.SaveToMemory(format), format))
+            << copy.lastError().toStdString();
+        expect(copy);
+        EXPECT_EQ(copy.SaveToMemory(wp::fmt::Rtf), rtf);
+    }
+}
+
 // What a reader sees of the lists: each paragraph's text, marker and
 // where its lines start (inches).
 void expectResumeLists(QTextDocument* doc) {
@@ -117,7 +133,6 @@ void expectResumeLists(QTextDocument* doc) {
 TEST(RtfLists, readsListsWithHangingIndentsAndTheirOwnNumbersAndKeepsThemInBothFormats) {
     TextControl tx;
     ASSERT_TRUE(tx.LoadFromMemory(kListsRtf, wp::fmt::Rtf)) << tx.lastError().toStdString();
-    expectResumeLists(tx.document());
     // A list the document does not define keeps its number as text.
     const QTextBlock unknown = blockOf(tx.document(), QStringLiteral("7)"));
     EXPECT_EQ(unknown.text(), QStringLiteral("7)\tUnknown list"));
@@ -127,17 +142,7 @@ TEST(RtfLists, readsListsWithHangingIndentsAndTheirOwnNumbersAndKeepsThemInBothF
     // Readers that know no lists still see the numbers.
     EXPECT_TRUE(rtf.contains("{\\listtext\\pard\\plain (b)\\tab}")) << rtf.constData();
     EXPECT_TRUE(rtf.contains("\\listtable"));
-
-    TextControl fromRtf;
-    ASSERT_TRUE(fromRtf.LoadFromMemory(rtf, wp::fmt::Rtf)) << fromRtf.lastError().toStdString();
-    expectResumeLists(fromRtf.document());
-    EXPECT_EQ(fromRtf.SaveToMemory(wp::fmt::Rtf), rtf); // stable from the first save on
-
-    TextControl fromNative;
-    ASSERT_TRUE(fromNative.LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native))
-        << fromNative.lastError().toStdString();
-    expectResumeLists(fromNative.document());
-    EXPECT_EQ(fromNative.SaveToMemory(wp::fmt::Rtf), rtf);
+    expectInEveryFormat(tx, [](TextControl& copy) { expectResumeLists(copy.document()); });
 }
 
 namespace {
@@ -241,18 +246,7 @@ void expectPictures(TextControl& tx) {
 TEST(RtfPictures, picturesShowAtTheirSizeInBodyHeaderAndCellsAndSurviveBothFormats) {
     TextControl tx;
     ASSERT_TRUE(tx.LoadFromMemory(picturesRtf(), wp::fmt::Rtf)) << tx.lastError().toStdString();
-    expectPictures(tx);
-
-    const QByteArray rtf = tx.SaveToMemory(wp::fmt::Rtf);
-    TextControl fromRtf;
-    ASSERT_TRUE(fromRtf.LoadFromMemory(rtf, wp::fmt::Rtf)) << fromRtf.lastError().toStdString();
-    expectPictures(fromRtf);
-    EXPECT_EQ(fromRtf.SaveToMemory(wp::fmt::Rtf), rtf);
-
-    TextControl fromNative;
-    ASSERT_TRUE(fromNative.LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native))
-        << fromNative.lastError().toStdString();
-    expectPictures(fromNative);
+    expectInEveryFormat(tx, expectPictures);
 }
 
 TEST(RtfPictures, damagedPictureDataNeitherFailsNorShowsGarbage) {
@@ -309,15 +303,11 @@ TEST(RtfLists, overridesRestartTheirListAndMayStartElsewhereAlsoAfterSaving) {
     const QStringList numbers{"1.", "2.", "4.", "4.a.", "4.b.", "5.", "5.a.", "3."};
     TextControl tx;
     ASSERT_TRUE(tx.LoadFromMemory(rtf, wp::fmt::Rtf)) << tx.lastError().toStdString();
-    for (const int format : {0, wp::fmt::Rtf, wp::fmt::Native}) {
-        SCOPED_TRACE(format);
-        TextControl copy;
-        ASSERT_TRUE(format ? copy.LoadFromMemory(tx.SaveToMemory(format), format)
-                           : copy.LoadFromMemory(rtf, wp::fmt::Rtf));
+    expectInEveryFormat(tx, [&](TextControl& copy) {
         for (int i = 0; i < items.size(); ++i)
             EXPECT_EQ(marker(blockOf(copy.document(), items[i])), numbers[i])
                 << items[i].toStdString();
-    }
+    });
     EXPECT_TRUE(tx.SaveToMemory(wp::fmt::Rtf).contains("{\\listtext\\pard\\plain 4.a.\\tab}"));
 
     // Counting past the letters and the roman numbers.
