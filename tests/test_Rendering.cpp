@@ -33,6 +33,10 @@ namespace {
 
 using wp::TextControl;
 
+// A Letter page with inch margins, in Liberation Serif; a paragraph follows.
+const QByteArray kLetter = "{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440\\margr1440"
+                           "\\margt1440{\\fonttbl{\\f0 Liberation Serif;}}\\pard";
+
 std::unique_ptr<TextControl> fromRtf(const QByteArray& rtf) {
     auto tx = std::make_unique<TextControl>();
     EXPECT_TRUE(tx->LoadFromMemory(rtf, wp::fmt::Rtf));
@@ -162,9 +166,8 @@ QByteArray emfRightHalfRed() {
 TEST(Rendering, RightTabStopReachesTheMarginOnACopy) {
     for (const char* stops : {"\\tqc\\tx4000\\tqr\\tx9360", "\\tqr\\tx9360\\tqc\\tx4000"}) {
         SCOPED_TRACE(stops);
-        const auto tx = fromRtf(QByteArray("{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440"
-                                           "\\margr1440{\\fonttbl{\\f0 Liberation Serif;}}\\pard") +
-                                stops + "\\f0\\fs24 Lead\\tab Engineer\\tab 2018 to PRESENT\\par}");
+        const auto tx =
+            fromRtf(kLetter + stops + "\\f0\\fs24 Lead\\tab Engineer\\tab 2018 to PRESENT\\par}");
         ASSERT_EQ(tx->PageMarginR(), 1440);
         const auto copy = privateCopy(*tx);
         const double marginInch = (tx->PageWidth() - tx->PageMarginR()) / 1440.0;
@@ -186,10 +189,8 @@ TEST(Rendering, RightTabStopReachesTheMarginOnACopy) {
 // border's space, on the page and on a copy read back from RTF; the text
 // moves down by the room the box takes above it. A shade fills its paragraph.
 TEST(Rendering, BoxedParagraphIsDrawnInsideItsBoxAndAShadedOneFilled) {
-    const QByteArray head = "{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440\\margr1440"
-                            "\\margt1440{\\fonttbl{\\f0 Liberation Serif;}}\\pard";
-    const auto plain = fromRtf(head + "\\f0 Boxed\\par}");
-    const auto boxed = fromRtf(head + "\\box\\brdrs\\brdrw20\\brsp100\\f0 Boxed\\par}");
+    const auto plain = fromRtf(kLetter + "\\f0 Boxed\\par}");
+    const auto boxed = fromRtf(kLetter + "\\box\\brdrs\\brdrw20\\brsp100\\f0 Boxed\\par}");
     const auto copy = fromRtf(boxed->SaveToMemory(wp::fmt::Rtf));
     constexpr int dpi = 96; // a pixel is 15 twips: the margins at 96 and 720
     const QRect text = wptest::inkBox(drawnPage(*plain, dpi), qRgb(255, 255, 255));
@@ -210,7 +211,7 @@ TEST(Rendering, BoxedParagraphIsDrawnInsideItsBoxAndAShadedOneFilled) {
         EXPECT_NEAR(box.top() + 3 + inner.top(), text.top() + 8, 1);
     }
     // A shade of a quarter black fills the paragraph light grey.
-    const QImage shaded = drawnPage(*fromRtf(head + "\\shading2500\\f0 Shaded\\par}"), dpi);
+    const QImage shaded = drawnPage(*fromRtf(kLetter + "\\shading2500\\f0 Shaded\\par}"), dpi);
     EXPECT_NEAR(qGray(shaded.pixel(400, (text.top() + text.bottom()) / 2)), 191, 2);
 }
 
@@ -367,15 +368,13 @@ TEST(Rendering, TextBoxStandsWhereItIsAndTextWrapsBesideIt) {
     for (const char* wrap : {"2", "3"}) {
         SCOPED_TRACE(wrap);
         const bool wraps = wrap[0] == '2'; // 3: text runs under the box
-        const auto tx = fromRtf(
-            QByteArray("{\\rtf1\\ansi\\paperw12240\\paperh15840\\margl1440\\margr1440\\margt1440"
-                       "{\\fonttbl{\\f0 Liberation Serif;}}\\pard\\f0\\fs24 "
-                       "{\\shp{\\*\\shpinst\\shpleft5040\\shptop0\\shpright8640\\shpbottom1440"
-                       "\\shpbxcolumn\\shpbypara\\shpwrk0\\shpwr") +
-            wrap +
-            "{\\sp{\\sn shapeType}{\\sv 202}}{\\shptxt \\pard Boxed "
-            "words{\\shp{\\*\\shpinst}}\\par}}}" +
-            filler + "\\par}");
+        const auto tx = fromRtf(kLetter +
+                                "\\f0\\fs24 {\\shp{\\*\\shpinst\\shpleft5040\\shptop0\\shpright8640"
+                                "\\shpbottom1440\\shpbxcolumn\\shpbypara\\shpwrk0\\shpwr" +
+                                wrap +
+                                "{\\sp{\\sn shapeType}{\\sv 202}}{\\shptxt \\pard Boxed "
+                                "words{\\shp{\\*\\shpinst}}\\par}}}" +
+                                filler + "\\par}");
         const auto again = fromRtf(tx->SaveToMemory(wp::fmt::Rtf));
         const auto copy = privateCopy(*tx);
         for (TextControl* doc : {tx.get(), again.get(), copy.get()}) {
