@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -282,22 +283,38 @@ TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHead
     EXPECT_GE(tx.CurrentPages(), 4);
     EXPECT_EQ(tx.CurrentInputPosition(), (QList<qint32>{1, 1, 0}));
 
-    QTemporaryDir dir;
-    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
-    ASSERT_TRUE(tx.exportPdf(pdf));
-    ASSERT_EQ(pdfPageCount(pdf), tx.CurrentPages());
-    EXPECT_TRUE(pdfText(pdf, 1, 1).contains(QStringLiteral("Title")));
-    EXPECT_TRUE(pdfText(pdf, 1, 1).contains(QStringLiteral("First foot")));
-    EXPECT_FALSE(pdfText(pdf, 1, 1).contains(QStringLiteral("Every page")));
-    for (int p = 2; p <= tx.CurrentPages(); ++p) {
-        EXPECT_TRUE(pdfText(pdf, p, p).contains(QStringLiteral("Every page"))) << p;
-        EXPECT_TRUE(pdfText(pdf, p, p).contains(QStringLiteral("Footer text"))) << p;
+    // Each header heads its page and each footer ends it.
+    QStringList pages = pdfPages(tx);
+    ASSERT_EQ(pages.size(), tx.CurrentPages());
+    EXPECT_TRUE(pages[0].trimmed().startsWith(QStringLiteral("Title"))) << qPrintable(pages[0]);
+    EXPECT_TRUE(pages[0].trimmed().endsWith(QStringLiteral("First foot")));
+    EXPECT_FALSE(pages[0].contains(QStringLiteral("Every page")));
+    for (int p = 1; p < pages.size(); ++p) {
+        EXPECT_TRUE(pages[p].trimmed().startsWith(QStringLiteral("Every page"))) << p;
+        EXPECT_TRUE(pages[p].trimmed().endsWith(QStringLiteral("Footer text"))) << p;
     }
     tx.setHeaderFooter(5);
-    ASSERT_TRUE(tx.exportPdf(pdf));
-    EXPECT_TRUE(pdfText(pdf, 1, 1).contains(QStringLiteral("Every page")));
-    EXPECT_FALSE(pdfText(pdf, 1, 1).contains(QStringLiteral("Title")));
+    pages = pdfPages(tx);
+    EXPECT_TRUE(pages[0].trimmed().startsWith(QStringLiteral("Every page")));
+    EXPECT_FALSE(pages[0].contains(QStringLiteral("Title")));
     EXPECT_EQ(tx.PrintZoom(), 100);
+    // The header's ink begins at its distance from the top of the sheet.
+    QImage sheet(816, 1056, QImage::Format_ARGB32);
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    tx.setPrintDevice(&painter);
+    tx.PrintPage(2);
+    painter.end();
+    const QRect ink = inkBox(sheet.copy(0, 0, 816, 1440 / 15), 0xffffffff);
+    EXPECT_GE(ink.top(), 400 / 15);
+    EXPECT_LE(ink.top(), 400 / 15 + 10);
+    // Without the flags no page has a header or a footer.
+    tx.setHeaderFooter(0);
+    for (const QString& page : pdfPages(tx))
+        EXPECT_FALSE(page.contains(QRegularExpression(QStringLiteral("Every|Title|oot"))));
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
 
     EXPECT_FALSE(tx.exportPdf(dir.filePath(QStringLiteral("missing/dir/out.pdf"))));
     EXPECT_TRUE(tx.lastPdfError().contains(QStringLiteral("missing/dir/out.pdf")));
