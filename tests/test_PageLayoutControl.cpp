@@ -98,6 +98,11 @@ struct EditedControl {
     }
 };
 
+// The page layout of the control's editing view.
+const wp::PageLayout* layoutOf(TextControl& tx) {
+    return qobject_cast<wp::PageView*>(tx.editView())->pageLayout();
+}
+
 } // namespace
 
 TEST(TextControlPages, printPageDrawsTheSheetAtPrintZoomAndRefusesWhatItCannotDraw) {
@@ -145,9 +150,7 @@ TEST(TextControlPages, printPageDrawsTheSheetAtPrintZoomAndRefusesWhatItCannotDr
 TEST(TextControlPages, viewModeSwitchesBetweenSheetsAndDraftAndDrawingWorksInBoth) {
     TextControl tx;
     fill(tx, 60);
-    tx.resize(900, 700);
-    tx.show();
-    QApplication::processEvents();
+    shown(tx);
     auto* view = qobject_cast<wp::PageView*>(tx.editView());
     ASSERT_NE(view, nullptr);
     EXPECT_FALSE(view->draft());
@@ -444,52 +447,37 @@ TEST(TextControlPages, areasFollowTheFlagsAndATallHeaderPushesTheBodyDown) {
     EXPECT_TRUE(tx.document()->firstBlock().text().startsWith(QLatin1Char('Z')));
 }
 
-TEST(TextControlPages, rtfSpacingAndIndentsLandAtTheirTwipsOnThePage) {
-    TextControl tx;
-    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}"
-                           "\\pard\\fs24 One\\par\\pard\\sb720\\li720 Two\\par"
+TEST(TextControlPages, rtfSpacingIndentsAndWidowControlLandOnThePage) {
+    const QByteArray head = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\fs24";
+    // 400 twips after "Five" and 300 before "Six": 700 apart, as a word
+    // processor lays it out; written back, each keeps its own.
+    const QByteArray rtf = head +
+                           "\\pard One\\par\\pard\\sb720\\li720 Two\\par"
                            "\\pard\\sl-600\\slmult0 Three\\par\\pard\\sl-600\\slmult0 Four\\par"
-                           "\\pard\\keep\\keepn " +
+                           "\\pard\\sa400 Five\\par\\pard\\sb300 Six\\par\\pard\\keep\\keepn " +
                            QByteArray("Kept lines still wrap at the margin. ").repeated(20) +
                            "\\par}";
-    ASSERT_TRUE(tx.LoadFromMemory(rtf, wp::fmt::Rtf)) << qPrintable(tx.lastError());
-    auto* view = qobject_cast<wp::PageView*>(tx.editView());
-    const wp::PageLayout* layout = view->pageLayout();
-    const QTextDocument* doc = tx.document();
-    const QRectF one = layout->caretRect(doc->findBlockByNumber(0).position()).second;
-    const QRectF two = layout->caretRect(doc->findBlockByNumber(1).position()).second;
-    const QRectF three = layout->caretRect(doc->findBlockByNumber(2).position()).second;
-    EXPECT_EQ(one.left(), tx.PageMarginL());
-    EXPECT_EQ(two.left(), tx.PageMarginL() + 720);
-    // A 12-point line is 276 twips; half an inch of space comes before "Two".
-    EXPECT_NEAR(two.top() - one.top(), 276 + 720, 2);
-    // Exact line heights of 600 twips.
-    const QRectF four = layout->caretRect(doc->findBlockByNumber(3).position()).second;
-    EXPECT_NEAR(four.top() - three.top(), 600, 2);
-    // A paragraph kept together still wraps into lines.
-    const QTextBlock kept = doc->findBlockByNumber(4);
-    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepTogether));
-    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepWithNext));
-    EXPECT_GT(layout->caretRect(kept.position() + kept.length() - 1).second.top(),
-              layout->caretRect(kept.position()).second.top() + 1000);
-}
-
-TEST(TextControlPages, rtfSpaceAddsUpWritesBackAndWidowsMoveWithTheirParagraph) {
     TextControl tx;
-    // 400 twips after "One" and 300 before "Two": 700 apart, as a word
-    // processor lays it out; written back, each keeps its own.
-    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}"
-                           "\\pard\\fs24\\sa400 One\\par\\pard\\sb300 Two\\par}";
     ASSERT_TRUE(tx.LoadFromMemory(rtf, wp::fmt::Rtf)) << qPrintable(tx.lastError());
-    auto* view = qobject_cast<wp::PageView*>(tx.editView());
-    const wp::PageLayout* layout = view->pageLayout();
     const QTextDocument* doc = tx.document();
-    const double one = layout->caretRect(doc->findBlockByNumber(0).position()).second.top();
-    const double two = layout->caretRect(doc->findBlockByNumber(1).position()).second.top();
-    EXPECT_NEAR(two - one, 276 + 700, 2);
+    auto caret = [&](int block, int offset = 0) {
+        return layoutOf(tx)->caretRect(doc->findBlockByNumber(block).position() + offset).second;
+    };
+    EXPECT_EQ(caret(0).left(), tx.PageMarginL());
+    EXPECT_EQ(caret(1).left(), tx.PageMarginL() + 720);
+    // A 12-point line is 276 twips; half an inch of space comes before "Two".
+    EXPECT_NEAR(caret(1).top() - caret(0).top(), 276 + 720, 2);
+    // Exact line heights of 600 twips.
+    EXPECT_NEAR(caret(3).top() - caret(2).top(), 600, 2);
+    EXPECT_NEAR(caret(5).top() - caret(4).top(), 276 + 700, 2);
     const QByteArray saved = tx.SaveToMemory(wp::fmt::Rtf);
     EXPECT_TRUE(saved.contains("\\sb300")) << saved.constData();
     EXPECT_FALSE(saved.contains("\\sb700")) << saved.constData();
+    // A paragraph kept together still wraps into lines.
+    const QTextBlock kept = doc->findBlockByNumber(6);
+    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepTogether));
+    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepWithNext));
+    EXPECT_GT(caret(6, kept.length() - 1).top(), caret(6).top() + 1000);
 
     // A page break that would leave one line of a paragraph alone on either
     // page moves the break; without \widctlpar the page is filled.
@@ -497,23 +485,15 @@ TEST(TextControlPages, rtfSpaceAddsUpWritesBackAndWidowsMoveWithTheirParagraph) 
     const QByteArray para =
         QByteArray("Widow and orphan text wraps over three lines here. ").repeated(5);
     for (const bool widows : {true, false}) {
-        TextControl t;
-        const QByteArray doc3 = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\fs24" +
-                                filler + "\\pard" + (widows ? "\\widctlpar " : " ") + para +
-                                "\\par}";
-        ASSERT_TRUE(t.LoadFromMemory(doc3, wp::fmt::Rtf));
-        const wp::PageLayout* l = qobject_cast<wp::PageView*>(t.editView())->pageLayout();
-        const QTextBlock last = t.document()->lastBlock();
+        ASSERT_TRUE(tx.LoadFromMemory(head + filler + "\\pard" + (widows ? "\\widctlpar " : " ") +
+                                          para + "\\par}",
+                                      wp::fmt::Rtf));
+        const wp::PageLayout* l = layoutOf(tx);
+        const QTextBlock last = tx.document()->lastBlock();
         ASSERT_GE(last.layout()->lineCount(), 3);
-        const int firstPage = l->pageAndLine(last.position()).first;
-        const int lastPage = l->pageAndLine(last.position() + last.length() - 1).first;
         ASSERT_EQ(l->pageCount(), 2);
-        if (widows) {
-            // Two lines fit on page 1; the third would be left alone on page 2.
-            EXPECT_EQ(firstPage, 2);
-        } else {
-            EXPECT_EQ(firstPage, 1);
-            EXPECT_EQ(lastPage, 2);
-        }
+        // Two lines fit on page 1; the third would be left alone on page 2.
+        EXPECT_EQ(l->pageAndLine(last.position()).first, widows ? 2 : 1);
+        EXPECT_EQ(l->pageAndLine(last.position() + last.length() - 1).first, 2);
     }
 }
