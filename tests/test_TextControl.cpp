@@ -102,9 +102,7 @@ TEST(TextControl, fieldsWalkInDocumentOrderAndKeepIdDataAndFormatWhenRefilled) {
     // A field inserted before the others comes first in the walk.
     tx.setSelStart(0);
     const qint16 c = tx.FieldInsert(QStringLiteral("Date"), QStringLiteral("current_date"));
-    EXPECT_NE(a, b);
-    EXPECT_NE(c, a);
-    EXPECT_NE(c, b);
+    EXPECT_EQ(QSet<qint16>({a, b, c}).size(), 3);
     EXPECT_EQ(fieldIds(tx), (QList<qint16>{c, a, b}));
     EXPECT_EQ(tx.FieldNext(b, 0), 0);
     EXPECT_EQ(tx.FieldNext(999, 0), 0);
@@ -182,7 +180,7 @@ TEST(TextControl, tablesInsertUnderTheirIdsAndEnumerateInDocumentOrder) {
     EXPECT_EQ(tx.TableNext(state, id), 0);
 }
 
-TEST(TextControl, nativeRoundTripKeepsEverything) {
+TEST(TextControl, nativeRoundTripKeepsEverythingAndAPastedPartGetsFreshIds) {
     TextControl tx;
     buildSample(tx);
     const QByteArray saved = tx.SaveToMemory(wp::fmt::Native, false);
@@ -200,9 +198,23 @@ TEST(TextControl, nativeRoundTripKeepsEverything) {
     EXPECT_EQ(copy.document()->toPlainText(), tx.document()->toPlainText());
     EXPECT_EQ(copy.pageFormat(), tx.pageFormat());
     EXPECT_EQ(copy.BaseLine(), 3);
-    EXPECT_EQ(copy.Tag(), ""); // the Tag stays the control's own
     EXPECT_EQ(copy.documentProperty(wp::info::Author), QStringLiteral("Jane"));
     expectSampleKept(copy, tx);
+
+    // The whole body saved as a part and pasted after itself doubles fields
+    // and tables, which then get fresh ids.
+    tx.setSelStart(0);
+    tx.setSelLength(tx.document()->characterCount() - 1);
+    const QByteArray all = tx.SaveToMemory(wp::fmt::Native, true);
+    tx.setSelStart(tx.document()->characterCount() - 1);
+    ASSERT_TRUE(tx.LoadFromMemory(all, wp::fmt::Native, true));
+    const auto fields = fieldIds(tx);
+    EXPECT_EQ(fields.size(), 4);
+    EXPECT_EQ(QSet<qint16>(fields.begin(), fields.end()).size(), 4);
+    const auto tables = tableIds(tx);
+    ASSERT_EQ(tables.size(), 2);
+    EXPECT_EQ(tables[0], 1000);
+    EXPECT_NE(tables[1], 1000);
 }
 
 TEST(TextControl, damagedNativeDataIsRefusedAndChangesNothing) {
@@ -249,25 +261,6 @@ TEST(TextControl, damagedNativeDataIsRefusedAndChangesNothing) {
     EXPECT_EQ(replaced.count(), 1);
 }
 
-TEST(TextControl, selectionSavesAndLoadsAsAPartWithUniqueIds) {
-    TextControl tx;
-    buildSample(tx);
-    tx.setSelStart(0);
-    tx.setSelLength(tx.document()->characterCount() - 1);
-    const QByteArray all = tx.SaveToMemory(wp::fmt::Native, true);
-    // Pasting the whole body after itself doubles fields and tables, which
-    // then get fresh ids.
-    tx.setSelStart(tx.document()->characterCount() - 1);
-    ASSERT_TRUE(tx.LoadFromMemory(all, wp::fmt::Native, true));
-    const auto fields = fieldIds(tx);
-    EXPECT_EQ(fields.size(), 4);
-    EXPECT_EQ(QSet<qint16>(fields.begin(), fields.end()).size(), 4);
-    const auto tables = tableIds(tx);
-    ASSERT_EQ(tables.size(), 2);
-    EXPECT_EQ(tables[0], 1000);
-    EXPECT_NE(tables[1], 1000);
-}
-
 TEST(TextControl, nativeKeepsNestedTablesFramesAndEveryKindOfFormatValue) {
     TextControl tx;
     QTextCursor c(tx.document());
@@ -301,22 +294,18 @@ TEST(TextControl, nativeKeepsNestedTablesFramesAndEveryKindOfFormatValue) {
     ASSERT_TRUE(copy.LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native))
         << copy.lastError().toStdString();
     EXPECT_EQ(copy.document()->toHtml().toStdString(), tx.document()->toHtml().toStdString());
+    // The HTML holds the text, frames, column widths and families, but no
+    // ids, brush patterns, outlines, user properties or anchors.
     EXPECT_EQ(tableIds(copy), (QList<qint16>{20, 21}));
-    QTextTable* t = copy.table(21);
-    ASSERT_NE(t, nullptr);
-    EXPECT_EQ(t->cellAt(0, 1).firstCursorPosition().block().text(), QStringLiteral("inner"));
-    EXPECT_EQ(copy.table(20)->format().columnWidthConstraints(),
-              outerFormat.columnWidthConstraints());
+    ASSERT_NE(copy.table(21), nullptr);
     EXPECT_EQ(copy.table(20)->format().borderBrush(), outerFormat.borderBrush());
     QTextCursor at(copy.document());
     at.setPosition(copy.document()->toPlainText().indexOf(QStringLiteral("after")) + 1);
     const QTextCharFormat f = at.charFormat();
     EXPECT_EQ(f.textOutline(), odd.textOutline());
-    EXPECT_EQ(f.fontFamilies(), odd.fontFamilies());
     EXPECT_EQ(f.property(QTextFormat::UserProperty + 50),
               odd.property(QTextFormat::UserProperty + 50));
     EXPECT_EQ(f.anchorHref(), QStringLiteral("http://example.org"));
-    EXPECT_EQ(copy.document()->rootFrame()->childFrames().size(), 2);
 }
 
 TEST(TextControl, tagBelongsToTheControlAndSurvivesEveryLoad) {
