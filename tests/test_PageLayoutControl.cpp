@@ -73,31 +73,6 @@ int darkest(wp::PageView* view, QRect r) {
     return least;
 }
 
-struct EditedControl {
-    TextControl tx;
-    wp::PageView* view;
-    wp::PageLayout* layout;
-
-    EditedControl() {
-        fill(tx, 100);
-        QTextCursor(tx.headerFooterDocument(wp::hf::Header)).insertText(QStringLiteral("Draft"));
-        QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageHeader))
-            .insertText(QStringLiteral("Title"));
-        QTextCursor(tx.headerFooterDocument(wp::hf::Footer)).insertText(QStringLiteral("Foot"));
-        QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageFooter))
-            .insertText(QStringLiteral("First foot"));
-        tx.setHeaderFooter(15);
-        shown(tx);
-        view = qobject_cast<wp::PageView*>(tx.editView());
-        layout = view->pageLayout();
-    }
-    // A point on the first line of a page's header or footer.
-    QPoint inArea(int page, bool footer, double dx = 30) {
-        const auto place = layout->headerFooterPlace(page, footer);
-        return onSheet(view, page, place.origin + QPointF(dx, 120));
-    }
-};
-
 // The page layout of the control's editing view.
 const wp::PageLayout* layoutOf(TextControl& tx) {
     return qobject_cast<wp::PageView*>(tx.editView())->pageLayout();
@@ -330,32 +305,47 @@ TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHead
     EXPECT_TRUE(pdfInfo(pdf).contains(QStringLiteral("792 x 612")));
 }
 
-TEST(TextControlPages, headerEditedInPlaceShowsOnEveryPageAndKeepsItsOwnUndo) {
-    EditedControl e;
-    TextControl& tx = e.tx;
+TEST(TextControlPages, headersEditedInPlaceKeepTheirOwnUndoFollowTheFlagsAndPushTheBodyDown) {
+    TextControl tx;
+    fill(tx, 100);
+    QTextCursor(tx.headerFooterDocument(wp::hf::Header)).insertText(QStringLiteral("Draft"));
+    QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageHeader))
+        .insertText(QStringLiteral("Title"));
+    QTextCursor(tx.headerFooterDocument(wp::hf::Footer)).insertText(QStringLiteral("Foot"));
+    QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageFooter))
+        .insertText(QStringLiteral("First foot"));
+    tx.setHeaderFooter(15);
+    shown(tx);
+    auto* view = qobject_cast<wp::PageView*>(tx.editView());
+    const wp::PageLayout* layout = view->pageLayout();
+    // A point on the first line of a page's header or footer.
+    auto inArea = [&](int page, bool footer, double dx = 30) {
+        const auto place = layout->headerFooterPlace(page, footer);
+        return onSheet(view, page, place.origin + QPointF(dx, 120));
+    };
     const QString body = tx.document()->toPlainText();
     tx.setSelStart(10);
     QTextDocument* header = tx.headerFooterDocument(wp::hf::Header);
 
-    doubleClick(e.view, e.inArea(2, false, 1));
+    doubleClick(view, inArea(2, false, 1));
     ASSERT_EQ(tx.editedHeaderFooter(), wp::hf::Header);
-    EXPECT_EQ(e.view->editedArea(), wp::hf::Header);
-    EXPECT_EQ(e.view->editedAreaPage(), 2);
+    EXPECT_EQ(view->editedArea(), wp::hf::Header);
+    EXPECT_EQ(view->editedAreaPage(), 2);
     EXPECT_EQ(tx.SelStart(), 0); // the header's caret, at the click
     // The body is dimmed, the header is not.
-    const QRect caret = e.view->caretViewportRect();
-    const double s = e.view->pixelsPerTwip();
-    const QRect bodyText(e.view->pageOrigin(2) + QPoint(int(1440 * s), int(1500 * s)),
+    const QRect caret = view->caretViewportRect();
+    const double s = view->pixelsPerTwip();
+    const QRect bodyText(view->pageOrigin(2) + QPoint(int(1440 * s), int(1500 * s)),
                          QSize(int(2000 * s), int(2000 * s)));
-    EXPECT_GE(darkest(e.view, bodyText), 100);
-    EXPECT_LT(darkest(e.view, caret.adjusted(0, 0, int(600 * s), 0)), 60);
+    EXPECT_GE(darkest(view, bodyText), 100);
+    EXPECT_LT(darkest(view, caret.adjusted(0, 0, int(600 * s), 0)), 60);
 
-    QTest::keyClicks(e.view, QStringLiteral("Confidential "));
+    QTest::keyClicks(view, QStringLiteral("Confidential "));
     EXPECT_EQ(header->toPlainText(), QStringLiteral("Confidential Draft"));
     EXPECT_EQ(tx.SelStart(), 13);
-    QTest::keyClick(e.view, Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_End, Qt::ShiftModifier);
     EXPECT_EQ(tx.SelText(), QStringLiteral("Draft"));
-    keepShot(e.view->grab().toImage(), QStringLiteral("control-header-editing.png"));
+    keepShot(view->grab().toImage(), QStringLiteral("control-header-editing.png"));
     tx.setFormatSelection(true);
     tx.setForeColor(255);
     EXPECT_EQ(QTextCursor(header->findBlockByNumber(0)).block().begin().fragment().text(),
@@ -364,24 +354,24 @@ TEST(TextControlPages, headerEditedInPlaceShowsOnEveryPageAndKeepsItsOwnUndo) {
     EXPECT_EQ(tx.document()->toPlainText(), body);
 
     // Undo takes back the header's changes, never the body's.
-    QTest::keyClick(e.view, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(tx.ForeColor(), 0);
     for (int i = 0; i < 20 && header->toPlainText() != QStringLiteral("Draft"); ++i)
-        QTest::keyClick(e.view, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(header->toPlainText(), QStringLiteral("Draft"));
     EXPECT_EQ(tx.document()->toPlainText(), body);
-    QTest::keyClick(e.view, Qt::Key_Home);
-    QTest::keyClicks(e.view, QStringLiteral("Copy "));
+    QTest::keyClick(view, Qt::Key_Home);
+    QTest::keyClicks(view, QStringLiteral("Copy "));
 
     // Escape returns to the body and its caret.
-    QTest::keyClick(e.view, Qt::Key_Escape);
+    QTest::keyClick(view, Qt::Key_Escape);
     EXPECT_EQ(tx.editedHeaderFooter(), 0);
-    EXPECT_EQ(e.view->editedArea(), 0);
+    EXPECT_EQ(view->editedArea(), 0);
     EXPECT_EQ(tx.SelStart(), 10);
-    QTest::keyClicks(e.view, QStringLiteral("X"));
+    QTest::keyClicks(view, QStringLiteral("X"));
     EXPECT_EQ(tx.document()->firstBlock().text(), QStringLiteral("Paragraph X1"));
     EXPECT_EQ(header->toPlainText(), QStringLiteral("Copy Draft"));
-    EXPECT_LT(darkest(e.view, bodyText), 60);
+    EXPECT_LT(darkest(view, bodyText), 60);
 
     // Read back from paper: page 1 keeps its own header, the others show
     // the edited one.
@@ -391,20 +381,16 @@ TEST(TextControlPages, headerEditedInPlaceShowsOnEveryPageAndKeepsItsOwnUndo) {
     EXPECT_FALSE(pages[0].contains(QStringLiteral("Copy Draft")));
     for (int p = 1; p < pages.size(); ++p)
         EXPECT_TRUE(pages[p].contains(QStringLiteral("Copy Draft"))) << p;
-}
 
-TEST(TextControlPages, areasFollowTheFlagsAndATallHeaderPushesTheBodyDown) {
-    EditedControl e;
-    TextControl& tx = e.tx;
-    const int linesBefore = e.layout->lineCount(1);
-    // Page 1 has its own header and footer.
-    doubleClick(e.view, e.inArea(1, true));
+    // Page 1 has its own header and footer; a tall one pushes the body down.
+    const int linesBefore = layout->lineCount(1);
+    doubleClick(view, inArea(1, true));
     EXPECT_EQ(tx.editedHeaderFooter(), wp::hf::FirstPageFooter);
-    doubleClick(e.view, e.inArea(1, false));
+    doubleClick(view, inArea(1, false));
     ASSERT_EQ(tx.editedHeaderFooter(), wp::hf::FirstPageHeader);
     for (int i = 0; i < 8; ++i) {
-        QTest::keyClick(e.view, Qt::Key_Return);
-        QTest::keyClicks(e.view, QStringLiteral("Address line"));
+        QTest::keyClick(view, Qt::Key_Return);
+        QTest::keyClicks(view, QStringLiteral("Address line"));
     }
     EXPECT_EQ(tx.headerFooterDocument(wp::hf::FirstPageHeader)->blockCount(), 9);
     // Nine lines below a 720-twip distance pass the 1440-twip margin.
@@ -412,14 +398,14 @@ TEST(TextControlPages, areasFollowTheFlagsAndATallHeaderPushesTheBodyDown) {
         720 +
         tx.headerFooterDocument(wp::hf::FirstPageHeader)->documentLayout()->documentSize().height();
     EXPECT_GT(headerBottom, 1440 + 1000);
-    EXPECT_DOUBLE_EQ(e.layout->bodyRect(1).top(), headerBottom);
-    EXPECT_DOUBLE_EQ(e.layout->bodyRect(2).top(), 1440);
-    EXPECT_GE(e.layout->caretRect(0).second.top(), headerBottom);
-    EXPECT_LT(e.layout->lineCount(1), linesBefore - 3);
+    EXPECT_DOUBLE_EQ(layout->bodyRect(1).top(), headerBottom);
+    EXPECT_DOUBLE_EQ(layout->bodyRect(2).top(), 1440);
+    EXPECT_GE(layout->caretRect(0).second.top(), headerBottom);
+    EXPECT_LT(layout->lineCount(1), linesBefore - 3);
 
     // A double-click into the body returns with the caret there.
-    const QRectF third = e.layout->caretRect(e.layout->positionAt(1, 3, 0)).second;
-    doubleClick(e.view, onSheet(e.view, 1, third.center() + QPointF(300, 0)));
+    const QRectF third = layout->caretRect(layout->positionAt(1, 3, 0)).second;
+    doubleClick(view, onSheet(view, 1, third.center() + QPointF(300, 0)));
     EXPECT_EQ(tx.editedHeaderFooter(), 0);
     EXPECT_EQ(tx.CurrentInputPosition()[1], 3);
     EXPECT_EQ(tx.SelLength(), 0);
@@ -427,23 +413,23 @@ TEST(TextControlPages, areasFollowTheFlagsAndATallHeaderPushesTheBodyDown) {
     // Without header flags the top of a page is the body's: a double-click
     // there selects a word of the body's first line.
     tx.setHeaderFooter(wp::hf::Footer);
-    doubleClick(e.view, onSheet(e.view, 2, QPointF(1500, 800)));
+    doubleClick(view, onSheet(view, 2, QPointF(1500, 800)));
     EXPECT_EQ(tx.editedHeaderFooter(), 0);
     EXPECT_FALSE(tx.SelText().isEmpty());
     // Flags that take away the edited area end its editing; so does a load.
-    doubleClick(e.view, e.inArea(2, true));
+    doubleClick(view, inArea(2, true));
     ASSERT_EQ(tx.editedHeaderFooter(), wp::hf::Footer);
     EXPECT_THROW(tx.editHeaderFooter(wp::hf::Header), wp::Error);
     tx.setHeaderFooter(wp::hf::Header);
     EXPECT_EQ(tx.editedHeaderFooter(), 0);
-    EXPECT_EQ(e.view->editedArea(), 0);
+    EXPECT_EQ(view->editedArea(), 0);
     tx.editHeaderFooter(wp::hf::Header);
-    EXPECT_EQ(e.view->editedArea(), wp::hf::Header);
-    EXPECT_EQ(e.view->textCursor().document(), tx.headerFooterDocument(wp::hf::Header));
+    EXPECT_EQ(view->editedArea(), wp::hf::Header);
+    EXPECT_EQ(view->textCursor().document(), tx.headerFooterDocument(wp::hf::Header));
     ASSERT_TRUE(tx.LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native));
     EXPECT_EQ(tx.editedHeaderFooter(), 0);
-    EXPECT_EQ(e.view->editedArea(), 0);
-    QTest::keyClicks(e.view, QStringLiteral("Z"));
+    EXPECT_EQ(view->editedArea(), 0);
+    QTest::keyClicks(view, QStringLiteral("Z"));
     EXPECT_TRUE(tx.document()->firstBlock().text().startsWith(QLatin1Char('Z')));
 }
 

@@ -70,30 +70,7 @@ TEST(TextControl, selectionTextAndInputPosition) {
     EXPECT_EQ(tx.CurrentInputPosition(), (QList<qint32>{2, 4, 3}));
 }
 
-TEST(TextControl, foreColorIsAWindowsColourOnTheSelectionOrTheWholeText) {
-    TextControl tx;
-    tx.setSelText(QStringLiteral("red and black"));
-    tx.setFormatSelection(true);
-    tx.setSelStart(0);
-    tx.setSelLength(3);
-    tx.setForeColor(255);
-    EXPECT_EQ(tx.ForeColor(), 255);
-    QTextCursor c(tx.document());
-    c.setPosition(1);
-    EXPECT_EQ(c.charFormat().foreground().color(), QColor(255, 0, 0));
-    c.setPosition(6);
-    EXPECT_EQ(c.charFormat().foreground().style(), Qt::NoBrush);
-    tx.setFormatSelection(false);
-    tx.setSelStart(5);
-    tx.setForeColor(0xFF0000); // blue, everywhere
-    c.setPosition(1);
-    EXPECT_EQ(c.charFormat().foreground().color(), QColor(0, 0, 255));
-    c.setPosition(12);
-    EXPECT_EQ(c.charFormat().foreground().color(), QColor(0, 0, 255));
-    EXPECT_THROW(tx.setForeColor(-1), wp::Error);
-}
-
-TEST(TextControl, fieldsWalkInDocumentOrderAndKeepIdDataAndFormatWhenRefilled) {
+TEST(TextControl, fieldsWalkInDocumentOrderKeepIdDataAndFormatWhenRefilledAndTakeWindowsColours) {
     TextControl tx;
     tx.setSelText(QStringLiteral("To "));
     const qint16 a = tx.FieldInsert(QStringLiteral("Name"), QStringLiteral("name"));
@@ -118,6 +95,12 @@ TEST(TextControl, fieldsWalkInDocumentOrderAndKeepIdDataAndFormatWhenRefilled) {
     tx.setSelStart(start - 1);
     tx.setSelLength(4);
     tx.setForeColor(255);
+    // A Windows colour: 255 is red, on the selection only.
+    QTextCursor at(tx.document());
+    at.setPosition(start);
+    EXPECT_EQ(at.charFormat().foreground().color(), QColor(255, 0, 0));
+    at.setPosition(6);
+    EXPECT_EQ(at.charFormat().foreground().style(), Qt::NoBrush);
     tx.setFieldText(QStringLiteral("Jane Q. Public"));
     EXPECT_EQ(tx.FieldText(), QStringLiteral("Jane Q. Public"));
     EXPECT_EQ(tx.FieldData(a), QStringLiteral("name"));
@@ -154,6 +137,14 @@ TEST(TextControl, fieldsWalkInDocumentOrderAndKeepIdDataAndFormatWhenRefilled) {
     tx.setSelText(QStringLiteral("o"));
     EXPECT_EQ(tx.FieldText(), QStringLiteral("Jooe"));
     EXPECT_EQ(fieldIds(tx), (QList<qint16>{c, a, b}));
+    // Without FormatSelection a colour goes to the whole text (0xFF0000 is blue).
+    tx.setFormatSelection(false);
+    tx.setForeColor(0xFF0000);
+    at.setPosition(1);
+    EXPECT_EQ(at.charFormat().foreground().color(), QColor(0, 0, 255));
+    at.movePosition(QTextCursor::End);
+    EXPECT_EQ(at.charFormat().foreground().color(), QColor(0, 0, 255));
+    EXPECT_THROW(tx.setForeColor(-1), wp::Error);
 }
 
 TEST(TextControl, tablesInsertUnderTheirIdsAndEnumerateInDocumentOrder) {
