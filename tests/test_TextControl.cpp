@@ -224,20 +224,19 @@ TEST(TextControl, damagedNativeDataIsRefusedAndChangesNothing) {
                                tx.PageWidth() == 5000;
         return !ok && unchanged && !tx.lastError().isEmpty();
     };
-    EXPECT_TRUE(refused(QByteArray()));
-    EXPECT_TRUE(refused(QByteArray("{\\rtf1 not ours}")));
-    for (qsizetype cut : {qsizetype(8), qsizetype(9), qsizetype(20), good.size() / 3,
-                          good.size() / 2, good.size() - 4, good.size() - 1})
-        EXPECT_TRUE(refused(good.left(cut))) << "cut at " << cut;
-    EXPECT_TRUE(refused(good + "x"));
     QByteArray badVersion = good;
     badVersion[8] = 9;
-    EXPECT_TRUE(refused(badVersion));
     // A list style that is no style (found by the fuzzer).
     QFile badList(
         QStringLiteral(WP_SAMPLES_DIR "/../fuzz/corpus/native/list-style-out-of-range.wpdoc"));
     ASSERT_TRUE(badList.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(refused(badList.readAll()));
+    QList<QByteArray> damaged{QByteArray(), "{\\rtf1 not ours}", good + "x", badVersion,
+                              badList.readAll()};
+    for (qsizetype cut : {qsizetype(8), qsizetype(9), qsizetype(20), good.size() / 3,
+                          good.size() / 2, good.size() - 4, good.size() - 1})
+        damaged << good.left(cut);
+    for (const QByteArray& data : damaged)
+        EXPECT_TRUE(refused(data)) << data.size() << " bytes";
     // Every single flipped byte either loads a document or is refused.
     for (int i = 8; i < good.size(); i += 7) {
         QByteArray bad = good;
