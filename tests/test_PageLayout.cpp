@@ -167,14 +167,13 @@ TEST(PageLayout, pageSizeAndMarginsDecideThePagesEvenWhenTheyLeaveNoBody) {
 
 TEST(PageLayout, explicitPageBreaksStartANewPage) {
     auto doc = paragraphs(6);
-    QTextCursor c(doc->findBlockByNumber(3));
-    QTextBlockFormat f = c.blockFormat();
-    f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-    c.setBlockFormat(f);
-    QTextCursor c2(doc->findBlockByNumber(4));
-    f = c2.blockFormat();
-    f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysAfter);
-    c2.setBlockFormat(f);
+    auto setBreak = [&doc](int block, QTextFormat::PageBreakFlags policy) {
+        QTextBlockFormat f;
+        f.setPageBreakPolicy(policy);
+        QTextCursor(doc->findBlockByNumber(block)).mergeBlockFormat(f);
+    };
+    setBreak(3, QTextFormat::PageBreak_AlwaysBefore);
+    setBreak(4, QTextFormat::PageBreak_AlwaysAfter);
     PageLayout layout;
     layout.setDocument(doc.get());
     ASSERT_EQ(layout.pageCount(), 3);
@@ -214,9 +213,7 @@ TEST(PageLayout, explicitPageBreaksStartANewPage) {
         EXPECT_EQ(kl.lineText(1, kl.lineCount(1)), QStringLiteral("Line 43"));
     }
     // Removing the break brings the text back.
-    f = c.blockFormat();
-    f.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
-    c.setBlockFormat(f);
+    setBreak(3, QTextFormat::PageBreak_Auto);
     EXPECT_EQ(layout.pageCount(), 2);
 }
 

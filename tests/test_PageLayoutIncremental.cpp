@@ -223,7 +223,6 @@ struct Fixture {
             return QStringLiteral("page format");
         }
         default: {
-            // Undo the last edit.
             body.undo();
             return QStringLiteral("undo");
         }

@@ -117,10 +117,7 @@ TEST(PageView, tabInATableMovesBetweenCellsAndAddsARowAfterTheLast) {
     QTest::keyClick(f.view.get(), Qt::Key_Backtab, Qt::ShiftModifier);
     QTest::keyClicks(f.view.get(), QStringLiteral("d"));
     auto text = [table](int r, int col) {
-        QTextCursor cell = table->cellAt(r, col).firstCursorPosition();
-        cell.setPosition(table->cellAt(r, col).lastCursorPosition().position(),
-                         QTextCursor::KeepAnchor);
-        return cell.selectedText();
+        return table->cellAt(r, col).firstCursorPosition().block().text();
     };
     EXPECT_EQ(QStringList({text(0, 0), text(0, 1), text(1, 0), text(1, 1), text(2, 0), text(2, 1)}),
               QStringList({"a", "b", "c", "d", "e", ""}));
