@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,30 +73,10 @@ int darkest(wp::PageView* view, QRect r) {
     return least;
 }
 
-struct EditedControl {
-    TextControl tx;
-    wp::PageView* view;
-    wp::PageLayout* layout;
-
-    EditedControl() {
-        fill(tx, 100);
-        QTextCursor(tx.headerFooterDocument(wp::hf::Header)).insertText(QStringLiteral("Draft"));
-        QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageHeader))
-            .insertText(QStringLiteral("Title"));
-        QTextCursor(tx.headerFooterDocument(wp::hf::Footer)).insertText(QStringLiteral("Foot"));
-        QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageFooter))
-            .insertText(QStringLiteral("First foot"));
-        tx.setHeaderFooter(15);
-        shown(tx);
-        view = qobject_cast<wp::PageView*>(tx.editView());
-        layout = view->pageLayout();
-    }
-    // A point on the first line of a page's header or footer.
-    QPoint inArea(int page, bool footer, double dx = 30) {
-        const auto place = layout->headerFooterPlace(page, footer);
-        return onSheet(view, page, place.origin + QPointF(dx, 120));
-    }
-};
+// The page layout of the control's editing view.
+const wp::PageLayout* layoutOf(TextControl& tx) {
+    return qobject_cast<wp::PageView*>(tx.editView())->pageLayout();
+}
 
 } // namespace
 
@@ -144,9 +125,7 @@ TEST(TextControlPages, printPageDrawsTheSheetAtPrintZoomAndRefusesWhatItCannotDr
 TEST(TextControlPages, viewModeSwitchesBetweenSheetsAndDraftAndDrawingWorksInBoth) {
     TextControl tx;
     fill(tx, 60);
-    tx.resize(900, 700);
-    tx.show();
-    QApplication::processEvents();
+    shown(tx);
     auto* view = qobject_cast<wp::PageView*>(tx.editView());
     ASSERT_NE(view, nullptr);
     EXPECT_FALSE(view->draft());
@@ -282,22 +261,38 @@ TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHead
     EXPECT_GE(tx.CurrentPages(), 4);
     EXPECT_EQ(tx.CurrentInputPosition(), (QList<qint32>{1, 1, 0}));
 
-    QTemporaryDir dir;
-    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
-    ASSERT_TRUE(tx.exportPdf(pdf));
-    ASSERT_EQ(pdfPageCount(pdf), tx.CurrentPages());
-    EXPECT_TRUE(pdfText(pdf, 1, 1).contains(QStringLiteral("Title")));
-    EXPECT_TRUE(pdfText(pdf, 1, 1).contains(QStringLiteral("First foot")));
-    EXPECT_FALSE(pdfText(pdf, 1, 1).contains(QStringLiteral("Every page")));
-    for (int p = 2; p <= tx.CurrentPages(); ++p) {
-        EXPECT_TRUE(pdfText(pdf, p, p).contains(QStringLiteral("Every page"))) << p;
-        EXPECT_TRUE(pdfText(pdf, p, p).contains(QStringLiteral("Footer text"))) << p;
+    // Each header heads its page and each footer ends it.
+    QStringList pages = pdfPages(tx);
+    ASSERT_EQ(pages.size(), tx.CurrentPages());
+    EXPECT_TRUE(pages[0].trimmed().startsWith(QStringLiteral("Title"))) << qPrintable(pages[0]);
+    EXPECT_TRUE(pages[0].trimmed().endsWith(QStringLiteral("First foot")));
+    EXPECT_FALSE(pages[0].contains(QStringLiteral("Every page")));
+    for (int p = 1; p < pages.size(); ++p) {
+        EXPECT_TRUE(pages[p].trimmed().startsWith(QStringLiteral("Every page"))) << p;
+        EXPECT_TRUE(pages[p].trimmed().endsWith(QStringLiteral("Footer text"))) << p;
     }
     tx.setHeaderFooter(5);
-    ASSERT_TRUE(tx.exportPdf(pdf));
-    EXPECT_TRUE(pdfText(pdf, 1, 1).contains(QStringLiteral("Every page")));
-    EXPECT_FALSE(pdfText(pdf, 1, 1).contains(QStringLiteral("Title")));
+    pages = pdfPages(tx);
+    EXPECT_TRUE(pages[0].trimmed().startsWith(QStringLiteral("Every page")));
+    EXPECT_FALSE(pages[0].contains(QStringLiteral("Title")));
     EXPECT_EQ(tx.PrintZoom(), 100);
+    // The header's ink begins at its distance from the top of the sheet.
+    QImage sheet(816, 1056, QImage::Format_ARGB32);
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    tx.setPrintDevice(&painter);
+    tx.PrintPage(2);
+    painter.end();
+    const QRect ink = inkBox(sheet.copy(0, 0, 816, 1440 / 15), 0xffffffff);
+    EXPECT_GE(ink.top(), 400 / 15);
+    EXPECT_LE(ink.top(), 400 / 15 + 10);
+    // Without the flags no page has a header or a footer.
+    tx.setHeaderFooter(0);
+    for (const QString& page : pdfPages(tx))
+        EXPECT_FALSE(page.contains(QRegularExpression(QStringLiteral("Every|Title|oot"))));
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
 
     EXPECT_FALSE(tx.exportPdf(dir.filePath(QStringLiteral("missing/dir/out.pdf"))));
     EXPECT_TRUE(tx.lastPdfError().contains(QStringLiteral("missing/dir/out.pdf")));
@@ -310,32 +305,47 @@ TEST(TextControlPages, loadingAnotherDocumentRelaysAndPdfHasTheSamePagesWithHead
     EXPECT_TRUE(pdfInfo(pdf).contains(QStringLiteral("792 x 612")));
 }
 
-TEST(TextControlPages, headerEditedInPlaceShowsOnEveryPageAndKeepsItsOwnUndo) {
-    EditedControl e;
-    TextControl& tx = e.tx;
+TEST(TextControlPages, headersEditedInPlaceKeepTheirOwnUndoFollowTheFlagsAndPushTheBodyDown) {
+    TextControl tx;
+    fill(tx, 100);
+    QTextCursor(tx.headerFooterDocument(wp::hf::Header)).insertText(QStringLiteral("Draft"));
+    QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageHeader))
+        .insertText(QStringLiteral("Title"));
+    QTextCursor(tx.headerFooterDocument(wp::hf::Footer)).insertText(QStringLiteral("Foot"));
+    QTextCursor(tx.headerFooterDocument(wp::hf::FirstPageFooter))
+        .insertText(QStringLiteral("First foot"));
+    tx.setHeaderFooter(15);
+    shown(tx);
+    auto* view = qobject_cast<wp::PageView*>(tx.editView());
+    const wp::PageLayout* layout = view->pageLayout();
+    // A point on the first line of a page's header or footer.
+    auto inArea = [&](int page, bool footer, double dx = 30) {
+        const auto place = layout->headerFooterPlace(page, footer);
+        return onSheet(view, page, place.origin + QPointF(dx, 120));
+    };
     const QString body = tx.document()->toPlainText();
     tx.setSelStart(10);
     QTextDocument* header = tx.headerFooterDocument(wp::hf::Header);
 
-    doubleClick(e.view, e.inArea(2, false, 1));
+    doubleClick(view, inArea(2, false, 1));
     ASSERT_EQ(tx.editedHeaderFooter(), wp::hf::Header);
-    EXPECT_EQ(e.view->editedArea(), wp::hf::Header);
-    EXPECT_EQ(e.view->editedAreaPage(), 2);
+    EXPECT_EQ(view->editedArea(), wp::hf::Header);
+    EXPECT_EQ(view->editedAreaPage(), 2);
     EXPECT_EQ(tx.SelStart(), 0); // the header's caret, at the click
     // The body is dimmed, the header is not.
-    const QRect caret = e.view->caretViewportRect();
-    const double s = e.view->pixelsPerTwip();
-    const QRect bodyText(e.view->pageOrigin(2) + QPoint(int(1440 * s), int(1500 * s)),
+    const QRect caret = view->caretViewportRect();
+    const double s = view->pixelsPerTwip();
+    const QRect bodyText(view->pageOrigin(2) + QPoint(int(1440 * s), int(1500 * s)),
                          QSize(int(2000 * s), int(2000 * s)));
-    EXPECT_GE(darkest(e.view, bodyText), 100);
-    EXPECT_LT(darkest(e.view, caret.adjusted(0, 0, int(600 * s), 0)), 60);
+    EXPECT_GE(darkest(view, bodyText), 100);
+    EXPECT_LT(darkest(view, caret.adjusted(0, 0, int(600 * s), 0)), 60);
 
-    QTest::keyClicks(e.view, QStringLiteral("Confidential "));
+    QTest::keyClicks(view, QStringLiteral("Confidential "));
     EXPECT_EQ(header->toPlainText(), QStringLiteral("Confidential Draft"));
     EXPECT_EQ(tx.SelStart(), 13);
-    QTest::keyClick(e.view, Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_End, Qt::ShiftModifier);
     EXPECT_EQ(tx.SelText(), QStringLiteral("Draft"));
-    keepShot(e.view->grab().toImage(), QStringLiteral("control-header-editing.png"));
+    keepShot(view->grab().toImage(), QStringLiteral("control-header-editing.png"));
     tx.setFormatSelection(true);
     tx.setForeColor(255);
     EXPECT_EQ(QTextCursor(header->findBlockByNumber(0)).block().begin().fragment().text(),
@@ -344,24 +354,24 @@ TEST(TextControlPages, headerEditedInPlaceShowsOnEveryPageAndKeepsItsOwnUndo) {
     EXPECT_EQ(tx.document()->toPlainText(), body);
 
     // Undo takes back the header's changes, never the body's.
-    QTest::keyClick(e.view, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(tx.ForeColor(), 0);
     for (int i = 0; i < 20 && header->toPlainText() != QStringLiteral("Draft"); ++i)
-        QTest::keyClick(e.view, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(header->toPlainText(), QStringLiteral("Draft"));
     EXPECT_EQ(tx.document()->toPlainText(), body);
-    QTest::keyClick(e.view, Qt::Key_Home);
-    QTest::keyClicks(e.view, QStringLiteral("Copy "));
+    QTest::keyClick(view, Qt::Key_Home);
+    QTest::keyClicks(view, QStringLiteral("Copy "));
 
     // Escape returns to the body and its caret.
-    QTest::keyClick(e.view, Qt::Key_Escape);
+    QTest::keyClick(view, Qt::Key_Escape);
     EXPECT_EQ(tx.editedHeaderFooter(), 0);
-    EXPECT_EQ(e.view->editedArea(), 0);
+    EXPECT_EQ(view->editedArea(), 0);
     EXPECT_EQ(tx.SelStart(), 10);
-    QTest::keyClicks(e.view, QStringLiteral("X"));
+    QTest::keyClicks(view, QStringLiteral("X"));
     EXPECT_EQ(tx.document()->firstBlock().text(), QStringLiteral("Paragraph X1"));
     EXPECT_EQ(header->toPlainText(), QStringLiteral("Copy Draft"));
-    EXPECT_LT(darkest(e.view, bodyText), 60);
+    EXPECT_LT(darkest(view, bodyText), 60);
 
     // Read back from paper: page 1 keeps its own header, the others show
     // the edited one.
@@ -371,20 +381,16 @@ TEST(TextControlPages, headerEditedInPlaceShowsOnEveryPageAndKeepsItsOwnUndo) {
     EXPECT_FALSE(pages[0].contains(QStringLiteral("Copy Draft")));
     for (int p = 1; p < pages.size(); ++p)
         EXPECT_TRUE(pages[p].contains(QStringLiteral("Copy Draft"))) << p;
-}
 
-TEST(TextControlPages, areasFollowTheFlagsAndATallHeaderPushesTheBodyDown) {
-    EditedControl e;
-    TextControl& tx = e.tx;
-    const int linesBefore = e.layout->lineCount(1);
-    // Page 1 has its own header and footer.
-    doubleClick(e.view, e.inArea(1, true));
+    // Page 1 has its own header and footer; a tall one pushes the body down.
+    const int linesBefore = layout->lineCount(1);
+    doubleClick(view, inArea(1, true));
     EXPECT_EQ(tx.editedHeaderFooter(), wp::hf::FirstPageFooter);
-    doubleClick(e.view, e.inArea(1, false));
+    doubleClick(view, inArea(1, false));
     ASSERT_EQ(tx.editedHeaderFooter(), wp::hf::FirstPageHeader);
     for (int i = 0; i < 8; ++i) {
-        QTest::keyClick(e.view, Qt::Key_Return);
-        QTest::keyClicks(e.view, QStringLiteral("Address line"));
+        QTest::keyClick(view, Qt::Key_Return);
+        QTest::keyClicks(view, QStringLiteral("Address line"));
     }
     EXPECT_EQ(tx.headerFooterDocument(wp::hf::FirstPageHeader)->blockCount(), 9);
     // Nine lines below a 720-twip distance pass the 1440-twip margin.
@@ -392,14 +398,14 @@ TEST(TextControlPages, areasFollowTheFlagsAndATallHeaderPushesTheBodyDown) {
         720 +
         tx.headerFooterDocument(wp::hf::FirstPageHeader)->documentLayout()->documentSize().height();
     EXPECT_GT(headerBottom, 1440 + 1000);
-    EXPECT_DOUBLE_EQ(e.layout->bodyRect(1).top(), headerBottom);
-    EXPECT_DOUBLE_EQ(e.layout->bodyRect(2).top(), 1440);
-    EXPECT_GE(e.layout->caretRect(0).second.top(), headerBottom);
-    EXPECT_LT(e.layout->lineCount(1), linesBefore - 3);
+    EXPECT_DOUBLE_EQ(layout->bodyRect(1).top(), headerBottom);
+    EXPECT_DOUBLE_EQ(layout->bodyRect(2).top(), 1440);
+    EXPECT_GE(layout->caretRect(0).second.top(), headerBottom);
+    EXPECT_LT(layout->lineCount(1), linesBefore - 3);
 
     // A double-click into the body returns with the caret there.
-    const QRectF third = e.layout->caretRect(e.layout->positionAt(1, 3, 0)).second;
-    doubleClick(e.view, onSheet(e.view, 1, third.center() + QPointF(300, 0)));
+    const QRectF third = layout->caretRect(layout->positionAt(1, 3, 0)).second;
+    doubleClick(view, onSheet(view, 1, third.center() + QPointF(300, 0)));
     EXPECT_EQ(tx.editedHeaderFooter(), 0);
     EXPECT_EQ(tx.CurrentInputPosition()[1], 3);
     EXPECT_EQ(tx.SelLength(), 0);
@@ -407,72 +413,57 @@ TEST(TextControlPages, areasFollowTheFlagsAndATallHeaderPushesTheBodyDown) {
     // Without header flags the top of a page is the body's: a double-click
     // there selects a word of the body's first line.
     tx.setHeaderFooter(wp::hf::Footer);
-    doubleClick(e.view, onSheet(e.view, 2, QPointF(1500, 800)));
+    doubleClick(view, onSheet(view, 2, QPointF(1500, 800)));
     EXPECT_EQ(tx.editedHeaderFooter(), 0);
     EXPECT_FALSE(tx.SelText().isEmpty());
     // Flags that take away the edited area end its editing; so does a load.
-    doubleClick(e.view, e.inArea(2, true));
+    doubleClick(view, inArea(2, true));
     ASSERT_EQ(tx.editedHeaderFooter(), wp::hf::Footer);
     EXPECT_THROW(tx.editHeaderFooter(wp::hf::Header), wp::Error);
     tx.setHeaderFooter(wp::hf::Header);
     EXPECT_EQ(tx.editedHeaderFooter(), 0);
-    EXPECT_EQ(e.view->editedArea(), 0);
+    EXPECT_EQ(view->editedArea(), 0);
     tx.editHeaderFooter(wp::hf::Header);
-    EXPECT_EQ(e.view->editedArea(), wp::hf::Header);
-    EXPECT_EQ(e.view->textCursor().document(), tx.headerFooterDocument(wp::hf::Header));
+    EXPECT_EQ(view->editedArea(), wp::hf::Header);
+    EXPECT_EQ(view->textCursor().document(), tx.headerFooterDocument(wp::hf::Header));
     ASSERT_TRUE(tx.LoadFromMemory(tx.SaveToMemory(wp::fmt::Native), wp::fmt::Native));
     EXPECT_EQ(tx.editedHeaderFooter(), 0);
-    EXPECT_EQ(e.view->editedArea(), 0);
-    QTest::keyClicks(e.view, QStringLiteral("Z"));
+    EXPECT_EQ(view->editedArea(), 0);
+    QTest::keyClicks(view, QStringLiteral("Z"));
     EXPECT_TRUE(tx.document()->firstBlock().text().startsWith(QLatin1Char('Z')));
 }
 
-TEST(TextControlPages, rtfSpacingAndIndentsLandAtTheirTwipsOnThePage) {
-    TextControl tx;
-    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}"
-                           "\\pard\\fs24 One\\par\\pard\\sb720\\li720 Two\\par"
+TEST(TextControlPages, rtfSpacingIndentsAndWidowControlLandOnThePage) {
+    const QByteArray head = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\fs24";
+    // 400 twips after "Five" and 300 before "Six": 700 apart, as a word
+    // processor lays it out; written back, each keeps its own.
+    const QByteArray rtf = head +
+                           "\\pard One\\par\\pard\\sb720\\li720 Two\\par"
                            "\\pard\\sl-600\\slmult0 Three\\par\\pard\\sl-600\\slmult0 Four\\par"
-                           "\\pard\\keep\\keepn " +
+                           "\\pard\\sa400 Five\\par\\pard\\sb300 Six\\par\\pard\\keep\\keepn " +
                            QByteArray("Kept lines still wrap at the margin. ").repeated(20) +
                            "\\par}";
-    ASSERT_TRUE(tx.LoadFromMemory(rtf, wp::fmt::Rtf)) << qPrintable(tx.lastError());
-    auto* view = qobject_cast<wp::PageView*>(tx.editView());
-    const wp::PageLayout* layout = view->pageLayout();
-    const QTextDocument* doc = tx.document();
-    const QRectF one = layout->caretRect(doc->findBlockByNumber(0).position()).second;
-    const QRectF two = layout->caretRect(doc->findBlockByNumber(1).position()).second;
-    const QRectF three = layout->caretRect(doc->findBlockByNumber(2).position()).second;
-    EXPECT_EQ(one.left(), tx.PageMarginL());
-    EXPECT_EQ(two.left(), tx.PageMarginL() + 720);
-    // A 12-point line is 276 twips; half an inch of space comes before "Two".
-    EXPECT_NEAR(two.top() - one.top(), 276 + 720, 2);
-    // Exact line heights of 600 twips.
-    const QRectF four = layout->caretRect(doc->findBlockByNumber(3).position()).second;
-    EXPECT_NEAR(four.top() - three.top(), 600, 2);
-    // A paragraph kept together still wraps into lines.
-    const QTextBlock kept = doc->findBlockByNumber(4);
-    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepTogether));
-    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepWithNext));
-    EXPECT_GT(layout->caretRect(kept.position() + kept.length() - 1).second.top(),
-              layout->caretRect(kept.position()).second.top() + 1000);
-}
-
-TEST(TextControlPages, rtfSpaceAddsUpWritesBackAndWidowsMoveWithTheirParagraph) {
     TextControl tx;
-    // 400 twips after "One" and 300 before "Two": 700 apart, as a word
-    // processor lays it out; written back, each keeps its own.
-    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}"
-                           "\\pard\\fs24\\sa400 One\\par\\pard\\sb300 Two\\par}";
     ASSERT_TRUE(tx.LoadFromMemory(rtf, wp::fmt::Rtf)) << qPrintable(tx.lastError());
-    auto* view = qobject_cast<wp::PageView*>(tx.editView());
-    const wp::PageLayout* layout = view->pageLayout();
     const QTextDocument* doc = tx.document();
-    const double one = layout->caretRect(doc->findBlockByNumber(0).position()).second.top();
-    const double two = layout->caretRect(doc->findBlockByNumber(1).position()).second.top();
-    EXPECT_NEAR(two - one, 276 + 700, 2);
+    auto caret = [&](int block, int offset = 0) {
+        return layoutOf(tx)->caretRect(doc->findBlockByNumber(block).position() + offset).second;
+    };
+    EXPECT_EQ(caret(0).left(), tx.PageMarginL());
+    EXPECT_EQ(caret(1).left(), tx.PageMarginL() + 720);
+    // A 12-point line is 276 twips; half an inch of space comes before "Two".
+    EXPECT_NEAR(caret(1).top() - caret(0).top(), 276 + 720, 2);
+    // Exact line heights of 600 twips.
+    EXPECT_NEAR(caret(3).top() - caret(2).top(), 600, 2);
+    EXPECT_NEAR(caret(5).top() - caret(4).top(), 276 + 700, 2);
     const QByteArray saved = tx.SaveToMemory(wp::fmt::Rtf);
     EXPECT_TRUE(saved.contains("\\sb300")) << saved.constData();
     EXPECT_FALSE(saved.contains("\\sb700")) << saved.constData();
+    // A paragraph kept together still wraps into lines.
+    const QTextBlock kept = doc->findBlockByNumber(6);
+    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepTogether));
+    EXPECT_TRUE(kept.blockFormat().boolProperty(wp::prop::KeepWithNext));
+    EXPECT_GT(caret(6, kept.length() - 1).top(), caret(6).top() + 1000);
 
     // A page break that would leave one line of a paragraph alone on either
     // page moves the break; without \widctlpar the page is filled.
@@ -480,23 +471,15 @@ TEST(TextControlPages, rtfSpaceAddsUpWritesBackAndWidowsMoveWithTheirParagraph) 
     const QByteArray para =
         QByteArray("Widow and orphan text wraps over three lines here. ").repeated(5);
     for (const bool widows : {true, false}) {
-        TextControl t;
-        const QByteArray doc3 = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\fs24" +
-                                filler + "\\pard" + (widows ? "\\widctlpar " : " ") + para +
-                                "\\par}";
-        ASSERT_TRUE(t.LoadFromMemory(doc3, wp::fmt::Rtf));
-        const wp::PageLayout* l = qobject_cast<wp::PageView*>(t.editView())->pageLayout();
-        const QTextBlock last = t.document()->lastBlock();
+        ASSERT_TRUE(tx.LoadFromMemory(head + filler + "\\pard" + (widows ? "\\widctlpar " : " ") +
+                                          para + "\\par}",
+                                      wp::fmt::Rtf));
+        const wp::PageLayout* l = layoutOf(tx);
+        const QTextBlock last = tx.document()->lastBlock();
         ASSERT_GE(last.layout()->lineCount(), 3);
-        const int firstPage = l->pageAndLine(last.position()).first;
-        const int lastPage = l->pageAndLine(last.position() + last.length() - 1).first;
         ASSERT_EQ(l->pageCount(), 2);
-        if (widows) {
-            // Two lines fit on page 1; the third would be left alone on page 2.
-            EXPECT_EQ(firstPage, 2);
-        } else {
-            EXPECT_EQ(firstPage, 1);
-            EXPECT_EQ(lastPage, 2);
-        }
+        // Two lines fit on page 1; the third would be left alone on page 2.
+        EXPECT_EQ(l->pageAndLine(last.position()).first, widows ? 2 : 1);
+        EXPECT_EQ(l->pageAndLine(last.position() + last.length() - 1).first, 2);
     }
 }

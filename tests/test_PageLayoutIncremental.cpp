@@ -99,7 +99,6 @@ struct Fixture {
             l->setHeaderFooterDocument(wp::hf::FirstPageHeader, first.get());
             l->setHeaderFooterDocument(wp::hf::Footer, footer.get());
         }
-        inc.pageCount();
     }
     int pick(int n) { return n <= 0 ? 0 : int(rng() % unsigned(n)); }
     int anywhere() { return pick(body.characterCount() - 1); }
@@ -224,7 +223,6 @@ struct Fixture {
             return QStringLiteral("page format");
         }
         default: {
-            // Undo the last edit.
             body.undo();
             return QStringLiteral("undo");
         }

@@ -15,21 +15,22 @@
 using wptest::ToolRun;
 using wptest::wptool;
 
-TEST(TextControlConvert, filesLoadBySuffixOrContentAndSaveBySuffix) {
+TEST(TextControlConvert, filesLoadBySuffixOrContentSaveBySuffixAndWptoolConvertsBothWays) {
     QTemporaryDir dir;
     TextControl tx;
     buildSample(tx);
     EXPECT_EQ(TextControl::formatForFile(QStringLiteral("a/B.RTF")), wp::fmt::Rtf);
     EXPECT_EQ(TextControl::formatForFile(QStringLiteral("x.wpdoc")), wp::fmt::Native);
     EXPECT_EQ(TextControl::formatForFile(QStringLiteral("x.doc")), 0);
-    ASSERT_TRUE(tx.SaveToFile(dir.filePath(QStringLiteral("a.wpdoc"))));
+    const QString native = dir.filePath(QStringLiteral("a.wpdoc"));
+    ASSERT_TRUE(tx.SaveToFile(native));
     ASSERT_TRUE(tx.SaveToFile(dir.filePath(QStringLiteral("a.data")), wp::fmt::Rtf));
     EXPECT_FALSE(tx.SaveToFile(dir.filePath(QStringLiteral("a.data"))));
     EXPECT_FALSE(tx.SaveToFile(dir.filePath(QStringLiteral("missing/dir/a.rtf"))));
     EXPECT_TRUE(tx.lastError().contains(QStringLiteral("a.rtf")));
 
     TextControl copy;
-    ASSERT_TRUE(copy.LoadFromFile(dir.filePath(QStringLiteral("a.wpdoc"))));
+    ASSERT_TRUE(copy.LoadFromFile(native));
     EXPECT_EQ(copy.SaveToMemory(wp::fmt::PlainText), tx.SaveToMemory(wp::fmt::PlainText));
     TextControl fromRtf;
     ASSERT_TRUE(fromRtf.LoadFromFile(dir.filePath(QStringLiteral("a.data")))); // told by content
@@ -37,19 +38,11 @@ TEST(TextControlConvert, filesLoadBySuffixOrContentAndSaveBySuffix) {
     EXPECT_FALSE(copy.LoadFromFile(dir.filePath(QStringLiteral("none.rtf"))));
     EXPECT_TRUE(copy.lastError().contains(QStringLiteral("none.rtf")));
     EXPECT_EQ(fieldIds(copy), fieldIds(tx)); // unchanged
-}
 
-TEST(TextControlConvert, wptoolConvertsBothWaysAndLeavesNoFileForBadInput) {
-    QTemporaryDir dir;
-    TextControl tx;
-    buildSample(tx);
-    const QString native = dir.filePath(QStringLiteral("in.wpdoc"));
     const QString rtf = dir.filePath(QStringLiteral("out.rtf"));
     const QString back = dir.filePath(QStringLiteral("back.wpdoc"));
-    ASSERT_TRUE(tx.SaveToFile(native));
     EXPECT_EQ(wptool({QStringLiteral("convert"), native, rtf}).code, 0);
     EXPECT_EQ(wptool({QStringLiteral("convert"), rtf, back}).code, 0);
-    TextControl copy;
     ASSERT_TRUE(copy.LoadFromFile(back));
     EXPECT_EQ(copy.SaveToMemory(wp::fmt::PlainText), tx.SaveToMemory(wp::fmt::PlainText));
     EXPECT_EQ(fieldIds(copy), fieldIds(tx));

@@ -12,7 +12,6 @@ namespace {
 
 using wp::TextControl;
 
-// A document with something of everything the control holds.
 inline void buildSample(TextControl& tx) {
     QTextCursor c(tx.document());
     QTextCharFormat bold;
