@@ -21,14 +21,11 @@ TEST(KXml, loadReadAndWriteValues) {
     x.SetChildValue("c", "new");
     EXPECT_EQ(x.Xml(),
               "<page_size width=\"11909\" height=\"15840\"><a>2</a><b/><c>new</c></page_size>");
-}
 
-TEST(KXml, failedLoadLeavesAnEmptyDocument) {
-    KXml x;
-    ASSERT_TRUE(x.LoadXml("<a><b>1</b></a>"));
-    EXPECT_FALSE(x.LoadXml("<a><b>"));
+    // A failed load leaves an empty document.
+    EXPECT_FALSE(x.LoadXml("<page_size><b>"));
     EXPECT_EQ(x.ChildCount(), 0);
-    EXPECT_EQ(x.ChildValue("b"), "");
+    EXPECT_EQ(x.ChildValue("a"), "");
     EXPECT_EQ(x.Xml(), "");
     EXPECT_EQ(x.SelectNode("b"), nullptr);
 }

@@ -38,13 +38,23 @@ using cADOFailures = cADOFile;
 TEST(cADOConnection, buildsTheThreeConnectionStringsToTheLetter) {
     cADO a;
     a.setDbname(QStringLiteral("C:\\Data\\mv.mdb"));
+    const QString jet = QStringLiteral(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data source=C:\\Data\\mv.mdb;User ID = '%1';Password = "
+        "'%2';Mode=ReadWrite|Share Deny None;Jet OLEDB:System database=C:\\Data\\mv.mdw;");
+    // Reports read through the read-only account and leave no credentials.
+    EXPECT_EQ(a.ReportConnection(), jet.arg(cADOInternal::ReadOnlyUser(), cADOInternal::PassRO(a)));
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    // The account sizes the deployment is built around.
+    EXPECT_EQ(cADOInternal::ReadOnlyUser().size(), 13);
+    EXPECT_EQ(cADOInternal::PassRO(a).size(), 9);
+    EXPECT_EQ(cADOInternal::ReadWriteUser().size(), 10);
+    EXPECT_EQ(cADOInternal::PassRW(a).size(), 14);
+
     a.setServerName(QStringLiteral("sql01,1433"));
     a.setUserID(QStringLiteral("user"));
     cADOInternal::setPassword(a, QStringLiteral("secret"));
     EXPECT_EQ(cADOInternal::RebuildConnection(a),
-              QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data source=C:\\Data\\mv.mdb;"
-                             "User ID = 'user';Password = 'secret';Mode=ReadWrite|Share Deny "
-                             "None;Jet OLEDB:System database=C:\\Data\\mv.mdw;"));
+              jet.arg(QStringLiteral("user"), QStringLiteral("secret")));
     a.SetConnectType(1);
     EXPECT_EQ(cADOInternal::RebuildConnection(a),
               QStringLiteral("Provider=sqloledb;Data Server=sql01,1433;User Id=user;"
@@ -68,29 +78,9 @@ TEST(cADOConnection, buildsTheThreeConnectionStringsToTheLetter) {
     EXPECT_TRUE(recorder.reports[0].variables.contains(QStringLiteral("<vData>40000</vData>")));
     a.SetConnectType(-32768);
     EXPECT_EQ(cADOInternal::RebuildConnection(a), QString());
-}
 
-TEST(cADOConnection, reportConnectionCarriesTheReadOnlyAccountAndLeavesNoCredentials) {
-    cADO a;
-    a.setDbname(QStringLiteral("/srv/data/mv.mdb"));
-    const QString s = a.ReportConnection();
-    EXPECT_TRUE(s.startsWith(QStringLiteral(
-        "Provider=Microsoft.Jet.OLEDB.4.0;Data source=/srv/data/mv.mdb;User ID = '")))
-        << s.toStdString();
-    EXPECT_TRUE(s.endsWith(QStringLiteral("Jet OLEDB:System database=/srv/data/mv.mdw;")));
-    EXPECT_TRUE(s.contains(QStringLiteral("User ID = '") + cADOInternal::ReadOnlyUser() +
-                           QStringLiteral("';Password = '") + cADOInternal::PassRO(a) + u'\''));
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-    // The account sizes the deployment is built around.
-    EXPECT_EQ(cADOInternal::ReadOnlyUser().size(), 13);
-    EXPECT_EQ(cADOInternal::PassRO(a).size(), 9);
-    EXPECT_EQ(cADOInternal::ReadWriteUser().size(), 10);
-    EXPECT_EQ(cADOInternal::PassRW(a).size(), 14);
-}
-
-TEST(cADOConnection, workgroupFileLiesBesideTheDatabase) {
-    cADO a;
-    // The last separator of either kind ends the folder.
+    // The workgroup file lies beside the database: the last separator of
+    // either kind ends the folder.
     for (const auto& [db, wif] : {std::pair{"C:\\Data\\mv.mdb", "C:\\Data\\mv.mdw"},
                                   {"mv.mdb", "mv.mdw"},
                                   {"/home/ann/m/mv.mdb", "/home/ann/m/mv.mdw"},
@@ -110,30 +100,25 @@ TEST(SqlText, translatesTopOnlyWhereTheDatabaseLacksIt) {
     EXPECT_EQ(translateTop(kStepperQuery, Dialect::PostgreSQL),
               translateTop(kStepperQuery, Dialect::SQLite));
     EXPECT_EQ(translateTop(kStepperQuery, Dialect::SqlServer), kStepperQuery);
-    EXPECT_EQ(translateTop(QStringLiteral("select distinct top 5 a from t"), Dialect::SQLite),
-              QStringLiteral("select distinct a from t LIMIT 5"));
-    EXPECT_EQ(translateTop(QStringLiteral("SELECT TOP 3 a FROM t;"), Dialect::SQLite),
-              QStringLiteral("SELECT a FROM t LIMIT 3;"));
-    // Only a leading TOP is ADO's row limit.
-    const QString notTop = QStringLiteral("SELECT a FROM t WHERE b = 'TOP 5'");
-    EXPECT_EQ(translateTop(notTop, Dialect::SQLite), notTop);
-    const QString column = QStringLiteral("SELECT topic FROM t");
-    EXPECT_EQ(translateTop(column, Dialect::PostgreSQL), column);
-    EXPECT_EQ(translateTop(QStringLiteral("SELECT TOP (7) a FROM t"), Dialect::SQLite),
-              QStringLiteral("SELECT a FROM t LIMIT 7"));
-    // The limit goes before trailing comments, never into them; comments
-    // and literals that look like the end do not count.
-    EXPECT_EQ(translateTop(QStringLiteral("SELECT TOP 2 a FROM t ORDER BY a -- newest first"),
-                           Dialect::PostgreSQL),
-              QStringLiteral("SELECT a FROM t ORDER BY a LIMIT 2 -- newest first"));
-    EXPECT_EQ(
-        translateTop(QStringLiteral("-- lead\nSELECT TOP 2 a FROM t WHERE b = '--;' /* x; */;"),
-                     Dialect::SQLite),
-        QStringLiteral("-- lead\nSELECT a FROM t WHERE b = '--;' LIMIT 2 /* x; */;"));
-    // A doubled quote stays inside its literal.
-    EXPECT_EQ(translateTop(QStringLiteral("SELECT TOP 1 a FROM t WHERE b = 'it''s; --'"),
-                           Dialect::SQLite),
-              QStringLiteral("SELECT a FROM t WHERE b = 'it''s; --' LIMIT 1"));
+    // Only a leading TOP is ADO's row limit. The limit goes before trailing
+    // comments, never into them; comments and literals that look like the end
+    // do not count, and a doubled quote stays inside its literal.
+    const std::pair<const char*, const char*> cases[] = {
+        {"select distinct top 5 a from t", "select distinct a from t LIMIT 5"},
+        {"SELECT TOP 3 a FROM t;", "SELECT a FROM t LIMIT 3;"},
+        {"SELECT a FROM t WHERE b = 'TOP 5'", "SELECT a FROM t WHERE b = 'TOP 5'"},
+        {"SELECT topic FROM t", "SELECT topic FROM t"},
+        {"SELECT TOP (7) a FROM t", "SELECT a FROM t LIMIT 7"},
+        {"SELECT TOP 2 a FROM t ORDER BY a -- newest first",
+         "SELECT a FROM t ORDER BY a LIMIT 2 -- newest first"},
+        {"-- lead\nSELECT TOP 2 a FROM t WHERE b = '--;' /* x; */;",
+         "-- lead\nSELECT a FROM t WHERE b = '--;' LIMIT 2 /* x; */;"},
+        {"SELECT TOP 1 a FROM t WHERE b = 'it''s; --'",
+         "SELECT a FROM t WHERE b = 'it''s; --' LIMIT 1"},
+    };
+    for (const auto& [sql, limited] : cases)
+        for (Dialect d : {Dialect::SQLite, Dialect::PostgreSQL})
+            EXPECT_EQ(translateTop(QString::fromLatin1(sql), d), QString::fromLatin1(limited));
     auto refused = [](const QString& sql) {
         try {
             translateTop(sql, Dialect::SQLite);
@@ -377,23 +362,8 @@ TEST_F(cADOSaving, quotedNamesAndGeneratedKeysKeepNewRowsEditable) {
               QStringLiteral("1:changed"));
 }
 
-TEST_F(cADORetry, lockReleasedDuringTheWaitsLetsTheCallSucceed) {
+TEST_F(cADORetry, lockHeldBeyondTheLimitFailsAndOneReleasedInTimeDoesNot) {
     ASSERT_EQ(db.exec(jobAppInserts(25)), QString());
-    DirectConnection locker(dir.mdb());
-    ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
-    WaitCounter counter;
-    counter.onWait = [&](int n) {
-        if (n == 4)
-            locker.exec({QStringLiteral("ROLLBACK")});
-    };
-    counter.install(a);
-    RecordsetRef rs = a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient);
-    EXPECT_EQ(counter.waits, std::vector<qint32>(4, 250));
-    EXPECT_EQ(rs->RecordCount(), 20);
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-}
-
-TEST_F(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTheLimit) {
     DirectConnection locker(dir.mdb());
     ASSERT_EQ(locker.exec({QStringLiteral("BEGIN EXCLUSIVE")}), QString());
     ReportRecorder recorder;
@@ -414,6 +384,16 @@ TEST_F(cADORetry, lockHeldBeyondTheLimitFailsWithEFailAfterTheLimit) {
               }).number,
               ado::E_FAIL);
     EXPECT_EQ(counter.waits, std::vector<qint32>(11, 200));
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+
+    counter.waits.clear();
+    counter.onWait = [&](int n) {
+        if (n == 4)
+            locker.exec({QStringLiteral("ROLLBACK")});
+    };
+    RecordsetRef rs = a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient);
+    EXPECT_EQ(counter.waits, std::vector<qint32>(4, 250));
+    EXPECT_EQ(rs->RecordCount(), 20);
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
