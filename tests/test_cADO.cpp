@@ -184,18 +184,7 @@ TEST(SqlText, readsConnectionStringsAndBaseTablesAndDropsOnlyThePassword) {
 }
 
 TEST_F(cADOInquiries, tableExistsAndVersionFollowTheTables) {
-    EXPECT_FALSE(cADOInternal::TableExists(a, QStringLiteral("tblNoSuchTable")));
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-    EXPECT_TRUE(cADOInternal::TableExists(a, QStringLiteral("tblJobApplications")));
-    ASSERT_EQ(db.exec({QStringLiteral("DELETE FROM tblVersion")}), QString());
-    EXPECT_EQ(a.VersionDB(), QStringLiteral("1;0")); // empty table
-    ASSERT_EQ(db.exec({QStringLiteral("INSERT INTO tblVersion (lngMajor, lngMinor) VALUES "
-                                      "(1, 5), (2, 3), (2, 7)")}),
-              QString());
-    EXPECT_EQ(a.VersionDB(), QStringLiteral("2;7"));
-    ASSERT_EQ(db.exec({QStringLiteral("DROP TABLE tblVersion")}), QString());
-    EXPECT_EQ(a.VersionDB(), QStringLiteral("1;0")); // no table
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    expectInquiriesFollowTheTables(a, db);
 }
 
 TEST(cADOConnection, mdacVersionNamesTheDataAccessParts) {
@@ -270,32 +259,7 @@ TEST_F(cADOQueries, runSqlReturnsRowsAffectedAndPassesFailuresOn) {
 
 TEST_F(cADOSaving, saveRecordCommitsOrRollsBack) {
     ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
-    signInWriter(a);
-    RecordsetRef rs = a.GetRecord(
-        QStringLiteral("SELECT * FROM tblJobApplications WHERE lngJobApplicationID = 2"));
-    EXPECT_FALSE(cADOInternal::CredentialsEmpty(a)); // the caller's own, left in place
-    EXPECT_EQ(rs->LockType(), ado::adLockOptimistic);
-    EXPECT_EQ(rs->CursorType(), ado::adOpenKeyset);
-    EXPECT_EQ(rs->ActiveConnection(), QString());
-    rs->setValue(QStringLiteral("strStatus"), QStringLiteral("Interview"));
-    EXPECT_TRUE(a.SaveRecord(rs));
-    EXPECT_EQ(rs->PendingCount(), 0);
-    EXPECT_EQ(jobApps(db, "strStatus", "lngJobApplicationID = 2"), "Interview");
-
-    // SaveRecord used its own account and left the fields empty.
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
-
-    // Two changes, the second breaking NOT NULL: neither stays.
-    signInWriter(a);
-    RecordsetRef all = a.GetRecord(QStringLiteral("SELECT * FROM tblJobApplications"));
-    all->MoveFirst();
-    all->setValue(QStringLiteral("strStatus"), QStringLiteral("Offer"));
-    all->MoveNext();
-    all->setValue(QStringLiteral("strCompany"), QVariant());
-    EXPECT_FALSE(a.SaveRecord(all));
-    EXPECT_EQ(all->PendingCount(), 2); // still pending, for another try
-    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Offer' OR strCompany IS NULL"), "0");
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    expectSaveRecordCommitsOrRollsBack(a, db, 3);
 }
 
 TEST_F(cADOSaving, batchRecordWritesAllPendingChanges) {

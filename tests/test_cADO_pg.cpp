@@ -54,7 +54,6 @@ protected:
         if (m_lock >= 0)
             ::close(m_lock); // releases the lock
     }
-    void useReadWriteAccount() { signInWriter(ado); }
     DirectConnection& admin() { return *m_admin; }
     /// A new connection of the read-write account (the old ones die with a
     /// server restart).
@@ -100,30 +99,7 @@ TEST_F(PostgreSQL, runSqlAndSavesWriteThroughTheReadWriteRole) {
               3);
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(ado));
 
-    useReadWriteAccount();
-    RecordsetRef rs = ado.GetRecord(
-        QStringLiteral("SELECT * FROM tblJobApplications WHERE lngJobApplicationID = 4"));
-    rs->setValue(QStringLiteral("strCompany"), QVariant()); // NOT NULL
-    EXPECT_FALSE(ado.SaveRecord(rs));
-    EXPECT_EQ(jobApps(admin(), "Count(*)", "strCompany IS NULL"), "0");
-    rs->CancelBatch();
-    rs->setValue(QStringLiteral("strStatus"), QStringLiteral("Interview"));
-    EXPECT_TRUE(ado.SaveRecord(rs));
-
-    // A row added through the record set comes back with its key, so it
-    // can be changed afterwards.
-    useReadWriteAccount();
-    RecordsetRef added =
-        ado.GetRecord(QStringLiteral("SELECT * FROM tblJobApplications WHERE 1 = 0"));
-    added->AddNew();
-    added->setValue(QStringLiteral("strCompany"), QStringLiteral("Coho Winery"));
-    added->setValue(QStringLiteral("strPosition"), QStringLiteral("Cellar Master"));
-    added->setValue(QStringLiteral("dtmCreated"), QDateTime(QDate(2024, 6, 2), QTime(9, 0)));
-    ASSERT_TRUE(ado.SaveRecord(added));
-    EXPECT_EQ(added->Value(QStringLiteral("lngJobApplicationID")).toInt(), 6);
-    added->setValue(QStringLiteral("strStatus"), QStringLiteral("Offer"));
-    EXPECT_TRUE(ado.SaveRecord(added));
-    EXPECT_EQ(jobApps(admin(), "strStatus", "lngJobApplicationID = 6"), "Offer");
+    expectSaveRecordCommitsOrRollsBack(ado, admin(), 5);
 
     RecordsetRef batch = ado.GetBatchRecord(
         QStringLiteral("SELECT strCompany, strPosition, dtmCreated, memDraftCoverLetter FROM "
@@ -134,21 +110,13 @@ TEST_F(PostgreSQL, runSqlAndSavesWriteThroughTheReadWriteRole) {
     batch->setValue(QStringLiteral("dtmCreated"), QDateTime(QDate(2024, 6, 1), QTime(10, 0)));
     batch->setValue(QStringLiteral("memDraftCoverLetter"), QString()); // empty, not NULL
     EXPECT_TRUE(ado.SaveBatchRecord(batch));
-    EXPECT_EQ(jobApps(admin(), "strStatus", "lngJobApplicationID = 4"), "Interview");
     EXPECT_EQ(
         jobApps(admin(), "Count(*)", "strCompany = 'Trey Research' AND memDraftCoverLetter = ''"),
         "1");
 }
 
 TEST_F(PostgreSQL, versionAndTableInquiries) {
-    EXPECT_FALSE(cADOInternal::TableExists(ado, QStringLiteral("tblNoSuchTable")));
-    EXPECT_EQ(ado.VersionDB(), QStringLiteral("1;0"));
-    ASSERT_EQ(admin().exec({QStringLiteral("DELETE FROM tblVersion"),
-                            QStringLiteral("INSERT INTO tblVersion (lngMajor, lngMinor) VALUES "
-                                           "(1, 5), (2, 3), (2, 7)")}),
-              QString());
-    EXPECT_EQ(ado.VersionDB(), QStringLiteral("2;7"));
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(ado));
+    expectInquiriesFollowTheTables(ado, admin());
     const QString v = ado.MDACVersion();
     EXPECT_TRUE(v.contains(QStringLiteral("<Provider_Name>QODBC</Provider_Name>")))
         << v.toStdString();
