@@ -396,11 +396,21 @@ TEST_F(cADORetry, membersWithoutRetriesWaitForALock) {
     EXPECT_EQ(recorder.said(0), QStringLiteral("%1 cADO.VersionDB").arg(ado::E_FAIL));
 }
 
-TEST_F(cADORetry, refusedLoginTriedAgainLeavesNoCredentials) {
+TEST_F(cADORetry, refusedLoginTriedAgainUpToTheLimitLeavesNoCredentials) {
     ASSERT_TRUE(QFile::remove(dir.mdw()));
     wp::data::createWorkgroup(dir.mdw(),
-                              {{cADOInternal::ReadWriteUser(), QStringLiteral("old"), false}});
+                              {{cADOInternal::ReadOnlyUser(), QStringLiteral("x"), true},
+                               {cADOInternal::ReadWriteUser(), QStringLiteral("old"), false}});
     WaitCounter counter;
+    counter.install(a);
+    // The account is supplied again up to the limit, then the refusal passed on.
+    EXPECT_EQ(
+        errorOf([&] { a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient); }).number,
+        ado::DB_SEC_E_AUTH_FAILED);
+    EXPECT_EQ(counter.waits, std::vector<qint32>(21, 0)); // no pause before a login
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+
+    counter.waits.clear();
     counter.onWait = [&](int n) {
         if (n == 2) { // the administrator puts the right password in
             QFile::remove(dir.mdw());
@@ -408,13 +418,12 @@ TEST_F(cADORetry, refusedLoginTriedAgainLeavesNoCredentials) {
                 dir.mdw(), {{cADOInternal::ReadWriteUser(), cADOInternal::PassRW(a), false}});
         }
     };
-    counter.install(a);
     EXPECT_EQ(a.RunSQL(QStringLiteral("DELETE FROM tblVersion")), 1);
-    EXPECT_EQ(counter.waits, std::vector<qint32>(2, 0)); // no pause before a login
+    EXPECT_EQ(counter.waits, std::vector<qint32>(2, 0));
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST_F(cADOFailures, wrongPasswordAndForeignFiles) {
+TEST_F(cADOFailures, wrongPasswordIsReported) {
     ReportRecorder recorder;
     a.setUserID(cADOInternal::ReadWriteUser());
     cADOInternal::setPassword(a, QStringLiteral("not the password"));
@@ -426,16 +435,6 @@ TEST_F(cADOFailures, wrongPasswordAndForeignFiles) {
               QStringLiteral("Not a valid account name or password."));
     EXPECT_TRUE(recorder.reports[0].variables.contains(
         QStringLiteral("<strQuery>SELECT * FROM tblVersion</strQuery>")));
-
-    // A workgroup file whose accounts have other passwords: GetRS supplies the
-    // account again, up to the limit, then passes the refusal on.
-    ASSERT_TRUE(QFile::remove(dir.mdw()));
-    wp::data::createWorkgroup(dir.mdw(),
-                              {{cADOInternal::ReadOnlyUser(), QStringLiteral("x"), true}});
-    const wp::Error login =
-        errorOf([&] { a.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient); });
-    EXPECT_EQ(login.number, ado::DB_SEC_E_AUTH_FAILED);
-    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
 TEST_F(cADOFailures, filesThatAreNotDatabasesAreRefusedClearly) {

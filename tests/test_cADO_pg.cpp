@@ -35,8 +35,7 @@ protected:
         m_lock = ::open(qPrintable(env("WP_PG_LOCKFILE")), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         ASSERT_GE(m_lock, 0) << "cannot open WP_PG_LOCKFILE";
         ASSERT_EQ(::flock(m_lock, LOCK_EX), 0);
-        m_admin = std::make_unique<DirectConnection>(env("WP_PG_DSN"), env("WP_PG_RW_USER"),
-                                                     env("WP_PG_RW_PASSWORD"));
+        m_admin = connect();
         ASSERT_TRUE(m_admin->isOpen())
             << "cannot reach data source " << qPrintable(env("WP_PG_DSN"));
         QStringList setup{QStringLiteral("DROP FUNCTION IF EXISTS fnJobsByStatus(text)"),
@@ -86,12 +85,6 @@ TEST_F(PostgreSQL, stepperQueryGivesTheTwentyNewestWithTheReadOnlyAccount) {
     EXPECT_EQ(connected->Text(QStringLiteral("WHO")), cADOInternal::ReadOnlyUser());
 }
 
-TEST_F(PostgreSQL, readOnlyRoleCannotWrite) {
-    ASSERT_EQ(admin().exec(jobAppInserts(3, true)), QString());
-    expectReadOnlyRefusesWrites(ado, admin(), QStringLiteral("QODBC"),
-                                QStringLiteral("permission denied"));
-}
-
 TEST_F(PostgreSQL, runSqlAndSavesWriteThroughTheReadWriteRole) {
     ASSERT_EQ(admin().exec(jobAppInserts(5, true)), QString());
     EXPECT_EQ(ado.RunSQL(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Sent' WHERE "
@@ -134,23 +127,6 @@ TEST_F(PostgreSQL, wrongPasswordIsALoginFailure) {
     EXPECT_TRUE(recorder.reports[0].description.contains(QStringLiteral("authentication failed")));
 }
 
-TEST_F(PostgreSQL, tableLockReleasedDuringTheWaitsLetsTheCallSucceed) {
-    ASSERT_EQ(admin().exec(jobAppInserts(25, true)), QString());
-    DirectConnection locker(env("WP_PG_DSN"), env("WP_PG_RW_USER"), env("WP_PG_RW_PASSWORD"));
-    ASSERT_TRUE(locker.db().transaction());
-    ASSERT_EQ(
-        locker.exec({QStringLiteral("LOCK TABLE tblJobApplications IN ACCESS EXCLUSIVE MODE")}),
-        QString());
-    bool released = false;
-    QTimer::singleShot(1000, [&] {
-        locker.db().rollback();
-        released = true;
-    });
-    RecordsetRef rs = ado.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient);
-    EXPECT_TRUE(released);
-    EXPECT_EQ(rs->RecordCount(), 20);
-}
-
 TEST_F(PostgreSQL, storedProcedureRowsThroughTheReadOnlyAccount) {
     ASSERT_EQ(admin().exec(jobAppInserts(6, true)), QString());
     ASSERT_EQ(admin().exec({QStringLiteral(
@@ -177,6 +153,9 @@ TEST_F(PostgreSQL, storedProcedureRowsThroughTheReadOnlyAccount) {
 }
 
 TEST_F(PostgreSQL, readOnlyRoleHasSelectAndNothingElse) {
+    ASSERT_EQ(admin().exec(jobAppInserts(3, true)), QString());
+    expectReadOnlyRefusesWrites(ado, admin(), QStringLiteral("QODBC"),
+                                QStringLiteral("permission denied"));
     DirectConnection reader(env("WP_PG_DSN"), env("WP_PG_RO_USER"), env("WP_PG_RO_PASSWORD"));
     ASSERT_TRUE(reader.isOpen());
     EXPECT_EQ(reader.exec({QStringLiteral("SELECT Count(*) FROM tblJobApplications")}), QString());
@@ -200,13 +179,27 @@ TEST_F(PostgreSQL, commandTimeoutEndsAStatementWithoutRetrying) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(ado));
 }
 
-TEST_F(PostgreSQL, serverRestartedDuringACallIsReconnected) {
+TEST_F(PostgreSQL, tableLockReleasedOrServerRestartedDuringTheWaitsLetsTheCallSucceed) {
     ASSERT_EQ(admin().exec(jobAppInserts(25, true)), QString());
-    auto locker = connect();
-    ASSERT_TRUE(locker->db().transaction());
-    ASSERT_EQ(
-        locker->exec({QStringLiteral("LOCK TABLE tblJobApplications IN ACCESS EXCLUSIVE MODE")}),
-        QString());
+    const auto lockTable = [this] {
+        auto locker = connect();
+        EXPECT_TRUE(locker->db().transaction());
+        EXPECT_EQ(locker->exec(
+                      {QStringLiteral("LOCK TABLE tblJobApplications IN ACCESS EXCLUSIVE MODE")}),
+                  QString());
+        return locker;
+    };
+    auto locker = lockTable();
+    bool released = false;
+    QTimer::singleShot(1000, [&] {
+        locker->db().rollback();
+        released = true;
+    });
+    RecordsetRef rs = ado.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient);
+    EXPECT_TRUE(released);
+    EXPECT_EQ(rs->RecordCount(), 20);
+
+    locker = lockTable();
     // The query meets the lock; during the waits the server goes down and
     // comes back, so the session it had is gone.
     WaitCounter counter;
@@ -217,7 +210,7 @@ TEST_F(PostgreSQL, serverRestartedDuringACallIsReconnected) {
             server("WP_PG_START");
     };
     counter.install(ado);
-    RecordsetRef rs = ado.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient);
+    rs = ado.GetRS(kStepperQuery, 0, ado::adLockReadOnly, ado::adUseClient);
     EXPECT_EQ(rs->RecordCount(), 20);
     EXPECT_GE(counter.waits.size(), 3u);
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(ado));

@@ -22,21 +22,17 @@
 
 namespace wptest {
 
-/// A plain connection of its own to a database file, closed on scope exit.
+/// A plain connection of its own to a database, closed on scope exit.
 class DirectConnection {
 public:
-    explicit DirectConnection(const QString& path,
-                              const QString& driver = QStringLiteral("QSQLITE"))
+    /// The embedded database file `source`; with an account, the ODBC data
+    /// source `source`.
+    explicit DirectConnection(const QString& source, const QString& user = QString(),
+                              const QString& password = QString())
         : m_name(QStringLiteral("direct.%1").arg(++s_count)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_name);
-        db.setDatabaseName(path);
-        m_open = db.open();
-    }
-    /// An ODBC data source with an account.
-    DirectConnection(const QString& dsn, const QString& user, const QString& password)
-        : m_name(QStringLiteral("direct.%1").arg(++s_count)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
-        db.setDatabaseName(dsn);
+        QSqlDatabase db = QSqlDatabase::addDatabase(
+            user.isEmpty() ? QStringLiteral("QSQLITE") : QStringLiteral("QODBC"), m_name);
+        db.setDatabaseName(source);
         db.setUserName(user);
         db.setPassword(password);
         m_open = db.open();
