@@ -196,25 +196,6 @@ __attribute__((noinline, no_sanitize("undefined"))) int divide(int a) {
 }
 } // namespace
 
-TEST(ExceptionFilter, faultsInsideGuardedProceduresAreReportedAndTheProcessGoesOn) {
-    modStartup::Main();
-    ASSERT_TRUE(vbcsHasInitialised);
-    wptest::ReportRecorder reports;
-    for (int round = 0; round < 2; ++round) {
-        Guard g("modFault", "ReadNull");
-        EXPECT_THROW(g.run([] { return readThrough(); }), wp::Error);
-    }
-    Guard g("modFault", "Divide");
-    EXPECT_THROW(g.run([] { return divide(1); }), wp::Error);
-    ASSERT_EQ(reports.reports.size(), 3u);
-    EXPECT_EQ(reports.reports[0].number, 10005);
-    EXPECT_EQ(reports.reports[0].description, "Access Violation");
-    EXPECT_EQ(reports.reports[1].number, 10005);
-    EXPECT_EQ(reports.reports[2].number, ExceptionErrorNumber(0xC0000094u));
-    EXPECT_EQ(reports.reports[2].description, "Integer Divide By Zero");
-    EXPECT_EQ(vbcsErrorSource, "vbcsExceptionFilter");
-}
-
 #include "test_errors.moc"
 
 namespace {
@@ -228,8 +209,9 @@ __attribute__((noinline)) int recurse(int n) {
 #pragma GCC diagnostic pop
 } // namespace
 
-TEST(ExceptionFilter, stackOverflowInsideAGuardIsReportedAndTheProcessGoesOn) {
+TEST(ExceptionFilter, faultsAndStackOverflowsInsideGuardsAreReportedAndTheProcessGoesOn) {
     modStartup::Main();
+    ASSERT_TRUE(vbcsHasInitialised);
     wptest::ReportRecorder reports;
     auto inner = [] {
         Guard g("modFault", "Recurse");
@@ -240,17 +222,26 @@ TEST(ExceptionFilter, stackOverflowInsideAGuardIsReportedAndTheProcessGoesOn) {
         EXPECT_THROW(g.run(inner), wp::Error);
     }
     EXPECT_EQ(guardDepth(), 0);
-    Guard g("modFault", "ReadNull");
-    EXPECT_THROW(g.run([] { return readThrough(); }), wp::Error);
+    for (int round = 0; round < 2; ++round) {
+        Guard g("modFault", "ReadNull");
+        EXPECT_THROW(g.run([] { return readThrough(); }), wp::Error);
+    }
+    Guard g("modFault", "Divide");
+    EXPECT_THROW(g.run([] { return divide(1); }), wp::Error);
     // The outermost guard reports what happened below it; the faults after
     // the overflow are reported as usual.
-    ASSERT_EQ(reports.reports.size(), 3u);
+    ASSERT_EQ(reports.reports.size(), 5u);
     for (int i : {0, 1}) {
         EXPECT_EQ(reports.reports[i].number, 10237);
         EXPECT_EQ(reports.reports[i].description, "Stack Overflow");
         EXPECT_EQ(reports.reports[i].procedure, "Outer");
     }
     EXPECT_EQ(reports.reports[2].number, 10005);
+    EXPECT_EQ(reports.reports[2].description, "Access Violation");
+    EXPECT_EQ(reports.reports[3].number, 10005);
+    EXPECT_EQ(reports.reports[4].number, ExceptionErrorNumber(0xC0000094u));
+    EXPECT_EQ(reports.reports[4].description, "Integer Divide By Zero");
+    EXPECT_EQ(vbcsErrorSource, "vbcsExceptionFilter");
 }
 
 namespace {
