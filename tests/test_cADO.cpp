@@ -222,21 +222,7 @@ TEST_F(cADOQueries, stepperQueryGivesTheTwentyNewestDetached) {
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
 }
 
-TEST_F(cADOQueries, readOnlyAccountCannotWrite) {
-    ASSERT_EQ(db.exec(jobAppInserts(3)), QString());
-    expectReadOnlyRefusesWrites(a, db, QStringLiteral("QSQLITE"), QStringLiteral("readonly"));
-
-    // The same account's caller-held record set refuses changes too.
-    a.setUserID(cADOInternal::ReadOnlyUser());
-    cADOInternal::setPassword(a, cADOInternal::PassRO(a));
-    RecordsetRef rs = a.ReadOnlyRecord(QStringLiteral("SELECT * FROM tblJobApplications"), 0);
-    EXPECT_EQ(rs->CursorType(), ado::adOpenStatic); // the argument is not used
-    EXPECT_EQ(
-        errorOf([&] { rs->setValue(QStringLiteral("strStatus"), QStringLiteral("x")); }).number,
-        ado::adErrFeatureNotAvailable);
-}
-
-TEST_F(cADOQueries, runSqlReturnsRowsAffectedAndPassesFailuresOn) {
+TEST_F(cADOQueries, runSqlReturnsRowsAffectedAndTheReadOnlyAccountCannotWrite) {
     ASSERT_EQ(db.exec(jobAppInserts(5)), QString());
     ReportRecorder recorder;
     EXPECT_EQ(a.RunSQL(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Sent' WHERE "
@@ -255,6 +241,17 @@ TEST_F(cADOQueries, runSqlReturnsRowsAffectedAndPassesFailuresOn) {
     EXPECT_TRUE(e.description.contains(QStringLiteral("tblNope")));
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
     EXPECT_TRUE(recorder.reports.empty()); // passed on, not reported
+
+    expectReadOnlyRefusesWrites(a, db, QStringLiteral("QSQLITE"), QStringLiteral("readonly"));
+
+    // The same account's caller-held record set refuses changes too.
+    a.setUserID(cADOInternal::ReadOnlyUser());
+    cADOInternal::setPassword(a, cADOInternal::PassRO(a));
+    RecordsetRef rs = a.ReadOnlyRecord(QStringLiteral("SELECT * FROM tblJobApplications"), 0);
+    EXPECT_EQ(rs->CursorType(), ado::adOpenStatic); // the argument is not used
+    EXPECT_EQ(
+        errorOf([&] { rs->setValue(QStringLiteral("strStatus"), QStringLiteral("x")); }).number,
+        ado::adErrFeatureNotAvailable);
 }
 
 TEST_F(cADOSaving, saveRecordCommitsOrRollsBack) {

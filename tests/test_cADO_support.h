@@ -202,14 +202,14 @@ inline void expectTwentyNewestDetached(wp::cADO& a) {
 inline void expectReadOnlyRefusesWrites(wp::cADO& a, const DirectConnection& db,
                                         const QString& source, const QString& why) {
     const wp::Error e = errorOf([&] {
-        a.GetRS(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Offer'"), 0,
+        a.GetRS(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Withdrawn'"), 0,
                 wp::ado::adLockReadOnly, wp::ado::adUseClient);
     });
     EXPECT_EQ(e.number, wp::ado::DB_SEC_E_PERMISSIONDENIED);
     EXPECT_EQ(e.source, source);
     EXPECT_TRUE(e.description.contains(why)) << e.description.toStdString();
     EXPECT_TRUE(wp::cADOInternal::CredentialsEmpty(a));
-    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Offer'"), "0");
+    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Withdrawn'"), "0");
 }
 
 /// TableExists and VersionDB through `a` follow what `db` does to the tables.
