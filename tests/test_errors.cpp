@@ -23,7 +23,7 @@ class Widget : public QObject {
 };
 } // namespace
 
-TEST(Dump, scalarsAndSpecialValues) {
+TEST(Dump, scalarsSpecialValuesAndLists) {
     EXPECT_EQ(var("s", QStringLiteral("abc")), "<s>abc</s>" + br);
     EXPECT_EQ(var("s", QString("a") + QChar(u'\0') + "b", 2), "  <s>a{Null}b</s>" + br);
     EXPECT_EQ(var("n", qint16(-7)), "<n>-7</n>" + br);
@@ -39,18 +39,23 @@ TEST(Dump, scalarsAndSpecialValues) {
     EXPECT_EQ(var("u", dump::Udt{"PaperSize"}), "<u>{UDT - PaperSize}</u>" + br);
     EXPECT_EQ(var("typ", dump::UdtParameter{}), "<typ>{Can't dump UDT parameters}</typ>" + br);
     EXPECT_EQ(var("Pane", dump::ExternalUdt{}), "<Pane>{Cannot dump external UDTs}</Pane>" + br);
+
+    EXPECT_EQ(dump::list({}), "{None}");
+    const dump::Writer failing = [](const QString&, int) -> QString {
+        throw wp::Error(13, "wp", "Type mismatch");
+    };
+    QString ok = QStringLiteral("fine");
+    const QString text = dump::list({dump::bind("bad", failing), dump::bind("ok", ok)});
+    EXPECT_EQ(text, "<bad>{Error 13 formatting for output}</bad>" + br + "<ok>fine</ok>" + br);
 }
 
-TEST(Dump, collectionsNestWithPositionsFromOne) {
+TEST(Dump, collectionsByPositionFromOneAndArraysByDimension) {
     QVariantList inner{QVariant(1), QVariant(QStringLiteral("two"))};
     QVariantList outer{QVariant(inner), QVariant()};
-    const QString text = var("c", outer);
-    EXPECT_EQ(text, "<c>" + br + "  <c[1]>" + br + "    <c[1][1]>1</c[1][1]>" + br +
-                        "    <c[1][2]>two</c[1][2]>" + br + "  </c[1]>" + br +
-                        "  <c[2]>{Empty}</c[2]>" + br + "</c>" + br);
-}
+    EXPECT_EQ(var("c", outer), "<c>" + br + "  <c[1]>" + br + "    <c[1][1]>1</c[1][1]>" + br +
+                                   "    <c[1][2]>two</c[1][2]>" + br + "  </c[1]>" + br +
+                                   "  <c[2]>{Empty}</c[2]>" + br + "</c>" + br);
 
-TEST(Dump, arraysByDimension) {
     dump::Array none;
     EXPECT_EQ(var("a", none), "<a>{UnInitialised Array}</a>" + br);
 
@@ -80,16 +85,6 @@ TEST(Dump, arraysByDimension) {
     dump::Array broken;
     broken.dims = {{0, 1}, {0, 1}, {0, 0, false}};
     EXPECT_EQ(var("a", broken), "<a>{UnInitialised Array Dimension 3}</a>" + br);
-}
-
-TEST(Dump, listsSayNoneAndSurviveFormattingFailures) {
-    EXPECT_EQ(dump::list({}), "{None}");
-    const dump::Writer failing = [](const QString&, int) -> QString {
-        throw wp::Error(13, "wp", "Type mismatch");
-    };
-    QString ok = QStringLiteral("fine");
-    const QString text = dump::list({dump::bind("bad", failing), dump::bind("ok", ok)});
-    EXPECT_EQ(text, "<bad>{Error 13 formatting for output}</bad>" + br + "<ok>fine</ok>" + br);
 }
 
 TEST(Report, withoutComponentShowsApplicationErrorBox) {
