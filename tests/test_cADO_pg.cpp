@@ -6,7 +6,6 @@
 #include "support/TestSupport.h"
 #include "test_cADO_support.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTimer>
 #include <fcntl.h>

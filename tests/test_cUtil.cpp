@@ -62,8 +62,6 @@ TEST_F(cUtilArchive, writesCreatesAndReplacesEntriesReadableByLibzip) {
     EXPECT_EQ(wptest::zipNames(zip).value(2), name);
     EXPECT_EQ(u.ReadEntry(zip, name), "<a/>");
 
-    EXPECT_EQ(u.ReadEntry(zip, "missing.xml"), "");
-    EXPECT_EQ(u.lastError(), "");
     // An entry written by another program, with a byte-order mark.
     ASSERT_TRUE(wptest::makeZip(zip, {{"bom.xml", "\xEF\xBB\xBF<a>\xC3\xA9</a>"}}));
     EXPECT_EQ(u.ReadEntry(zip, "bom.xml"), QString::fromUtf8("<a>é</a>"));
@@ -188,8 +186,6 @@ TEST_F(cUtilArchive, interruptedWriteLeavesTheOldArchiveIntact) {
     ASSERT_TRUE(sawTemp);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the write finished before it could be interrupted";
     EXPECT_EQ(fileBytes(zip), before);
-    EXPECT_EQ(cUtil().ReadEntry(zip, "doc_prop_descs.xml"), "<descs ver=\"1\"/>");
-    EXPECT_EQ(wptest::zipNames(zip), QStringList{"doc_prop_descs.xml"});
 }
 
 TEST_F(cUtilArchive, entriesAboveTheLimitAreRefused) {
