@@ -142,12 +142,7 @@ TEST_F(PostgreSQL, storedProcedureRowsThroughTheReadOnlyAccount) {
     RecordsetRef rs =
         cADOInternal::spRst(ado, QStringLiteral("fnJobsByStatus"), QStringLiteral("Sent"));
     EXPECT_TRUE(cADOInternal::CredentialsEmpty(ado));
-    const int expected = admin()
-                             .scalar(QStringLiteral("SELECT Count(*) FROM tblJobApplications "
-                                                    "WHERE strStatus = 'Sent'"))
-                             .toInt();
-    ASSERT_GT(expected, 0);
-    EXPECT_EQ(rs->RecordCount(), expected);
+    EXPECT_EQ(rs->RecordCount(), 2); // the second and the sixth sample
     EXPECT_EQ(rs->Text(QStringLiteral("status")), QStringLiteral("Sent"));
 }
 
