@@ -38,7 +38,7 @@ protected:
 
 } // namespace
 
-TEST_F(RecordsetTest, cursorWalksFromBofToEof) {
+TEST_F(RecordsetTest, cursorWalksFromBofToEofAndNullIsNotEmptyText) {
     RecordsetRef rs = all(ado::adLockReadOnly);
     EXPECT_EQ(rs->State(), ado::adStateOpen);
     EXPECT_FALSE(rs->BOF());
@@ -65,10 +65,8 @@ TEST_F(RecordsetTest, cursorWalksFromBofToEof) {
     EXPECT_EQ(none->FieldCount(), 6); // the columns are known without rows
     none->MoveFirst();
     EXPECT_TRUE(none->EOF_());
-}
 
-TEST_F(RecordsetTest, nullIsNotEmptyText) {
-    RecordsetRef rs = all(ado::adLockReadOnly);
+    // Null is not empty text.
     rs->MoveFirst();
     EXPECT_TRUE(rs->IsNull(QStringLiteral("strStatus")));
     EXPECT_FALSE(rs->Value(QStringLiteral("strStatus")).isValid());

@@ -20,39 +20,21 @@ QString fmt(const QDateTime& when, const char* pattern) {
     return FormatDateTime(when, QString::fromUtf8(pattern), kUs);
 }
 
-// A letter of text runs and fields ({title, name} pairs), built at the caret.
+// A letter typed at the caret; "[Title|name]" inserts a field.
 struct Letter {
     wp::TextControl tx;
     QMap<QString, qint16> ids;
     Letter() {
-        const std::pair<const char*, const char*> parts[] = {
-            {"Date: ", nullptr},
-            {"Today", "current_date"},
-            {" at ", nullptr},
-            {"Now", "current_time"},
-            {"\nDear ", nullptr},
-            {"Contact Name", "contact_name"},
-            {" of ", nullptr},
-            {"Company", "company"},
-            {"\nRe: ", nullptr},
-            {"Position", "position"},
-            {"\nFollow up ", nullptr},
-            {"Follow Up", "followup_date"},
-            {" ", nullptr},
-            {"Follow Time", "followup_time"},
-            {" / ", nullptr},
-            {"Capital Date", "Current_Date"},
-            {" / ", nullptr},
-            {"Job Reference Number", "job_ref"},
-            {" / ", nullptr},
-            {"Source", "job_source"},
-        };
-        for (const auto& [text, name] : parts) {
-            if (name)
-                ids[QString::fromLatin1(name)] =
-                    tx.FieldInsert(QString::fromLatin1(text), QString::fromLatin1(name));
-            else
-                tx.setSelText(QString::fromLatin1(text));
+        const QString text = QStringLiteral(
+            "Date: [Today|current_date] at [Now|current_time]\nDear [Contact Name|contact_name] "
+            "of [Company|company]\nRe: [Position|position]\nFollow up [Follow Up|followup_date] "
+            "[Follow Time|followup_time] / [Capital Date|Current_Date] / [Job Reference "
+            "Number|job_ref] / [Source|job_source]");
+        for (const QString& part : text.split(u'[')) {
+            const QStringList field = part.section(u']', 0, 0).split(u'|');
+            if (field.size() == 2)
+                ids[field[1]] = tx.FieldInsert(field[0], field[1]);
+            tx.setSelText(field.size() == 2 ? part.section(u']', 1) : part);
         }
     }
     QString text(const char* name) {

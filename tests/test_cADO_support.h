@@ -22,21 +22,17 @@
 
 namespace wptest {
 
-/// A plain connection of its own to a database file, closed on scope exit.
+/// A plain connection of its own to a database, closed on scope exit.
 class DirectConnection {
 public:
-    explicit DirectConnection(const QString& path,
-                              const QString& driver = QStringLiteral("QSQLITE"))
+    /// The embedded database file `source`; with an account, the ODBC data
+    /// source `source`.
+    explicit DirectConnection(const QString& source, const QString& user = QString(),
+                              const QString& password = QString())
         : m_name(QStringLiteral("direct.%1").arg(++s_count)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_name);
-        db.setDatabaseName(path);
-        m_open = db.open();
-    }
-    /// An ODBC data source with an account.
-    DirectConnection(const QString& dsn, const QString& user, const QString& password)
-        : m_name(QStringLiteral("direct.%1").arg(++s_count)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
-        db.setDatabaseName(dsn);
+        QSqlDatabase db = QSqlDatabase::addDatabase(
+            user.isEmpty() ? QStringLiteral("QSQLITE") : QStringLiteral("QODBC"), m_name);
+        db.setDatabaseName(source);
         db.setUserName(user);
         db.setPassword(password);
         m_open = db.open();
@@ -206,14 +202,83 @@ inline void expectTwentyNewestDetached(wp::cADO& a) {
 inline void expectReadOnlyRefusesWrites(wp::cADO& a, const DirectConnection& db,
                                         const QString& source, const QString& why) {
     const wp::Error e = errorOf([&] {
-        a.GetRS(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Offer'"), 0,
+        a.GetRS(QStringLiteral("UPDATE tblJobApplications SET strStatus = 'Withdrawn'"), 0,
                 wp::ado::adLockReadOnly, wp::ado::adUseClient);
     });
     EXPECT_EQ(e.number, wp::ado::DB_SEC_E_PERMISSIONDENIED);
     EXPECT_EQ(e.source, source);
     EXPECT_TRUE(e.description.contains(why)) << e.description.toStdString();
     EXPECT_TRUE(wp::cADOInternal::CredentialsEmpty(a));
-    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Offer'"), "0");
+    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Withdrawn'"), "0");
+}
+
+/// TableExists and VersionDB through `a` follow what `db` does to the tables.
+inline void expectInquiriesFollowTheTables(wp::cADO& a, const DirectConnection& db) {
+    EXPECT_FALSE(wp::cADOInternal::TableExists(a, QStringLiteral("tblNoSuchTable")));
+    EXPECT_TRUE(wp::cADOInternal::TableExists(a, QStringLiteral("tblJobApplications")));
+    EXPECT_EQ(a.VersionDB(), QStringLiteral("1;0")); // as created
+    ASSERT_EQ(db.exec({QStringLiteral("DELETE FROM tblVersion")}), QString());
+    EXPECT_EQ(a.VersionDB(), QStringLiteral("1;0")); // empty table
+    ASSERT_EQ(db.exec({QStringLiteral("INSERT INTO tblVersion (lngMajor, lngMinor) VALUES "
+                                      "(1, 5), (2, 3), (2, 7)")}),
+              QString());
+    EXPECT_EQ(a.VersionDB(), QStringLiteral("2;7"));
+    ASSERT_EQ(db.exec({QStringLiteral("DROP TABLE tblVersion")}), QString());
+    EXPECT_EQ(a.VersionDB(), QStringLiteral("1;0")); // no table
+    EXPECT_TRUE(wp::cADOInternal::CredentialsEmpty(a));
+}
+
+/// SaveRecord over `rows` job applications, each record set taken with the
+/// caller's read-write account: a save commits; one that breaks a constraint
+/// writes nothing, stays pending and goes through once cancelled and redone;
+/// a row added comes back with its key, so it can be changed afterwards.
+inline void expectSaveRecordCommitsOrRollsBack(wp::cADO& a, const DirectConnection& db, int rows) {
+    using wp::cADOInternal;
+    signInWriter(a);
+    wp::RecordsetRef rs = a.GetRecord(
+        QStringLiteral("SELECT * FROM tblJobApplications WHERE lngJobApplicationID = 2"));
+    EXPECT_FALSE(cADOInternal::CredentialsEmpty(a)); // the caller's own, left in place
+    EXPECT_EQ(rs->LockType(), wp::ado::adLockOptimistic);
+    EXPECT_EQ(rs->CursorType(), wp::ado::adOpenKeyset);
+    EXPECT_EQ(rs->ActiveConnection(), QString());
+    rs->setValue(QStringLiteral("strStatus"), QStringLiteral("Interview"));
+    EXPECT_TRUE(a.SaveRecord(rs));
+    EXPECT_EQ(rs->PendingCount(), 0);
+    EXPECT_EQ(jobApps(db, "strStatus", "lngJobApplicationID = 2"), "Interview");
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a)); // SaveRecord used its own account
+
+    // Two changes, the second breaking NOT NULL: neither stays.
+    signInWriter(a);
+    wp::RecordsetRef all = a.GetRecord(
+        QStringLiteral("SELECT * FROM tblJobApplications ORDER BY lngJobApplicationID"));
+    all->MoveFirst();
+    all->setValue(QStringLiteral("strStatus"), QStringLiteral("Withdrawn"));
+    all->MoveNext();
+    all->setValue(QStringLiteral("strCompany"), QVariant());
+    EXPECT_FALSE(a.SaveRecord(all));
+    EXPECT_EQ(all->PendingCount(), 2); // still pending, for another try
+    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Withdrawn' OR strCompany IS NULL"), "0");
+    EXPECT_TRUE(cADOInternal::CredentialsEmpty(a));
+    all->CancelBatch();
+    all->MoveFirst();
+    all->setValue(QStringLiteral("strStatus"), QStringLiteral("Withdrawn"));
+    EXPECT_TRUE(a.SaveRecord(all));
+    EXPECT_EQ(jobApps(db, "Count(*)", "strStatus = 'Withdrawn'"), "1");
+
+    signInWriter(a);
+    wp::RecordsetRef added =
+        a.GetRecord(QStringLiteral("SELECT * FROM tblJobApplications WHERE 1 = 0"));
+    added->AddNew();
+    added->setValue(QStringLiteral("strCompany"), QStringLiteral("Coho Winery"));
+    added->setValue(QStringLiteral("strPosition"), QStringLiteral("Cellar Master"));
+    added->setValue(QStringLiteral("dtmCreated"), QDateTime(QDate(2024, 6, 2), QTime(9, 0)));
+    ASSERT_TRUE(a.SaveRecord(added));
+    EXPECT_EQ(added->Value(QStringLiteral("lngJobApplicationID")).toInt(), rows + 1);
+    added->setValue(QStringLiteral("strStatus"), QStringLiteral("Declined"));
+    EXPECT_TRUE(a.SaveRecord(added));
+    EXPECT_EQ(jobApps(db, "strStatus",
+                      qPrintable(QStringLiteral("lngJobApplicationID = %1").arg(rows + 1))),
+              "Declined");
 }
 
 } // namespace wptest

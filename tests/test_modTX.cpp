@@ -5,6 +5,7 @@
 
 #include <QLocale>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using wp::modTX::DlgString2Twips;
 using wp::modTX::FormatDlgNumber;
@@ -14,21 +15,10 @@ namespace {
 using ModTX = wptest::DialogUnitsTest;
 constexpr qint16 Cm = ModTX::Cm;
 constexpr qint16 Inch = ModTX::Inch;
-
-struct TextCase {
-    qint16 unit;
-    const char* text;
-    qint32 twips;
-};
-struct TwipsCase {
-    qint16 unit;
-    float twips;
-    const char* text;
-};
 } // namespace
 
 TEST_F(ModTX, fieldTextConvertsToTwipsRoundingHalfToEven) {
-    const TextCase cases[] = {
+    const std::tuple<qint16, const char*, qint32> cases[] = {
         {Inch, "8.5", 12240},
         {Inch, "11", 15840},
         {Inch, "0.01", 14},
@@ -50,10 +40,9 @@ TEST_F(ModTX, fieldTextConvertsToTwipsRoundingHalfToEven) {
         {Cm, "2.5", 1418},
         {Cm, "-0.5", -284},
     };
-    for (const TextCase& c : cases) {
-        unit(c.unit);
-        EXPECT_EQ(DlgString2Twips(QString::fromLatin1(c.text)), c.twips)
-            << c.text << " unit " << c.unit;
+    for (const auto& [u, text, twips] : cases) {
+        unit(u);
+        EXPECT_EQ(DlgString2Twips(QString::fromLatin1(text)), twips) << text << " unit " << u;
     }
 }
 
@@ -72,7 +61,7 @@ TEST_F(ModTX, textThatIsNoNumberOrNoUnitGivesZero) {
 }
 
 TEST_F(ModTX, twipsFormatWithTwoDecimalsInTheUnit) {
-    const TwipsCase cases[] = {
+    const std::tuple<qint16, float, const char*> cases[] = {
         {Inch, 12240, "8.50"},
         {Inch, 15840, "11.00"},
         {Inch, 0, "0.00"},
@@ -90,10 +79,9 @@ TEST_F(ModTX, twipsFormatWithTwoDecimalsInTheUnit) {
         // 7.2 twips as a single is a hair below 0.005 inch: the nudge lifts it.
         {Inch, 7.2f, "0.01"},
     };
-    for (const TwipsCase& c : cases) {
-        unit(c.unit);
-        EXPECT_EQ(Twips2DlgString(c.twips), QString::fromLatin1(c.text))
-            << c.twips << " unit " << c.unit;
+    for (const auto& [u, twips, text] : cases) {
+        unit(u);
+        EXPECT_EQ(Twips2DlgString(twips), QString::fromLatin1(text)) << twips << " unit " << u;
     }
 }
 
