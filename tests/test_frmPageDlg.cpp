@@ -223,20 +223,26 @@ TEST_F(PageDlg, leavingAFieldReformatsItAndPicksTheNearestSize) {
 }
 
 TEST_F(PageDlg, cancelGivesEmptyAndTheCloseBoxGivesTheInputBack) {
-    unit(Inch);
     const QString xml = pageXml(12240, 15840);
+    // Without a unit the fields stay empty and OK is off.
+    unit(0);
+    EXPECT_EQ(showPageDialog(xml,
+                             [](QWidget* f) {
+                                 EXPECT_EQ(shown(f, true), " x ,    ");
+                                 EXPECT_EQ(child<QLabel>(f, "cjlblMeasUnits(0)")->text(), "inches");
+                                 EXPECT_EQ(paperList(f)->currentText(), "User Defined");
+                                 EXPECT_FALSE(okEnabled(f));
+                                 field(f, "fePage(0)")->setText(QStringLiteral("5"));
+                                 f->close();
+                             }),
+              xml);
+    unit(Inch);
     EXPECT_EQ(showPageDialog(xml,
                              [](QWidget* f) {
                                  field(f, "fePage(0)")->setText(QStringLiteral("5"));
                                  click(f, "pbCancel");
                              }),
               QString());
-    EXPECT_EQ(showPageDialog(xml,
-                             [](QWidget* f) {
-                                 field(f, "fePage(0)")->setText(QStringLiteral("5"));
-                                 f->close();
-                             }),
-              xml);
     // Escape is the Cancel button.
     EXPECT_EQ(showPageDialog(xml, [](QWidget* f) { QTest::keyClick(f, Qt::Key_Escape); }),
               QString());
@@ -283,20 +289,6 @@ TEST_F(PageDlg, commaLocaleShowsAndReadsCommas) {
         click(f, "pbOK");
     });
     EXPECT_EQ(result, pageXml(12240, 15840, 2160));
-}
-
-TEST_F(PageDlg, withoutAUnitTheFieldsStayEmptyAndOKIsOff) {
-    unit(0);
-    const QString xml = pageXml(12240, 15840);
-    const QString result = showPageDialog(xml, [](QWidget* f) {
-        EXPECT_EQ(shown(f, true), " x ,    ");
-        EXPECT_EQ(child<QLabel>(f, QStringLiteral("cjlblMeasUnits(0)"))->text(),
-                  QStringLiteral("inches"));
-        EXPECT_EQ(paperList(f)->currentText(), QStringLiteral("User Defined"));
-        EXPECT_FALSE(okEnabled(f));
-        f->close();
-    });
-    EXPECT_EQ(result, xml);
 }
 
 TEST_F(PageDlg, unreadablePageXmlFailsWithReportsAndError65535) {
