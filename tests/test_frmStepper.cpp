@@ -71,14 +71,6 @@ protected:
         wptest::DirectConnection db(data.mdb());
         ASSERT_EQ(db.exec(wptest::jobAppInserts(count)), QString());
     }
-    void addRow(const QString& created, const QString& xmlOrNull) {
-        wptest::DirectConnection db(data.mdb());
-        ASSERT_EQ(
-            db.exec({QStringLiteral("INSERT INTO tblJobApplications (strCompany, strPosition, "
-                                    "dtmCreated, memDraftCoverLetter) VALUES ('x', 'p', '%1', %2)")
-                         .arg(created, xmlOrNull)}),
-            QString());
-    }
     void writeArchive(const QString& sample) {
         ASSERT_TRUE(wptest::makeZip(data.path() + QStringLiteral("/app.mvdt"),
                                     {{QStringLiteral("cvl_data.xml"), sample.toUtf8()}}));
@@ -121,14 +113,17 @@ TEST_F(Stepper, newestTwentyRowsThenSamplesWithoutTheirTemplate) {
 }
 
 TEST_F(Stepper, brokenRowsLeaveNoGapAndSamplesStopAtOneHundred) {
-    addRow(QStringLiteral("2024-01-03 10:00:00"),
-           QStringLiteral("'<job_app><seq>A</seq></job_app>'"));
-    addRow(QStringLiteral("2024-01-02 10:00:00"), QStringLiteral("'<job_app><seq>broken'"));
-    addRow(QStringLiteral("2024-01-01 12:00:00"), QStringLiteral("NULL"));
-    addRow(QStringLiteral("2024-01-01 10:00:00"),
-           QStringLiteral("'<job_app><seq>B</seq></job_app>'"));
-    addRow(QStringLiteral("2023-12-01 10:00:00"),
-           QStringLiteral("'<job_app><seq>C</seq></job_app>'"));
+    const char* const rows[][2] = {{"2024-01-03 10:00:00", "'<job_app><seq>A</seq></job_app>'"},
+                                   {"2024-01-02 10:00:00", "'<job_app><seq>broken'"},
+                                   {"2024-01-01 12:00:00", "NULL"},
+                                   {"2024-01-01 10:00:00", "'<job_app><seq>B</seq></job_app>'"},
+                                   {"2023-12-01 10:00:00", "'<job_app><seq>C</seq></job_app>'"}};
+    QStringList inserts;
+    for (const auto& row : rows)
+        inserts << QStringLiteral("INSERT INTO tblJobApplications (strCompany, strPosition, "
+                                  "dtmCreated, memDraftCoverLetter) VALUES ('x', 'p', '%1', %2)")
+                       .arg(QLatin1String(row[0]), QLatin1String(row[1]));
+    ASSERT_EQ(wptest::DirectConnection(data.mdb()).exec(inserts), QString());
     writeArchive(samplesXml(200));
     const wp::KXmlRef steps = frmStepper::BuildStepSet(data.mdb(), data.path() + "/app.mvdt");
     const QStringList c = companies(steps);
