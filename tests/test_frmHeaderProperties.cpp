@@ -120,8 +120,7 @@ TEST_F(HeaderDlg, upAndDownStepTheLeadingNumberAndSaveStopsAtTheFirstFailingFiel
         field(f, "feHeader")->setText(QStringLiteral("abc"));
         click(f, "pbOK");
         ASSERT_EQ(recorder.reports.size(), 2u);
-        EXPECT_EQ(recorder.reports[0].number, wp::err::TypeMismatch);
-        EXPECT_EQ(recorder.reports[0].module, QStringLiteral("frmHeaderProperties"));
+        EXPECT_EQ(recorder.said(0), "13 frmHeaderProperties.SaveCancel");
         EXPECT_TRUE(recorder.reports[0].variables.contains(QStringLiteral("m_tx")));
         // So is a distance longer than any paper: kept, it would overflow
         // the whole millimetres of every later opening.

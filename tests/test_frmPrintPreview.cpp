@@ -138,7 +138,6 @@ TEST(PreviewLayout, printZoomFitsTheSmallerSideAndBelowTenPercentIsNotDrawn) {
 TEST(PrintPreview, opensOnTheCopyAtPageOneWithItsControlsAndPagesThroughToTheEnd) {
     auto host = wptest::hostDocument(5);
     ASSERT_TRUE(host);
-    ASSERT_EQ(host->CurrentPages(), 5);
     host->setPrintZoom(40);
     const QByteArray before = host->SaveToMemory(wp::fmt::Native);
     showPreview(host.get(), [&](frmPrintPreview* f) {
@@ -295,11 +294,8 @@ TEST(PrintPreview, withoutADocumentTheCallFailsAfterItsReportAndTheNextOneWorks)
     QString strXML;
     wptest::expectFailsWithoutWindow([&] { host.PrintPreviewShow(strXML); });
     ASSERT_FALSE(reports.reports.empty());
-    EXPECT_EQ(reports.reports.front().module, QStringLiteral("frmPrintPreview"));
-    EXPECT_EQ(reports.reports.front().procedure, QStringLiteral("CloneTX"));
-    EXPECT_EQ(reports.reports.front().number, 91);
-    EXPECT_EQ(reports.reports.back().module, QStringLiteral("clsWP"));
-    EXPECT_EQ(reports.reports.back().procedure, QStringLiteral("PrintPreviewShow"));
+    EXPECT_EQ(reports.said(0), "91 frmPrintPreview.CloneTX");
+    EXPECT_EQ(reports.said(reports.reports.size() - 1), "65535 clsWP.PrintPreviewShow");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(wp::modWP::FormInstance<frmPrintPreview>::exists());
     // A one-page document cannot page or show two pages.

@@ -260,8 +260,7 @@ TEST_F(ResumeProps, anArchiveThatCannotBeReadOrWrittenIsReportedAndKept) {
             click(f, "pbCancel");
         });
         ASSERT_EQ(reports.reports.size(), 1u);
-        EXPECT_EQ(reports.reports[0].module, QStringLiteral("frmResumeProps"));
-        EXPECT_EQ(reports.reports[0].procedure, QStringLiteral("feDesc_Validate"));
+        EXPECT_EQ(reports.said(0), "75 frmResumeProps.feDesc_Validate");
         EXPECT_TRUE(reports.reports[0].description.contains("app.mvdt"));
         EXPECT_TRUE(reports.reports[0].variables.contains("m_blnChanged"));
         EXPECT_EQ(fileBytes(archive()), bytes);
@@ -287,7 +286,5 @@ TEST_F(ResumeProps, reachedByDispatchIdAndReportedWithoutAControl) {
     QString strXML;
     wptest::expectFailsWithoutWindow([&] { bare.ResumePropertiesShow(strXML); });
     ASSERT_EQ(reports.reports.size(), 1u);
-    EXPECT_EQ(reports.reports[0].module, QStringLiteral("clsWP"));
-    EXPECT_EQ(reports.reports[0].procedure, QStringLiteral("ResumePropertiesShow"));
-    EXPECT_EQ(reports.reports[0].number, 91);
+    EXPECT_EQ(reports.said(0), "91 clsWP.ResumePropertiesShow");
 }

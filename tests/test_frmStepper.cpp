@@ -242,10 +242,8 @@ TEST_F(Stepper, databaseThatCannotBeOpenedFailsTheCallAfterItsReports) {
     QString xml;
     wptest::expectFailsWithoutWindow([&] { host.CoverLetterStepper(xml); });
     ASSERT_GE(reports.reports.size(), 2u);
-    EXPECT_EQ(reports.reports.front().module, "frmStepper");
-    EXPECT_EQ(reports.reports.front().procedure, "StepperDataLoad");
-    EXPECT_EQ(reports.reports.back().module, "clsWP");
-    EXPECT_EQ(reports.reports.back().procedure, "CoverLetterStepper");
+    EXPECT_EQ(reports.said(0), "-2147287038 frmStepper.StepperDataLoad");
+    EXPECT_EQ(reports.said(reports.reports.size() - 1), "65535 clsWP.CoverLetterStepper");
     EXPECT_FALSE(wp::modWP::FormInstance<frmStepper>::exists());
 }
 
@@ -375,7 +373,6 @@ TEST_F(Stepper, aCancelOutOfAPdfLeavesTheControlAndTheFileAsTheyWere) {
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
     tx.setSelText(QStringLiteral("More text. ").repeated(900));
-    ASSERT_GE(tx.CurrentPages(), 2);
     ASSERT_TRUE(tx.exportPdf(pdf));
     const QByteArray before = wptest::fileBytes(pdf);
     auto cancelAt2 = [](qint32 k, qint32) {

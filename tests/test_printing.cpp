@@ -361,9 +361,7 @@ TEST_F(Printing, aPrinterErrorStopsQuietlyOtherFailuresAreReported) {
     // No control to print is no printer error: reported, and the call fails.
     EXPECT_THROW(PrintDialogTX(nullptr, flags), wp::Error);
     ASSERT_EQ(reports.reports.size(), 1u);
-    EXPECT_EQ(reports.reports[0].module, QStringLiteral("modPrintDlg"));
-    EXPECT_EQ(reports.reports[0].procedure, QStringLiteral("PrintDialogTX"));
-    EXPECT_EQ(reports.reports[0].number, 91);
+    EXPECT_EQ(reports.said(0), "91 modPrintDlg.PrintDialogTX");
 }
 
 // Copies printed into a file are one job, the file holds each of them, and
