@@ -160,7 +160,6 @@ TEST(PrintPreview, opensOnTheCopyAtPageOneWithItsControlsAndPagesThroughToTheEnd
         EXPECT_FALSE(child<QWidget>(f, QStringLiteral("picPage2"))->isVisible());
         auto* picMain = child<QWidget>(f, QStringLiteral("picMain"));
         EXPECT_EQ(picMain->size(), picMain->parentWidget()->size());
-        // The page drawn shows ink.
         EXPECT_TRUE(
             wptest::hasInk(child<QWidget>(f, QStringLiteral("picPage1"))->grab().toImage()));
 
