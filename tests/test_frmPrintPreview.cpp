@@ -67,7 +67,7 @@ TEST(PreviewLayout, wholePageFitsByHeightOrByWidthAndHalvesRoundToEven) {
     EXPECT_EQ(g.picPage1.size(), QSizeF(2850, 5701));
 }
 
-TEST(PreviewLayout, twoPagesSideBySideWithGapsOrCentredDown) {
+TEST(PreviewLayout, twoPagesSideBySideWithGapsOrCentredDownAndTinyWindowsKeepTheirSize) {
     Geometry g = layout(12000, 6000, 0, true); // too tall: the height decides
     EXPECT_EQ(g.picPage1.size(), QSizeF(4405, 5700));
     EXPECT_EQ(g.picPage2.size(), QSizeF(4405, 5700));
@@ -78,10 +78,8 @@ TEST(PreviewLayout, twoPagesSideBySideWithGapsOrCentredDown) {
     g = layout(9000, 12000, 0, true); // width decides: (9000 - 400) / 2
     EXPECT_EQ(g.picPage1, QRectF(100, 3217.5, 4300, 5565));
     EXPECT_EQ(g.picPage2, QRectF(4500, 3217.5, 4300, 5565));
-}
 
-TEST(PreviewLayout, tinyWindowsKeepThePageAreasAtTheirLastSize) {
-    Geometry g = layout(9000, 6000, 0, true);
+    // Tiny windows keep the page areas at their last size.
     const QSizeF before = g.picPage1.size();
     g = layout(350, 250, 0, true, g);
     EXPECT_EQ(g.picPage1.size(), before);
