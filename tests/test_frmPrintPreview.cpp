@@ -228,11 +228,10 @@ TEST(PrintPreview, clickZoomsOnThePointClickedAndScrollBarsFollow) {
         auto* page = child<QWidget>(f, QStringLiteral("picPage1"));
         QTest::mouseClick(page, Qt::RightButton, {}, QPoint(5, 5));
         EXPECT_EQ(prop(f, "m_iZoomMode").toInt(), 0);
+        const QWidget* area = page->parentWidget()->parentWidget();
         EXPECT_EQ(f->geometryTwips().picMain.size(),
-                  QSizeF(std::nearbyint(page->parentWidget()->parentWidget()->width() *
-                                        f->twipsPerPixelX()),
-                         std::nearbyint(page->parentWidget()->parentWidget()->height() *
-                                        f->twipsPerPixelY())));
+                  QSizeF(std::nearbyint(area->width() * f->twipsPerPixelX()),
+                         std::nearbyint(area->height() * f->twipsPerPixelY())));
         command(f, 966)->trigger();
     });
 }
