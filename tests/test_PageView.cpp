@@ -57,8 +57,6 @@ TEST(PageView, keysAndMouseSelectAndTheViewShowsZoomedSheetsOnADesk) {
     QTest::keyClick(f.view.get(), Qt::Key_Right, Qt::ShiftModifier);
     EXPECT_EQ(f.view->textCursor().selectedText(), QStringLiteral("Pa"));
     EXPECT_EQ(selections, 2);
-    QTest::keyClick(f.view.get(), Qt::Key_End, Qt::ShiftModifier);
-    EXPECT_EQ(f.view->textCursor().selectedText(), QStringLiteral("Paragraph 1 of the letter"));
     keepShot(f.view->grab().toImage(), QStringLiteral("pageview-selection.png"));
 
     // A click on page 2's third line puts the caret there.
@@ -124,8 +122,7 @@ TEST(PageView, tabInATableMovesBetweenCellsAndAddsARowAfterTheLast) {
     // Shift+Tab in the first cell stays there.
     f.view->setTextCursor(table->cellAt(0, 0).firstCursorPosition());
     QTest::keyClick(f.view.get(), Qt::Key_Tab, Qt::ShiftModifier);
-    EXPECT_EQ(table->cellAt(f.view->textCursor()).column(), 0);
-    EXPECT_EQ(table->cellAt(f.view->textCursor()).row(), 0);
+    EXPECT_EQ(table->cellAt(f.view->textCursor()), table->cellAt(0, 0));
     EXPECT_FALSE(f.doc.toPlainText().contains(u'\t'));
 
     f.view->setTextCursor(QTextCursor(&f.doc));
