@@ -250,25 +250,18 @@ TEST(PageLayout, tablesBreakBetweenRowsNeverInsideOne) {
         return -1;
     };
     EXPECT_GE(rowOpeningPage2(), 1);
-    // The drawn page 1 ends with that row's bottom border, above the bottom margin.
-    const QImage img = drawn(layout, 1, 100, 0xffffffff);
-    keepShot(img, QStringLiteral("table-page1.png"));
-    keepShot(drawn(layout, 2, 100), QStringLiteral("table-page2.png"));
-    const QRect ink = inkBox(img, 0xffffffff);
-    EXPECT_LE(ink.bottom(), (15840 - 1440) / 15 + 1);
 
-    // With a header row, every page the table goes on to starts with it, and
-    // the rows below it keep to the body.
+    // With a header row, every page the table goes on to starts with it; on
+    // every page the last row's bottom border stays above the bottom margin.
     tf.setHeaderRowCount(1);
     table->setFormat(tf);
     const QStringList texts = pdfPages(layout);
-    for (int p = 2; p <= texts.size(); ++p) {
+    for (int p = 1; p <= texts.size(); ++p) {
         const QString first = texts[p - 1].trimmed().section(QLatin1Char('\n'), 0, 0);
-        EXPECT_TRUE(first.startsWith(QStringLiteral("Row 0"))) << p << qPrintable(first);
+        EXPECT_TRUE(p == 1 || first.startsWith(QStringLiteral("Row 0"))) << p << qPrintable(first);
         const QImage page = drawn(layout, p, 100, 0xffffffff);
         EXPECT_LE(inkBox(page, 0xffffffff).bottom(), (15840 - 1440) / 15 + 1) << p;
-        if (p == 2)
-            keepShot(page, QStringLiteral("table-header-page2.png"));
+        keepShot(page, QStringLiteral("table-page%1.png").arg(p));
     }
     // A click on the repeated header lands on the page's first row, and the
     // first row's caret sits below the repeated header.

@@ -47,9 +47,6 @@ QString enabled(QWidget* f) {
             ids << QString::number(id);
     return ids.join(u' ');
 }
-QVariant prop(QWidget* f, const char* name) {
-    return f->property(name);
-}
 } // namespace
 
 TEST(PreviewLayout, wholePageFitsByHeightOrByWidthAndHalvesRoundToEven) {
@@ -135,7 +132,6 @@ TEST(PreviewLayout, printZoomFitsTheSmallerSideAndBelowTenPercentIsNotDrawn) {
 
 TEST(PrintPreview, opensOnTheCopyAtPageOneWithItsControlsAndPagesThroughToTheEnd) {
     auto host = wptest::hostDocument(5);
-    ASSERT_TRUE(host);
     host->setPrintZoom(40);
     const QByteArray before = host->SaveToMemory(wp::fmt::Native);
     showPreview(host.get(), [&](frmPrintPreview* f) {
@@ -197,7 +193,7 @@ TEST(PrintPreview, clickZoomsOnThePointClickedAndScrollBarsFollow) {
         const QSizeF whole = f->geometryTwips().picPage1.size();
         // A right click at whole page changes nothing.
         f->picPage1_MouseUp(2, 0, 10, 10);
-        EXPECT_EQ(prop(f, "m_iZoomMode").toInt(), 0);
+        EXPECT_EQ(f->property("m_iZoomMode").toInt(), 0);
         // A left click near the bottom right zooms to 75 % and scrolls there.
         const double X = whole.width() * 0.8;
         const double Y = whole.height() * 0.9;
@@ -218,16 +214,16 @@ TEST(PrintPreview, clickZoomsOnThePointClickedAndScrollBarsFollow) {
         EXPECT_EQ(f->geometryTwips().picPage1.top(), 100);
         // Left to 100 %, where a further left click does nothing; right goes back.
         f->picPage1_MouseUp(1, 0, 0, 0);
-        EXPECT_EQ(prop(f, "m_iZoomMode").toInt(), 2);
+        EXPECT_EQ(f->property("m_iZoomMode").toInt(), 2);
         f->picPage1_MouseUp(1, 0, 0, 0);
-        EXPECT_EQ(prop(f, "m_iZoomMode").toInt(), 2);
+        EXPECT_EQ(f->property("m_iZoomMode").toInt(), 2);
         EXPECT_EQ(enabled(f), "961 965");
         f->picPage1_MouseUp(2, 0, 0, 0);
-        EXPECT_EQ(prop(f, "m_iZoomMode").toInt(), 1);
+        EXPECT_EQ(f->property("m_iZoomMode").toInt(), 1);
         // A real click reaches the page area.
         auto* page = child<QWidget>(f, QStringLiteral("picPage1"));
         QTest::mouseClick(page, Qt::RightButton, {}, QPoint(5, 5));
-        EXPECT_EQ(prop(f, "m_iZoomMode").toInt(), 0);
+        EXPECT_EQ(f->property("m_iZoomMode").toInt(), 0);
         const QWidget* area = page->parentWidget()->parentWidget();
         EXPECT_EQ(f->geometryTwips().picMain.size(),
                   QSizeF(std::nearbyint(area->width() * f->twipsPerPixelX()),
@@ -242,12 +238,12 @@ TEST(PrintPreview, clickOnTheSecondPageMakesItCurrentUnlessAModifierIsHeld) {
         command(f, 963)->trigger();
         f->picPage2_MouseUp(1, 1, 100, 100); // Shift held
         EXPECT_EQ(label(f), QStringLiteral("   Page 1 of 4   "));
-        EXPECT_EQ(prop(f, "m_iZoomMode").toInt(), 0);
+        EXPECT_EQ(f->property("m_iZoomMode").toInt(), 0);
         f->picPage2_MouseUp(2, 0, 100, 100); // right button
-        EXPECT_EQ(prop(f, "m_iZoomMode").toInt(), 0);
+        EXPECT_EQ(f->property("m_iZoomMode").toInt(), 0);
         f->picPage2_MouseUp(1, 0, 100, 100);
-        EXPECT_EQ(prop(f, "m_iZoomMode").toInt(), 1);
-        EXPECT_TRUE(prop(f, "m_bTwoPages").toBool());
+        EXPECT_EQ(f->property("m_iZoomMode").toInt(), 1);
+        EXPECT_TRUE(f->property("m_bTwoPages").toBool());
         EXPECT_FALSE(child<QWidget>(f, QStringLiteral("picPage2"))->isVisible());
         EXPECT_EQ(label(f), QStringLiteral("   Page 2 of 4   "));
         f->close();
@@ -278,7 +274,7 @@ TEST(PrintPreview, reopeningStartsAtPageOneWholePageOnAFreshCopy) {
     auto other = wptest::hostDocument(6);
     host->LoadFromMemory(other->SaveToMemory(wp::fmt::Native), wp::fmt::Native);
     showPreview(host.get(), [](frmPrintPreview* f) {
-        EXPECT_EQ(prop(f, "m_iZoomMode").toInt(), 0);
+        EXPECT_EQ(f->property("m_iZoomMode").toInt(), 0);
         EXPECT_EQ(label(f), QStringLiteral("   Page 1 of 6   "));
         command(f, 966)->trigger();
     });
