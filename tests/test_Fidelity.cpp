@@ -558,10 +558,15 @@ TEST_F(Fidelity, wordDocumentsPlaceTheirLinesBothWays) {
     EXPECT_GE(writeShare, 95.0);
 }
 
-TEST_F(Fidelity, footersNumberEveryPageAlsoAfterSaving) {
-    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native, wp::fmt::Docx})
+// Footers, list markers, a photo and rows of exact height stand where
+// LibreOffice puts them, in its RTF and once saved in each format and
+// loaded again.
+TEST_F(Fidelity, footersListsPhotoAndExactRowsStandAsLibreOfficesAlsoAfterSaving) {
+    constexpr double near = 0.05 * kPointsPerInch;
+    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native, wp::fmt::Docx}) {
+        SCOPED_TRACE(saveAs);
+        // Every page's footer numbers it, where LibreOffice puts its footer.
         for (const QString& name : {QStringLiteral("fields"), QStringLiteral("resume")}) {
-            SCOPED_TRACE(saveAs);
             const Corpus c = load(name, saveAs);
             ASSERT_EQ(c.ours.size(), c.theirs.size()) << name.toStdString();
             const int n = int(c.ours.size());
@@ -571,12 +576,80 @@ TEST_F(Fidelity, footersNumberEveryPageAlsoAfterSaving) {
                 const PdfLine& last = c.ours[p - 1].back();
                 EXPECT_TRUE(last.text.endsWith(QStringLiteral("age %1 of %2").arg(p).arg(n)))
                     << name.toStdString() << " page " << p << ": " << last.text.toStdString();
-                // Where LibreOffice puts its footer.
                 ASSERT_FALSE(c.theirs[p - 1].empty());
                 EXPECT_EQ(c.theirs[p - 1].back().text, last.text);
-                EXPECT_NEAR(last.top, c.theirs[p - 1].back().top, 0.05 * kPointsPerInch);
+                EXPECT_NEAR(last.top, c.theirs[p - 1].back().top, near);
             }
         }
+
+        // Markers where LibreOffice prints them: a list starting at 5, its
+        // restart, numbers of two and three levels (too wide for their room:
+        // the text moves on to the next tab), roman numbers, letters and
+        // three kinds of bullet.
+        const Corpus lists = load(QStringLiteral("lists-numbering"), saveAs);
+        for (const char* start : {"5. Fifth", "7. Seventh", "5. Restarted", "1.1.", "Degree",
+                                  "1.2.", "Courses", "1.2.2.", "Compilers", "2.1.", "Developer",
+                                  "(c) Methods", "iii. Design", "III. References", "C) Third",
+                                  "D) Fourth", "\u25A0 Square", "\u25E6 White", "\u2013 Dash"}) {
+            const QString prefix = QString::fromUtf8(start);
+            const PdfLine *t = find(lists, 0, prefix, true), *o = find(lists, 0, prefix);
+            ASSERT_TRUE(t && o) << start << (t ? " is not on our page" : " is not LibreOffice's");
+            EXPECT_NEAR(o->x, t->x, near) << start;
+            EXPECT_NEAR(o->top, t->top, near) << start;
+        }
+
+        // The photo at its place and size; lines beside it end before it,
+        // lines below it go on to the right margin.
+        const Corpus withPhoto = load(QStringLiteral("photo"), saveAs);
+        ASSERT_FALSE(withPhoto.ours.empty());
+        const std::vector<QRectF> theirs = pictures(withPhoto.theirsPdf),
+                                  ours = pictures(withPhoto.oursPdf);
+        ASSERT_EQ(theirs.size(), 1u);
+        ASSERT_EQ(ours.size(), 1u);
+        const QRectF photo = ours[0];
+        EXPECT_NEAR(photo.left(), theirs[0].left(), near);
+        EXPECT_NEAR(photo.top(), theirs[0].top(), near);
+        EXPECT_NEAR(photo.width(), 1.5 * kPointsPerInch, near);
+        EXPECT_NEAR(photo.height(), 1.875 * kPointsPerInch, near);
+        int beside = 0, below = 0;
+        for (const PdfLine& l : withPhoto.ours[0]) {
+            if (l.bottom > photo.top() && l.top < photo.bottom()) {
+                ++beside;
+                EXPECT_LT(l.right, photo.left()) << l.text.toStdString();
+            }
+            below += l.top > photo.bottom() && l.text.size() > 90;
+        }
+        EXPECT_GE(beside, 8);
+        EXPECT_GE(below, 3);
+        // The same words on each line as LibreOffice's.
+        EXPECT_EQ(pageText(withPhoto.ours[0]), pageText(withPhoto.theirs[0]));
+
+        // Rows exactly half an inch apart; text 0.1 inch in from the cell.
+        const Corpus exact = load(QStringLiteral("table-exact"), saveAs);
+        const PdfLine* previous = nullptr;
+        for (const char* year : {"2019", "2020", "2021", "2022"}) {
+            const PdfLine* o = find(exact, 0, QString::fromLatin1(year));
+            const PdfLine* t = find(exact, 0, QString::fromLatin1(year), true);
+            ASSERT_TRUE(t && o) << year << (t ? " is not on our page" : " is not LibreOffice's");
+            EXPECT_NEAR(o->top, t->top, near) << year;
+            EXPECT_NEAR(o->x, 1.1 * kPointsPerInch, 0.02 * kPointsPerInch) << year;
+            if (previous) {
+                EXPECT_NEAR(o->top - previous->top, 0.5 * kPointsPerInch, 0.5) << year;
+            }
+            previous = o;
+        }
+    }
+    // A row of exactly half an inch stays so with more text than fits, also
+    // once saved.
+    QTemporaryDir dir;
+    for (const int saveAs : {0, wp::fmt::Rtf}) {
+        const PdfPages pages = printRtf(
+            "{\\rtf1\\trowd\\trrh-720\\cellx2880\\intbl One\\par Two\\par Three\\par "
+            "Four\\cell\\row\\trowd\\trrh-720\\cellx2880\\intbl Next\\cell\\row\\pard After}",
+            dir, QStringLiteral("exact"), saveAs);
+        EXPECT_NEAR(lineOf(pages, "Next").top - lineOf(pages, "One").top, 0.5 * kPointsPerInch, 1.0)
+            << saveAs;
+    }
 }
 
 // A footnote stands at the foot of the page that shows its mark, under the
@@ -655,90 +728,4 @@ TEST_F(Fidelity, tableRowsKeepLibreOfficesHeightsAcrossPages) {
         }
     }
     EXPECT_EQ(rows, 22);
-}
-
-TEST_F(Fidelity, listsShowLibreOfficesNumbersAndBulletsAsTextAlsoAfterSaving) {
-    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native, wp::fmt::Docx}) {
-        SCOPED_TRACE(saveAs);
-        const Corpus c = load(QStringLiteral("lists-numbering"), saveAs);
-        // Markers where LibreOffice prints them: a list starting at 5, its
-        // restart, numbers of two and three levels (too wide for their room:
-        // the text moves on to the next tab), roman numbers, letters and
-        // three kinds of bullet.
-        for (const char* start : {"5. Fifth", "7. Seventh", "5. Restarted", "1.1.", "Degree",
-                                  "1.2.", "Courses", "1.2.2.", "Compilers", "2.1.", "Developer",
-                                  "(c) Methods", "iii. Design", "III. References", "C) Third",
-                                  "D) Fourth", "\u25A0 Square", "\u25E6 White", "\u2013 Dash"}) {
-            const QString prefix = QString::fromUtf8(start);
-            const PdfLine* t = find(c, 0, prefix, true);
-            ASSERT_NE(t, nullptr) << start << " is not LibreOffice's";
-            const PdfLine* o = find(c, 0, prefix);
-            ASSERT_NE(o, nullptr) << start << " is not on our page";
-            EXPECT_NEAR(o->x, t->x, 0.05 * kPointsPerInch) << start;
-            EXPECT_NEAR(o->top, t->top, 0.05 * kPointsPerInch) << start;
-        }
-    }
-}
-
-TEST_F(Fidelity, photoStandsWhereLibreOfficePutsItWithTextBesideItAlsoAfterSaving) {
-    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native, wp::fmt::Docx}) {
-        SCOPED_TRACE(saveAs);
-        const Corpus c = load(QStringLiteral("photo"), saveAs);
-        ASSERT_FALSE(c.ours.empty());
-        const std::vector<QRectF> theirs = pictures(c.theirsPdf), ours = pictures(c.oursPdf);
-        ASSERT_EQ(theirs.size(), 1u);
-        ASSERT_EQ(ours.size(), 1u);
-        const QRectF photo = ours[0];
-        constexpr double near = 0.05 * kPointsPerInch;
-        EXPECT_NEAR(photo.left(), theirs[0].left(), near);
-        EXPECT_NEAR(photo.top(), theirs[0].top(), near);
-        EXPECT_NEAR(photo.width(), 1.5 * kPointsPerInch, near);
-        EXPECT_NEAR(photo.height(), 1.875 * kPointsPerInch, near);
-        // Lines beside the photo end before it; lines below it go on to the
-        // right margin.
-        int beside = 0, below = 0;
-        for (const PdfLine& l : c.ours[0]) {
-            if (l.bottom > photo.top() && l.top < photo.bottom()) {
-                ++beside;
-                EXPECT_LT(l.right, photo.left()) << l.text.toStdString();
-            }
-            below += l.top > photo.bottom() && l.text.size() > 90;
-        }
-        EXPECT_GE(beside, 8);
-        EXPECT_GE(below, 3);
-        // The same words on each line as LibreOffice's.
-        EXPECT_EQ(pageText(c.ours[0]), pageText(c.theirs[0]));
-    }
-}
-
-TEST_F(Fidelity, exactRowsKeepTheirHeightAndCellsTheirPaddingAlsoAfterSaving) {
-    for (const int saveAs : {0, wp::fmt::Rtf, wp::fmt::Native, wp::fmt::Docx}) {
-        SCOPED_TRACE(saveAs);
-        const Corpus c = load(QStringLiteral("table-exact"), saveAs);
-        // Rows exactly half an inch apart; text 0.1 inch in from the cell.
-        const PdfLine* previous = nullptr;
-        for (const char* year : {"2019", "2020", "2021", "2022"}) {
-            const PdfLine* o = find(c, 0, QString::fromLatin1(year));
-            const PdfLine* t = find(c, 0, QString::fromLatin1(year), true);
-            ASSERT_NE(o, nullptr) << year;
-            ASSERT_NE(t, nullptr) << year;
-            EXPECT_NEAR(o->top, t->top, 0.05 * kPointsPerInch) << year;
-            EXPECT_NEAR(o->x, 1.1 * kPointsPerInch, 0.02 * kPointsPerInch) << year;
-            if (previous) {
-                EXPECT_NEAR(o->top - previous->top, 0.5 * kPointsPerInch, 0.5) << year;
-            }
-            previous = o;
-        }
-    }
-    // A row of exactly half an inch stays so with more text than fits, also
-    // once saved.
-    QTemporaryDir dir;
-    for (const int saveAs : {0, wp::fmt::Rtf}) {
-        const PdfPages pages = printRtf(
-            "{\\rtf1\\trowd\\trrh-720\\cellx2880\\intbl One\\par Two\\par Three\\par "
-            "Four\\cell\\row\\trowd\\trrh-720\\cellx2880\\intbl Next\\cell\\row\\pard After}",
-            dir, QStringLiteral("exact"), saveAs);
-        EXPECT_NEAR(lineOf(pages, "Next").top - lineOf(pages, "One").top, 0.5 * kPointsPerInch, 1.0)
-            << saveAs;
-    }
 }
