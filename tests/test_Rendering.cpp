@@ -160,7 +160,6 @@ TEST(Rendering, RightTabStopReachesTheMarginOnACopy) {
         constexpr int dpi = 144;
         const QImage page = drawnPage(*copy, dpi);
         const QRect ink = wptest::inkBox(page, qRgb(255, 255, 255));
-        ASSERT_FALSE(ink.isEmpty());
         EXPECT_NEAR((ink.right() + 1) / double(dpi), marginInch, 0.05);
         wptest::keepShot(page, QStringLiteral("rendering-tab.png"));
     }

@@ -21,7 +21,6 @@ TEST(TextControlConvert, filesLoadBySuffixOrContentSaveBySuffixAndWptoolConverts
     buildSample(tx);
     EXPECT_EQ(TextControl::formatForFile(QStringLiteral("a/B.RTF")), wp::fmt::Rtf);
     EXPECT_EQ(TextControl::formatForFile(QStringLiteral("x.wpdoc")), wp::fmt::Native);
-    EXPECT_EQ(TextControl::formatForFile(QStringLiteral("x.doc")), 0);
     const QString native = dir.filePath(QStringLiteral("a.wpdoc"));
     ASSERT_TRUE(tx.SaveToFile(native));
     ASSERT_TRUE(tx.SaveToFile(dir.filePath(QStringLiteral("a.data")), wp::fmt::Rtf));
