@@ -10,20 +10,6 @@
 
 namespace {
 
-QString plain(const TextControl& tx) {
-    return QString::fromUtf8(tx.SaveToMemory(wp::fmt::PlainText));
-}
-
-// Each field's name and title, in document order.
-QStringList fields(TextControl& tx) {
-    QStringList out;
-    for (qint16 id : fieldIds(tx)) {
-        tx.setFieldCurrent(id);
-        out << tx.FieldData(id) + QLatin1Char('=') + tx.FieldText();
-    }
-    return out;
-}
-
 // A package of the given parts, as bytes.
 QByteArray package(const QList<QPair<QString, QByteArray>>& parts) {
     QTemporaryDir dir;

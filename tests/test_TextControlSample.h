@@ -73,6 +73,20 @@ inline QList<qint16> fieldIds(const TextControl& tx) {
     return ids;
 }
 
+// Each field's name and title, in document order.
+inline QStringList fields(TextControl& tx) {
+    QStringList out;
+    for (qint16 id : fieldIds(tx)) {
+        tx.setFieldCurrent(id);
+        out << tx.FieldData(id) + QLatin1Char('=') + tx.FieldText();
+    }
+    return out;
+}
+
+inline QString plain(const TextControl& tx) {
+    return QString::fromUtf8(tx.SaveToMemory(wp::fmt::PlainText));
+}
+
 inline QList<qint16> tableIds(const TextControl& tx) {
     QList<qint16> ids;
     qint16 state = 0, id = 0;
