@@ -396,4 +396,8 @@ TEST(Rtf, tableMergesBackgroundsHeaderRowsAndNestedTables) {
     EXPECT_EQ(c->cellAt(1, 1).firstCursorPosition().block().text(), QStringLiteral("right"));
     EXPECT_EQ(c->cellAt(2, 0).columnSpan(), 3);
     expectNested(copy, c);
+    // The native format keeps the nesting too.
+    TextControl native;
+    ASSERT_TRUE(native.LoadFromMemory(copy.SaveToMemory(wp::fmt::Native), wp::fmt::Native));
+    expectNested(native, native.table(tableIds(native).front()));
 }
