@@ -196,8 +196,6 @@ TEST_F(Stepper, windowRunsModallyReadOnlyAndIsBuiltAfreshEachCall) {
                           QStringList({"1091", "1092", "1093", "1094", "1095", "1096"}));
                 EXPECT_EQ(child<QAction>(w, "1095")->toolTip(),
                           "Go to the next cover letter in the data set");
-                EXPECT_EQ(child<QAction>(w, "1095")->statusTip(),
-                          "Go to the next cover letter in the data set");
                 EXPECT_EQ(child<QLabel>(w, "pane(4)")->text(), "100%");
                 EXPECT_EQ(child<QLabel>(w, "pane(1)")->text(), "");
                 EXPECT_EQ(child<QLabel>(w, "pane(59137)")->text(), "CAP");
