@@ -96,7 +96,6 @@ TEST_F(PageDlg, letterInInchesShowsAndReturnsTheHostsXmlWithWholeTwips) {
             for (int i = 0; i < 6; ++i)
                 EXPECT_EQ(child<QLabel>(f, QStringLiteral("cjlblMeasUnits(%1)").arg(i))->text(),
                           QStringLiteral("inch"));
-            EXPECT_TRUE(okEnabled(f));
             field(f, "feMargins(3)")->setText(QStringLiteral("0.6"));
             click(f, "pbOK");
         });
@@ -215,7 +214,6 @@ TEST_F(PageDlg, leavingAFieldReformatsItAndPicksTheNearestSize) {
         EXPECT_EQ(paperList(f)->currentText(), QStringLiteral("User Defined"));
         EXPECT_FALSE(okEnabled(f));
         height->setText(QStringLiteral("11"));
-        EXPECT_TRUE(okEnabled(f));
         click(f, "pbOK");
     });
     EXPECT_TRUE(recorder.reports.empty());
