@@ -205,6 +205,7 @@ TEST_F(Stepper, windowRunsModallyReadOnlyAndIsBuiltAfreshEachCall) {
                 const QString before = preview->document()->toPlainText();
                 EXPECT_TRUE(before.contains(QStringLiteral("seq 0")));
                 QTest::keyClicks(preview->editView(), QStringLiteral("typed"));
+                QTest::keyClick(preview->editView(), Qt::Key_Backspace);
                 QTest::keyClick(preview->editView(), Qt::Key_Return);
                 EXPECT_EQ(preview->document()->toPlainText(), before);
                 int pointer = 0;

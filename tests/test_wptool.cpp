@@ -128,6 +128,7 @@ TEST(wptool, failuresExitOneWithTheReason) {
         {{"db", "version", dir.path()}, "mv.mdb"},
         {{"db", "init", dir.filePath("none")}, "does not exist"},
         {{"pdf", samples("resume.rtf"), dir.filePath("none/x.pdf")}, "Cannot write the PDF file"},
+        {{"convert", dir.filePath("none.rtf"), dir.filePath("x.txt")}, "none.rtf"},
         // Two missing paths are no one file: the input cannot be read.
         {{"pdf", dir.filePath("none.rtf"), dir.filePath("none.pdf")}, "cannot read"},
         {{"db", "version", samples("resume.rtf")}, "is a file, not a folder"},
