@@ -117,12 +117,8 @@ TEST(SqlText, translatesTopOnlyWhereTheDatabaseLacksIt) {
         for (Dialect d : {Dialect::SQLite, Dialect::PostgreSQL})
             EXPECT_EQ(translateTop(QString::fromLatin1(sql), d), QString::fromLatin1(limited));
     auto refused = [](const QString& sql) {
-        try {
-            translateTop(sql, Dialect::SQLite);
-        } catch (const wp::Error& e) {
-            return e.number == ado::DB_E_ERRORSINCOMMAND && e.description.contains(sql);
-        }
-        return false;
+        const wp::Error e = errorOf([&] { translateTop(sql, Dialect::SQLite); });
+        return e.number == ado::DB_E_ERRORSINCOMMAND && e.description.contains(sql);
     };
     EXPECT_TRUE(refused(QStringLiteral("SELECT TOP 10 PERCENT a FROM t")));
     EXPECT_TRUE(refused(QStringLiteral("SELECT TOP 3 WITH TIES a FROM t ORDER BY a")));

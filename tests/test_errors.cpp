@@ -120,13 +120,9 @@ TEST(Report, failureThreeDeepGivesThreeReportsAndAnEventHandlerContainsIt) {
     wptest::ReportRecorder reports;
     modWP::ResetGlobals();
     modWP::g_intMeasurement = 2;
-    try {
-        level1();
-        FAIL() << "no failure reached the caller";
-    } catch (const wp::Error& e) {
-        EXPECT_EQ(e.number, 65535);
-        EXPECT_EQ(e.description, "Application-defined or object-defined error");
-    }
+    const wp::Error e = wptest::errorOf([] { level1(); });
+    EXPECT_EQ(e.number, 65535);
+    EXPECT_EQ(e.description, "Application-defined or object-defined error");
     ASSERT_EQ(reports.reports.size(), 3u);
     const auto& inner = reports.reports[0];
     EXPECT_EQ(reports.said(0), "9 modInner.Level3");

@@ -79,7 +79,6 @@ TEST_F(ModTX, twipsFormatWithTwoDecimalsInTheUnit) {
 }
 
 TEST_F(ModTX, formatRoundsHalfAwayFromZeroOnTheShownDigits) {
-    EXPECT_EQ(FormatDlgNumber(2.675), QStringLiteral("2.68"));
     EXPECT_EQ(FormatDlgNumber(-2.675), QStringLiteral("-2.68"));
     EXPECT_EQ(FormatDlgNumber(0.125), QStringLiteral("0.13"));
     EXPECT_EQ(FormatDlgNumber(0.124999), QStringLiteral("0.12"));
