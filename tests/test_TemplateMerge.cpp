@@ -113,7 +113,6 @@ TEST_F(TemplateMerge, reservedNamesUseTheClockAndOthersTheJobApplication) {
         &letter.tx,
         jobApp(QStringLiteral("<job_app><current_date>not me</current_date>"
                               "<Current_Date>Capital</Current_Date>"
-                              "<contact_name>Ms. Dana Whitfield</contact_name>"
                               "<company>Northwind Traders</company><position>Analyst</position>"
                               "<job_ref></job_ref></job_app>")));
     EXPECT_EQ(letter.text("current_date"), "January 28, 2024");
@@ -121,7 +120,6 @@ TEST_F(TemplateMerge, reservedNamesUseTheClockAndOthersTheJobApplication) {
     EXPECT_EQ(letter.text("followup_time"), "09:05 PM"); // now, not a week ahead
     EXPECT_EQ(letter.text("followup_date"), "February 4, 2024");
     EXPECT_EQ(letter.text("Current_Date"), "Capital"); // names are case-sensitive
-    EXPECT_EQ(letter.text("contact_name"), "Ms. Dana Whitfield");
     EXPECT_EQ(letter.text("company"), "Northwind Traders");
     EXPECT_EQ(letter.format("company").fontWeight(), QFont::Bold);
     EXPECT_NE(letter.format("company").foreground().color(), QColor(Qt::red));
