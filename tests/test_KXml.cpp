@@ -24,7 +24,6 @@ TEST(KXml, loadReadAndWriteValues) {
 
     // A failed load leaves an empty document.
     EXPECT_FALSE(x.LoadXml("<page_size><b>"));
-    EXPECT_EQ(x.ChildCount(), 0);
     EXPECT_EQ(x.ChildValue("a"), "");
     EXPECT_EQ(x.Xml(), "");
     EXPECT_EQ(x.SelectNode("b"), nullptr);
@@ -68,7 +67,6 @@ TEST(KXml, searchesBelowAndByAttribute) {
     auto a08 = x.FindByAttribute(nullptr, "option", "sort", "a08");
     ASSERT_TRUE(a08);
     EXPECT_EQ(a08->Text(), "d MMMM yyyy");
-    EXPECT_EQ(x.FindByAttribute(nullptr, "option", "sort", "zz"), nullptr);
     auto group = x.FindNode("group");
     EXPECT_EQ(x.FindByAttribute(group, "option", "sort", "a01"), nullptr);
 }

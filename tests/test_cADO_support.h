@@ -38,10 +38,7 @@ public:
         m_open = db.open();
     }
     ~DirectConnection() {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            db.close();
-        }
+        db().close(); // the handle goes before the connection is removed
         QSqlDatabase::removeDatabase(m_name);
     }
     bool isOpen() const { return m_open; }
@@ -167,8 +164,6 @@ inline const QString kStepperQuery = QStringLiteral(
 /// The `seq` values of the rows of a record set of cover letters, in order.
 inline std::vector<int> sequence(const wp::RecordsetRef& rs) {
     std::vector<int> out;
-    if (!rs || (rs->BOF() && rs->EOF_()))
-        return out;
     rs->MoveFirst();
     while (!rs->EOF_()) {
         const QString xml = rs->Text(QStringLiteral("memDraftCoverLetter"));

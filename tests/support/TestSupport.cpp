@@ -94,14 +94,13 @@ void whenModal(std::function<void(QWidget*)> step, int timeoutMs) {
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, step, elapsed, timeoutMs] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
+        const bool up = modal && modal->isVisible();
+        if (!up && elapsed->elapsed() <= timeoutMs)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (up)
             step(modal);
-        } else if (elapsed->elapsed() > timeoutMs) {
-            timer->stop();
-            timer->deleteLater();
-        }
     });
     timer->start();
 }

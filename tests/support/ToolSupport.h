@@ -55,12 +55,7 @@ inline QString output(const QString& program, const QStringList& args) {
 /// The text of pages `first` to `last` of a PDF (pdftotext), in reading
 /// order or, with `layout`, as laid out on the page.
 inline QString pdfText(const QString& pdf, int first, int last, bool layout = false) {
-    QStringList args{QStringLiteral("-f"),
-                     QString::number(first),
-                     QStringLiteral("-l"),
-                     QString::number(last),
-                     pdf,
-                     QStringLiteral("-")};
+    QStringList args{"-f", QString::number(first), "-l", QString::number(last), pdf, "-"};
     if (layout)
         args.prepend(QStringLiteral("-layout"));
     return output(QStringLiteral("pdftotext"), args);
