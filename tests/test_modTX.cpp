@@ -92,6 +92,7 @@ TEST_F(ModTX, commaLocaleReadsAndWritesCommas) {
     EXPECT_EQ(Twips2DlgString(1440000), QStringLiteral("1000,00")); // no group separator
     EXPECT_EQ(DlgString2Twips(QStringLiteral(" -0,01 ")), -14);
     EXPECT_EQ(DlgString2Twips(QStringLiteral("8,5,0")), 0);
+    EXPECT_EQ(DlgString2Twips(QStringLiteral("8.5")), 0); // a point is no separator here
     unit(Cm);
     EXPECT_EQ(Twips2DlgString(16837), QStringLiteral("29,69"));
     EXPECT_EQ(DlgString2Twips(QStringLiteral("2,54")), 1440);
