@@ -7,10 +7,9 @@
 #include "test_previewDocs.h"
 #include "wp/wp.h"
 
-#include <QApplication>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 

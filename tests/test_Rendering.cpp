@@ -18,7 +18,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPrintDialog>
-#include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <QTest>

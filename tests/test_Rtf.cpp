@@ -6,7 +6,6 @@
 #include "wp/TextControl.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>

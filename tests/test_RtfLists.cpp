@@ -15,7 +15,6 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLayout>
-#include <QTextList>
 #include <QUrl>
 #include <functional>
 #include <gtest/gtest.h>

@@ -4,7 +4,6 @@
 #include "test_TextControlSample.h"
 #include "wp/TextControl.h"
 
-#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTextCursor>

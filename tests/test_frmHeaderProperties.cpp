@@ -8,8 +8,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <gtest/gtest.h>
 
 using wp::frmHeaderProperties;

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QScrollBar>
-#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 #include <gtest/gtest.h>

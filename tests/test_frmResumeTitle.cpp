@@ -4,7 +4,6 @@
 #include "support/TestSupport.h"
 #include "wp/clsWP.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>

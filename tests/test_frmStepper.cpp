@@ -14,7 +14,6 @@
 #include "wp/clsWP.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QLabel>

@@ -5,7 +5,6 @@
 #include "support/TestSupport.h"
 #include "support/ZipSupport.h"
 
-#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
